@@ -1,0 +1,39 @@
+# The two front doors: `make run` and `make test`. Both install what is missing first.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build run test asan fuzz bench screenshot clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/zarns
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Address and undefined-behaviour sanitizers over the whole suite.
+asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DZARNS_SANITIZE=ON
+
+# Benchmarks run on demand only; see BENCHMARKS.md.
+bench: build
+	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
+	bench/run-all.sh $(BUILD)
+
+screenshot: build
+	scripts/screenshot.sh $(BUILD)
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,48 @@
+// Directory enumeration over directory descriptors: walking never changes
+// the process's current directory and never follows a symbolic link into
+// a directory.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace plat {
+
+enum class EntryType { Directory, Regular, Symlink, Other };
+
+struct DirEntry {
+  std::string name;
+  EntryType type = EntryType::Other;  // as lstat sees it (links are not followed)
+  std::uint64_t device = 0;           // st_dev, for staying on one file system
+  std::uint64_t size = 0;
+};
+
+class Directory {
+ public:
+  // Opens a directory by path (no symlink following at the last component);
+  // nullptr when it cannot be opened.
+  static std::unique_ptr<Directory> Open(const std::string& path);
+  // Opens subdirectory `name` of this directory (O_NOFOLLOW); nullptr on failure.
+  std::unique_ptr<Directory> OpenChild(const std::string& name) const;
+  ~Directory();
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  // The next entry other than "." and ".."; false at the end.
+  bool Next(DirEntry& entry);
+  // Starts the enumeration again from the first entry.
+  void Rewind();
+  // Opens regular file `name` of this directory for reading (O_NOFOLLOW,
+  // O_NONBLOCK so a FIFO never blocks); -1 on failure. Caller closes the fd.
+  int OpenFileForRead(const std::string& name) const;
+  // The directory's own device number.
+  std::uint64_t Device() const;
+  int fd() const { return fd_; }
+
+ private:
+  explicit Directory(int fd);
+  int fd_ = -1;
+  void* dir_ = nullptr;  // DIR*
+  std::uint64_t dev_ = 0;
+};
+
+}  // namespace plat

@@ -1,0 +1,41 @@
+// Hands files, web addresses, telephone numbers and mail attachments to the
+// desktop. The real launcher starts xdg-open / xdg-email detached, with an
+// argument vector and never through a shell.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class Launcher {
+ public:
+  virtual ~Launcher();
+  // Opens a file path or a web address in its associated application.
+  virtual bool Open(const std::string& target) = 0;
+  // Asks the desktop's dialer to call `number` (a tel: address).
+  virtual bool Dial(const std::string& number) = 0;
+  // True when documents can be mailed (xdg-email is installed).
+  virtual bool CanMail() = 0;
+  // Opens a new mail with the files attached.
+  virtual bool Mail(const std::vector<std::string>& attachments) = 0;
+};
+
+// Records every request instead of starting anything; for tests and dry runs.
+class RecordingLauncher : public Launcher {
+ public:
+  struct Call { std::string kind; std::string target; };  // kind: "open", "dial", "mail"
+  bool Open(const std::string& target) override;
+  bool Dial(const std::string& number) override;
+  bool CanMail() override;
+  bool Mail(const std::vector<std::string>& attachments) override;
+  std::vector<Call> calls;
+  bool result = true;     // what each request answers
+  bool mailAvailable = true;
+};
+
+// The launcher in use (the xdg one unless a test installed another).
+Launcher& Launch();
+// Installs `l` (not owned); nullptr restores the xdg launcher.
+void SetLauncher(Launcher* l);
+
+}  // namespace plat

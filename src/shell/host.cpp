@@ -1,0 +1,60 @@
+#include "shell/host.h"
+
+Host::~Host() = default;
+
+namespace {
+
+// Before any window exists (and in tools without one) boxes answer OK and
+// nothing is shown.
+class SilentHost : public Host {
+ public:
+  int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
+  void ShowMatchDialog(const ShowMatchXfer&) override {}
+  std::optional<std::string> InputRequired(const std::string&, const std::string&) override { return std::nullopt; }
+  std::optional<std::string> AskZarnName(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override { return std::nullopt; }
+  bool AddFile(const std::string&) override { return false; }
+};
+
+SilentHost silentHost;
+Host* currentHost = &silentHost;
+
+template <typename T>
+T TakeFront(std::vector<T>& queue, T fallback) {
+  if (queue.empty()) return fallback;
+  T v = queue.front();
+  queue.erase(queue.begin());
+  return v;
+}
+
+}  // namespace
+
+Host& TheHost() { return *currentHost; }
+void SetHost(Host* h) { currentHost = h ? h : &silentHost; }
+
+int RecordingHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  boxes.push_back({text, caption, flags});
+  return TakeFront(answers, static_cast<int>(IDOK));
+}
+
+void RecordingHost::ShowMatchDialog(const ShowMatchXfer& xfer) { matchDialogs.push_back(xfer); }
+
+std::optional<std::string> RecordingHost::InputRequired(const std::string& request, const std::string& caption) {
+  inputRequests.emplace_back(request, caption);
+  return TakeFront(inputs, std::optional<std::string>{});
+}
+
+std::optional<std::string> RecordingHost::AskZarnName(const std::string& initial) {
+  inputRequests.emplace_back(initial, "Enter ZarnName");
+  return TakeFront(inputs, std::optional<std::string>{});
+}
+
+std::optional<std::string> RecordingHost::OpenFileDialog(const std::string& title, const std::string&) {
+  openDialogs.push_back(title);
+  return TakeFront(openAnswers, std::optional<std::string>{});
+}
+
+bool RecordingHost::AddFile(const std::string& path) {
+  addedFiles.push_back(path);
+  return onAddFile ? onAddFile(path, onAddFileCtx) : true;
+}

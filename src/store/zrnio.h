@@ -1,0 +1,163 @@
+// The data file set: one handle per data file of the program (word catalog,
+// file-type lists, zarn store, packages) and the primitives through which
+// every other module creates, opens, reads, writes and deletes them.
+// Data files live in the data directory (plat::DataDir()) under fixed names.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/pfile.h"
+
+using plat::HANDLE;
+using plat::INVALID_HANDLE_VALUE;
+
+enum endState { kNullTerminated = 0, kNotNullTerminated = 1 };
+
+// Records of the data files: little-endian 32-bit fields, no padding.
+#pragma pack(push, 1)
+struct WordIdxStructType {
+  std::uint32_t Offset;
+  std::int32_t CatId;
+};
+struct MatchStructType {
+  std::uint32_t OffsetA;
+  std::uint32_t OffsetB;
+  std::int32_t CatId;
+};
+struct FilesTblStructType {
+  std::uint32_t OffsetA;
+  std::uint32_t OffsetB;
+};
+struct ZarnMatchStructType {
+  std::uint32_t OffsetA;
+  std::uint32_t OffsetB;
+  std::uint32_t OffsetC;
+};
+#pragma pack(pop)
+static_assert(sizeof(WordIdxStructType) == 8 && sizeof(MatchStructType) == 12 &&
+              sizeof(FilesTblStructType) == 8 && sizeof(ZarnMatchStructType) == 12);
+
+// The size of the sequential reader's window; a stored string is at most
+// kGenBufferSize - 1 bytes long.
+constexpr std::uint32_t kGenBufferSize = 4096;
+
+// The process-wide sequential reader state (belongs to no ZrnIO object).
+extern char GenBuffer[kGenBufferSize + 1];
+extern std::uint32_t bufcur;
+extern std::uint32_t genpop;
+
+class ZrnIO {
+ public:
+  ZrnIO();
+  virtual ~ZrnIO();
+
+  // --- opening and closing -------------------------------------------------
+  // Opens the catalog group (files 1-9 and 22, then 10, 19, 20, 21 unless
+  // mode is "w+"), only those handles that are null.
+  void OpenFiles(const char* OpenMode);
+  // 1 when all fourteen catalog-group handles are open, else 0.
+  int TestFiles();
+  // Closes the catalog group and sets its handles to null.
+  void CloseFiles();
+  // Opens data file number FileToOpen into its handle field (13 and numbers
+  // outside 1..22 do nothing). The previous handle is not closed.
+  void OpenFile(int FileToOpen, const char* OpenMode);
+  // Opens a file by full name; returns the handle, no field changes.
+  HANDLE OpenFile(const char* FileToOpen, const char* OpenMode);
+  // One open with the access, sharing and creation of the mode string.
+  HANDLE NewFile(const char* FileName, const char* OpenMode);
+  // Closes the handle; the field that held it keeps its value.
+  void CloseFile(HANDLE FileToClose);
+  // Moves on to the next numbered word catalog, created empty ("w+").
+  bool IncrementWordFiles();
+  // Makes numbered word catalog idx current, opened for reading.
+  bool SetCurrentWordDB(int idx);
+  // The full name of data file FileNum (new[]'d 80-byte text the caller
+  // deletes with delete[]); empty for 13 and unknown numbers.
+  char* GetFileStr(int FileNum);
+  // The same as a std::string, for callers that prefer not to own memory.
+  std::string FileName(int FileNum) const;
+
+  // --- writing ---------------------------------------------------------------
+  // At the end of the file: the text and its NUL.
+  void WriteToFile(const char* text, HANDLE h);
+  // At the end of the file: the string, with its NUL for kNullTerminated.
+  void WriteToFile(const std::string& text, HANDLE h, endState state);
+  // At the current position: 4 bytes little-endian.
+  void WriteToFile(std::uint32_t value, HANDLE h);
+  // Records, always appended at the end of the file.
+  void WriteToFile(const MatchStructType& rec, HANDLE h);
+  void WriteToFile(const FilesTblStructType& rec, HANDLE h);
+  void WriteToFile(const WordIdxStructType& rec, HANDLE h);
+  void WriteToFile(const ZarnMatchStructType& rec, HANDLE h);
+  // pos 1: at the start, 3: at the end, anything else: at the current
+  // position; writes the text and its NUL.
+  void WriteToFile(int pos, const char* text, HANDLE h);
+  // The text and its NUL at byte AtOffset; returns the bytes written (-1 on error).
+  long WriteToFileAtOffset(const char* text, HANDLE h, std::uint32_t AtOffset);
+  // iNumBytes + 1 bytes at the current position: the printable and
+  // white-space bytes of the first iNumBytes bytes of text, then zeros.
+  void CleanAndWriteToFile(const char* text, std::uint32_t iNumBytes, HANDLE h);
+
+  // --- reading ---------------------------------------------------------------
+  // Up to nNumBytes at the current position; returns the count (-1 on error).
+  long ReadFromFile(void* buffer, std::uint32_t nNumBytes, HANDLE h);
+  // The sequential string read through GenBuffer; a null handle resets the
+  // reader. `text` must hold kGenBufferSize bytes. Returns length + 1.
+  std::uint32_t ReadFromFile(char* text, HANDLE h);
+  // The sequential string read into a string; 0 (string unchanged) when the
+  // string read is empty, else its length + 1.
+  std::uint32_t ReadFromFile(std::string& text, HANDLE h);
+  // 12 bytes at the current position; returns the count.
+  long ReadFromFile(ZarnMatchStructType* rec, HANDLE h);
+  // The NUL-terminated string at byte AtOffset (at most kGenBufferSize - 1
+  // bytes; `text` must hold kGenBufferSize bytes); returns length + 1.
+  std::uint32_t ReadFromFileAtOffset(char* text, HANDLE h, std::uint32_t AtOffset);
+
+  // --- positions, sizes, deleting ---------------------------------------------
+  // Stores the file size (low 32 bits) in EndPos and returns it.
+  std::uint32_t GetEndOfFile(HANDLE FileToRead, std::uint32_t& EndPos);
+  // The file's size in bytes (0 for a handle that is not open).
+  std::uint32_t FileSize(HANDLE FileToSize);
+  // Moves the current position to byte AtOffset.
+  void SetFilePtr(HANDLE FileToRead, std::uint32_t AtOffset);
+  // Deletes files 1 to 9 (1 and 2 of the current numbered catalog only).
+  void DeleteCatalogs();
+  // Deletes data file FileToDelete.
+  void DeleteFileA(int FileToDelete);
+  // Deletes the file with that full name.
+  void DeleteF(const char* FileStr);
+  // Sets Length bytes to 0.
+  static void FillChar(void* stringPtr, std::uint32_t Length);
+
+  // The handle field of a file number (nullptr for 13 and unknown numbers).
+  HANDLE* HandleField(int FileNum);
+
+  // --- fields, in the order of the data model ---------------------------------
+  HANDLE CurrentFileIn = nullptr;
+  HANDLE WordsBufOut = nullptr;        // 1
+  HANDLE WordsTblOut = nullptr;        // 2
+  HANDLE WordsIdxOut = nullptr;        // 3
+  HANDLE WordsLtrOut = nullptr;        // 4
+  HANDLE FilesBufOut = nullptr;        // 5
+  HANDLE FilesTblOut = nullptr;        // 6
+  HANDLE MatchesOut = nullptr;         // 7
+  HANDLE PathsBufOut = nullptr;        // 8
+  HANDLE PathsTblOut = nullptr;        // 9
+  HANDLE ExtensionsOut = nullptr;      // 10
+  HANDLE ExtListOut = nullptr;         // 19
+  HANDLE ExtTypeCatMatchOut = nullptr; // 20
+  HANDLE ExtMatchOut = nullptr;        // 22
+  HANDLE ExtCategoryOut = nullptr;     // 21
+  HANDLE Lvl1ZrnOut = nullptr;         // 11
+  HANDLE Lvl1ValOut = nullptr;         // 12
+  HANDLE Lvl1TblOut = nullptr;         // 14
+  HANDLE ZarnBrowseOut = nullptr;      // 15
+  HANDLE ZarnPkgOut = nullptr;         // 16
+  HANDLE PkgTblOut = nullptr;          // 17
+  HANDLE PkgBufOut = nullptr;          // 18
+  std::int32_t currentWordCat = 1;
+};
+
+// The one file set of the running program (created at start-up).
+extern ZrnIO* Files;
