@@ -1,0 +1,68 @@
+// The catalog builder: walks the catalog roots, cuts the text of every file
+// of a listed type into words and writes the word catalog files (words
+// buffers and tables per numbered catalog, the sorted index runs, files,
+// matches, paths, file-type matches).
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/zrnio.h"
+
+class BuildProgress;
+class ZrnReg;
+
+// Bounds of one build.
+constexpr std::uint32_t kMaxCatalogWords = 300000;   // entries of the sorted list
+constexpr std::uint32_t kMaxFileWords = 3600;        // words taken from one file
+constexpr std::uint32_t kMaxBuildFiles = 42000;      // files taken by one build
+constexpr std::uint32_t kCatalogSwitchBytes = 100000; // word text that starts the next catalog
+constexpr std::uint32_t kReadChunk = 2048;
+// Word text buffer: a file can add at most kMaxFileWords words of 21 bytes
+// after the switch threshold was last checked, so this never overflows.
+constexpr std::uint32_t kAllWordsBufSize = kCatalogSwitchBytes + kMaxFileWords * 21 + 16;
+
+// The configured catalog roots, in order, each ending with "/" (registry key
+// "Zarns.Application\CatalogRoots"); the home directory when none is set.
+std::vector<std::string> GetCatalogRoots();
+// Stores the roots (each made absolute and given a trailing "/"); an empty
+// list restores the default. False when the registry could not be written.
+bool SetCatalogRoots(const std::vector<std::string>& roots);
+
+// What a finished build did, for summaries.
+struct BuildStats {
+  std::uint32_t directories = 0;  // directories cataloged (paths written)
+  std::uint32_t files = 0;        // files taken (content, "exe" and file-type list files)
+  std::uint32_t words = 0;        // words stored, summed over the numbered catalogs
+  int catalogs = 0;               // numbered word catalogs written
+  bool cancelled = false;
+  double seconds = 0;
+};
+
+class WordCat {
+ public:
+  WordCat();
+  virtual ~WordCat();
+  WordCat(const WordCat&) = delete;
+  WordCat& operator=(const WordCat&) = delete;
+
+  // The whole build over `roots` (the configured roots when empty). The
+  // progress sink may be null (silent). Returns 0; failures that stop the
+  // build early leave the catalog files present (possibly empty).
+  int CreateWordCatalog(BuildProgress* progress, std::vector<std::string> roots = {});
+  // Figures of the last build.
+  const BuildStats& Stats() const { return stats_; }
+
+  // Test seams (both optional): a directory for which canEnter answers false
+  // is treated as one that cannot be opened; beforeOpen runs just before a
+  // listed file is opened (a test may remove it there).
+  std::function<bool(const std::string& dirPath)> canEnter;
+  std::function<void(const std::string& dirPath, const std::string& name)> beforeOpen;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  BuildStats stats_;
+};

@@ -1,0 +1,71 @@
+// The catalog reader: the word search (files containing all of a set of
+// words) and the file-name search, over the files the builder wrote.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalog/matchxfer.h"
+#include "store/zrnio.h"
+
+class ZrnFile;
+
+// Size of the hit table of FindWords: hits beyond it are dropped.
+constexpr int kMaxHits = 40;
+
+class WordView {
+ public:
+  WordView();
+  virtual ~WordView();
+  WordView(const WordView&) = delete;
+  WordView& operator=(const WordView&) = delete;
+
+  // The word search for FindName: opens the file set, loads what is needed,
+  // fills HitList (files holding every word, in match-file order) and
+  // MatchesFound (the number of word/file hits), closes the file set.
+  void InterpretWords();
+  // Splits FindName at " ", "." and "," into FindArray (case kept); returns
+  // the number of words.
+  int GetNumWordsToMatch();
+  // Loads the files buffer and the index (once) and rewinds the index walk.
+  void ReadWordsIdxDB();
+  // Makes numbered word catalog idx current and loads its words buffer;
+  // false when its words buffer or words table cannot be opened.
+  bool ReadWordCatDBbyIdx(int idx);
+  // The search proper over the loaded files for numtomatch words.
+  void FindWords(int numtomatch);
+  // Puts the directory of file `fileid` into FindPath (at most 511
+  // characters); unchanged when the file has no record. With OpenFiles false
+  // it opens and closes the file set itself.
+  void GetFilePath(bool OpenFiles);
+  // The file-name search for FileToFind->ShortFileName (case-sensitive
+  // substring of the stored names). Every find is added to FileToFind. One
+  // find: asks "Open file now?" and opens it on OK; several: the Find results
+  // dialog. Returns whether anything was found.
+  bool FindFileName(ZrnFile* FileToFind);
+
+  // --- fields -------------------------------------------------------------------
+  std::uint32_t fileid = 0;       // the file GetFilePath looks up
+  std::string FindName;           // the words to match (set by the caller)
+  std::string FindPath;           // the directory GetFilePath found
+  std::vector<MatchItem> HitList; // files found: name and fileid
+  int MatchesFound = 0;
+
+  // Loaded catalog data (kept for later searches through the same object).
+  std::vector<WordIdxStructType> SearchWordsIdx;
+  std::size_t SearchWordsIdxIter = 0;
+  std::vector<MatchStructType> MatchBufPtr;
+  std::vector<char> AllGenCharBufPtr;   // words buffer of the catalog being searched
+  std::vector<char> FileGenCharBufPtr;  // the files buffer
+  std::uint32_t TotalNumWords = 0;
+  std::uint32_t totalMatchTableEntries = 0;
+  std::vector<std::uint32_t> FileArray;
+  std::vector<std::string> FindArray;
+
+ private:
+  bool idxLoaded_ = false, filesLoaded_ = false, matchLoaded_ = false;
+  // Sorted (fileid, path offset) pairs of both tables, loaded on first lookup.
+  std::vector<FilesTblStructType> pathIndex_;
+  bool pathIndexLoaded_ = false;
+  void LoadPathIndex();
+};

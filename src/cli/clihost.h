@@ -1,0 +1,58 @@
+// The command line's host: message boxes become one line on stderr
+// ("CAPTION: TEXT", line breaks written as \n) answered OK (or Cancel when
+// asked to); the Find results dialog and launches print to stdout; input
+// boxes read one line from stdin.
+#pragma once
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <vector>
+#include <string>
+
+#include "platform/plauncher.h"
+#include "shell/host.h"
+
+class CliHost : public Host {
+ public:
+  CliHost(std::ostream& out, std::ostream& err, std::istream& in);
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  // Prints "Zarns Find Results: MATCHSTRING" and one "\tNAME\tDIRECTORY"
+  // line per listed file, names sorted.
+  void ShowMatchDialog(const ShowMatchXfer& xfer) override;
+  std::optional<std::string> InputRequired(const std::string& request, const std::string& caption) override;
+  std::optional<std::string> AskZarnName(const std::string& initial) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
+  // Calls addFileHook when set; false otherwise.
+  bool AddFile(const std::string& path) override;
+
+  // The answer every message box gets: IDOK (default) or IDCANCEL. Boxes
+  // with Yes/No buttons get IDYES / IDNO accordingly.
+  void SetAnswer(int answer) { answer_ = answer; }
+  int Answer() const { return answer_; }
+  std::function<bool(const std::string& path)> addFileHook;
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  std::istream& in_;
+  int answer_ = 1;  // IDOK
+};
+
+// Prints "open: TARGET", "dial: NUMBER", "mail: FILE..." to stdout instead of
+// launching anything.
+class CliLauncher : public plat::Launcher {
+ public:
+  explicit CliLauncher(std::ostream& out) : out_(out) {}
+  bool Open(const std::string& target) override;
+  bool Dial(const std::string& number) override;
+  bool CanMail() override { return true; }
+  bool Mail(const std::vector<std::string>& attachments) override;
+
+ private:
+  std::ostream& out_;
+};
+
+// The process-wide command-line host and launcher (over std::cout, std::cerr
+// and std::cin), installed as TheHost() and plat::Launch() by InstallCliHost.
+CliHost& TheCliHost();
+void InstallCliHost();
