@@ -1,0 +1,243 @@
+#include "framework/qttextbuf.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <algorithm>
+
+QtTextBuffer::QtTextBuffer(QPlainTextEdit* edit) : edit_(edit) {
+  // Offsets of blocks are cached; any change of the text invalidates them.
+  changed_ = QObject::connect(edit_->document(), &QTextDocument::contentsChange, edit_,
+                              [this](int, int, int) { dirty_ = true; });
+}
+
+QtTextBuffer::~QtTextBuffer() { QObject::disconnect(changed_); }
+
+void QtTextBuffer::SetEncoding(TextEncoding e) {
+  encoding_ = e;
+  dirty_ = true;
+}
+
+QByteArray QtTextBuffer::Encode(const QString& text) const {
+  return encoding_ == TextEncoding::Latin1 ? text.toLatin1() : text.toUtf8();
+}
+
+QString QtTextBuffer::Decode(const QByteArray& bytes) const {
+  return encoding_ == TextEncoding::Latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+}
+
+int QtTextBuffer::EncodedLength(QStringView s) const {
+  if (encoding_ == TextEncoding::Latin1) return static_cast<int>(s.size());
+  int n = 0;
+  for (qsizetype i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i].unicode();
+    if (c < 0x80) {
+      n += 1;
+    } else if (c < 0x800) {
+      n += 2;
+    } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() && QChar::isLowSurrogate(s[i + 1].unicode())) {
+      n += 4;
+      ++i;
+    } else {
+      n += 3;
+    }
+  }
+  return n;
+}
+
+void QtTextBuffer::EnsureBlockStarts() const {
+  if (!dirty_) return;
+  QTextDocument* doc = edit_->document();
+  blockStarts_.assign(static_cast<std::size_t>(doc->blockCount()), 0);
+  std::uint32_t off = 0;
+  std::size_t i = 0;
+  for (QTextBlock b = doc->begin(); b.isValid() && i < blockStarts_.size(); b = b.next(), ++i) {
+    blockStarts_[i] = off;
+    off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
+  }
+  dirty_ = false;
+}
+
+std::uint32_t QtTextBuffer::BlockStart(const QTextBlock& b) const {
+  EnsureBlockStarts();
+  const auto n = static_cast<std::size_t>(b.blockNumber());
+  return n < blockStarts_.size() ? blockStarts_[n] : 0;
+}
+
+std::uint32_t QtTextBuffer::ToOffset(int docPos) const {
+  const QTextBlock b = edit_->document()->findBlock(std::max(0, docPos));
+  if (!b.isValid()) return GetTextLength();
+  const int within = std::clamp(docPos - b.position(), 0, static_cast<int>(b.text().size()));
+  return BlockStart(b) + static_cast<std::uint32_t>(EncodedLength(QStringView(b.text()).left(within)));
+}
+
+int QtTextBuffer::ToDocPos(std::uint32_t offset) const {
+  EnsureBlockStarts();
+  QTextDocument* doc = edit_->document();
+  if (blockStarts_.empty()) return 0;
+  // Last block starting at or before the offset.
+  auto it = std::upper_bound(blockStarts_.begin(), blockStarts_.end(), offset);
+  const int n = static_cast<int>(it - blockStarts_.begin()) - 1;
+  const QTextBlock b = doc->findBlockByNumber(std::max(0, n));
+  const QString text = b.text();
+  std::uint32_t rest = offset - blockStarts_[static_cast<std::size_t>(std::max(0, n))];
+  if (encoding_ == TextEncoding::Latin1)
+    return b.position() + static_cast<int>(std::min<std::uint32_t>(rest, static_cast<std::uint32_t>(text.size())));
+  int i = 0;
+  while (i < text.size()) {
+    const int step = QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() ? 2 : 1;
+    const auto len = static_cast<std::uint32_t>(EncodedLength(QStringView(text).mid(i, step)));
+    if (len > rest) break;
+    rest -= len;
+    i += step;
+  }
+  return b.position() + i;
+}
+
+bool QtTextBuffer::Locate(int line, VisualLine& out) const {
+  if (line < 0) return false;
+  QTextDocument* doc = edit_->document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  int remaining = line;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    layout->blockBoundingRect(b);  // lays the block out when it has not been yet
+    const QTextLayout* tl = b.layout();
+    const int count = tl ? std::max(1, tl->lineCount()) : 1;
+    if (remaining < count) {
+      out.block = b;
+      if (tl && tl->lineCount() > 0) {
+        const QTextLine l = tl->lineAt(remaining);
+        out.start = l.textStart();
+        out.length = std::min(l.textLength(), static_cast<int>(b.text().size()) - out.start);
+      } else {
+        out.start = 0;
+        out.length = static_cast<int>(b.text().size());
+      }
+      return true;
+    }
+    remaining -= count;
+  }
+  return false;
+}
+
+int QtTextBuffer::VisualLineOf(int docPos) const {
+  QTextDocument* doc = edit_->document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  const QTextBlock target = doc->findBlock(std::max(0, docPos));
+  int line = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    layout->blockBoundingRect(b);
+    const QTextLayout* tl = b.layout();
+    const int count = tl ? std::max(1, tl->lineCount()) : 1;
+    if (b == target) {
+      if (!tl || tl->lineCount() == 0) return line;
+      const int within = docPos - b.position();
+      for (int i = tl->lineCount() - 1; i >= 0; --i)
+        if (tl->lineAt(i).textStart() <= within) return line + i;
+      return line;
+    }
+    line += count;
+  }
+  return std::max(0, line - 1);
+}
+
+std::uint32_t QtTextBuffer::LineOffset(const VisualLine& vl) const {
+  return BlockStart(vl.block) +
+         static_cast<std::uint32_t>(EncodedLength(QStringView(vl.block.text()).left(vl.start)));
+}
+
+void QtTextBuffer::GetSelection(std::uint32_t& start, std::uint32_t& end) const {
+  const QTextCursor c = edit_->textCursor();
+  start = ToOffset(c.selectionStart());
+  end = ToOffset(c.selectionEnd());
+}
+
+std::uint32_t QtTextBuffer::GetLineIndex(int line) const {
+  if (line == -1) line = GetLineFromPos();
+  VisualLine vl;
+  if (!Locate(line, vl)) return kNoPos;
+  return LineOffset(vl);
+}
+
+int QtTextBuffer::GetLineFromPos() const { return VisualLineOf(edit_->textCursor().selectionStart()); }
+
+bool QtTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
+  out.clear();
+  if (line == -1) line = GetLineFromPos();
+  VisualLine vl;
+  if (!Locate(line, vl)) return true;
+  const QByteArray bytes = Encode(vl.block.text().mid(vl.start, vl.length));
+  const auto n = std::min(static_cast<std::size_t>(bytes.size()), size);
+  out.assign(bytes.constData(), n);
+  return size > 0 && static_cast<std::size_t>(bytes.size()) <= size - 1;
+}
+
+int QtTextBuffer::GetNumLines() const {
+  QTextDocument* doc = edit_->document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  int lines = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    layout->blockBoundingRect(b);
+    const QTextLayout* tl = b.layout();
+    lines += tl ? std::max(1, tl->lineCount()) : 1;
+  }
+  return std::max(1, lines);
+}
+
+int QtTextBuffer::GetLineLength(int line) const {
+  if (line == -1) line = GetLineFromPos();
+  VisualLine vl;
+  if (!Locate(line, vl)) return 0;
+  return EncodedLength(QStringView(vl.block.text()).mid(vl.start, vl.length));
+}
+
+std::string QtTextBuffer::GetText() const {
+  std::string all;
+  QTextDocument* doc = edit_->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    const QByteArray bytes = Encode(b.text());
+    all.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (b.next().isValid()) all += "\r\n";
+  }
+  return all;
+}
+
+std::uint32_t QtTextBuffer::GetTextLength() const {
+  EnsureBlockStarts();
+  if (blockStarts_.empty()) return 0;
+  const QTextBlock last = edit_->document()->lastBlock();
+  return blockStarts_.back() + static_cast<std::uint32_t>(EncodedLength(last.text()));
+}
+
+std::string QtTextBuffer::GetSubText(std::uint32_t start, std::uint32_t end) const {
+  const std::string all = GetText();
+  const std::size_t s = std::min<std::size_t>(start, all.size());
+  const std::size_t e = std::min<std::size_t>(end, all.size());
+  return e > s ? all.substr(s, e - s) : std::string();
+}
+
+void QtTextBuffer::DeleteSubText(std::uint32_t start, std::uint32_t end) {
+  if (end < start) std::swap(start, end);
+  QTextCursor c = edit_->textCursor();
+  c.setPosition(ToDocPos(start));
+  c.setPosition(ToDocPos(end), QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  edit_->setTextCursor(c);
+}
+
+void QtTextBuffer::Insert(const std::string& text) {
+  QString s = Decode(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+  s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QTextCursor c = edit_->textCursor();
+  c.insertText(s);
+  edit_->setTextCursor(c);
+}
+
+void QtTextBuffer::SetSelection(std::uint32_t start, std::uint32_t end) {
+  QTextCursor c = edit_->textCursor();
+  c.setPosition(ToDocPos(start));
+  c.setPosition(ToDocPos(end), QTextCursor::KeepAnchor);
+  edit_->setTextCursor(c);
+}

@@ -1,0 +1,86 @@
+// The editor view widget: a word-wrapping plain-text editor that carries the
+// zarn machinery of the core view (zarn/zrnsedtv.h) over a QtTextBuffer.
+// The application routes the view's commands here through HandleCommand and
+// asks IsCommandEnabled to enable menu items and tool-bar buttons.
+#pragma once
+#include <QPlainTextEdit>
+#include <QPoint>
+#include <QString>
+#include <memory>
+
+#include "framework/qttextbuf.h"
+
+class TZarnsEditView;  // the core view, zarn/zrnsedtv.h
+class QMenu;
+
+namespace zui {
+
+class TZarnsEditView : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit TZarnsEditView(QWidget* parent = nullptr);
+  // Clears the program's current view.
+  ~TZarnsEditView() override;
+
+  // The zarn machinery of this view.
+  ::TZarnsEditView& Core() { return *core_; }
+  // The text operations over this widget.
+  QtTextBuffer& Buffer() { return buffer_; }
+
+  // Runs command `id` of the view's command table (run zarn, the tool-bar
+  // zarns, web lookups, copy and paste with clips, Test Zarn, Save Zarn, and
+  // the clip items 10001 on); false when the view does not handle `id`.
+  bool HandleCommand(int id);
+  // Whether the view handles `id` (so the menu item is enabled).
+  bool IsCommandEnabled(int id) const;
+  // Runs the zarn at the caret.
+  void ProcessZarns();
+
+  // --- documents ----------------------------------------------------------
+  // Loads the file: shown as UTF-8, or as Latin-1 when it is not valid UTF-8
+  // so that every byte survives; false (and `error`) when it cannot be read.
+  bool LoadFile(const QString& path, QString* error = nullptr);
+  // Saves to `path` (the document's own path when empty), atomically, with
+  // the line endings and encoding the file had; false (and `error`) on failure.
+  bool SaveFile(const QString& path = QString(), QString* error = nullptr);
+  // The document's file path (empty for a new document).
+  QString FilePath() const { return path_; }
+  // The document's bytes as they would be saved.
+  std::string DocumentBytes() const;
+
+  // --- window state -------------------------------------------------------
+  // Screen position of the last right click; (0, 0) before the first one.
+  QPoint PopPoint() const { return popPoint_; }
+  // The right-click menu.
+  QMenu* PopupMenu() const { return popupMenu_; }
+
+  // The widget of the program's current view (CurrentView), or nullptr.
+  static TZarnsEditView* Current();
+  // The widget that carries core view `v`, or nullptr.
+  static TZarnsEditView* FromCore(const ::TZarnsEditView* v);
+
+ protected:
+  void focusInEvent(QFocusEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+
+ private:
+  void CmEditCopy();
+  void CmEditPaste();
+  void PasteClip(int id);
+  void SelectWordAtCaret();
+
+  QtTextBuffer buffer_;
+  std::unique_ptr<::TZarnsEditView> core_;
+  QMenu* popupMenu_ = nullptr;
+  QPoint popPoint_;
+  QString path_;
+  std::shared_ptr<void> docFacts_;  // the loaded file's line endings and encoding
+};
+
+// The program-wide menu of clips, one item per copied selection (command
+// ids 10001 on, in copy order); lives as long as the program.
+QMenu* PasteMenu();
+
+}  // namespace zui
