@@ -1,0 +1,177 @@
+// The editor view's zarn machinery, without any window: capturing the caret
+// line, cutting it into tokens, finding the zarn, and writing results back
+// through a TextBuffer. The GUI's editor widget owns one of these (or derives
+// from it), hands it its TextBuffer and routes the view's commands to it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zarn/textbuf.h"
+
+// Command ids the view answers (the GUI routes these to Command()).
+enum ZarnViewCommand : int {
+  CM_RUNZARN = 21,
+  CM_SEARCHWORD = 23,
+  CM_DICTIONARY = 26,
+  CM_SAVEZARN = 11,
+  CM_TESTZARN = 14,
+  CM_ATLAS = 261,
+  CM_ENCYC = 262,
+  CM_SORT = 263,
+  CM_INSERTDATE = 264,
+  CM_TIME = 265,
+  CM_TIMERESET = 266,
+  CM_PHONE = 268,
+  CM_ARTS = 270,
+  CM_SCIENCE = 271,
+  CM_SPORTS = 272,
+  CM_CALCULATE = 293,
+  CM_SEARCHWORD2 = 2922,
+  CM_WEB = 2923,
+  CM_EDITCOPY = 24323,
+  CM_EDITPASTE = 24324,
+  CM_FIRSTCLIP = 10001,  // paste-menu items: clip (id - 10001)
+  CM_LASTCLIP = 10100
+};
+
+// Size of the buffer the caret line is copied into: at most this many
+// characters of a line take part in tokenizing.
+constexpr int kZarnLineSize = 80;
+// Slots of the positions table: at most kMaxTokPositions - 1 word tokens,
+// then the end sentinel. Words past that on a line are ignored.
+constexpr int kMaxTokPositions = 40;
+// Upper bound of the texts GetString / GetStringToEOL deliver.
+constexpr std::uint32_t kZarnTextSize = 4096;
+
+class TZarnsEditView {
+ public:
+  // `buffer` is not owned; it may be given later with SetBuffer.
+  explicit TZarnsEditView(TextBuffer* buffer = nullptr);
+  // Clears CurrentView when it is this view.
+  virtual ~TZarnsEditView();
+  TZarnsEditView(const TZarnsEditView&) = delete;
+  TZarnsEditView& operator=(const TZarnsEditView&) = delete;
+
+  // The text the view works on (nullptr: every operation does nothing).
+  TextBuffer* Buffer() const { return buf_; }
+  void SetBuffer(TextBuffer* buffer) { buf_ = buffer; }
+  // The focus handler's job: this view becomes CurrentView.
+  void SetFocus();
+
+  // --- capturing the caret line ------------------------------------------------
+  // Captures and tokenizes the caret line, then zarn = GetToken(0). An empty
+  // caret line leaves no word: the tables are emptied (so nothing stale can be
+  // removed) and zarn becomes empty.
+  void DoToken();
+  // With a selection, zarn becomes the selected text (at most 79 characters)
+  // and nothing is tokenized; otherwise as DoToken.
+  void GetSearchText();
+  // Fills TokPtr, tokpositions, NumTokens and ZarnTokInLine from `line` (at
+  // most its first 80 characters), with `start` as the caret offset.
+  void Tokenize(const std::string& line);
+
+  // --- reading and changing tokens ---------------------------------------------
+  // Token-list entry ZarnTokInLine + p: the first entry below 0, empty text
+  // past the end.
+  void GetToken(int p, std::string& out) const;
+  std::string GetToken(int p) const;
+  // Deletes word token ZarnTokInLine + p with the separators after it (up to
+  // the next word or the sentinel); nothing outside 0 <= i < NumTokens. The
+  // token list keeps the removed word.
+  void RemoveToken(int p);
+  // From the start of word token ZarnTokInLine + p to the end of the text, at
+  // most 4096 characters; empty when the token does not exist.
+  std::string GetString(int p) const;
+  // From the same start to the end of the captured line, at most 4096.
+  std::string GetStringToEOL(int p) const;
+  // The numbers before and after the zarn (commas after the first character
+  // dropped; no number reads 0).
+  void getdouble(double& a, double& b) const;
+  // Searches alternately right and left of the zarn (1, -2, 3, -4, ...) for a
+  // non-zero integer, removing every word it examines. num == 0 on entry
+  // starts a new search; any other value continues the previous one. num
+  // receives the integer found, or 0.
+  void GetNumber(int& num);
+  // Replaces "a op b" around the zarn by a's text ("%f" without trailing
+  // zeros, then one blank).
+  void replacedouble(double a);
+  // Inserts at the caret.
+  void InsertText(const std::string& text);
+  // Removes the zarn word (RemoveToken(0)), then inserts at the caret.
+  void InsertOver(const std::string& text);
+  // Every whole line above the caret line, appended to `lines`.
+  void GetToCurrent(std::vector<std::string>& lines) const;
+  // Deletes every line above the caret line.
+  void RemoveToCurrent();
+
+  // --- running -------------------------------------------------------------------
+  // Captures the caret line and runs the identification loop on it.
+  void ProcessZarns();
+  void CmRunzarn() { ProcessZarns(); }
+  // Runs the whole document as a script.
+  void CmTestzarn();
+  // Stores the document (first line "zarn NAME") as the zarn NAME.
+  void CmSavezarn();
+  void CmSort();
+  void CmInsertDate();
+  void CmTime();
+  void CmTimeReset();
+  void CmPhone();
+  void CmCalculate();
+  void CmSearchword();
+  void CmAtlas();
+  void CmDictionary();
+  void CmEncyc();
+  void CmWeb();
+  void CmSports();
+  void CmScience();
+  void CmArts();
+  // The clip half of Copy (the GUI does the clipboard copy itself): the
+  // selection (at most 9191 characters) joins the clip store. Returns the
+  // paste-menu command id the clip got, or 0 when nothing was added (empty
+  // selection, or the menu's 100 items are taken); `label` receives the menu
+  // label (first 30 characters, line feeds shown as blanks).
+  int CmEditCopy(std::string* label = nullptr);
+  // A paste-menu item: replaces the selection with clip (id - 10001), at most
+  // 9095 characters. False when there is no such clip.
+  bool CmPasteClip(int id);
+
+  // Routes a command id of the view's table (Copy's clip half included; Paste
+  // shows a menu and is the GUI's). Returns false for ids it does not answer.
+  bool Command(int id);
+  // Whether Command answers `id`.
+  static bool HandlesCommand(int id);
+
+  // --- fields, in the order of the data model -----------------------------------
+  int ZarnTokInLine = 0;              // word index of the zarn in the line
+  std::string zarn;                   // the current zarn text
+  std::vector<std::string> TokPtr;    // token list (words and operator tokens)
+  int NumTokens = 0;                  // word tokens of the captured line
+  std::uint32_t start = 0;            // caret offset within the captured line
+  int tokpositions[kMaxTokPositions] = {};  // word starts, then the sentinel
+  char delimiters[8] = {' ', '?', '!', '+', '-', '/', '*', '\0'};
+
+  // Where the captured line begins in the text, and its number.
+  std::uint32_t LineStart() const { return lineStart_; }
+  int LineNumber() const { return lineNum_; }
+
+ private:
+  // Offset of word token i in the text, clamped to the captured line.
+  std::uint32_t TokenOffset(int i) const;
+  // End of the captured line (its current length from its start).
+  std::uint32_t LineEnd() const;
+  void WebLookup(int kind);
+  void Capture(bool selectionWins);
+
+  TextBuffer* buf_ = nullptr;
+  std::uint32_t lineStart_ = 0;
+  int lineNum_ = 0;
+};
+
+// The view that last received the focus; every zarn writes into it.
+extern TZarnsEditView* CurrentView;
+// Text shared by the zarn-name prompt and the zarn browser.
+extern std::string GlobalString;
+// Search position of GetNumber, program-wide.
+extern int pos;
