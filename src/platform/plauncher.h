@@ -33,6 +33,11 @@ class RecordingLauncher : public Launcher {
   bool mailAvailable = true;
 };
 
+// Starts a program (looked up on PATH) detached from this process, with
+// the argument vector as given and no shell; true when it started. Used by
+// the xdg launcher; open for tests and other helpers.
+bool StartDetached(const std::vector<std::string>& argv);
+
 // The launcher in use (the xdg one unless a test installed another).
 Launcher& Launch();
 // Installs `l` (not owned); nullptr restores the xdg launcher.

@@ -1,0 +1,147 @@
+// The desktop launcher: xdg-open and xdg-email, started detached.
+//
+// A double fork leaves the helper to init, so it never becomes a zombie of
+// ours, and setsid() keeps it alive when the editor quits. The argument vector
+// goes straight to exec: no shell ever sees a file name or an address.
+#include "platform/plauncher.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace plat {
+
+Launcher::~Launcher() = default;
+
+namespace {
+
+// Starts argv[0] (searched on PATH) detached; true when the exec succeeded.
+bool SpawnDetached(const std::vector<std::string>& args) {
+  if (args.empty()) return false;
+  // Everything the children need is prepared before fork: after fork only
+  // async-signal-safe calls are made.
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  int pipefd[2];
+  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+  pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(pipefd[0]);
+    ::close(pipefd[1]);
+    return false;
+  }
+  if (pid == 0) {
+    ::close(pipefd[0]);
+    ::setsid();
+    pid_t pid2 = ::fork();
+    if (pid2 != 0) ::_exit(pid2 < 0 ? 1 : 0);
+    int devnull = ::open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+      ::dup2(devnull, 0);
+      if (devnull > 2) ::close(devnull);
+    }
+    ::signal(SIGPIPE, SIG_DFL);
+    ::execvp(argv[0], argv.data());
+    int err = errno;  // exec failed: tell the parent through the pipe
+    ssize_t w = ::write(pipefd[1], &err, sizeof err);
+    (void)w;
+    ::_exit(127);
+  }
+  ::close(pipefd[1]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // The pipe closes on a successful exec (O_CLOEXEC) and carries errno otherwise.
+  int err = 0;
+  ssize_t r;
+  do r = ::read(pipefd[0], &err, sizeof err);
+  while (r < 0 && errno == EINTR);
+  ::close(pipefd[0]);
+  return forked && r == 0;
+}
+
+bool OnPath(const std::string& prog) {
+  const char* path = std::getenv("PATH");
+  std::string p = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t colon = p.find(':', start);
+    std::string dir = p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (dir.empty()) dir = ".";
+    std::string full = dir + "/" + prog;
+    struct stat st;
+    if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0)
+      return true;
+    if (colon == std::string::npos) return false;
+    start = colon + 1;
+  }
+}
+
+// A relative file name that starts with "-" would read as an option.
+std::string SafeTarget(const std::string& t) { return (!t.empty() && t[0] == '-') ? "./" + t : t; }
+
+class XdgLauncher : public Launcher {
+ public:
+  bool Open(const std::string& target) override {
+    if (target.empty()) return false;
+    return SpawnDetached({"xdg-open", SafeTarget(target)});
+  }
+  bool Dial(const std::string& number) override {
+    if (number.empty()) return false;
+    return SpawnDetached({"xdg-open", "tel:" + number});
+  }
+  bool CanMail() override { return OnPath("xdg-email"); }
+  bool Mail(const std::vector<std::string>& attachments) override {
+    std::vector<std::string> args{"xdg-email"};
+    for (const auto& a : attachments) {
+      args.push_back("--attach");
+      args.push_back(SafeTarget(a));
+    }
+    return SpawnDetached(args);
+  }
+};
+
+Launcher* g_launcher = nullptr;
+
+}  // namespace
+
+bool RecordingLauncher::Open(const std::string& target) {
+  calls.push_back({"open", target});
+  return result;
+}
+
+bool RecordingLauncher::Dial(const std::string& number) {
+  calls.push_back({"dial", number});
+  return result;
+}
+
+bool RecordingLauncher::CanMail() { return mailAvailable; }
+
+// A mail request is recorded as one call, its attachments joined by "\n".
+bool RecordingLauncher::Mail(const std::vector<std::string>& attachments) {
+  std::string joined;
+  for (const auto& a : attachments) {
+    if (!joined.empty()) joined += '\n';
+    joined += a;
+  }
+  calls.push_back({"mail", joined});
+  return result;
+}
+
+bool StartDetached(const std::vector<std::string>& argv) { return SpawnDetached(argv); }
+
+Launcher& Launch() {
+  static XdgLauncher xdg;
+  return g_launcher ? *g_launcher : xdg;
+}
+
+void SetLauncher(Launcher* l) { g_launcher = l; }
+
+}  // namespace plat
