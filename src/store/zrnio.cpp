@@ -1,0 +1,469 @@
+// The data file set. Every transfer goes through plat::Fs(), so tests can
+// put a file system that fails underneath and watch what survives.
+#include "store/zrnio.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/pdatadir.h"
+
+char GenBuffer[kGenBufferSize + 1];
+std::uint32_t bufcur = 0;
+std::uint32_t genpop = 0;
+
+ZrnIO* Files = nullptr;
+
+namespace {
+
+// Sequential reader state beyond the two public counters: how much of
+// GenBuffer holds file data, whether the file has no more, and whether the
+// rest of an over-long string is still to be skipped.
+std::uint32_t genvalid = 0;
+bool geneof = false;
+bool genskip = false;
+
+constexpr std::uint32_t kMaxString = kGenBufferSize - 1;
+
+void PutLE(unsigned char* p, std::uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+std::uint32_t GetLE(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Appends at the end of the file.
+void Append(HANDLE h, const void* data, std::size_t n) {
+  if (!plat::IsOpen(h)) return;
+  if (plat::Fs().Seek(h, 0, plat::Whence::End) < 0) return;
+  plat::Fs().Write(h, data, n);
+}
+
+void WriteHere(HANDLE h, const void* data, std::size_t n) {
+  if (!plat::IsOpen(h)) return;
+  plat::Fs().Write(h, data, n);
+}
+
+// Length of the string at p, looking at no more than max bytes.
+std::uint32_t BoundedLen(const char* p, std::uint32_t max) {
+  const void* z = std::memchr(p, 0, max);
+  return z ? static_cast<std::uint32_t>(static_cast<const char*>(z) - p) : max;
+}
+
+// Fills GenBuffer from `keep` bytes already moved to its front.
+void FillGenBuffer(HANDLE h, std::uint32_t keep) {
+  std::memset(GenBuffer + keep, 0, kGenBufferSize + 1 - keep);
+  long long got = 0;
+  if (plat::IsOpen(h)) {
+    got = plat::Fs().Read(h, GenBuffer + keep, kGenBufferSize - keep);
+    if (got < 0) {
+      std::fputs("Error reading into file ", stderr);
+      got = 0;  // what the buffer holds is used as it is
+    }
+  }
+  genvalid = keep + static_cast<std::uint32_t>(got);
+  geneof = genvalid < kGenBufferSize;  // a short read means the file is done
+  bufcur = 0;
+  ++genpop;
+}
+
+}  // namespace
+
+ZrnIO::ZrnIO() = default;
+
+// Whatever a caller left open is closed; stale handles are harmless.
+ZrnIO::~ZrnIO() {
+  for (int n = 1; n <= 22; ++n)
+    if (HANDLE* f = HandleField(n); f && plat::IsOpen(*f)) plat::Fs().Close(*f);
+}
+
+HANDLE* ZrnIO::HandleField(int FileNum) {
+  switch (FileNum) {
+    case 1: return &WordsBufOut;
+    case 2: return &WordsTblOut;
+    case 3: return &WordsIdxOut;
+    case 4: return &WordsLtrOut;
+    case 5: return &FilesBufOut;
+    case 6: return &FilesTblOut;
+    case 7: return &MatchesOut;
+    case 8: return &PathsBufOut;
+    case 9: return &PathsTblOut;
+    case 10: return &ExtensionsOut;
+    case 11: return &Lvl1ZrnOut;
+    case 12: return &Lvl1ValOut;
+    case 14: return &Lvl1TblOut;
+    case 15: return &ZarnBrowseOut;
+    case 16: return &ZarnPkgOut;
+    case 17: return &PkgTblOut;
+    case 18: return &PkgBufOut;
+    case 19: return &ExtListOut;
+    case 20: return &ExtTypeCatMatchOut;
+    case 21: return &ExtCategoryOut;
+    case 22: return &ExtMatchOut;
+    default: return nullptr;
+  }
+}
+
+std::string ZrnIO::FileName(int FileNum) const {
+  const char* base = nullptr;
+  switch (FileNum) {
+    case 1: return plat::DataPath("LES" + std::to_string(currentWordCat) + ".007");
+    case 2: return plat::DataPath("LESt" + std::to_string(currentWordCat) + ".007");
+    case 3: base = "LESi.007"; break;
+    case 4: base = "LESl.007"; break;
+    case 5: base = "IMS.007"; break;
+    case 6: base = "IMSt.007"; break;
+    case 7: base = "NCS.007"; break;
+    case 8: base = "DES.007"; break;
+    case 9: base = "DESt.007"; break;
+    case 10: base = "EMS.007"; break;
+    case 11: base = "EMSZrn.007"; break;
+    case 12: base = "EMSVal.007"; break;
+    case 14: base = "EMSVt.007"; break;
+    case 15: base = "BROWSE.007"; break;
+    case 16: base = "EMSPkg.007"; break;
+    case 17: base = "PkgT.007"; break;
+    case 18: base = "PkgBuf.007"; break;
+    case 19: base = "KEP.007"; break;
+    case 20: base = "KEPt.007"; break;
+    case 21: base = "KEPc.007"; break;
+    case 22: base = "KEPb.007"; break;
+    default: return std::string();
+  }
+  return plat::DataPath(base);
+}
+
+// The name is handed out in a buffer of at least 80 bytes, larger when the
+// data directory's path needs it: a long path is never cut or overrun.
+char* ZrnIO::GetFileStr(int FileNum) {
+  std::string name = FileName(FileNum);
+  std::size_t size = name.size() + 1 > 80 ? name.size() + 1 : 80;
+  char* text = new char[size]();
+  std::memcpy(text, name.data(), name.size());
+  return text;
+}
+
+HANDLE ZrnIO::NewFile(const char* FileName, const char* OpenMode) {
+  if (!FileName) return INVALID_HANDLE_VALUE;
+  std::string mode = OpenMode ? OpenMode : "";
+  // The hidden/visible attribute of the modes has no meaning here.
+  if (mode == "w+") return plat::Fs().Open(FileName, plat::Access::Write, plat::Creation::CreateAlways);
+  if (mode == "wvis" || mode == "w")
+    return plat::Fs().Open(FileName, plat::Access::Write, plat::Creation::OpenAlways);
+  return plat::Fs().Open(FileName, plat::Access::Read, plat::Creation::OpenExisting);
+}
+
+HANDLE ZrnIO::OpenFile(const char* FileToOpen, const char* OpenMode) { return NewFile(FileToOpen, OpenMode); }
+
+void ZrnIO::OpenFile(int FileToOpen, const char* OpenMode) {
+  HANDLE* field = HandleField(FileToOpen);
+  if (!field) return;
+  *field = NewFile(FileName(FileToOpen).c_str(), OpenMode);
+}
+
+void ZrnIO::CloseFile(HANDLE FileToClose) {
+  if (plat::IsOpen(FileToClose)) plat::Fs().Close(FileToClose);
+}
+
+void ZrnIO::OpenFiles(const char* OpenMode) {
+  // Files 1 and 2 of the group are always those of word catalog 1.
+  if (WordsBufOut == nullptr) WordsBufOut = NewFile(plat::DataPath("LES1.007").c_str(), OpenMode);
+  if (WordsTblOut == nullptr) WordsTblOut = NewFile(plat::DataPath("LESt1.007").c_str(), OpenMode);
+  for (int n : {3, 4, 5, 6, 7, 8, 9, 22}) {
+    HANDLE* f = HandleField(n);
+    if (*f == nullptr) *f = NewFile(FileName(n).c_str(), OpenMode);
+  }
+  // A rebuild ("w+") must not empty the extension and category lists.
+  if (OpenMode && std::strcmp(OpenMode, "w+") == 0) return;
+  for (int n : {10, 19, 20, 21}) {
+    HANDLE* f = HandleField(n);
+    if (*f == nullptr) *f = NewFile(FileName(n).c_str(), OpenMode);
+  }
+}
+
+int ZrnIO::TestFiles() {
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22})
+    if (!plat::IsOpen(*HandleField(n))) return 0;
+  return 1;
+}
+
+void ZrnIO::CloseFiles() {
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22}) {
+    HANDLE* f = HandleField(n);
+    CloseFile(*f);
+    *f = nullptr;
+  }
+}
+
+bool ZrnIO::IncrementWordFiles() {
+  CloseFile(WordsBufOut);
+  CloseFile(WordsTblOut);
+  WordsBufOut = nullptr;
+  WordsTblOut = nullptr;
+  ++currentWordCat;
+  OpenFile(1, "w+");
+  if (!plat::IsOpen(WordsBufOut)) return false;
+  OpenFile(2, "w+");
+  return plat::IsOpen(WordsTblOut);
+}
+
+bool ZrnIO::SetCurrentWordDB(int idx) {
+  CloseFile(WordsBufOut);
+  CloseFile(WordsTblOut);
+  WordsBufOut = nullptr;
+  WordsTblOut = nullptr;
+  currentWordCat = idx;
+  OpenFile(1, "r");
+  if (!plat::IsOpen(WordsBufOut)) return false;
+  OpenFile(2, "r");
+  return plat::IsOpen(WordsTblOut);
+}
+
+// --- writing -------------------------------------------------------------------
+
+void ZrnIO::WriteToFile(const char* text, HANDLE h) {
+  if (!text) text = "";
+  Append(h, text, std::strlen(text) + 1);
+}
+
+void ZrnIO::WriteToFile(const std::string& text, HANDLE h, endState state) {
+  // The string is written up to its first NUL, like the text it stands for.
+  std::size_t len = std::strlen(text.c_str());
+  Append(h, text.c_str(), state == kNullTerminated ? len + 1 : len);
+}
+
+void ZrnIO::WriteToFile(std::uint32_t value, HANDLE h) {
+  unsigned char b[4];
+  PutLE(b, value);
+  WriteHere(h, b, 4);
+}
+
+void ZrnIO::WriteToFile(const MatchStructType& rec, HANDLE h) {
+  unsigned char b[12];
+  PutLE(b, rec.OffsetA);
+  PutLE(b + 4, rec.OffsetB);
+  PutLE(b + 8, static_cast<std::uint32_t>(rec.CatId));
+  Append(h, b, 12);
+}
+
+void ZrnIO::WriteToFile(const FilesTblStructType& rec, HANDLE h) {
+  unsigned char b[8];
+  PutLE(b, rec.OffsetA);
+  PutLE(b + 4, rec.OffsetB);
+  Append(h, b, 8);
+}
+
+void ZrnIO::WriteToFile(const WordIdxStructType& rec, HANDLE h) {
+  unsigned char b[8];
+  PutLE(b, rec.Offset);
+  PutLE(b + 4, static_cast<std::uint32_t>(rec.CatId));
+  Append(h, b, 8);
+}
+
+void ZrnIO::WriteToFile(const ZarnMatchStructType& rec, HANDLE h) {
+  unsigned char b[12];
+  PutLE(b, rec.OffsetA);
+  PutLE(b + 4, rec.OffsetB);
+  PutLE(b + 8, rec.OffsetC);
+  Append(h, b, 12);
+}
+
+void ZrnIO::WriteToFile(int pos, const char* text, HANDLE h) {
+  if (!plat::IsOpen(h)) return;
+  if (!text) text = "";
+  if (pos == 1 && plat::Fs().Seek(h, 0, plat::Whence::Begin) < 0) return;
+  if (pos == 3 && plat::Fs().Seek(h, 0, plat::Whence::End) < 0) return;
+  plat::Fs().Write(h, text, std::strlen(text) + 1);
+}
+
+long ZrnIO::WriteToFileAtOffset(const char* text, HANDLE h, std::uint32_t AtOffset) {
+  if (!plat::IsOpen(h)) return 0;
+  if (!text) text = "";
+  long long n = -1;
+  if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0)
+    n = plat::Fs().Write(h, text, std::strlen(text) + 1);
+  if (n < 0) {
+    std::fputs("Error reading file ", stderr);
+    return -1;
+  }
+  return static_cast<long>(n);
+}
+
+// Bytes from 0x80 up are kept: they are the accented letters of the
+// single-byte text, not control characters.
+void ZrnIO::CleanAndWriteToFile(const char* text, std::uint32_t iNumBytes, HANDLE h) {
+  if (!plat::IsOpen(h)) return;
+  std::size_t size = static_cast<std::size_t>(iNumBytes) + 1;
+  std::vector<char> work;
+  try {
+    work.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return;  // nothing is written rather than a part
+  }
+  std::size_t out = 0;
+  for (std::uint32_t i = 0; text && i < iNumBytes; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c >= 0x20 && c <= 0x7E) || (c >= 0x09 && c <= 0x0D) || c >= 0x80) work[out++] = static_cast<char>(c);
+  }
+  plat::Fs().Write(h, work.data(), size);
+}
+
+// --- reading -------------------------------------------------------------------
+
+long ZrnIO::ReadFromFile(void* buffer, std::uint32_t nNumBytes, HANDLE h) {
+  if (!plat::IsOpen(h) || !buffer) return 0;
+  long long n = plat::Fs().Read(h, buffer, nNumBytes);
+  if (n < 0) {
+    std::fputs("Error reading into file ", stderr);
+    return -1;
+  }
+  return static_cast<long>(n);
+}
+
+// The sequential string read. Unlike a plain block-by-block read, a string
+// that crosses the end of a 4096-byte block comes back whole: the block's
+// unfinished tail moves to the front of GenBuffer and the rest of the file
+// is read behind it, so every string of a file comes back once, in order.
+// A stored string longer than 4095 bytes comes back cut to its first 4095
+// bytes, and the reader then skips the rest of it (the same cut as the read
+// at an offset makes). An unterminated string at the end of the file counts
+// as a string. Past the end the reader returns "" (1) until it is reset.
+std::uint32_t ZrnIO::ReadFromFile(char* text, HANDLE h) {
+  if (h == nullptr) {
+    genpop = 0;
+    bufcur = 0;
+    genvalid = 0;
+    geneof = false;
+    genskip = false;
+    if (text) text[0] = 0;
+    return 0;
+  }
+  if (genpop == 0 || bufcur > genvalid) {
+    genskip = false;
+    FillGenBuffer(h, 0);
+  }
+  // Drop the remainder of a string that was cut.
+  while (genskip) {
+    std::uint32_t len = BoundedLen(GenBuffer + bufcur, genvalid - bufcur);
+    if (bufcur + len < genvalid) {
+      bufcur += len + 1;
+      genskip = false;
+    } else if (geneof) {
+      bufcur = genvalid;
+      genskip = false;
+    } else {
+      FillGenBuffer(h, 0);
+    }
+  }
+  for (;;) {
+    std::uint32_t avail = genvalid - bufcur;
+    std::uint32_t len = BoundedLen(GenBuffer + bufcur, avail);
+    if (len < avail || geneof) {
+      // A whole string, or the file's unterminated last one.
+      if (len > kMaxString) {  // only possible for a file's unterminated end
+        len = kMaxString;
+        genskip = true;
+      }
+      if (text) {
+        std::memcpy(text, GenBuffer + bufcur, len);
+        text[len] = 0;
+      }
+      bufcur += len + (len < avail ? 1 : 0);
+      if (bufcur > genvalid) bufcur = genvalid;
+      return len + 1;
+    }
+    if (bufcur == 0) {
+      // A full window without a NUL: an over-long string.
+      if (text) {
+        std::memcpy(text, GenBuffer, kMaxString);
+        text[kMaxString] = 0;
+      }
+      bufcur = genvalid;
+      genskip = true;
+      return kMaxString + 1;
+    }
+    // The string goes on in the next block: keep its start and read on.
+    std::memmove(GenBuffer, GenBuffer + bufcur, avail);
+    FillGenBuffer(h, avail);
+  }
+}
+
+std::uint32_t ZrnIO::ReadFromFile(std::string& text, HANDLE h) {
+  std::vector<char> buf(9600, 0);
+  std::uint32_t n = ReadFromFile(buf.data(), h);
+  if (n <= 1 || buf[0] == 0) return 0;
+  text.assign(buf.data());
+  return static_cast<std::uint32_t>(text.size()) + 1;
+}
+
+// A short read leaves the record as it was.
+long ZrnIO::ReadFromFile(ZarnMatchStructType* rec, HANDLE h) {
+  if (!rec) return 0;
+  unsigned char b[12] = {};
+  long n = ReadFromFile(b, 12, h);
+  if (n == 12) {
+    rec->OffsetA = GetLE(b);
+    rec->OffsetB = GetLE(b + 4);
+    rec->OffsetC = GetLE(b + 8);
+  }
+  return n;
+}
+
+std::uint32_t ZrnIO::ReadFromFileAtOffset(char* text, HANDLE h, std::uint32_t AtOffset) {
+  char buf[kGenBufferSize + 1] = {};
+  if (plat::IsOpen(h)) {
+    long long n = -1;
+    if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0) n = plat::Fs().Read(h, buf, kGenBufferSize);
+    if (n < 0) {
+      std::fputs("Error reading file ", stderr);
+      std::memset(buf, 0, sizeof buf);
+    }
+  }
+  // A string without a NUL inside the window is cut to kGenBufferSize - 1.
+  std::uint32_t len = BoundedLen(buf, kMaxString);
+  if (text) {
+    std::memcpy(text, buf, len);
+    text[len] = 0;
+  }
+  return len + 1;
+}
+
+// --- positions, sizes, deleting ---------------------------------------------------
+
+std::uint32_t ZrnIO::GetEndOfFile(HANDLE FileToRead, std::uint32_t& EndPos) {
+  EndPos = FileSize(FileToRead);
+  return EndPos;
+}
+
+std::uint32_t ZrnIO::FileSize(HANDLE FileToSize) {
+  if (!plat::IsOpen(FileToSize)) return 0;
+  long long s = plat::Fs().Size(FileToSize);
+  return s < 0 ? 0 : static_cast<std::uint32_t>(s);
+}
+
+void ZrnIO::SetFilePtr(HANDLE FileToRead, std::uint32_t AtOffset) {
+  if (plat::IsOpen(FileToRead)) plat::Fs().Seek(FileToRead, AtOffset, plat::Whence::Begin);
+}
+
+void ZrnIO::DeleteCatalogs() {
+  for (int n = 1; n <= 9; ++n) DeleteFileA(n);
+}
+
+void ZrnIO::DeleteFileA(int FileToDelete) {
+  std::string name = FileName(FileToDelete);
+  if (!name.empty()) plat::Fs().Remove(name);
+}
+
+void ZrnIO::DeleteF(const char* FileStr) {
+  if (FileStr && *FileStr) plat::Fs().Remove(FileStr);
+}
+
+void ZrnIO::FillChar(void* stringPtr, std::uint32_t Length) {
+  if (stringPtr) std::memset(stringPtr, 0, Length);
+}
