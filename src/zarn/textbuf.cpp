@@ -1,0 +1,3 @@
+#include "zarn/textbuf.h"
+
+TextBuffer::~TextBuffer() = default;
