@@ -1,0 +1,501 @@
+#include "store/zrnlvl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr int kNames = 11, kDefs = 12, kTable = 14, kBrowse = 15;
+constexpr int kPkgMembers = 16, kPkgTable = 17, kPkgBuf = 18;
+constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
+
+ZrnIO& F() {
+  // The application creates the file set at start-up; tools and tests that
+  // use the store directly get one on first use.
+  if (!Files) Files = new ZrnIO;
+  return *Files;
+}
+
+// A handle opened for one operation and closed when it goes out of scope.
+// Store operations use their own handles, so a lookup never disturbs a name
+// listing that is open in the file set's fields.
+class LocalFile {
+ public:
+  LocalFile(int num, const char* mode) : h_(F().OpenFile(F().FileName(num).c_str(), mode)) {}
+  ~LocalFile() { Close(); }
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+  bool ok() const { return plat::IsOpen(h_); }
+  HANDLE h() const { return h_; }
+  void Close() {
+    if (plat::IsOpen(h_)) F().CloseFile(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// The NUL-terminated string at `off` read through the 4096-byte window.
+std::string ReadStrAt(HANDLE h, std::uint32_t off) {
+  char buf[kGenBufferSize + 1];
+  std::memset(buf, 0, sizeof buf);
+  F().ReadFromFileAtOffset(buf, h, off);
+  buf[kGenBufferSize - 1] = '\0';
+  return std::string(buf);
+}
+
+std::uint32_t GetLE(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+ZarnMatchStructType DecodeRec(const unsigned char* p) {
+  return ZarnMatchStructType{GetLE(p), GetLE(p + 4), GetLE(p + 8)};
+}
+
+// Reads exactly n bytes at off; false on a short read.
+bool ReadAt(HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
+  if (n == 0) return true;
+  F().SetFilePtr(h, off);
+  return F().ReadFromFile(buf, n, h) == static_cast<long>(n);
+}
+
+bool ReadRecAt(HANDLE h, std::uint32_t off, ZarnMatchStructType& r) {
+  unsigned char b[kRec];
+  if (!ReadAt(h, off, b, kRec)) return false;
+  r = DecodeRec(b);
+  return true;
+}
+
+bool WriteU32At(HANDLE h, std::uint32_t off, std::uint32_t v) {
+  std::uint32_t before = F().FileSize(h);
+  F().SetFilePtr(h, off);
+  F().WriteToFile(v, h);
+  return F().FileSize(h) >= std::max(before, off + 4);
+}
+
+// Writes a whole record at `off` (4-byte writes at the current position, so a
+// trailing partial record left by an interrupted write is overwritten rather
+// than followed).
+bool WriteRecAt(HANDLE h, std::uint32_t off, const ZarnMatchStructType& r) {
+  return WriteU32At(h, off, r.OffsetA) && WriteU32At(h, off + 4, r.OffsetB) &&
+         WriteU32At(h, off + 8, r.OffsetC);
+}
+
+// Appends text and its NUL; false unless the file grew by exactly that.
+bool AppendStr(HANDLE h, const std::string& s) {
+  std::uint32_t before = F().FileSize(h);
+  F().WriteToFile(s, h, kNullTerminated);
+  return F().FileSize(h) == before + s.size() + 1;
+}
+
+void CutAtNul(std::string& s) {
+  auto p = s.find('\0');
+  if (p != std::string::npos) s.resize(p);
+}
+
+bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// ---------------------------------------------------------------------------
+// Name index. The files are looked up by a linear scan of the table in the
+// file format; keeping that scan's result in memory makes a lookup in a large
+// store cost a few reads instead of two per stored zarn. The index is
+// checked against the files on every use (sizes, the last record, the tail of
+// the names file) and extended incrementally as zarns are appended; anything
+// else rebuilds it. A hit is confirmed against the names file.
+struct NameIndex {
+  bool valid = false;
+  std::uint64_t gen = 0;
+  std::uint32_t tblSize = 0, namesSize = 0;
+  std::string namesTail;
+  std::vector<ZarnMatchStructType> recs;
+  std::unordered_map<std::string, std::uint32_t> first;  // upper name -> record
+};
+NameIndex gIndex;
+std::uint64_t gGeneration = 1;  // bumped by writes that change records in place
+
+constexpr std::uint32_t kTailLen = 64;
+constexpr std::uint32_t kMaxBulk = 64u << 20;  // names files read whole up to this size
+
+std::string ReadTail(HANDLE names, std::uint32_t size) {
+  std::uint32_t n = std::min(size, kTailLen);
+  std::string t(n, '\0');
+  if (!ReadAt(names, size - n, t.data(), n)) return std::string("\xff", 1);
+  return t;
+}
+
+// Adds records [from, end) of `tbl` to the index.
+bool ExtendIndex(HANDLE tbl, HANDLE names, std::uint32_t tblSize, std::uint32_t namesSize,
+                 std::size_t from) {
+  std::size_t count = tblSize / kRec;
+  if (count <= from) return true;
+  std::vector<unsigned char> raw((count - from) * kRec);
+  if (!ReadAt(tbl, static_cast<std::uint32_t>(from * kRec), raw.data(),
+              static_cast<std::uint32_t>(raw.size())))
+    return false;
+  std::vector<ZarnMatchStructType> add(count - from);
+  for (std::size_t i = 0; i < add.size(); ++i) add[i] = DecodeRec(raw.data() + i * kRec);
+  std::uint32_t lo = namesSize;
+  for (auto& r : add) lo = std::min(lo, r.OffsetA);
+  std::string bulk;
+  bool inMemory = namesSize - lo <= kMaxBulk;
+  if (inMemory) {
+    bulk.resize(namesSize - lo);
+    if (!ReadAt(names, lo, bulk.data(), static_cast<std::uint32_t>(bulk.size()))) return false;
+  }
+  for (std::size_t i = 0; i < add.size(); ++i) {
+    const auto& r = add[i];
+    std::string name;
+    if (r.OffsetA < namesSize) {
+      if (inMemory) {
+        std::size_t start = r.OffsetA - lo;
+        std::size_t lim = std::min<std::size_t>(bulk.size(), start + ZrnLvl1::kMaxText);
+        std::size_t end = start;
+        while (end < lim && bulk[end] != '\0') ++end;
+        name.assign(bulk, start, end - start);
+      } else {
+        name = ReadStrAt(names, r.OffsetA);
+      }
+    }
+    gIndex.recs.push_back(r);
+    if (name.empty()) continue;
+    ZrnUpper(name);
+    gIndex.first.emplace(std::move(name), static_cast<std::uint32_t>(from + i));
+  }
+  return true;
+}
+
+// Brings the index up to date with the open table and names files.
+bool RefreshIndex(HANDLE tbl, HANDLE names) {
+  std::uint32_t tblSize = F().FileSize(tbl);
+  std::uint32_t namesSize = F().FileSize(names);
+  tblSize -= tblSize % kRec;  // a trailing partial record is not a record
+  std::string tail = ReadTail(names, namesSize);
+  NameIndex& x = gIndex;
+  if (x.valid && x.gen == gGeneration && tblSize >= x.tblSize && namesSize >= x.namesSize &&
+      !x.recs.empty()) {
+    ZarnMatchStructType last{};
+    bool sameLast = ReadRecAt(tbl, x.tblSize - kRec, last) &&
+                    std::memcmp(&last, &x.recs.back(), kRec) == 0;
+    bool sameTail = (namesSize == x.namesSize) ? tail == x.namesTail
+                                               : ReadTail(names, x.namesSize) == x.namesTail;
+    if (sameLast && sameTail) {
+      if (tblSize == x.tblSize && namesSize == x.namesSize) return true;
+      if (ExtendIndex(tbl, names, tblSize, namesSize, x.recs.size())) {
+        x.tblSize = tblSize;
+        x.namesSize = namesSize;
+        x.namesTail = tail;
+        return true;
+      }
+    }
+  }
+  x = NameIndex{};
+  if (!ExtendIndex(tbl, names, tblSize, namesSize, 0)) {
+    x = NameIndex{};
+    return false;
+  }
+  x.valid = true;
+  x.gen = gGeneration;
+  x.tblSize = tblSize;
+  x.namesSize = namesSize;
+  x.namesTail = tail;
+  return true;
+}
+
+// The result of a lookup: the zarn's record and the one after it.
+struct Found {
+  std::uint32_t index = 0;
+  ZarnMatchStructType rec{};
+  bool hasNext = false;
+  ZarnMatchStructType next{};
+  std::size_t count = 0;  // records in the table
+};
+
+// Looks up an upper-cased, non-empty name.
+bool Lookup(const std::string& upper, Found& out) {
+  if (upper.empty()) return false;
+  LocalFile tbl(kTable, "r"), names(kNames, "r");
+  if (!tbl.ok() || !names.ok()) return false;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!RefreshIndex(tbl.h(), names.h())) return false;
+    auto it = gIndex.first.find(upper);
+    if (it == gIndex.first.end()) return false;
+    out.index = it->second;
+    out.rec = gIndex.recs[out.index];
+    out.count = gIndex.recs.size();
+    out.hasNext = out.index + 1 < gIndex.recs.size();
+    if (out.hasNext) out.next = gIndex.recs[out.index + 1];
+    std::string check = ReadStrAt(names.h(), out.rec.OffsetA);
+    ZrnUpper(check);
+    if (check == upper) return true;
+    gIndex = NameIndex{};  // the files changed under the index: rebuild once
+  }
+  return false;
+}
+
+// A zarn has browse text when its record's browse offset differs from the
+// next record's: a zarn stored without one carries the offset forward
+// unchanged, so it shows nothing and the next zarn keeps its own text.
+bool HasBrowseText(const Found& f, std::uint32_t browseSize) {
+  return f.hasNext && f.rec.OffsetC != f.next.OffsetC && f.rec.OffsetC < browseSize;
+}
+
+// The process-wide state of the name listing.
+ZarnMatchStructType gListRec{};
+long gListRead = 0;
+
+void CloseField(int num) {
+  HANDLE* f = F().HandleField(num);
+  if (f && plat::IsOpen(*f)) F().CloseFile(*f);
+  if (f) *f = nullptr;
+}
+
+void OpenField(int num, const char* mode) {
+  CloseField(num);
+  F().OpenFile(num, mode);
+}
+
+}  // namespace
+
+void ZrnUpper(std::string& s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+ZrnLvl::~ZrnLvl() = default;
+ZrnLvl1::~ZrnLvl1() = default;
+
+bool ZrnLvl1::Set(std::string& text) {
+  CutAtNul(text);
+  std::size_t p = 0;
+  while (p < text.size() && !IsSep(text[p])) ++p;
+  std::string value = text.substr(p);
+  text.resize(p);
+  return Set(text, value);
+}
+
+bool ZrnLvl1::Set(std::string& name, std::string& value) {
+  CutAtNul(name);
+  CutAtNul(value);
+
+  // Split off the browse text: the first "zdesc" and "zuse" in any case.
+  std::string lower = value;
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  std::size_t d = lower.find("zdesc"), u = lower.find("zuse");
+  auto part = [&](std::size_t start, std::size_t other) {
+    std::size_t end = (other != std::string::npos && other > start) ? other : value.size();
+    return start < end ? value.substr(start, end - start) : std::string();
+  };
+  std::string desc = d == std::string::npos ? "" : part(d + 6, u);
+  std::string usage = u == std::string::npos ? "" : part(u + 5, d);
+  bool hasBrowse = d != std::string::npos || u != std::string::npos;
+  std::string browse = hasBrowse ? desc + '\x01' + usage : std::string();
+  value.resize(std::min({d, u, value.size()}));
+
+  // Refuse what could not be read back or found again.
+  if (name.empty() || name.size() > kMaxName) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == ' ' || c == 0x7F) return false;
+  if (value.size() > kMaxText || browse.size() > kMaxText) return false;
+
+  // Find the table's last record: where this zarn's texts begin.
+  ZarnMatchStructType w{0, 0, 0};
+  std::uint32_t id = 0;
+  bool newTable = false;
+  {
+    LocalFile tbl(kTable, "r");
+    if (tbl.ok()) {
+      std::uint32_t size = F().FileSize(tbl.h());
+      size -= size % kRec;
+      if (size < kRec) {
+        newTable = true;  // no complete record: as if there were no table
+      } else {
+        id = size - kRec;
+        if (!ReadRecAt(tbl.h(), id, w)) return false;
+      }
+    } else if (plat::Fs().Exists(F().FileName(kTable))) {
+      return false;  // held by another writer
+    } else {
+      newTable = true;
+    }
+  }
+  if (newTable) {
+    // A new table starts a new store: whatever the other files still hold
+    // (e.g. after an interrupted reset) is unreachable, and old package
+    // membership would attach to the new zarns' positions.
+    for (int n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
+      LocalFile f(n, "w+");
+      if (!f.ok()) return false;
+    }
+    LocalFile tbl(kTable, "w");
+    if (!tbl.ok() || !WriteRecAt(tbl.h(), 0, w)) return false;
+    id = 0;
+  }
+
+  LocalFile names(kNames, "w"), defs(kDefs, "w"), tbl(kTable, "w"), brw(kBrowse, "w");
+  if (!names.ok() || !defs.ok() || !tbl.ok() || !brw.ok()) return false;
+
+  // The last record must point at the files' ends; an interrupted earlier
+  // store may have left texts without their record. Those become unreachable.
+  ZarnMatchStructType actual{F().FileSize(names.h()), F().FileSize(defs.h()),
+                             F().FileSize(brw.h())};
+  if (std::memcmp(&actual, &w, kRec) != 0) {
+    if (!WriteRecAt(tbl.h(), id, actual)) return false;
+    w = actual;
+  }
+
+  if (hasBrowse) {
+    if (!AppendStr(brw.h(), browse)) return false;
+    w.OffsetC += static_cast<std::uint32_t>(browse.size() + 1);
+  }
+  if (!AppendStr(defs.h(), value) || !AppendStr(names.h(), name)) return false;
+  w.OffsetA += static_cast<std::uint32_t>(name.size() + 1);
+  w.OffsetB += static_cast<std::uint32_t>(value.size() + 1);
+  // The record comes last: a zarn exists once its end record is written.
+  if (!WriteRecAt(tbl.h(), id + kRec, w)) return false;
+  ZrnID = id;
+  return true;
+}
+
+bool ZrnLvl1::Get(std::string& name, std::string& value) {
+  ZrnUpper(name);
+  Found f;
+  if (!Lookup(name, f)) return false;
+  LocalFile defs(kDefs, "r");
+  value = defs.ok() ? ReadStrAt(defs.h(), f.rec.OffsetB) : std::string();
+  return true;
+}
+
+bool ZrnLvl1::GetZarnList(std::string& name, bool newlist) {
+  if (newlist) {
+    OpenField(kNames, "r");
+    OpenField(kTable, "r");
+    gListRec = {};
+    F().SetFilePtr(F().Lvl1TblOut, 0);
+    gListRead = F().ReadFromFile(&gListRec, F().Lvl1TblOut);
+    return true;
+  }
+  if (gListRead < static_cast<long>(kRec)) return false;
+  name = ReadStrAt(F().Lvl1ZrnOut, gListRec.OffsetA);
+  if (name.size() > kMaxText) name.resize(kMaxText);
+  ZarnMatchStructType next{};
+  gListRead = F().ReadFromFile(&next, F().Lvl1TblOut);
+  gListRec = next;
+  return true;
+}
+
+bool ZrnLvl1::GetZarn(std::string& name, bool newlist) {
+  if (newlist) {
+    OpenField(kNames, "r");
+    OpenField(kTable, "r");
+  }
+  name.clear();
+  HANDLE tbl = F().Lvl1TblOut;
+  if (!plat::IsOpen(tbl)) return true;
+  // Only a zarn's own record (not the end record, not a position between
+  // records) names a zarn.
+  std::uint32_t size = F().FileSize(tbl);
+  if (ZrnID % kRec != 0 || size < kRec * 2 || ZrnID > size - kRec * 2) return true;
+  ZarnMatchStructType r{};
+  if (!ReadRecAt(tbl, ZrnID, r)) return true;
+  name = ReadStrAt(F().Lvl1ZrnOut, r.OffsetA);
+  return true;
+}
+
+bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::string& usage) {
+  if (name.empty()) return false;
+  ZrnUpper(name);
+  Found f;
+  if (!Lookup(name, f)) return false;
+  LocalFile brw(kBrowse, "r");
+  std::string text;
+  if (brw.ok() && HasBrowseText(f, F().FileSize(brw.h()))) text = ReadStrAt(brw.h(), f.rec.OffsetC);
+  auto p = text.find('\x01');
+  if (p == std::string::npos) {
+    description = text;
+  } else {
+    description = text.substr(0, p);
+    usage = text.substr(p + 1);
+  }
+  return true;
+}
+
+bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std::string& usage) {
+  ZrnUpper(name);
+  Found f;
+  if (!Lookup(name, f)) return false;
+  description += '\x01';
+  description += usage;
+  CutAtNul(description);
+  if (description.size() > kMaxText) return false;
+
+  LocalFile brw(kBrowse, "w");
+  if (!brw.ok()) return false;
+  std::uint32_t size = F().FileSize(brw.h());
+  if (HasBrowseText(f, size)) {
+    std::string old = ReadStrAt(brw.h(), f.rec.OffsetC);
+    if (description.size() <= old.size()) {
+      long n = F().WriteToFileAtOffset(description.c_str(), brw.h(), f.rec.OffsetC);
+      return n == static_cast<long>(description.size() + 1);
+    }
+  }
+  // Longer than the old text (or no old text): append it and repoint the
+  // record, so no neighbour is overwritten. Zarns without browse text that
+  // shared the old offset (just before this one) or the end offset (after
+  // the last text) would now differ from their next record; they are pointed
+  // at an empty string written first, so they keep showing nothing.
+  LocalFile tbl(kTable, "w");
+  if (!tbl.ok()) return false;
+  const auto& recs = gIndex.recs;
+  const std::size_t endIdx = recs.size() - 1;
+  const std::uint32_t oldC = f.rec.OffsetC;
+  std::size_t firstShared = f.index;
+  while (firstShared > 0 && recs[firstShared - 1].OffsetC == oldC) --firstShared;
+  bool pad = firstShared < f.index;
+  for (std::size_t i = 0; i < endIdx && !pad; ++i)
+    if (i != f.index && recs[i].OffsetC >= size) pad = true;
+  const std::uint32_t padAt = size;
+  if (pad) {
+    if (!AppendStr(brw.h(), std::string())) return false;
+    ++size;
+  }
+  if (!AppendStr(brw.h(), description)) return false;
+  ++gGeneration;  // records change in place
+  const std::uint32_t newEnd = size + static_cast<std::uint32_t>(description.size() + 1);
+  bool ok = true;
+  for (std::size_t j = firstShared; j < f.index; ++j)
+    ok = WriteU32At(tbl.h(), static_cast<std::uint32_t>(j * kRec + 8), padAt) && ok;
+  ok = WriteU32At(tbl.h(), f.index * kRec + 8, size) && ok;
+  if (f.index != endIdx)
+    ok = WriteU32At(tbl.h(), static_cast<std::uint32_t>(endIdx * kRec + 8), newEnd) && ok;
+  return ok;
+}
+
+void ZrnLvl1::StartSet() {
+  for (int n : {kNames, kDefs, kTable, kBrowse}) OpenField(n, "w");
+}
+
+void ZrnLvl1::StopSet() {
+  for (int n : {kNames, kDefs, kTable, kBrowse}) CloseField(n);
+}
+
+void ZrnLvl1::CloseZarnFiles() {
+  CloseField(kTable);
+  CloseField(kNames);
+}
+
+bool ZrnLvl1::ResetZarns() {
+  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) CloseField(n);
+  bool gone = true;
+  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
+    F().DeleteFileA(n);
+    if (plat::Fs().Exists(F().FileName(n))) gone = false;
+  }
+  ++gGeneration;
+  gIndex = NameIndex{};
+  return gone;
+}
