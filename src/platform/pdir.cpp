@@ -77,6 +77,54 @@ bool Directory::Next(DirEntry& entry) {
   }
 }
 
+bool Directory::NextQuick(DirEntry& entry) {
+  if (!dir_) return false;
+  for (;;) {
+    errno = 0;
+    dirent* de = ::readdir(static_cast<DIR*>(dir_));
+    if (!de) return false;
+    const char* n = de->d_name;
+    if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+    EntryType t;
+    switch (de->d_type) {
+      case DT_DIR: t = EntryType::Directory; break;
+      case DT_REG: t = EntryType::Regular; break;
+      case DT_LNK: t = EntryType::Symlink; break;
+      case DT_UNKNOWN: {
+        struct stat st;
+        if (::fstatat(fd_, n, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+          if (errno == ENOENT) continue;
+          t = EntryType::Other;
+        } else {
+          t = S_ISDIR(st.st_mode)   ? EntryType::Directory
+              : S_ISREG(st.st_mode) ? EntryType::Regular
+              : S_ISLNK(st.st_mode) ? EntryType::Symlink
+                                    : EntryType::Other;
+        }
+        break;
+      }
+      default: t = EntryType::Other; break;
+    }
+    entry.name = n;
+    entry.type = t;
+    entry.device = 0;
+    entry.size = 0;
+    return true;
+  }
+}
+
+long long Directory::ReadFd(int fd, void* buf, std::size_t n) {
+  if (fd < 0) return -1;
+  ssize_t r;
+  do r = ::read(fd, buf, n);
+  while (r < 0 && errno == EINTR);
+  return r;
+}
+
+void Directory::CloseFd(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
 void Directory::Rewind() {
   if (dir_) ::rewinddir(static_cast<DIR*>(dir_));
 }

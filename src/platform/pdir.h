@@ -2,6 +2,7 @@
 // the process's current directory and never follows a symbolic link into
 // a directory.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,11 +30,21 @@ class Directory {
   Directory& operator=(const Directory&) = delete;
   // The next entry other than "." and ".."; false at the end.
   bool Next(DirEntry& entry);
+  // The next entry other than "." and "..", typed from the directory entry
+  // itself where the file system reports it (no stat per entry; falls back to
+  // lstat when it does not). `device` and `size` are left 0: a walk that
+  // must stay on one file system compares the opened child's Device().
+  bool NextQuick(DirEntry& entry);
   // Starts the enumeration again from the first entry.
   void Rewind();
   // Opens regular file `name` of this directory for reading (O_NOFOLLOW,
   // O_NONBLOCK so a FIFO never blocks); -1 on failure. Caller closes the fd.
   int OpenFileForRead(const std::string& name) const;
+  // Reads up to n bytes from a descriptor of OpenFileForRead (retrying on
+  // EINTR); the count, 0 at the end, -1 on error.
+  static long long ReadFd(int fd, void* buf, std::size_t n);
+  // Closes a descriptor of OpenFileForRead.
+  static void CloseFd(int fd);
   // The directory's own device number.
   std::uint64_t Device() const;
   int fd() const { return fd_; }
