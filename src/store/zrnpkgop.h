@@ -100,4 +100,5 @@ class ZrnPkgOp {
 
  private:
   bool memberDone_ = true;      // membership listing reached its end
+  std::uint32_t pkgListPos_ = 0;  // table offset of the next package listed
 };

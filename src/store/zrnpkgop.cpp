@@ -1,0 +1,304 @@
+#include "store/zrnpkgop.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "shell/host.h"
+
+namespace {
+
+constexpr int kPkgMembers = 16, kPkgTable = 17, kPkgBuf = 18;
+constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
+// A package text is read whole, up to its first NUL; anything larger than
+// this is not a package a person wrote and is refused rather than cut.
+constexpr std::size_t kMaxPackageText = 1u << 20;
+
+const char* const kErrText = "Error Reading Zarn Package";
+const char* const kErrCaption = "Error";
+
+ZrnIO& F() {
+  if (!Files) Files = new ZrnIO;
+  return *Files;
+}
+
+void CloseField(int num) {
+  HANDLE* f = F().HandleField(num);
+  if (f && plat::IsOpen(*f)) F().CloseFile(*f);
+  if (f) *f = nullptr;
+}
+
+void OpenField(int num, const char* mode) {
+  CloseField(num);
+  F().OpenFile(num, mode);
+}
+
+bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// First occurrence of the lower-case keyword `kw` in `s` from `from`, any case.
+std::size_t FindCI(const std::string& s, const char* kw, std::size_t from = 0) {
+  std::size_t n = std::strlen(kw);
+  if (s.size() < n) return std::string::npos;
+  for (std::size_t i = from; i + n <= s.size(); ++i) {
+    std::size_t k = 0;
+    while (k < n && Lower(s[i + k]) == kw[k]) ++k;
+    if (k == n) return i;
+  }
+  return std::string::npos;
+}
+
+std::size_t FindSection(const std::string& s, std::size_t from = 0) {
+  return std::min(FindCI(s, "ztxt", from), FindCI(s, "zfnc", from));
+}
+
+// Pads a record file to a whole number of records (an interrupted write can
+// leave a partial one), so the next record lands where its identifier says.
+bool AlignRecords(HANDLE h) {
+  std::uint32_t size = F().FileSize(h);
+  std::uint32_t extra = size % kRec;
+  if (extra == 0) return true;
+  F().SetFilePtr(h, size);
+  F().CleanAndWriteToFile("", kRec - extra - 1, h);  // writes kRec - extra zero bytes
+  return F().FileSize(h) % kRec == 0;
+}
+
+bool AppendStr(HANDLE h, const std::string& s) {
+  std::uint32_t before = F().FileSize(h);
+  F().WriteToFile(s, h, kNullTerminated);
+  return F().FileSize(h) == before + std::strlen(s.c_str()) + 1;
+}
+
+bool AppendRec(HANDLE h, const ZarnMatchStructType& r) {
+  std::uint32_t before = F().FileSize(h);
+  F().WriteToFile(r, h);
+  return F().FileSize(h) == before + kRec;
+}
+
+}  // namespace
+
+ZrnPkgOp::~ZrnPkgOp() = default;
+
+void ZrnPkgOp::OpenPkgFiles(IOType io) {
+  const char* mode = io == eRead ? "r" : io == eWrite ? "w" : "w+";
+  OpenField(kPkgTable, mode);
+  OpenField(kPkgBuf, mode);
+}
+
+void ZrnPkgOp::ClosePkgFiles() {
+  CloseField(kPkgTable);
+  CloseField(kPkgBuf);
+}
+
+bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
+  OpenPkgFiles(eWrite);
+  HANDLE tbl = F().PkgTblOut, buf = F().PkgBufOut;
+  bool ok = plat::IsOpen(tbl) && plat::IsOpen(buf) && AlignRecords(tbl);
+  if (ok) {
+    std::string name = PkgNameStr.substr(0, std::min(std::strlen(PkgNameStr.c_str()), kMaxPkgName));
+    // The path is kept for the record; it must stay readable as one string.
+    std::string path = PkgFileName.substr(0, std::strlen(PkgFileName.c_str()));
+    if (path.size() > ZrnLvl1::kMaxText) path.resize(ZrnLvl1::kMaxText);
+    std::uint32_t id = F().FileSize(tbl);
+    std::uint32_t at = F().FileSize(buf);
+    ok = AppendStr(buf, name) && AppendStr(buf, path) &&
+         AppendRec(tbl, ZarnMatchStructType{at, at + static_cast<std::uint32_t>(name.size()), 0});
+    if (ok) PkgID = id;
+  }
+  ClosePkgFiles();
+  return ok;
+}
+
+bool ZrnPkgOp::AddZrnPkgEntry() {
+  HANDLE h = F().OpenFile(F().FileName(kPkgMembers).c_str(), "w");
+  bool ok = plat::IsOpen(h) && AlignRecords(h) && AppendRec(h, ZarnMatchStructType{PkgID, ZrnID, 0});
+  F().CloseFile(h);
+  return ok;
+}
+
+bool ZrnPkgOp::GetZrnPkgEntry(bool reset) {
+  if (reset) {
+    OpenField(kPkgMembers, "r");
+    F().SetFilePtr(F().ZarnPkgOut, 0);
+    memberDone_ = false;
+  }
+  if (memberDone_) return false;
+  for (;;) {
+    ZarnMatchStructType r{};
+    if (F().ReadFromFile(&r, F().ZarnPkgOut) < static_cast<long>(kRec)) {
+      memberDone_ = true;
+      return false;
+    }
+    if (r.OffsetA == PkgID) {
+      ZrnID = r.OffsetB;
+      return true;
+    }
+  }
+}
+
+void ZrnPkgOp::CloseZrnPkgFile() { CloseField(kPkgMembers); }
+
+bool ZrnPkgOp::GetPkgNames(bool reset) {
+  if (reset) {
+    OpenPkgFiles(eRead);
+    F().SetFilePtr(F().PkgTblOut, 0);
+    pkgListPos_ = 0;
+  }
+  ZarnMatchStructType r{};
+  if (F().ReadFromFile(&r, F().PkgTblOut) < static_cast<long>(kRec)) return false;
+  char text[kGenBufferSize + 1] = {};
+  F().ReadFromFileAtOffset(text, F().PkgBufOut, r.OffsetA);
+  text[kMaxPkgName] = '\0';  // tabs hold at most 19 characters
+  PkgNameStr = text;
+  PkgID = pkgListPos_;
+  pkgListPos_ += kRec;
+  return true;
+}
+
+bool ZrnPkgOp::ParsePackage(std::string& pkg) {
+  LastStored = false;
+  std::size_t k = FindSection(pkg);
+  if (k == std::string::npos) return false;
+  std::string cur = k + 5 <= pkg.size() ? pkg.substr(k + 5) : std::string();
+  std::string rest;
+  std::size_t next = FindSection(cur);
+  if (next != std::string::npos) {
+    rest = cur.substr(next);
+    cur.resize(next);
+  }
+  LastStored = Lvl.Set(cur);
+  if (LastStored) ZrnID = Lvl.ZrnID;
+  pkg = std::move(rest);
+  return true;
+}
+
+bool ZrnPkgOp::ParseHeader(const std::string& text, bool& hasMagic, std::string& name,
+                           std::size_t& bodyStart) {
+  name.clear();
+  bodyStart = text.size();
+  std::size_t m = FindCI(text, "zpkg");
+  hasMagic = m != std::string::npos;
+  if (!hasMagic) return false;
+  // The name follows the magic and one separator, and must end in white
+  // space within kMaxPkgName + 1 characters: longer names are refused rather
+  // than cut, so two packages never end up under one truncated name.
+  std::size_t start = m + 5;
+  if (start >= text.size()) return false;
+  std::size_t end = start;
+  while (end < text.size() && !IsSep(text[end]) && end - start <= kMaxPkgName) ++end;
+  if (end == start || end - start > kMaxPkgName || end >= text.size() || !IsSep(text[end]))
+    return false;
+  name = text.substr(start, end - start);
+  bodyStart = end;
+  return true;
+}
+
+PkgLoadResult ZrnPkgOp::CmNewPackage() {
+  auto chosen = TheHost().OpenFileDialog("Load New Package", "Package Files (*.pkg)");
+  return LoadPackage(chosen.value_or(std::string()));
+}
+
+PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
+  PkgLoadResult res;
+  // Read the package text: its bytes up to the first NUL.
+  std::string text;
+  bool tooBig = false;
+  HANDLE h = path.empty() ? INVALID_HANDLE_VALUE : F().OpenFile(path.c_str(), "r");
+  if (plat::IsOpen(h)) {
+    char block[kGenBufferSize];
+    for (;;) {
+      long n = F().ReadFromFile(block, sizeof block, h);
+      if (n <= 0) break;
+      const void* z = std::memchr(block, 0, static_cast<std::size_t>(n));
+      std::size_t take = z ? static_cast<std::size_t>(static_cast<const char*>(z) - block)
+                           : static_cast<std::size_t>(n);
+      text.append(block, take);
+      if (text.size() > kMaxPackageText) {
+        tooBig = true;
+        break;
+      }
+      if (z) break;
+    }
+  }
+  F().CloseFile(h);
+  if (text.empty() || tooBig) {
+    TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+    return res;
+  }
+
+  bool hasMagic = false;
+  std::size_t body = 0;
+  if (!ParseHeader(text, hasMagic, PkgNameStr, body)) {
+    if (!hasMagic)
+      TheHost().AskZarnName(" this");  // the answer is not used
+    else
+      TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+    return res;
+  }
+  res.name = PkgNameStr;
+  if (!CreatePkgEntry(path)) {
+    TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+    return res;
+  }
+  res.loaded = true;
+  res.pkgId = PkgID;
+
+  std::string pkg = text.substr(body);
+  while (ParsePackage(pkg)) {
+    if (LastStored && AddZrnPkgEntry())
+      ++res.stored;
+    else if (LastStored)
+      ++res.stored;  // stored, but its membership could not be written
+    else
+      ++res.refused;
+  }
+  return res;
+}
+
+std::vector<std::string> ZrnPkgOp::AllZarns() {
+  std::vector<std::string> out;
+  std::string name;
+  Lvl.GetZarnList(name, true);
+  while (Lvl.GetZarnList(name, false))
+    if (!name.empty()) out.push_back(name);
+  Lvl.StopSet();
+  return out;
+}
+
+std::vector<std::string> ZrnPkgOp::PackageZarns(std::uint32_t pkgId) {
+  std::vector<std::string> out;
+  PkgID = pkgId;
+  bool first = true;
+  for (bool reset = true; GetZrnPkgEntry(reset); reset = false) {
+    Lvl.ZrnID = ZrnID;
+    std::string name;
+    Lvl.GetZarn(name, first);
+    first = false;
+    if (!name.empty()) out.push_back(name);
+  }
+  Lvl.StopSet();
+  CloseZrnPkgFile();
+  return out;
+}
+
+std::vector<std::string> ZrnPkgOp::PackageNames() {
+  std::vector<std::string> out;
+  for (bool reset = true; GetPkgNames(reset); reset = false) out.push_back(PkgNameStr);
+  ClosePkgFiles();
+  return out;
+}
+
+bool ZrnPkgOp::BrowseInfo(const std::string& name, std::string& description, std::string& usage) {
+  std::string n = name;
+  description.clear();
+  usage.clear();
+  return Lvl.GetBrowseInfo(n, description, usage);
+}
+
+bool ZrnPkgOp::ModifyBrowse(const std::string& name, const std::vector<std::string>& descLines,
+                            const std::vector<std::string>& usageLines) {
+  std::string n = name, d, u;
+  for (const auto& l : descLines) d += l + "\r\n";
+  for (const auto& l : usageLines) u += l + "\r\n";
+  return Lvl.ModifyBrowseInfo(n, d, u);
+}
