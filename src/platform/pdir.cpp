@@ -144,6 +144,22 @@ int Directory::OpenFileForRead(const std::string& name) const {
   return fd;
 }
 
+int Directory::OpenFileForRead(const std::string& name, std::uint64_t& size) const {
+  size = 0;
+  if (name.empty() || name.find('/') != std::string::npos) return -1;
+  int fd;
+  do fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
+
 std::uint64_t Directory::Device() const { return dev_; }
 
 }  // namespace plat

@@ -40,6 +40,10 @@ class Directory {
   // Opens regular file `name` of this directory for reading (O_NOFOLLOW,
   // O_NONBLOCK so a FIFO never blocks); -1 on failure. Caller closes the fd.
   int OpenFileForRead(const std::string& name) const;
+  // The same, also giving the file's size at open, for readers that stop at
+  // the end without a further read. Non-blocking mode is left set: it has no
+  // effect on a regular file.
+  int OpenFileForRead(const std::string& name, std::uint64_t& size) const;
   // Reads up to n bytes from a descriptor of OpenFileForRead (retrying on
   // EINTR); the count, 0 at the end, -1 on error.
   static long long ReadFd(int fd, void* buf, std::size_t n);
