@@ -23,6 +23,10 @@ extern std::function<int()> ListDblClkAction;
 // installed the active window is used.
 extern std::function<QWidget*()> MainWindow;
 
+// Shows the help topic of a command or dialog id (the Help buttons).
+// Without a hook installed Help does nothing.
+extern std::function<void(int topic)> ShowHelp;
+
 // The parent for a dialog: the main window, else the active window.
 QWidget* DialogParent();
 

@@ -12,6 +12,7 @@
 
 class TZarnsEditView;  // the core view, zarn/zrnsedtv.h
 class QMenu;
+class TextDocument;
 
 namespace zui {
 
@@ -31,6 +32,8 @@ class TZarnsEditView : public QPlainTextEdit {
   // zarns, web lookups, copy and paste with clips, Test Zarn, Save Zarn, and
   // the clip items 10001 on); false when the view does not handle `id`.
   bool HandleCommand(int id);
+  // Also the edit commands: Undo 24321, Cut 24322, Delete 24325, Clear All
+  // 24326, Find 24351, Replace 24352, Find Next 24353.
   // Whether the view handles `id` (so the menu item is enabled).
   bool IsCommandEnabled(int id) const;
   // Runs the zarn at the caret.
@@ -70,17 +73,22 @@ class TZarnsEditView : public QPlainTextEdit {
   void CmEditPaste();
   void PasteClip(int id);
   void SelectWordAtCaret();
+  void FindText(bool askFirst);
+  void ReplaceText();
 
   QtTextBuffer buffer_;
   std::unique_ptr<::TZarnsEditView> core_;
   QMenu* popupMenu_ = nullptr;
   QPoint popPoint_;
   QString path_;
-  std::shared_ptr<void> docFacts_;  // the loaded file's line endings and encoding
+  std::unique_ptr<TextDocument> doc_;  // the file's bytes, line endings and encoding
+  QString findText_;                   // the last text searched for
 };
 
 // The program-wide menu of clips, one item per copied selection (command
 // ids 10001 on, in copy order); lives as long as the program.
 QMenu* PasteMenu();
+// Deletes the menu of clips (the application does this at shut-down).
+void DestroyPasteMenu();
 
 }  // namespace zui

@@ -1,0 +1,37 @@
+// The cataloging dialog (resource 6): what the catalog is for, and "Now",
+// which builds the whole catalog at once with the progress dialog.
+#pragma once
+#include <QDialog>
+#include <QString>
+
+class QPushButton;
+
+class ZrnSked : public QDialog {
+  Q_OBJECT
+ public:
+  // The dialog with the resource's empty caption.
+  explicit ZrnSked(QWidget* parent = nullptr, int resId = 6);
+  // The same dialog with `caption` (the start-up question when no catalog exists).
+  ZrnSked(const QString& caption, QWidget* parent, int resId = 6);
+  ~ZrnSked() override;
+
+  // "Now": builds the catalog over the configured roots with the progress
+  // dialog owned by this dialog, then ends this dialog with the result 2.
+  void BNClicked();
+  // Command 6: nothing to do here.
+  void CmSked() {}
+
+  // Whether the last "Now" build ran to its end (false when cancelled).
+  bool LastBuildCompleted() const { return completed_; }
+
+ private:
+  void Build(int resId);
+
+  QPushButton* now_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  bool building_ = false;
+  bool completed_ = false;
+};
+
+// The result a ZrnSked run ends with after "Now" (and after Cancel).
+constexpr int kSkedDone = 2;

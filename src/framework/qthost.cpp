@@ -1,0 +1,106 @@
+#include "framework/qthost.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringDecoder>
+
+#include "catalog/ui/zrndlg.h"
+#include "catalog/ui/zrnmtchd.h"
+#include "framework/uihooks.h"
+#include "zarn/ui/zrninput.h"
+#include "zarn/ui/zrnsedtv.h"
+
+QString QtHost::ToQt(const std::string& s) {
+  const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
+  QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  QString out = dec(bytes);
+  if (dec.hasError()) return QString::fromLatin1(bytes);
+  return out;
+}
+
+std::string QtHost::FromQt(const QString& s) {
+  const QByteArray b = s.toUtf8();
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+int QtHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  QString body = ToQt(text);
+  body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QMessageBox box(uihooks::DialogParent());
+  box.setWindowTitle(caption.empty() ? QStringLiteral("Zarns") : ToQt(caption));
+  box.setText(body);
+  box.setTextFormat(Qt::PlainText);
+  switch (flags & MB_ICONMASK) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  struct Choice { QMessageBox::StandardButton button; int id; };
+  std::vector<Choice> choices;
+  switch (flags & MB_TYPEMASK) {
+    case MB_OKCANCEL: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
+    case MB_ABORTRETRYIGNORE:
+      choices = {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
+      break;
+    case MB_YESNOCANCEL:
+      choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+      break;
+    case MB_YESNO: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
+    case MB_RETRYCANCEL: choices = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}}; break;
+    default: choices = {{QMessageBox::Ok, IDOK}}; break;
+  }
+  QMessageBox::StandardButtons buttons;
+  for (const Choice& c : choices) buttons |= c.button;
+  box.setStandardButtons(buttons);
+  box.setDefaultButton(choices.front().button);
+  // Closing the box: Cancel where there is one, else No, else the last button.
+  QMessageBox::StandardButton escape = choices.back().button;
+  for (const Choice& c : choices)
+    if (c.button == QMessageBox::Cancel || c.button == QMessageBox::No) escape = c.button;
+  box.setEscapeButton(escape);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  const QMessageBox::StandardButton pressed = clicked ? box.standardButton(clicked) : escape;
+  for (const Choice& c : choices)
+    if (c.button == pressed) return c.id;
+  for (const Choice& c : choices)
+    if (c.button == escape) return c.id;
+  return IDCANCEL;
+}
+
+void QtHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
+  ShowMatchDlg dlg(xfer, uihooks::DialogParent());
+  dlg.exec();
+}
+
+std::optional<std::string> QtHost::InputRequired(const std::string& request, const std::string& caption) {
+  QWidget* owner = zui::TZarnsEditView::Current();
+  ZReqDlg dlg(ToQt(request), ToQt(caption), owner ? owner : uihooks::DialogParent());
+  if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+  return FromQt(dlg.Value());
+}
+
+std::optional<std::string> QtHost::AskZarnName(const std::string& initial) {
+  ZrnInput dlg(uihooks::DialogParent());
+  if (!initial.empty()) dlg.SetText(ToQt(initial));
+  if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+  return dlg.Result();
+}
+
+std::optional<std::string> QtHost::OpenFileDialog(const std::string& title, const std::string& filter) {
+  QString f = ToQt(filter);
+  if (!f.isEmpty()) f += QStringLiteral(";;");
+  f += QStringLiteral("All Files (*)");
+  const QString path = QFileDialog::getOpenFileName(uihooks::DialogParent(), ToQt(title), QString(), f);
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+bool QtHost::AddFile(const std::string& path) {
+  if (!uihooks::OpenDocument) return false;
+  return uihooks::OpenDocument(QFile::decodeName(path.c_str()));
+}
