@@ -93,6 +93,14 @@ class TZarnsEditView {
   // starts a new search; any other value continues the previous one. num
   // receives the integer found, or 0.
   void GetNumber(int& num);
+  // Words removed left of the zarn by the GetNumber search since it last
+  // started (the zarn word's index has moved down by as many).
+  int LeftRemoved() const { return leftRemoved_; }
+  // The current text of word token i (from its start to the next separator
+  // or the end of the captured line); empty when there is no such token.
+  std::string WordAt(int i) const;
+  // Deletes word token i (absolute index) as RemoveToken does.
+  void RemoveWord(int i);
   // Replaces "a op b" around the zarn by a's text ("%f" without trailing
   // zeros, then one blank).
   void replacedouble(double a);
@@ -167,6 +175,7 @@ class TZarnsEditView {
   TextBuffer* buf_ = nullptr;
   std::uint32_t lineStart_ = 0;
   int lineNum_ = 0;
+  int leftRemoved_ = 0;
 };
 
 // The view that last received the focus; every zarn writes into it.

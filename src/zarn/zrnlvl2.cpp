@@ -1,0 +1,108 @@
+#include "zarn/zrnlvl2.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "zarn/zrnsedtv.h"
+
+lvl2 lvl2types = L2abs;
+
+namespace {
+
+const char* const kNames[kLvl2Slots] = {"abs", "acos", "asin", "atan", "sin", "tan", "poly",
+                                        "pow", "cos",  "div",  "ldiv", "log", "rand"};
+
+// A double result shown as an integer: truncated toward zero. Results that
+// are no number or out of range (acos 5, log 0, a huge power) show as 0
+// instead of converting undefined values.
+long long Truncate(double x) {
+  if (!std::isfinite(x) || x >= 9.2e18 || x <= -9.2e18) return 0;
+  return static_cast<long long>(x);
+}
+
+// The runtime generator of the original was never seeded, so every run of
+// the program gives the same sequence; our own generator keeps that promise
+// whatever else in the process seeds std::rand.
+unsigned NextRandom() {
+  static unsigned long long state = 1;
+  state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+  return static_cast<unsigned>(state >> 33);
+}
+
+std::string Fmt(long long v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%lld ", v);
+  return b;
+}
+
+}  // namespace
+
+ZrnLvl2::~ZrnLvl2() = default;
+
+std::int32_t ZrnLvl2::iv(const std::string& name) const {
+  int slot = 0;
+  for (; slot < kLvl2Slots; ++slot) {
+    if (kNames[slot] && name == kNames[slot]) break;
+  }
+  return slot;
+}
+
+std::string ZrnLvl2::Compute(int slot, long long n, long long m) {
+  const double d = static_cast<double>(n);
+  switch (slot) {
+    case L2abs: return Fmt(n < 0 ? -n : n);
+    case L2acos: return Fmt(Truncate(std::acos(d)));
+    case L2asin: return Fmt(Truncate(std::asin(d)));
+    case L2atan: return Fmt(Truncate(std::atan(d)));
+    case L2sin: return Fmt(Truncate(std::sin(d)));
+    case L2tan: return Fmt(Truncate(std::tan(d)));
+    case L2cos: return Fmt(Truncate(std::cos(d)));
+    case L2log: return Fmt(Truncate(std::log(d)));
+    case L2poly: return Fmt(n);
+    case L2pow: return Fmt(Truncate(std::pow(static_cast<double>(m), d)));
+    case L2div:
+    case L2ldiv: {
+      // Dividing by zero has no quotient: shown as quotient 0, remainder m,
+      // which still satisfies m = q * n + r.
+      long long q = 0, r = m;
+      if (n != 0) {
+        q = m / n;
+        r = m % n;
+      }
+      char b[96];
+      std::snprintf(b, sizeof b, "quot %lld rem %lld", q, r);
+      return b;
+    }
+    case L2rand: {
+      const unsigned long long range = n == 0 ? 10ULL : static_cast<unsigned long long>(n < 0 ? -n : n);
+      return Fmt(static_cast<long long>(NextRandom() % range));
+    }
+    default: return std::string();
+  }
+}
+
+bool ZrnLvl2::check() {
+  TZarnsEditView* v = CurrentView;
+  if (!v) return false;
+  std::string word = v->zarn;
+  for (char& c : word) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  const int slot = iv(word);
+  if (slot > L2rand) return false;
+  lvl2types = static_cast<lvl2>(slot);
+
+  int n = 0;
+  v->GetNumber(n);
+  long long m = 0;
+  if (slot == L2pow || slot == L2div || slot == L2ldiv) {
+    // The second operand continues the search where the first one stopped,
+    // so it is the next number out from the function word.
+    int second = 1;
+    v->GetNumber(second);
+    m = second;
+  }
+  v->InsertOver(Compute(slot, n, m));
+  return true;
+}
