@@ -43,6 +43,14 @@ class WordView {
   // find: asks "Open file now?" and opens it on OK; several: the Find results
   // dialog. Returns whether anything was found.
   bool FindFileName(ZrnFile* FileToFind);
+  // The search part of FindFileName without its dialogs: adds every name of
+  // the files buffer containing `text` (case-sensitive; an empty text finds
+  // nothing) to `out` with its directory and fileid, in files-buffer order.
+  // Opens and closes the file set. Returns the number of finds.
+  int CollectFileNames(const std::string& text, ZrnFile& out);
+  // Sorts found files as the Find results list shows them: by name, ignoring
+  // letter case, then byte order; equal names keep their order.
+  static void SortByName(std::vector<MatchItem>& items);
 
   // --- fields -------------------------------------------------------------------
   std::uint32_t fileid = 0;       // the file GetFilePath looks up
@@ -68,4 +76,7 @@ class WordView {
   std::vector<FilesTblStructType> pathIndex_;
   bool pathIndexLoaded_ = false;
   void LoadPathIndex();
+  void LoadFilesBuffer();
+  // The NUL-terminated string at `off` of a loaded buffer (empty past its end).
+  static const char* StringAt(const std::vector<char>& buf, std::uint32_t off);
 };

@@ -1,0 +1,637 @@
+#include "catalog/zrnwcat.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#include "catalog/buildprogress.h"
+#include "platform/pdatadir.h"
+#include "platform/pdir.h"
+#include "platform/pfile.h"
+#include "platform/pregistry.h"
+#include "shell/zrnreg.h"
+
+namespace {
+
+const char kRootsKey[] = "Zarns.Application\\CatalogRoots";
+// Longest directory path the walk enters: the data files read stored strings
+// through a 4096-byte window, so a longer path could not be read back whole.
+constexpr std::size_t kMaxPath = kGenBufferSize - 1;
+constexpr std::size_t kMaxWordLen = 20;
+constexpr std::size_t kMinWordLen = 4;
+// A fragment carried over a chunk boundary: longer than any word is enough
+// to know the token cannot be one.
+constexpr std::size_t kMaxCarry = kMaxWordLen + 1;
+// Words are taken as 4..20 bytes plus a NUL each.
+constexpr std::size_t kCurWordsBufSize = kMaxFileWords * (kMaxWordLen + 1) + 16;
+constexpr std::size_t kFlushBytes = 1 << 20;
+
+std::string WithSlash(std::string p) {
+  if (p.empty() || p.back() != '/') p += '/';
+  return p;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Names ending in the extension, without regard to case ("*" + extension).
+bool EndsWithNoCase(const std::string& name, const std::string& lowerExt) {
+  if (lowerExt.size() > name.size()) return false;
+  const char* p = name.data() + (name.size() - lowerExt.size());
+  for (std::size_t i = 0; i < lowerExt.size(); ++i) {
+    char c = p[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerExt[i]) return false;
+  }
+  return true;
+}
+
+void PutLE(char* b, std::uint32_t v) {
+  b[0] = static_cast<char>(v & 0xFF);
+  b[1] = static_cast<char>((v >> 8) & 0xFF);
+  b[2] = static_cast<char>((v >> 16) & 0xFF);
+  b[3] = static_cast<char>((v >> 24) & 0xFF);
+}
+
+// Bytes appended to one data file of the set, written in large pieces: the
+// file receives exactly the bytes that one write per record would give.
+class OutBuf {
+ public:
+  explicit OutBuf(int fileNum) : num_(fileNum) {}
+  void Str(const char* s, std::size_t len) {
+    buf_.append(s, len);
+    buf_.push_back('\0');
+    MaybeFlush();
+  }
+  void U32(std::uint32_t v) {
+    char b[4];
+    PutLE(b, v);
+    buf_.append(b, 4);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b) {
+    char r[8];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    buf_.append(r, 8);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    char r[12];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    PutLE(r + 8, c);
+    buf_.append(r, 12);
+    MaybeFlush();
+  }
+  void Flush() {
+    if (buf_.empty()) return;
+    HANDLE* field = Files ? Files->HandleField(num_) : nullptr;
+    // A file that could not be created loses its writes, silently.
+    if (field && plat::IsOpen(*field)) {
+      plat::Fs().Seek(*field, 0, plat::Whence::End);
+      plat::Fs().Write(*field, buf_.data(), buf_.size());
+    }
+    buf_.clear();
+  }
+
+ private:
+  void MaybeFlush() {
+    if (buf_.size() >= kFlushBytes) Flush();
+  }
+  int num_;
+  std::string buf_;
+};
+
+struct Entry {
+  std::string name;
+  plat::EntryType type;
+};
+
+// The entries of a directory, sorted by name so that a build visits a tree
+// in the same order every time, whatever order the file system keeps.
+void ListDir(plat::Directory& d, std::vector<Entry>& out, bool dirsOnly) {
+  out.clear();
+  plat::DirEntry e;
+  while (d.NextQuick(e)) {
+    if (dirsOnly && e.type != plat::EntryType::Directory) continue;
+    out.push_back({std::move(e.name), e.type});
+  }
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+}
+
+// Subdirectories are entered when their name has no "." (this also leaves
+// out hidden directories).
+bool Enterable(const Entry& e) {
+  return e.type == plat::EntryType::Directory && e.name.find('.') == std::string::npos;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  return (!dir.empty() && dir.back() == '/') ? dir + name : dir + "/" + name;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::vector<std::string> GetCatalogRoots() {
+  std::vector<std::string> roots;
+  plat::Registry& reg = plat::ClassesRoot();
+  for (int i = 1;; ++i) {
+    auto v = reg.GetString(kRootsKey, std::to_string(i));
+    if (!v) break;
+    if (!v->empty()) roots.push_back(WithSlash(*v));
+  }
+  if (roots.empty()) roots.push_back(WithSlash(plat::HomeDir()));
+  return roots;
+}
+
+bool SetCatalogRoots(const std::vector<std::string>& roots) {
+  plat::Registry& reg = plat::ClassesRoot();
+  reg.DeleteKey(kRootsKey);
+  if (roots.empty()) return true;
+  int i = 0;
+  for (auto& r : roots) {
+    if (r.empty()) continue;
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(r, ec);
+    std::string p = ec ? r : abs.lexically_normal().string();
+    if (!reg.SetString(kRootsKey, std::to_string(++i), WithSlash(p))) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+struct WordCat::Impl {
+  WordCat& owner;
+  BuildProgress* ProgDlg = nullptr;
+  BuildStats& stats;
+
+  struct Ext {
+    std::string lower;
+    bool exe = false;
+  };
+  std::vector<Ext> contentExts;  // list file 10, each extension once
+  std::vector<Ext> typeExts;     // file-type list extensions, each once
+
+  // Word text of the current numbered catalog (the words buffer file's bytes).
+  std::unique_ptr<char[]> AllGenCharBufPtr;
+  std::unique_ptr<char[]> readintobuffer;
+  std::unique_ptr<char[]> CurGenCharBufPtr;
+  const char* CurFileWordsIdx[kMaxFileWords + 1] = {};
+
+  // Words of the current numbered catalog: an open-addressing table of
+  // word offsets + 1 for the lookup, and the offsets for the sorted index.
+  // A file's sorted words are matched against it one by one, which gives
+  // the same words buffer, matches and index as merging sorted lists.
+  std::vector<std::uint32_t> table;
+  std::uint32_t tableMask = 0;
+  std::vector<std::uint32_t> catalogWords;
+
+  int CurrentCatNumber = 1;
+  std::uint32_t nextAllCharBufAdd = 0;
+  std::uint32_t nextfileadd = 0;
+  int numdirs = 0;
+  std::uint32_t TotalFiles = 0;
+  std::uint32_t TotalNumDirs = 0;
+  std::uint32_t PathCharOffset = 0;
+  std::uint32_t CurrentFileOffset = 0;
+  std::string CurrentFileName;
+  bool DirSearchOk = true;  // false once the user cancelled
+  std::uint64_t rootDev = 0;
+
+  OutBuf wordsBuf{1}, wordsTbl{2}, wordsIdx{3}, filesBuf{5}, filesTbl{6}, matches{7}, pathsBuf{8},
+      pathsTbl{9}, extMatch{22};
+
+  Impl(WordCat& o, BuildStats& s) : owner(o), stats(s) {}
+
+  void FlushAll() {
+    for (OutBuf* b : {&wordsBuf, &wordsTbl, &wordsIdx, &filesBuf, &filesTbl, &matches, &pathsBuf, &pathsTbl,
+                      &extMatch})
+      b->Flush();
+  }
+
+  // --- the word table ---------------------------------------------------------
+  static std::uint32_t Hash(const char* w, std::size_t len) {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < len; ++i) h = (h ^ static_cast<unsigned char>(w[i])) * 16777619u;
+    return h;
+  }
+  void ClearTable() {
+    std::fill(table.begin(), table.end(), 0);
+    catalogWords.clear();
+  }
+  // Offset of the word in the catalog's word text, or ~0u.
+  std::uint32_t* Slot(const char* w, std::size_t len) {
+    std::uint32_t i = Hash(w, len) & tableMask;
+    for (;;) {
+      std::uint32_t v = table[i];
+      if (v == 0) return &table[i];
+      const char* s = AllGenCharBufPtr.get() + (v - 1);
+      if (std::memcmp(s, w, len) == 0 && s[len] == '\0') return &table[i];
+      i = (i + 1) & tableMask;
+    }
+  }
+
+  // --- the build ----------------------------------------------------------------
+  void ScanDirectories(const std::vector<std::string>& roots) {
+    ZrnReg reg;
+    std::vector<std::string> regExt;
+    reg.RegExtPtr = &regExt;
+    reg.GetExtensions();
+    // An extension listed twice (".txt" is, from the scan and from the fixed
+    // tail) is walked once: each file is read, and listed, once.
+    for (auto& e : regExt) {
+      if (e.empty()) continue;
+      std::string l = Lower(e);
+      if (std::any_of(contentExts.begin(), contentExts.end(), [&](const Ext& x) { return x.lower == l; }))
+        continue;
+      contentExts.push_back({l, l.find("exe") != std::string::npos});
+    }
+    for (auto& e : reg.ExtListItems()) {
+      std::string l = Lower(e);
+      if (l.empty() ||
+          std::any_of(typeExts.begin(), typeExts.end(), [&](const Ext& x) { return x.lower == l; }))
+        continue;
+      typeExts.push_back({l, false});
+    }
+
+    nextfileadd = 0;
+    numdirs = 0;
+    TotalNumDirs = 0;
+    PathCharOffset = 0;
+    for (auto& r : roots) {
+      if (!DirSearchOk) break;
+      ScanDirectory(r);
+    }
+    if (!catalogWords.empty()) CreateSortedIndex();
+  }
+
+  // Opens a subdirectory for the walk: null when it cannot be entered or
+  // lies on another file system (a mount point is never crossed).
+  std::unique_ptr<plat::Directory> Enter(plat::Directory& parent, const std::string& name,
+                                         const std::string& path, bool& otherFs) {
+    otherFs = false;
+    if (owner.canEnter && !owner.canEnter(path)) return nullptr;
+    auto d = parent.OpenChild(name);
+    if (d && d->Device() != rootDev) {
+      otherFs = true;
+      return nullptr;
+    }
+    return d;
+  }
+
+  void ScanDirectory(const std::string& root) {
+    ProgDlg->SetMax(100);
+    ProgDlg->SetHeadText("Drive " + root);
+    ProgDlg->SetCreateDirMapCurrent();
+    std::unique_ptr<plat::Directory> rootDir;
+    if (!owner.canEnter || owner.canEnter(root)) rootDir = plat::Directory::Open(root);
+    if (rootDir) rootDev = rootDir->Device();
+
+    if (rootDir) GetNumDirs(*rootDir, root);
+    if (!DirSearchOk) return;
+
+    ProgDlg->SetCreateCatalogCurrent();
+    ProgDlg->SetDirNumText(static_cast<int>(TotalNumDirs));
+    ProgDlg->SetMax(static_cast<int>(TotalNumDirs) + 1);
+    std::vector<Entry> rootEntries;
+    if (rootDir) {
+      rootDir->Rewind();
+      ListDir(*rootDir, rootEntries, false);
+      GetDirs(*rootDir, root, rootEntries);
+    }
+    if (!DirSearchOk) return;
+    // The root itself is cataloged last.
+    AddDirectorySetCurrent(root, rootDir.get(), rootEntries, true);
+  }
+
+  // Counting pass.
+  void GetNumDirs(plat::Directory& dir, const std::string& path) {
+    std::vector<Entry> entries;
+    ListDir(dir, entries, true);
+    for (auto& e : entries) {
+      if (!DirSearchOk) return;
+      if (!Enterable(e)) continue;
+      std::string cur = JoinPath(path, e.name);
+      if (cur.size() > kMaxPath) continue;
+      bool otherFs;
+      auto child = Enter(dir, e.name, cur, otherFs);
+      if (otherFs) continue;
+      static const std::vector<Entry> none;
+      AddDirectorySetCurrent(cur, child.get(), none, false);
+      if (!DirSearchOk) return;
+      if (child) {
+        GetNumDirs(*child, cur);
+        ++TotalNumDirs;
+      }
+    }
+  }
+
+  // Cataloging pass: each directory before its subdirectories.
+  void GetDirs(plat::Directory& dir, const std::string& path, const std::vector<Entry>& entries) {
+    for (auto& e : entries) {
+      if (!DirSearchOk) return;
+      if (!Enterable(e)) continue;
+      std::string cur = JoinPath(path, e.name);
+      if (cur.size() > kMaxPath) continue;
+      bool otherFs;
+      auto child = Enter(dir, e.name, cur, otherFs);
+      if (otherFs) continue;
+      std::vector<Entry> sub;
+      if (child) ListDir(*child, sub, false);
+      AddDirectorySetCurrent(cur, child.get(), sub, true);
+      if (!DirSearchOk) return;
+      if (child) GetDirs(*child, cur, sub);
+    }
+  }
+
+  // A directory that cannot be entered is skipped (not cataloged) and the
+  // walk goes on with the next one: one unreadable folder must not leave the
+  // rest of the tree out of the catalog.
+  void AddDirectorySetCurrent(const std::string& CurDir, plat::Directory* dir, const std::vector<Entry>& entries,
+                              bool doParse) {
+    ++numdirs;
+    if (!ProgDlg->StepVal(CurDir)) {
+      DirSearchOk = false;
+      stats.cancelled = true;
+      return;
+    }
+    if (dir && doParse) {
+      ParseFiles(*dir, CurDir, entries);
+      pathsBuf.Str(CurDir.data(), CurDir.size());
+      pathsTbl.U32(PathCharOffset);
+      PathCharOffset += static_cast<std::uint32_t>(CurDir.size() + 1);
+      ++stats.directories;
+    } else if (numdirs % 100 == 0) {
+      ProgDlg->SetDirNumText(numdirs);
+    }
+  }
+
+  void ParseFiles(plat::Directory& dir, const std::string& path, const std::vector<Entry>& entries) {
+    // A file whose name ends in two listed extensions (".gz", ".tar.gz") is
+    // still taken once.
+    std::vector<char> taken(entries.size(), 0);
+    for (auto& ext : contentExts) {
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (TotalFiles >= kMaxBuildFiles) return;
+        if (taken[i] || e.type != plat::EntryType::Regular || !EndsWithNoCase(e.name, ext.lower)) continue;
+        if (owner.beforeOpen) owner.beforeOpen(path, e.name);
+        std::uint64_t size = 0;
+        int fd = dir.OpenFileForRead(e.name, size);
+        if (fd < 0) continue;  // vanished, unreadable, or not a regular file
+        taken[i] = 1;
+        CurrentFileName = e.name;
+        if (ext.exe)
+          CopyOutFile(filesTbl);
+        else
+          ReadWords(fd, size);
+        plat::Directory::CloseFd(fd);
+        ++TotalFiles;
+        if (nextAllCharBufAdd > kCatalogSwitchBytes) IncrementWordCatalog();
+      }
+    }
+    std::fill(taken.begin(), taken.end(), 0);
+    for (auto& ext : typeExts) {
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (TotalFiles >= kMaxBuildFiles) return;
+        if (taken[i] || e.type != plat::EntryType::Regular || !EndsWithNoCase(e.name, ext.lower)) continue;
+        taken[i] = 1;
+        CurrentFileName = e.name;
+        CopyOutFile(extMatch);
+        ++TotalFiles;
+      }
+    }
+  }
+
+  // Normalizes n bytes in groups of four counted from p[0].
+  static void Normalize(char* p, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      std::uint32_t w;
+      std::memcpy(&w, p + i, 4);
+      if ((w & 0x80808080u) || !(w & 0x40404040u)) {
+        w = 0x20202020u;
+      } else {
+        std::uint32_t m = ((w >> 6) & 0x01010101u) * 0xFFu;  // bytes with bit 0x40
+        w = (w & m) | 0x20202020u;
+      }
+      std::memcpy(p + i, &w, 4);
+    }
+    if (i < n) {
+      bool high = false, any40 = false;
+      for (std::size_t j = i; j < n; ++j) {
+        unsigned char c = static_cast<unsigned char>(p[j]);
+        high |= c >= 0x80;
+        any40 |= (c & 0x40) != 0;
+      }
+      for (std::size_t j = i; j < n; ++j) {
+        unsigned char c = static_cast<unsigned char>(p[j]);
+        if (high || !any40 || !(c & 0x40)) c = 0x20;
+        p[j] = static_cast<char>(c | 0x20);
+      }
+    }
+  }
+
+  // After normalizing, a byte is either a word character ("`", "a".."z") or
+  // a delimiter (blank, "{|}~", 0x7F).
+  static bool WordChar(char c) { return c >= 0x60 && c <= 0x7A; }
+
+  std::uint32_t ReadWords(int fd, std::uint64_t size) {
+    char* rb = readintobuffer.get();
+    char* cur = CurGenCharBufPtr.get();
+    std::size_t carry = 0;
+    std::uint32_t words = 0;
+    std::uint64_t readSoFar = 0;
+    for (;;) {
+      // A file read to its size is at its end: the next read could only
+      // return nothing.
+      if (readSoFar >= size) break;
+      long long n = plat::Directory::ReadFd(fd, rb + carry, kReadChunk);
+      if (n <= 0) break;
+      readSoFar += static_cast<std::uint64_t>(n);
+      Normalize(rb + carry, static_cast<std::size_t>(n));
+      std::size_t textLen = carry + static_cast<std::size_t>(n);
+      bool full = static_cast<std::size_t>(n) == kReadChunk;
+      std::size_t newCarry = 0;
+      int chunkWords = 0;
+      std::size_t i = 0;
+      while (i < textLen && words < kMaxFileWords) {
+        while (i < textLen && !WordChar(rb[i])) ++i;
+        if (i >= textLen) break;
+        std::size_t s = i;
+        while (i < textLen && WordChar(rb[i])) ++i;
+        std::size_t len = i - s;
+        if (full && i == textLen) {
+          // Cut by the end of a full chunk: completed by the next one.
+          newCarry = std::min(len, kMaxCarry);
+          std::memmove(rb, rb + s, newCarry);
+          break;
+        }
+        if (len >= kMinWordLen && len <= kMaxWordLen) {
+          std::memcpy(cur, rb + s, len);
+          cur[len] = '\0';
+          CurFileWordsIdx[words++] = cur;
+          cur += len + 1;
+          ++chunkWords;
+        }
+      }
+      carry = newCarry;
+      if (chunkWords < 3 || words >= kMaxFileWords) break;
+    }
+    CurFileWordsIdx[words] = nullptr;
+    std::sort(CurFileWordsIdx, CurFileWordsIdx + words,
+              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
+    if (words > 1) {
+      CopyOutFile(filesTbl);
+      std::uint32_t unique = DeleteDuplicates(words);
+      CopyCurToAll(unique);
+    }
+    return words;
+  }
+
+  std::uint32_t DeleteDuplicates(std::uint32_t words) {
+    std::uint32_t w = 0;
+    for (std::uint32_t r = 0; r < words; ++r)
+      if (w == 0 || std::strcmp(CurFileWordsIdx[w - 1], CurFileWordsIdx[r]) != 0)
+        CurFileWordsIdx[w++] = CurFileWordsIdx[r];
+    for (std::uint32_t r = w; r < words; ++r) CurFileWordsIdx[r] = nullptr;
+    return w;
+  }
+
+  // The file's sorted distinct words into the catalog: one match record per
+  // word, new words appended to the word text, its file and its table.
+  void CopyCurToAll(std::uint32_t unique) {
+    for (std::uint32_t k = 0; k < unique; ++k) {
+      const char* w = CurFileWordsIdx[k];
+      std::size_t len = std::strlen(w);
+      std::uint32_t* slot = Slot(w, len);
+      std::uint32_t off;
+      if (*slot) {
+        off = *slot - 1;
+      } else {
+        off = nextAllCharBufAdd;
+        std::memcpy(AllGenCharBufPtr.get() + off, w, len + 1);
+        *slot = off + 1;
+        catalogWords.push_back(off);
+        wordsBuf.Str(w, len);
+        wordsTbl.U32(off);
+        nextAllCharBufAdd += static_cast<std::uint32_t>(len + 1);
+      }
+      matches.Rec(off, CurrentFileOffset, static_cast<std::uint32_t>(CurrentCatNumber));
+    }
+  }
+
+  void CopyOutFile(OutBuf& table) {
+    filesBuf.Str(CurrentFileName.data(), CurrentFileName.size());
+    CurrentFileOffset = nextfileadd;
+    table.Rec(CurrentFileOffset, PathCharOffset);
+    nextfileadd += static_cast<std::uint32_t>(CurrentFileName.size() + 1);
+  }
+
+  void CreateSortedIndex() {
+    const char* base = AllGenCharBufPtr.get();
+    std::sort(catalogWords.begin(), catalogWords.end(),
+              [base](std::uint32_t a, std::uint32_t b) { return std::strcmp(base + a, base + b) < 0; });
+    for (std::uint32_t off : catalogWords) wordsIdx.Rec(off, static_cast<std::uint32_t>(CurrentCatNumber));
+    stats.words += static_cast<std::uint32_t>(catalogWords.size());
+  }
+
+  void IncrementWordCatalog() {
+    CreateSortedIndex();
+    wordsBuf.Flush();
+    wordsTbl.Flush();
+    Files->IncrementWordFiles();
+    ++CurrentCatNumber;
+    nextAllCharBufAdd = 0;
+    ClearTable();
+  }
+};
+
+// ---------------------------------------------------------------------------
+
+WordCat::WordCat() = default;
+WordCat::~WordCat() = default;
+
+int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string> roots) {
+  stats_ = BuildStats{};
+  if (!Files) return 0;
+  auto t0 = std::chrono::steady_clock::now();
+  SilentProgress silent;
+
+  Files->CloseFiles();
+  Files->OpenFile(10, "r");
+  bool noExtensions = !plat::IsOpen(Files->ExtensionsOut);
+  Files->CloseFiles();
+  Files->DeleteCatalogs();
+  Files->OpenFiles("w+");
+  Files->currentWordCat = 1;
+  if (noExtensions) {
+    ZrnReg reg;
+    reg.GetRegistryTextExt();
+  }
+
+  if (roots.empty()) roots = GetCatalogRoots();
+  // Roots named through a symbolic link are walked at the place they name;
+  // below a root no link is followed.
+  std::vector<std::string> walkRoots;
+  for (auto& r : roots) {
+    if (r.empty()) continue;
+    std::error_code ec;
+    auto canon = std::filesystem::weakly_canonical(std::filesystem::absolute(r, ec), ec);
+    std::string p = WithSlash(ec ? r : canon.string());
+    if (std::find(walkRoots.begin(), walkRoots.end(), p) == walkRoots.end()) walkRoots.push_back(p);
+  }
+
+  impl_ = std::make_unique<Impl>(*this, stats_);
+  Impl& b = *impl_;
+  b.ProgDlg = progress ? progress : &silent;
+  try {
+    b.AllGenCharBufPtr.reset(new char[kAllWordsBufSize]());
+    b.readintobuffer.reset(new char[kReadChunk + kMaxCarry + 8]());
+    b.CurGenCharBufPtr.reset(new char[kCurWordsBufSize]());
+    b.table.assign(1u << 17, 0);
+    b.tableMask = (1u << 17) - 1;
+    b.catalogWords.reserve(1u << 15);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Error allocating Gen char buffers\n", stderr);
+    Files->CloseFiles();
+    impl_.reset();
+    return 0;
+  }
+  try {
+    b.ScanDirectories(walkRoots);
+  } catch (const std::bad_alloc&) {
+    // Out of memory mid-walk: what was written stays, as after a cancel.
+    std::fputs("Error allocating Gen char buffers\n", stderr);
+  }
+  b.FlushAll();
+  stats_.files = b.TotalFiles;
+  stats_.catalogs = b.CurrentCatNumber;
+  Files->CloseFiles();
+
+  // Word files of numbers past this build's last catalog belong to an older
+  // build; nothing refers to them any more.
+  int keep = Files->currentWordCat;
+  for (int n = b.CurrentCatNumber + 1; n < b.CurrentCatNumber + 100000; ++n) {
+    Files->currentWordCat = n;
+    std::string buf = Files->FileName(1), tbl = Files->FileName(2);
+    if (!plat::Fs().Exists(buf) && !plat::Fs().Exists(tbl)) break;
+    plat::Fs().Remove(buf);
+    plat::Fs().Remove(tbl);
+  }
+  Files->currentWordCat = keep;
+
+  impl_.reset();
+  stats_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  return 0;
+}

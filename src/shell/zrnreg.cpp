@@ -1,0 +1,334 @@
+#include "shell/zrnreg.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/pfile.h"
+#include "platform/pregistry.h"
+#include "shell/host.h"
+#include "store/zrnio.h"
+
+namespace {
+
+const char kCategoriesKey[] = "Zarns.Application\\FileCategories";
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool ContainsAny(const std::string& s, std::initializer_list<const char*> words) {
+  for (const char* w : words)
+    if (s.find(w) != std::string::npos) return true;
+  return false;
+}
+
+// The text after the first ".", or all of it when there is none.
+std::string AfterFirstDot(const std::string& s) {
+  auto dot = s.find('.');
+  return dot == std::string::npos ? s : s.substr(dot + 1);
+}
+
+// Items of a "*"-separated text buffer (empty items dropped).
+std::vector<std::string> SplitStars(const std::string& buf) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < buf.size()) {
+    auto star = buf.find('*', start);
+    if (star == std::string::npos) star = buf.size();
+    if (star > start) out.push_back(buf.substr(start, star - start));
+    start = star + 1;
+  }
+  return out;
+}
+
+// Opens list file `num` for reading unless the file set already has it open;
+// Close() puts the handle field back the way it was found.
+class ListFileReader {
+ public:
+  explicit ListFileReader(int num) : num_(num) {
+    if (!Files) return;
+    field_ = Files->HandleField(num);
+    if (!field_) return;
+    if (!plat::IsOpen(*field_)) {
+      Files->OpenFile(num, "r");
+      opened_ = true;
+    }
+  }
+  ~ListFileReader() {
+    if (opened_ && field_) {
+      Files->CloseFile(*field_);
+      *field_ = nullptr;
+    }
+  }
+  HANDLE handle() const { return field_ ? *field_ : nullptr; }
+  // The whole file from its start (empty when it could not be opened).
+  std::string ReadAll() const {
+    std::string data;
+    HANDLE h = handle();
+    if (!plat::IsOpen(h)) return data;
+    std::uint32_t size = Files->FileSize(h);
+    data.resize(size);
+    Files->SetFilePtr(h, 0);
+    std::size_t got = 0;
+    while (got < size) {
+      long n = Files->ReadFromFile(data.data() + got, size - static_cast<std::uint32_t>(got), h);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    data.resize(got);
+    return data;
+  }
+
+ private:
+  int num_;
+  HANDLE* field_ = nullptr;
+  bool opened_ = false;
+};
+
+// The NUL-terminated strings of a list file, in order; empty strings (which
+// end a block in the stored lists) are skipped.
+std::vector<std::string> ListStrings(const std::string& data) {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    auto end = data.find('\0', pos);
+    if (end == std::string::npos) end = data.size();
+    if (end > pos) out.emplace_back(data, pos, end - pos);
+    pos = end + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> ReadList(int num) {
+  ListFileReader r(num);
+  return ListStrings(r.ReadAll());
+}
+
+// Recreates list file `num` empty and appends `items`, then closes it.
+void WriteList(int num, const std::vector<std::string>& items) {
+  HANDLE* field = Files->HandleField(num);
+  if (!field) return;
+  Files->CloseFile(*field);
+  Files->OpenFile(num, "w+");
+  for (auto& s : items) Files->WriteToFile(s.c_str(), *field);
+  Files->CloseFile(*field);
+  *field = nullptr;
+}
+
+// One fixed byte order for every sort of the lists.
+bool ByteLess(const std::string& a, const std::string& b) {
+  return std::strcmp(a.c_str(), b.c_str()) < 0;
+}
+
+}  // namespace
+
+ZrnReg::ZrnReg() : ExtList(new ListData) {}
+
+ZrnReg::~ZrnReg() { delete ExtList; }
+
+void ZrnReg::GetRegistryTextExt() {
+  if (!Files) return;
+  // The text buffers grow as needed, so every declared type is listed,
+  // however many the system has.
+  std::vector<std::string> toCatalog;
+  std::string categories, extList, extMatch;
+  plat::Registry& reg = plat::ClassesRoot();
+  std::string name;
+  for (std::uint32_t i = 0; reg.EnumKey("", i, name); ++i) {
+    if (name.empty() || name[0] != '.') continue;
+    if (name.find('\\') != std::string::npos || !reg.KeyExists(name)) continue;
+    if (auto ct = reg.GetString(name, "Content Type")) {
+      std::string type = Lower(*ct);
+      if (ContainsAny(type, {"document", "word", "txt", "text", "message", "mail"}) &&
+          name.size() < 11 && name.find("htm") == std::string::npos)
+        toCatalog.push_back(name);
+      std::string category = type.substr(0, type.find('/'));
+      if (!category.empty()) {
+        categories += category + "*";
+        extList += name + "*";
+        extMatch += category + "*" + name + "*";
+      }
+    } else if (auto def = reg.GetString(name, "")) {
+      std::string d = Lower(*def);
+      if (ContainsAny(d, {"text", "doc", "word", "txt", "msg", "message", "mail"}) && name.size() < 11)
+        toCatalog.push_back(name);
+    }
+  }
+  for (const char* fixed : {".hlp", ".txt", ".xls", ".ppt"}) toCatalog.push_back(fixed);
+  GetRegistryZarnCategories(categories, extList, extMatch);
+
+  std::vector<std::string> exts = SplitStars(extList);
+  std::stable_sort(exts.begin(), exts.end(), ByteLess);
+  std::vector<std::string> cats = SplitStars(categories);
+  std::stable_sort(cats.begin(), cats.end(), ByteLess);
+  cats.erase(std::unique(cats.begin(), cats.end()), cats.end());
+
+  WriteList(10, toCatalog);
+  WriteList(19, exts);
+  WriteList(20, SplitStars(extMatch));
+  WriteList(21, cats);
+}
+
+void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& ExtensionPairs,
+                                       std::string& ExtMatch) {
+  plat::Registry& reg = plat::ClassesRoot();
+  if (!reg.KeyExists(kCategoriesKey)) return;
+  std::string cat;
+  for (std::uint32_t i = 0; reg.EnumKey(kCategoriesKey, i, cat); ++i) {
+    if (cat.empty()) continue;
+    Categories += cat + "*";
+    std::string incl = std::string(kCategoriesKey) + "\\" + cat + "\\Inclusions";
+    if (!reg.KeyExists(incl)) continue;
+    plat::RegValue v;
+    for (std::uint32_t j = 0; reg.EnumValue(incl, j, v); ++j) {
+      if (v.name.empty()) continue;  // the default value names no extension
+      std::string ext = "." + Lower(v.name) + "*";
+      ExtensionPairs += ext;
+      ExtMatch += cat + "*" + ext;
+    }
+  }
+}
+
+void ZrnReg::GetExtensions() {
+  if (!Files) return;
+  if (RegExtPtr)
+    for (auto& s : ReadList(10)) RegExtPtr->push_back(s);
+  std::memset(ExtListList, 0, sizeof ExtListList);
+  std::string data;
+  {
+    ListFileReader r(19);
+    data = r.ReadAll();
+  }
+  // Only whole strings are kept, followed by the empty string that ends the
+  // list: a cut ".mp" would match the wrong files.
+  std::size_t keep = std::min(data.size(), sizeof ExtListList - 2);
+  while (keep > 0 && data[keep - 1] != '\0') --keep;
+  if (data.size() <= sizeof ExtListList - 2 && keep < data.size()) {
+    // The file's last string lacks its NUL: it is whole, keep it too.
+    keep = data.size();
+  }
+  std::memcpy(ExtListList, data.data(), keep);
+}
+
+std::vector<std::string> ZrnReg::ExtListItems() const {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while (pos < sizeof ExtListList && ExtListList[pos] != '\0') {
+    std::size_t len = strnlen(ExtListList + pos, sizeof ExtListList - pos);
+    out.emplace_back(ExtListList + pos, len);
+    pos += len + 1;
+  }
+  return out;
+}
+
+void ZrnReg::SetExtensions() {
+  if (!Files || !RegExtPtr) return;
+  std::vector<std::string> items;
+  for (auto& s : *RegExtPtr)
+    if (!s.empty()) items.push_back(s);  // an empty string would end the list early
+  WriteList(10, items);
+}
+
+void ZrnReg::GetUserAddedExt() {
+  if (!Files || !ExtList) return;
+  for (auto& s : ReadList(10)) {
+    if (s == "~~~" || s == "~++" || s == "~--") continue;
+    ExtList->push_back({s, 0, false});
+  }
+}
+
+void ZrnReg::GetFileCategories(ListData& cb) {
+  if (!Files) return;
+  bool first = true;
+  for (auto& s : ReadList(21)) {
+    // A combo box keeps one selection: each entry after the first takes it.
+    if (!first)
+      for (auto& e : cb) e.selected = false;
+    cb.push_back({s, 0, !first});
+    first = false;
+  }
+}
+
+void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
+  if (!Files) return;
+  auto items = ReadList(20);
+  bool first = true;
+  for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
+    if (items[i] != cat) continue;
+    if (!first)
+      for (auto& e : cb) e.selected = false;
+    cb.push_back({items[i + 1], 0, !first});
+    first = false;
+  }
+}
+
+void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
+  if (!Files) return;
+  extStr = Lower(extStr);
+  std::string names, pairs;
+  {
+    ListFileReader n(5);
+    names = n.ReadAll();
+  }
+  {
+    ListFileReader p(22);
+    pairs = p.ReadAll();
+  }
+  std::size_t records = pairs.size() / sizeof(FilesTblStructType);
+  for (std::size_t i = 0; i < records; ++i) {
+    const unsigned char* r = reinterpret_cast<const unsigned char*>(pairs.data()) + i * 8;
+    std::uint32_t a = r[0] | r[1] << 8 | r[2] << 16 | static_cast<std::uint32_t>(r[3]) << 24;
+    std::uint32_t b = r[4] | r[5] << 8 | r[6] << 16 | static_cast<std::uint32_t>(r[7]) << 24;
+    if (a >= names.size()) {
+      std::fputs("Funky Offset\n", stderr);
+      continue;
+    }
+    std::size_t len = strnlen(names.data() + a, std::min<std::size_t>(200, names.size() - a));
+    std::string name(names.data() + a, len);
+    if (name.find(extStr) != std::string::npos) listData.push_back({name, b, false});
+  }
+}
+
+bool ZrnReg::GetPathFromOffset(std::uint32_t Offset, std::string& buffer) {
+  if (!Files) return false;
+  ListFileReader r(8);
+  HANDLE h = r.handle();
+  if (!plat::IsOpen(h) || Offset >= Files->FileSize(h)) return false;
+  char text[kGenBufferSize];
+  Files->ReadFromFileAtOffset(text, h, Offset);
+  buffer = text;
+  return true;
+}
+
+void ZrnReg::SetNewCategory(const std::string& newCat) {
+  std::string name = AfterFirstDot(newCat);
+  // "." alone would name the categories key itself.
+  if (newCat.empty() || name.empty()) {
+    TheHost().MessageBox("Error adding new extension", "Extension can not be empty", MB_OKCANCEL);
+    return;
+  }
+  if (!plat::ClassesRoot().CreateKey(std::string(kCategoriesKey) + "\\" + name)) return;
+  TheHost().MessageBox(
+      "Note, file lists for this category will not appear until after next scan\n"
+      "To rescan choose menu options:\nSearch; Word Catalog; Rescan",
+      "Category added", MB_OKCANCEL);
+}
+
+void ZrnReg::SetNewCategoryExtension(const std::string& newCat, const std::string& newExt) {
+  if (newCat.empty()) {
+    TheHost().MessageBox("Error adding new category", "Category must be selected", MB_OKCANCEL);
+    return;
+  }
+  std::string value = AfterFirstDot(newExt);
+  if (newExt.empty() || value.empty()) {
+    TheHost().MessageBox("Error adding new category", "Extension can not be empty", MB_OKCANCEL);
+    return;
+  }
+  std::string incl = std::string(kCategoriesKey) + "\\" + newCat + "\\Inclusions";
+  if (!plat::ClassesRoot().SetDword(incl, value, 42)) return;
+  TheHost().MessageBox("Note, file lists for this Category/file type \nwill not appear until after next scan",
+                       "Category File Type added", MB_OKCANCEL);
+}
