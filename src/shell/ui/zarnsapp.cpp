@@ -1,13 +1,899 @@
 #include "shell/ui/zarnsapp.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <algorithm>
+#include <cctype>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStatusBar>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "catalog/zrnfile.h"
+#include "framework/qthost.h"
+#include "framework/uihooks.h"
+#include "platform/pdatadir.h"
+#include "platform/pfile.h"
+#include "platform/plauncher.h"
+#include "platform/pregistry.h"
+#include "shell/host.h"
+#include "shell/ui/zarnscmd.h"
+#include "shell/ui/zdbg.h"
+#include "shell/ui/zrnsabtd.h"
+#include "shell/ui/zrnshelp.h"
+#include "shell/ui/zrnsmdi1.h"
+#include "shell/ui/zrnsmdic.h"
+#include "shell/ui/zrnsusrp.h"
+#include "store/zrnio.h"
+#include "store/zrnpkgop.h"
+#include "zarn/ui/zrnsedtv.h"
+#include "zarn/zrnclip.h"
+
+using namespace zcmd;
+
+QMainWindow* MainWin = nullptr;
+std::function<void(const QString&)> CatalogPrompt;
+std::function<void(QWidget*)> CatalogDialog;
+std::function<QStringList()> OpenFilesDialog;
+std::function<QString(const QString&)> SaveAsDialog;
+
+// The mail sender: attachments are written to a private directory that
+// lives until the program ends, since the mail program reads them after
+// xdg-email has returned.
+struct MailSender {
+  QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/zarns-mail-XXXXXX")};
+};
+
+namespace {
+
+TZarnsApp* theApp = nullptr;
+QtHost* theQtHost = nullptr;
+
+constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
+constexpr const char* kMimeType = "application/x-zarns-document";
+
+QString IniPath() { return QString::fromStdString(plat::DataPath("Zarns.ini")); }
+
+QIcon CommandIcon(int id) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(id)); }
+
+// A tool-bar separator of a given width, a thin etched line in its middle.
+class GadgetSeparator : public QWidget {
+ public:
+  GadgetSeparator(int size, QWidget* parent) : QWidget(parent), size_(size) {
+    setFixedWidth(size);
+    setObjectName(QStringLiteral("separator%1").arg(size));
+  }
+  int Size() const { return size_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const int x = width() / 2;
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawLine(x, 3, x, height() - 4);
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(x + 1, 3, x + 1, height() - 4);
+  }
+
+ private:
+  int size_;
+};
+
+// The keyboard lock states as the kernel's keyboard LEDs show them.
+bool LedOn(const char* kind) {
+  QDir leds(QStringLiteral("/sys/class/leds"));
+  const auto names = leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))}, QDir::Dirs | QDir::System);
+  for (const QString& n : names) {
+    QFile f(leds.filePath(n + QStringLiteral("/brightness")));
+    if (f.open(QIODevice::ReadOnly) && f.readAll().trimmed().toInt() > 0) return true;
+  }
+  return false;
+}
+
+bool WriteIfChanged(const QString& path, const QByteArray& content) {
+  QFile existing(path);
+  if (existing.open(QIODevice::ReadOnly) && existing.readAll() == content) return false;
+  existing.close();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  f.write(content);
+  return f.commit();
+}
+
+QByteArray ResourceBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Refreshes the desktop's caches of MIME types and applications, when the tools exist.
+void RefreshDesktopCaches(const QString& dataHome) {
+  QProcess::startDetached(QStringLiteral("update-mime-database"), {dataHome + QStringLiteral("mime")});
+  QProcess::startDetached(QStringLiteral("update-desktop-database"), {dataHome + QStringLiteral("applications")});
+}
+
+QString ExePath() {
+  QString exe = QCoreApplication::applicationFilePath();
+  if (exe.isEmpty()) exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+  return exe.left(260);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Hooks other windows use.
+
+bool OpenDocumentInNewView(const QString& path) {
+  return theApp && MainWin ? theApp->AddFile(path) : false;
+}
+
+// ---------------------------------------------------------------------------
+// The frame.
+
+TZarnsFrame::TZarnsFrame(TZarnsApp* app) : app_(app) {
+  setObjectName(QStringLiteral("MainFrame"));
+  setAcceptDrops(true);
+}
+
+void TZarnsFrame::EvDropFiles(const QStringList& files) { app_->AddFiles(files); }
+
+void TZarnsFrame::dragEnterEvent(QDragEnterEvent* e) {
+  if (!DroppedFiles(e->mimeData()).isEmpty()) e->acceptProposedAction();
+  else e->ignore();
+}
+
+void TZarnsFrame::dropEvent(QDropEvent* e) {
+  const QStringList files = DroppedFiles(e->mimeData());
+  if (files.isEmpty()) return e->ignore();
+  e->acceptProposedAction();
+  EvDropFiles(files);
+}
+
+void TZarnsFrame::closeEvent(QCloseEvent* e) {
+  if (app_->CanClose()) e->accept();
+  else e->ignore();
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and shut-down.
+
+TZarnsApp* TZarnsApp::Instance() { return theApp; }
+
+TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
+  theApp = this;
+  QCoreApplication::setApplicationName(QStringLiteral("Zarns"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
+  // The recent-file list lives in Zarns.ini in the data directory (read when the menu is built).
+  HelpState = ContextHelp = false;
+  HelpCursor = nullptr;
+  Printer = nullptr;
+  Printing = 0;
+  ApxMail = new MailSender;
+
+  if (!theQtHost) theQtHost = new QtHost;
+  SetHost(theQtHost);
+  uihooks::OpenDocument = [](const QString& p) { return OpenDocumentInNewView(p); };
+  uihooks::ListDblClkAction = [] { return ::ListDblClkAction(); };
+  uihooks::MainWindow = []() -> QWidget* { return MainWin; };
+
+  Clips = new ZrnClip;
+  Files = new ZrnIO;
+  NumClips = 10001;
+
+  // The catalog check: every catalog file must open for reading.
+  Files->OpenFiles("r");
+  const int complete = Files->TestFiles();
+  Files->CloseFiles();
+  if (!complete && CatalogPrompt) CatalogPrompt(QString::fromLatin1(kPromptCaption));
+
+  qApp->installEventFilter(this);
+}
+
+TZarnsApp::~TZarnsApp() {
+  qApp->removeEventFilter(this);
+  if (frame_) {
+    frame_->hide();
+    delete frame_;
+  }
+  frame_ = nullptr;
+  MainWin = nullptr;
+  QuitHelp();
+  delete HelpCursor;
+  HelpCursor = nullptr;
+  if (ContextHelp) QApplication::restoreOverrideCursor();
+  Printer = nullptr;
+  delete ApxMail;
+  ApxMail = nullptr;
+  delete Clips;
+  Clips = nullptr;
+  delete Files;
+  Files = nullptr;
+  uihooks::OpenDocument = nullptr;
+  uihooks::ListDblClkAction = nullptr;
+  uihooks::MainWindow = nullptr;
+  if (theApp == this) theApp = nullptr;
+}
+
+int TZarnsApp::Run() {
+  InitInstance();
+  return QApplication::exec();
+}
+
+void TZarnsApp::InitInstance() {
+  InitMainWindow();
+  frame_->showMaximized();
+  QStringList rest = args_.mid(1);
+  ProcessCmdLine(rest.join(QLatin1Char(' ')).toStdString());
+  // The desktop entry hands files over after --open; other file names on the
+  // command line are not opened.
+  const int at = rest.indexOf(QStringLiteral("--open"));
+  if (at >= 0) AddFiles(rest.mid(at + 1));
+}
+
+// ---------------------------------------------------------------------------
+// Main window assembly.
+
+namespace {
+void FillMenu(TZarnsApp* app, QMenu* menu, const std::vector<MenuItem>& items,
+              std::map<int, QAction*>& actions, QAction*& recentAnchor, QMenu*& fileMenu) {
+  for (const MenuItem& m : items) {
+    switch (m.kind) {
+      case MenuItem::Separator:
+        menu->addSeparator();
+        break;
+      case MenuItem::RecentFiles:
+        fileMenu = menu;
+        recentAnchor = menu->addSeparator();
+        recentAnchor->setVisible(false);
+        break;
+      case MenuItem::Popup: {
+        QMenu* sub = menu->addMenu(m.text);
+        FillMenu(app, sub, m.items, actions, recentAnchor, fileMenu);
+        break;
+      }
+      case MenuItem::Command: {
+        QAction* a = actions.at(m.id);
+        a->setText(m.text);
+        menu->addAction(a);
+        break;
+      }
+    }
+  }
+}
+}  // namespace
+
+void TZarnsApp::InitMainWindow() {
+  MdiClient = new TZarnsMDIClient;
+  frame_ = new TZarnsFrame(this);
+  frame_->setWindowTitle(QStringLiteral("Zarns"));
+  frame_->setCentralWidget(MdiClient);
+  frame_->setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
+  connect(MdiClient, &TZarnsMDIClient::FilesDropped, frame_, &TZarnsFrame::EvDropFiles);
+
+  // One action per command: the menu item and the tool-bar button share it.
+  for (int id : AllCommands()) {
+    auto* a = new QAction(frame_);
+    a->setData(id);
+    a->setObjectName(QString::number(id));
+    a->setStatusTip(StatusHint(id));
+    a->setToolTip(ToolTip(id));
+    a->setIconVisibleInMenu(false);
+    a->setText(MenuText(id).isEmpty() ? CommandName(id) : MenuText(id));
+    if (QFile::exists(QStringLiteral(":/icons/%1.svg").arg(id))) a->setIcon(CommandIcon(id));
+    connect(a, &QAction::triggered, this, [this, id] { Command(id); });
+    actions_[id] = a;
+  }
+
+  // Menu 100.
+  QMenuBar* bar = frame_->menuBar();
+  bar->setObjectName(QString::number(IDM_MAIN));
+  for (const MenuItem& top : MainMenu()) {
+    QMenu* menu = bar->addMenu(top.text);
+    FillMenu(this, menu, top.items, actions_, recentAnchor_, fileMenu_);
+  }
+  // Menus are enabled as they open, like the tool bar on every idle moment.
+  for (QMenu* m : bar->findChildren<QMenu*>())
+    connect(m, &QMenu::aboutToShow, this, &TZarnsApp::UpdateCommandStates);
+  RebuildRecentMenu();
+
+  SetupSpeedBar(frame_);
+
+  // Status bar with the keyboard-lock indicators.
+  QStatusBar* status = frame_->statusBar();
+  status->setSizeGripEnabled(true);
+  auto indicator = [&](const char* text) {
+    auto* l = new QLabel(QString::fromLatin1(text), status);
+    l->setObjectName(QString::fromLatin1(text));
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
+    status->addPermanentWidget(l);
+    return l;
+  };
+  caps_ = indicator("CAPS");
+  num_ = indicator("NUM");
+  scrl_ = indicator("SCRL");
+  UpdateIndicators();
+
+  MainWin = frame_;
+
+  auto* timer = new QTimer(frame_);
+  timer->setInterval(200);
+  connect(timer, &QTimer::timeout, this, [this] {
+    UpdateCommandStates();
+    UpdateIndicators();
+  });
+  timer->start();
+  connect(MdiClient, &QMdiArea::subWindowActivated, this, &TZarnsApp::UpdateCommandStates);
+  UpdateCommandStates();
+}
+
+void TZarnsApp::SetupSpeedBar(QMainWindow* frame) {
+  auto* bar = new QToolBar(frame);
+  bar->setObjectName(QString::number(IDW_TOOLBAR));
+  QFont f = bar->font();
+  f.setPointSize(10);
+  f.setBold(false);
+  f.setItalic(false);
+  bar->setFont(f);
+  bar->setOrientation(Qt::Horizontal);
+  bar->setMovable(true);
+  bar->setFloatable(true);
+  bar->setIconSize(QSize(24, 24));
+  CreateGadgets(bar, false);
+  frame->addToolBar(Qt::TopToolBarArea, bar);
+  ApxHarbor = bar;
+}
+
+QToolBar* TZarnsApp::CreateGadgets(QToolBar* bar, bool server) {
+  for (const Gadget& g : Gadgets()) {
+    if (server && g.notServer) continue;
+    if (g.id == 0) {
+      QAction* a = bar->addWidget(new GadgetSeparator(g.separator, bar));
+      a->setProperty("separatorSize", g.separator);
+      continue;
+    }
+    QAction* a = Action(g.id);
+    bar->addAction(a);
+    if (auto* b = qobject_cast<QToolButton*>(bar->widgetForAction(a))) {
+      b->setObjectName(QString::number(g.id));
+      b->setAutoRepeat(false);
+    }
+    a->setEnabled(false);  // until some window answers the command
+  }
+  bar->setWindowTitle(QStringLiteral("Toolbar"));
+  return bar;
+}
+
+QAction* TZarnsApp::Action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void TZarnsApp::UpdateIndicators() {
+  if (!caps_) return;
+  caps_->setEnabled(LedOn("capslock"));
+  num_->setEnabled(LedOn("numlock"));
+  scrl_->setEnabled(LedOn("scrolllock"));
+}
+
+bool TZarnsApp::CanClose() {
+  if (MdiClient) {
+    for (QMdiSubWindow* w : MdiClient->subWindowList()) {
+      auto* child = qobject_cast<TZarnsMDIChild*>(w);
+      if (child && !child->CanClose()) return false;
+    }
+    // Every document agreed: close without asking again.
+    for (QMdiSubWindow* w : MdiClient->subWindowList())
+      if (auto* child = qobject_cast<TZarnsMDIChild*>(w)) child->SetDirty(false);
+  }
+  if (HelpState) QuitHelp();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Command routing.
+
+zui::TZarnsEditView* TZarnsApp::ActiveView() const {
+  if (!frame_) return nullptr;
+  for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+    if (auto* v = qobject_cast<zui::TZarnsEditView*>(w)) return v->window() == frame_ ? v : nullptr;
+  }
+  TZarnsMDIChild* child = ActiveChild();
+  return child ? child->View() : nullptr;
+}
+
+TZarnsMDIChild* TZarnsApp::ActiveChild() const { return MdiClient ? MdiClient->ActiveChild() : nullptr; }
+
+bool TZarnsApp::AppHandles(int id) const {
+  switch (id) {
+    case CM_FILENEW: case CM_FILEOPEN: case CM_PREFERENCES:
+    case CM_SEARCHWORD: case CM_ZARNFIND:
+    case CM_WORDCATALOGDESTROY: case CM_LOADZFILE: case CM_RESETZARNS:
+    case CM_HELPCONTENTS: case CM_HELPUSING: case CM_HELPABOUT: case CM_DEBUG:
+    case CM_BRINDLE: case CM_EXIT:
+      return true;
+    case CM_FILESEND:
+      return const_cast<TZarnsApp*>(this)->CeFileSend();
+    case CM_WORDCATALOGCREATE: case CM_WORDCATALOGRESCAN: case CM_SKED:
+      return static_cast<bool>(CatalogDialog);
+    default:
+      // The file-type dialogs, the zarn browser, contacts, speed dial,
+      // conversion to text and printing are not part of this program yet.
+      return false;
+  }
+}
+
+bool TZarnsApp::IsCommandEnabled(int id) {
+  if (zui::TZarnsEditView* v = ActiveView(); v && v->IsCommandEnabled(id)) return true;
+  if (TZarnsMDIChild* c = ActiveChild(); c && c->IsCommandEnabled(id)) return true;
+  if (MdiClient && MdiClient->IsCommandEnabled(id)) return true;
+  return AppHandles(id);
+}
+
+bool TZarnsApp::Command(int id) {
+  if (ContextHelp) {
+    LeaveContextHelp();
+    HelpState = ShowHelpContext(id) || HelpState;
+    return true;
+  }
+  if (zui::TZarnsEditView* v = ActiveView(); v && v->IsCommandEnabled(id)) return v->HandleCommand(id);
+  if (TZarnsMDIChild* c = ActiveChild(); c && c->IsCommandEnabled(id)) return c->HandleCommand(id);
+  if (MdiClient && MdiClient->IsCommandEnabled(id)) return MdiClient->HandleCommand(id);
+  if (id == CM_EXIT) {
+    if (frame_) frame_->close();
+    return true;
+  }
+  if (!AppHandles(id)) return false;
+  return AppCommand(id);
+}
+
+void TZarnsApp::UpdateCommandStates() {
+  for (auto& [id, a] : actions_) a->setEnabled(IsCommandEnabled(id));
+}
+
+bool TZarnsApp::AppCommand(int id) {
+  switch (id) {
+    case CM_FILENEW: CmFileNew(); break;
+    case CM_FILEOPEN: CmFileOpen(); break;
+    case CM_FILESEND: CmFileSend(); break;
+    case CM_PREFERENCES: CmPreferences(); break;
+    case CM_SEARCHWORD: case CM_ZARNFIND: CmSearchWord(); break;
+    case CM_WORDCATALOGCREATE: case CM_WORDCATALOGRESCAN: CmWordCatalogCreate(); break;
+    case CM_SKED: CmSked(); break;
+    case CM_WORDCATALOGDESTROY: break;  // kept on the menu; destroys nothing
+    case CM_LOADZFILE: CmLoadzfile(); break;
+    case CM_RESETZARNS: CmResetzarns(); break;
+    case CM_HELPCONTENTS: CmHelpContents(); break;
+    case CM_HELPUSING: CmHelpUsing(); break;
+    case CM_HELPABOUT: CmHelpAbout(); break;
+    case CM_DEBUG: CmDebug(); break;
+    case CM_BRINDLE: CmBrindle(); break;
+    default: return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Context help and accelerators.
+
+bool TZarnsApp::eventFilter(QObject* obj, QEvent* ev) {
+  if (ProcessAppMsg(obj, ev)) return true;
+  return QObject::eventFilter(obj, ev);
+}
+
+void TZarnsApp::EnterContextHelp() {
+  if (ContextHelp) return;
+  ContextHelp = true;
+  delete HelpCursor;
+  QPixmap pm = QIcon(QStringLiteral(":/icons/24000.svg")).pixmap(32, 32);
+  HelpCursor = new QCursor(pm, 1, 1);
+  QApplication::setOverrideCursor(*HelpCursor);
+}
+
+void TZarnsApp::LeaveContextHelp() {
+  if (!ContextHelp) return;
+  ContextHelp = false;
+  delete HelpCursor;
+  HelpCursor = nullptr;
+  QApplication::restoreOverrideCursor();
+}
+
+bool TZarnsApp::ProcessAppMsg(QObject* obj, QEvent* ev) {
+  if (ev->type() != QEvent::KeyPress) return false;
+  auto* ke = static_cast<QKeyEvent*>(ev);
+  QWidget* target = qobject_cast<QWidget*>(obj);
+  if (!target || !target->isWidgetType()) return false;
+  const Qt::KeyboardModifiers mods = ke->modifiers() & ~Qt::KeypadModifier;
+
+  // F1 in an open menu: the highlighted item's help.
+  if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      menu && ke->key() == Qt::Key_F1) {
+    QAction* a = menu->activeAction();
+    const int id = a ? a->data().toInt() : 0;
+    for (QWidget* p = QApplication::activePopupWidget(); p; p = QApplication::activePopupWidget()) p->close();
+    HelpState = (id ? ShowHelpContext(id) : ShowHelpContents()) || HelpState;
+    return true;
+  }
+  if (ke->key() == Qt::Key_F1) {
+    if (mods & Qt::ShiftModifier) EnterContextHelp();
+    else HelpState = ShowHelpContents() || HelpState;
+    return true;
+  }
+  if (ke->key() == Qt::Key_Escape && ContextHelp) {
+    LeaveContextHelp();
+    return true;
+  }
+
+  // Accelerators of the main window (dialogs and popups keep their keys).
+  if (!frame_ || target->window() != frame_ || QApplication::activePopupWidget()) return false;
+  int key = ke->key();
+  if (key == Qt::Key_Enter) key = Qt::Key_Return;
+  const QKeySequence pressed(QKeyCombination(mods, static_cast<Qt::Key>(key)));
+  for (const Accel& a : Accelerators()) {
+    if (a.key != pressed) continue;
+    if (ke->isAutoRepeat() && a.id != CM_EDITUNDO && a.id != CM_EDITFINDNEXT) {
+      // Held keys repeat only the harmless commands; a held Alt+R would
+      // otherwise run the zarn over and over.
+      return true;
+    }
+    if (ContextHelp || IsCommandEnabled(a.id)) Command(a.id);
+    return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Documents.
+
+TZarnsMDIChild* TZarnsApp::NewDocument() {
+  if (!MdiClient) return nullptr;
+  auto* view = new zui::TZarnsEditView;
+  auto* child = new TZarnsMDIChild(MdiClient, view);
+  connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  MdiClient->addSubWindow(child);
+  ++MdiClient->ChildCount;
+  child->show();
+  view->setFocus();
+  return child;
+}
+
+bool TZarnsApp::AddFile(const QString& path) {
+  if (!MdiClient || path.isEmpty()) return false;
+  QFileInfo fi(path);
+  if (!fi.isFile()) return false;  // directories and vanished files match no document
+  auto* view = new zui::TZarnsEditView;
+  QString error;
+  if (!view->LoadFile(fi.absoluteFilePath(), &error)) {
+    delete view;
+    return false;
+  }
+  view->document()->setModified(false);
+  auto* child = new TZarnsMDIChild(MdiClient, view);
+  connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  MdiClient->addSubWindow(child);
+  ++MdiClient->ChildCount;
+  child->show();
+  MdiClient->setActiveSubWindow(child);
+  view->setFocus();
+  AddRecentFile(fi.absoluteFilePath());
+  return true;
+}
+
+void TZarnsApp::AddFiles(const QStringList& files) {
+  for (const QString& f : files) AddFile(f);
+}
+
+QString TZarnsApp::AskSaveName(const QString& suggested) {
+  if (SaveAsDialog) return SaveAsDialog(suggested);
+  static QString lastDir;
+  QFileDialog dlg(MainWin, QStringLiteral("Save As"),
+                  lastDir.isEmpty() ? suggested : QDir(lastDir).filePath(QFileInfo(suggested).fileName()));
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setNameFilter(QStringLiteral("All Files (*)"));
+  dlg.setDefaultSuffix(QStringLiteral("zxt"));
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+  lastDir = dlg.directory().absolutePath();
+  return dlg.selectedFiles().first();
+}
+
+void TZarnsApp::CmFileNew() { NewDocument(); }
+
+void TZarnsApp::CmFileOpen() {
+  QStringList files;
+  if (OpenFilesDialog) {
+    files = OpenFilesDialog();
+  } else {
+    // "All Files" matches every name here, with or without a dot.
+    static QString lastDir;
+    files = QFileDialog::getOpenFileNames(MainWin, QStringLiteral("Open"), lastDir,
+                                          QStringLiteral("All Files (*)"));
+    if (!files.isEmpty()) lastDir = QFileInfo(files.first()).absolutePath();
+  }
+  for (const QString& f : files) {
+    if (!AddFile(f))
+      TheHost().MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns", MB_OK | MB_ICONEXCLAMATION);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Recent files.
+
+QStringList TZarnsApp::RecentFiles() const {
+  QSettings ini(IniPath(), QSettings::IniFormat);
+  ini.beginGroup(QStringLiteral("MRU"));
+  const int count = std::clamp(ini.value(QStringLiteral("Count"), 0).toInt(), 0, kMaxRecent);
+  QStringList list;
+  for (int i = 1; i <= count; ++i) {
+    const QString f = ini.value(QStringLiteral("File%1").arg(i)).toString().left(260);
+    if (!f.isEmpty() && !list.contains(f)) list << f;
+  }
+  return list;
+}
+
+void TZarnsApp::AddRecentFile(const QString& path) {
+  if (path.isEmpty()) return;
+  QStringList list = RecentFiles();
+  list.removeAll(path);
+  list.prepend(path);
+  while (list.size() > kMaxRecent) list.removeLast();
+  QSettings ini(IniPath(), QSettings::IniFormat);
+  ini.remove(QStringLiteral("MRU"));
+  ini.beginGroup(QStringLiteral("MRU"));
+  ini.setValue(QStringLiteral("Count"), static_cast<int>(list.size()));
+  for (int i = 0; i < list.size(); ++i) ini.setValue(QStringLiteral("File%1").arg(i + 1), list[i]);
+  ini.endGroup();
+  ini.sync();
+  RebuildRecentMenu();
+}
+
+void TZarnsApp::RebuildRecentMenu() {
+  if (!fileMenu_ || !recentAnchor_) return;
+  for (QAction* a : recentActions_) {
+    fileMenu_->removeAction(a);
+    a->deleteLater();
+  }
+  recentActions_.clear();
+  const QStringList list = RecentFiles();
+  for (int i = 0; i < list.size(); ++i) {
+    QString shown = list[i];
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), fileMenu_);
+    a->setObjectName(QStringLiteral("MRU%1").arg(i + 1));
+    a->setStatusTip(QStringLiteral("Opens this document"));
+    connect(a, &QAction::triggered, this, [this, i] { CmFileSelected(i); });
+    fileMenu_->insertAction(recentAnchor_, a);
+    recentActions_.push_back(a);
+  }
+  recentAnchor_->setVisible(!list.isEmpty());
+}
+
+void TZarnsApp::CmFileSelected(int index) {
+  const QStringList list = RecentFiles();
+  if (index < 0 || index >= list.size()) return;
+  AddFile(list[index]);  // a file that is gone is skipped silently
+}
+
+// ---------------------------------------------------------------------------
+// Send.
+
+bool TZarnsApp::CeFileSend() { return ActiveChild() != nullptr && plat::Launch().CanMail(); }
+
+void TZarnsApp::CmFileSend() {
+  TZarnsMDIChild* child = ActiveChild();
+  if (!child || !ApxMail || !ApxMail->dir.isValid()) return;
+  QString title = child->Title();
+  if (title.isEmpty()) title = QStringLiteral("Document");
+  // Each attachment in a directory of its own, so that it carries the
+  // document's title as its name even when two documents share it.
+  static int serial = 0;
+  const QString dir = ApxMail->dir.filePath(QString::number(++serial));
+  QDir().mkpath(dir);
+  const QString temp = dir + QLatin1Char('/') + title;
+  if (!child->WriteCopy(temp)) return;
+  plat::Launch().Mail({temp.toStdString()});
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs and other application commands.
+
+void TZarnsApp::CmPreferences() {
+  TZarnsUserPref dlg(MainWin, 2217);
+  dlg.exec();
+}
+
+void TZarnsApp::CmSearchWord() { TheHost().ShowMatchDialog(ShowMatchXfer{}); }
+
+void TZarnsApp::CmWordCatalogCreate() {
+  if (CatalogDialog) CatalogDialog(MainWin);
+}
+
+void TZarnsApp::CmSked() {
+  if (CatalogDialog) CatalogDialog(MainWin);
+}
+
+void TZarnsApp::CmLoadzfile() {
+  ZrnPkgOp op;
+  op.CmNewPackage();
+}
+
+void TZarnsApp::CmResetzarns() {
+  if (!Files) return;
+  for (int n : {11, 12, 14, 15, 18, 17}) Files->DeleteFileA(n);
+}
+
+void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
+
+void TZarnsApp::CmHelpUsing() { HelpState = ShowHelpUsing(); }
+
+void TZarnsApp::CmHelpAbout() {
+  TZarnsAboutDlg dlg(MainWin, 22000);
+  dlg.exec();
+}
+
+void TZarnsApp::CmDebug() {
+  ZDbg dlg(MainWin, 26000);
+  dlg.exec();
+}
+
+void TZarnsApp::CmBrindle() {
+  ZrnFile f;
+  f.ShellURL("ZarnsDoc1.htm", WebBrindle);
+}
+
+// ---------------------------------------------------------------------------
+// Command line and registration.
+
+bool TZarnsApp::HasUnregisterOption(const std::string& cmd) {
+  static const std::string kWord = "unregister";
+  // Compared over the token's own length: "/u", "-UNREG" and a bare "-" all match.
+  auto matches = [](const std::string& token) {
+    if (token.size() > kWord.size()) return false;
+    for (std::size_t k = 0; k < token.size(); ++k)
+      if (std::tolower(static_cast<unsigned char>(token[k])) != kWord[k]) return false;
+    return true;
+  };
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  std::size_t i = 0;
+  const std::size_t n = cmd.size();
+  while (i < n) {
+    while (i < n && blank(cmd[i])) ++i;
+    if (i >= n) break;
+    std::size_t end = i;
+    while (end < n && !blank(cmd[end])) ++end;
+    const std::string word = cmd.substr(i, end - i);
+    i = end;
+    if (word[0] != '-' && word[0] != '/') continue;  // a name, not an option
+    // An absolute path ("/home/me/notes.zxt") names a file, it is no option.
+    if (word[0] == '/' && word.find('/', 1) != std::string::npos) continue;
+    std::size_t k = 0;
+    while (k < word.size()) {
+      if (word[k] == '-' || word[k] == '/') {  // an option token, up to "=" or "/"
+        const std::size_t start = ++k;
+        while (k < word.size() && word[k] != '=' && word[k] != '/') ++k;
+        if (matches(word.substr(start, k - start))) return true;
+      } else if (word[k] == '=') {  // the option's value
+        ++k;
+        while (k < word.size() && word[k] != '/') ++k;
+      } else {
+        ++k;
+      }
+    }
+  }
+  return false;
+}
+
+bool TZarnsApp::ProcessCmdLine(const std::string& cmdLine) {
+  if (HasUnregisterOption(cmdLine)) {
+    UnRegisterInfo();
+    return true;
+  }
+  RegisterInfo();
+  return false;
+}
+
+QString TZarnsApp::DesktopEntryPath() {
+  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("applications/zarns.desktop");
+}
+
+QString TZarnsApp::MimePackagePath() {
+  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("mime/packages/zarns.xml");
+}
+
+namespace {
+QString AppIconPath() {
+  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("icons/hicolor/scalable/apps/zarns.svg");
+}
+QString DocIconPath() {
+  return QString::fromStdString(plat::XdgDataHome()) +
+         QStringLiteral("icons/hicolor/scalable/mimetypes/application-x-zarns-document.svg");
+}
+}  // namespace
+
+void TZarnsApp::RegisterInfo() {
+  plat::Registry& reg = plat::ClassesRoot();
+  const std::string exe = ExePath().toStdString();
+  reg.SetString("Zarns.Application\\DefaultIcon", "", exe);
+  reg.CreateKey("Zarns.Application\\FileCategories");
+  reg.SetString("Zarns.Document.1\\DefaultIcon", "", exe + ",1");
+  reg.SetString(".zxt", "", "Zarns.Document.1");
+
+  // The desktop's side of the document type: the program, the ".zxt" type, the icons.
+  const QString dataHome = QString::fromStdString(plat::XdgDataHome());
+  const QByteArray desktop =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=Zarns\n"
+      "GenericName=Text Editor\n"
+      "Comment=Text editor with zarns and a word catalog of your files\n"
+      "Exec=\"" + QByteArray(exe.c_str()).replace("\"", "\\\"") + "\" --open %F\n"
+      "Icon=zarns\n"
+      "Terminal=false\n"
+      "Categories=Utility;TextEditor;\n"
+      "MimeType=" + QByteArray(kMimeType) + ";text/plain;\n";
+  const QByteArray mime =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+      "  <mime-type type=\"" + QByteArray(kMimeType) + "\">\n"
+      "    <comment>Zarns document</comment>\n"
+      "    <sub-class-of type=\"text/plain\"/>\n"
+      "    <icon name=\"application-x-zarns-document\"/>\n"
+      "    <glob pattern=\"*.zxt\"/>\n"
+      "  </mime-type>\n"
+      "</mime-info>\n";
+  bool changed = WriteIfChanged(DesktopEntryPath(), desktop);
+  changed = WriteIfChanged(MimePackagePath(), mime) || changed;
+  WriteIfChanged(AppIconPath(), ResourceBytes(QStringLiteral(":/icons/1001.svg")));
+  WriteIfChanged(DocIconPath(), ResourceBytes(QStringLiteral(":/icons/1002.svg")));
+  if (changed) RefreshDesktopCaches(dataHome);
+}
+
+void TZarnsApp::UnRegisterInfo() {
+  plat::Registry& reg = plat::ClassesRoot();
+  // A key that still has subkeys (the file categories) stays, as a registry
+  // refuses to delete it: the user's categories survive.
+  auto deleteIfLeaf = [&reg](const std::string& key) {
+    std::string sub;
+    if (!reg.EnumKey(key, 0, sub)) reg.DeleteKey(key);
+  };
+  deleteIfLeaf("Zarns.Application\\DefaultIcon");
+  deleteIfLeaf("Zarns.Document.1\\DefaultIcon");
+  deleteIfLeaf("Zarns.Application");
+  deleteIfLeaf("Zarns.Document.1");
+  deleteIfLeaf(".zxt");
+
+  bool changed = QFile::remove(DesktopEntryPath());
+  changed = QFile::remove(MimePackagePath()) || changed;
+  QFile::remove(AppIconPath());
+  QFile::remove(DocIconPath());
+  if (changed) RefreshDesktopCaches(QString::fromStdString(plat::XdgDataHome()));
+}
+
+// ---------------------------------------------------------------------------
 
 int RunZarnsApp(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Zarns");
-  QMainWindow win;
-  win.setWindowTitle("Zarns");
-  win.showMaximized();
-  return app.exec();
+  QApplication qapp(argc, argv);
+  QStringList args = QCoreApplication::arguments();
+  TZarnsApp app(args);
+  return app.Run();
 }
