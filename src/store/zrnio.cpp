@@ -38,16 +38,41 @@ std::uint32_t GetLE(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+// A file system may move fewer bytes than asked (a signal, a network file
+// system); both loops go on until everything moved, the end, or an error.
+// They return the count, or -1 when the very first transfer failed.
+long long ReadFull(HANDLE h, void* buf, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    long long r = plat::Fs().Read(h, static_cast<char*>(buf) + done, n - done);
+    if (r < 0) return done ? static_cast<long long>(done) : -1;
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<long long>(done);
+}
+
+long long WriteFull(HANDLE h, const void* buf, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    long long r = plat::Fs().Write(h, static_cast<const char*>(buf) + done, n - done);
+    if (r < 0) return done ? static_cast<long long>(done) : -1;
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<long long>(done);
+}
+
 // Appends at the end of the file.
 void Append(HANDLE h, const void* data, std::size_t n) {
   if (!plat::IsOpen(h)) return;
   if (plat::Fs().Seek(h, 0, plat::Whence::End) < 0) return;
-  plat::Fs().Write(h, data, n);
+  WriteFull(h, data, n);
 }
 
 void WriteHere(HANDLE h, const void* data, std::size_t n) {
   if (!plat::IsOpen(h)) return;
-  plat::Fs().Write(h, data, n);
+  WriteFull(h, data, n);
 }
 
 // Length of the string at p, looking at no more than max bytes.
@@ -61,7 +86,7 @@ void FillGenBuffer(HANDLE h, std::uint32_t keep) {
   std::memset(GenBuffer + keep, 0, kGenBufferSize + 1 - keep);
   long long got = 0;
   if (plat::IsOpen(h)) {
-    got = plat::Fs().Read(h, GenBuffer + keep, kGenBufferSize - keep);
+    got = ReadFull(h, GenBuffer + keep, kGenBufferSize - keep);
     if (got < 0) {
       std::fputs("Error reading into file ", stderr);
       got = 0;  // what the buffer holds is used as it is
@@ -279,7 +304,7 @@ void ZrnIO::WriteToFile(int pos, const char* text, HANDLE h) {
   if (!text) text = "";
   if (pos == 1 && plat::Fs().Seek(h, 0, plat::Whence::Begin) < 0) return;
   if (pos == 3 && plat::Fs().Seek(h, 0, plat::Whence::End) < 0) return;
-  plat::Fs().Write(h, text, std::strlen(text) + 1);
+  WriteFull(h, text, std::strlen(text) + 1);
 }
 
 long ZrnIO::WriteToFileAtOffset(const char* text, HANDLE h, std::uint32_t AtOffset) {
@@ -287,7 +312,7 @@ long ZrnIO::WriteToFileAtOffset(const char* text, HANDLE h, std::uint32_t AtOffs
   if (!text) text = "";
   long long n = -1;
   if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0)
-    n = plat::Fs().Write(h, text, std::strlen(text) + 1);
+    n = WriteFull(h, text, std::strlen(text) + 1);
   if (n < 0) {
     std::fputs("Error reading file ", stderr);
     return -1;
@@ -311,14 +336,14 @@ void ZrnIO::CleanAndWriteToFile(const char* text, std::uint32_t iNumBytes, HANDL
     unsigned char c = static_cast<unsigned char>(text[i]);
     if ((c >= 0x20 && c <= 0x7E) || (c >= 0x09 && c <= 0x0D) || c >= 0x80) work[out++] = static_cast<char>(c);
   }
-  plat::Fs().Write(h, work.data(), size);
+  WriteFull(h, work.data(), size);
 }
 
 // --- reading -------------------------------------------------------------------
 
 long ZrnIO::ReadFromFile(void* buffer, std::uint32_t nNumBytes, HANDLE h) {
   if (!plat::IsOpen(h) || !buffer) return 0;
-  long long n = plat::Fs().Read(h, buffer, nNumBytes);
+  long long n = ReadFull(h, buffer, nNumBytes);
   if (n < 0) {
     std::fputs("Error reading into file ", stderr);
     return -1;
@@ -419,7 +444,7 @@ std::uint32_t ZrnIO::ReadFromFileAtOffset(char* text, HANDLE h, std::uint32_t At
   char buf[kGenBufferSize + 1] = {};
   if (plat::IsOpen(h)) {
     long long n = -1;
-    if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0) n = plat::Fs().Read(h, buf, kGenBufferSize);
+    if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0) n = ReadFull(h, buf, kGenBufferSize);
     if (n < 0) {
       std::fputs("Error reading file ", stderr);
       std::memset(buf, 0, sizeof buf);
