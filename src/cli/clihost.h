@@ -52,6 +52,10 @@ class CliLauncher : public plat::Launcher {
   std::ostream& out_;
 };
 
+// Text for one output line: backslash, line breaks and tabs written as
+// \\, \n, \r and \t, so that every record stays on its own line.
+std::string CliEscape(const std::string& s);
+
 // The process-wide command-line host and launcher (over std::cout, std::cerr
 // and std::cin), installed as TheHost() and plat::Launch() by InstallCliHost.
 CliHost& TheCliHost();
