@@ -29,6 +29,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
 #include "framework/qthost.h"
 #include "framework/uihooks.h"
@@ -52,8 +53,14 @@
 using namespace zcmd;
 
 QMainWindow* MainWin = nullptr;
-std::function<void(const QString&)> CatalogPrompt;
-std::function<void(QWidget*)> CatalogDialog;
+std::function<void(const QString&)> CatalogPrompt = [](const QString& caption) {
+  ZrnSked dlg(caption, nullptr, 6);
+  dlg.exec();
+};
+std::function<void(QWidget*)> CatalogDialog = [](QWidget* parent) {
+  ZrnSked dlg(parent, 6);
+  dlg.exec();
+};
 std::function<QStringList()> OpenFilesDialog;
 std::function<QString(const QString&)> SaveAsDialog;
 
@@ -195,6 +202,7 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   uihooks::OpenDocument = [](const QString& p) { return OpenDocumentInNewView(p); };
   uihooks::ListDblClkAction = [] { return ::ListDblClkAction(); };
   uihooks::MainWindow = []() -> QWidget* { return MainWin; };
+  uihooks::ShowHelp = [this](int topic) { HelpState = ShowHelpContext(topic) || HelpState; };
 
   Clips = new ZrnClip;
   Files = new ZrnIO;
@@ -231,6 +239,7 @@ TZarnsApp::~TZarnsApp() {
   uihooks::OpenDocument = nullptr;
   uihooks::ListDblClkAction = nullptr;
   uihooks::MainWindow = nullptr;
+  uihooks::ShowHelp = nullptr;
   if (theApp == this) theApp = nullptr;
 }
 
