@@ -58,9 +58,15 @@ ZarnMatchStructType DecodeRec(const unsigned char* p) {
 
 // Reads exactly n bytes at off; false on a short read.
 bool ReadAt(HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
-  if (n == 0) return true;
   F().SetFilePtr(h, off);
-  return F().ReadFromFile(buf, n, h) == static_cast<long>(n);
+  auto* p = static_cast<unsigned char*>(buf);
+  while (n > 0) {  // a short read is not the end of the file
+    long got = F().ReadFromFile(p, n, h);
+    if (got <= 0) return false;
+    p += got;
+    n -= static_cast<std::uint32_t>(got);
+  }
+  return true;
 }
 
 bool ReadRecAt(HANDLE h, std::uint32_t off, ZarnMatchStructType& r) {
@@ -184,6 +190,9 @@ bool RefreshIndex(HANDLE tbl, HANDLE names) {
                                                : ReadTail(names, x.namesSize) == x.namesTail;
     if (sameLast && sameTail) {
       if (tblSize == x.tblSize && namesSize == x.namesSize) return true;
+      // The old end record is now the first new zarn's own record: its name
+      // is read again with the records that follow it.
+      x.recs.pop_back();
       if (ExtendIndex(tbl, names, tblSize, namesSize, x.recs.size())) {
         x.tblSize = tblSize;
         x.namesSize = namesSize;
@@ -433,12 +442,22 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
   CutAtNul(description);
   if (description.size() > kMaxText) return false;
 
+  // The old text's length decides where the new one goes (a write handle
+  // cannot read, so it is read first).
+  std::size_t oldLen = 0;
+  bool hadText = false;
+  {
+    LocalFile rd(kBrowse, "r");
+    if (rd.ok() && HasBrowseText(f, F().FileSize(rd.h()))) {
+      hadText = true;
+      oldLen = ReadStrAt(rd.h(), f.rec.OffsetC).size();
+    }
+  }
   LocalFile brw(kBrowse, "w");
   if (!brw.ok()) return false;
   std::uint32_t size = F().FileSize(brw.h());
-  if (HasBrowseText(f, size)) {
-    std::string old = ReadStrAt(brw.h(), f.rec.OffsetC);
-    if (description.size() <= old.size()) {
+  if (hadText) {
+    if (description.size() <= oldLen) {
       long n = F().WriteToFileAtOffset(description.c_str(), brw.h(), f.rec.OffsetC);
       return n == static_cast<long>(description.size() + 1);
     }
