@@ -1,6 +1,8 @@
 #include "zarn/zrnlvl2.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,24 +87,36 @@ std::string ZrnLvl2::Compute(int slot, long long n, long long m) {
 bool ZrnLvl2::check() {
   TZarnsEditView* v = CurrentView;
   if (!v) return false;
-  std::string word = v->zarn;
-  for (char& c : word) {
+  std::string lower = v->zarn;
+  for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  const int slot = iv(word);
+  const int slot = iv(lower);
   if (slot > L2rand) return false;
   lvl2types = static_cast<lvl2>(slot);
 
   int n = 0;
   v->GetNumber(n);
+  // The search may have removed words left of the function word; its
+  // index moved down by as many.
+  int word = v->ZarnTokInLine - v->LeftRemoved();
   long long m = 0;
   if (slot == L2pow || slot == L2div || slot == L2ldiv) {
-    // The second operand continues the search where the first one stopped,
-    // so it is the next number out from the function word.
-    int second = 1;
-    v->GetNumber(second);
-    m = second;
+    // The second operand is the number just left of the function word, so
+    // "2 pow 3" is 2 to the power 3 and "7 div 2" divides 7 by 2. A word
+    // there that is no number stays and m is 0.
+    const std::string left = v->WordAt(word - 1);
+    if (!left.empty() && left.find_first_not_of("0123456789,") == std::string::npos &&
+        left[0] != ',') {
+      std::string digits = left;
+      digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+      m = std::strtoll(digits.c_str(), nullptr, 10);
+      if (m > INT32_MAX) m = INT32_MAX;
+      v->RemoveWord(word - 1);
+      --word;
+    }
   }
-  v->InsertOver(Compute(slot, n, m));
+  v->RemoveWord(word);
+  v->InsertText(Compute(slot, n, m));
   return true;
 }

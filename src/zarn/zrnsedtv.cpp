@@ -62,7 +62,7 @@ void TZarnsEditView::Capture(bool selectionWins) {
   lineStart_ = ls;
   start = s - ls;
   std::string line;
-  buf_->GetLine(lineNum_, kZarnLineSize, line);
+  buf_->GetLine(lineNum_, kZarnLineSize + 1, line);
   if (line.size() > static_cast<std::size_t>(kZarnLineSize)) line.resize(kZarnLineSize);
   TokPtr.clear();
   if (line.empty()) {
@@ -210,8 +210,10 @@ void TZarnsEditView::GetNumber(int& num) {
   // list the token is empty and the search stops, so it is short anyway.
   for (int guard = 0; guard < 4 * kMaxTokPositions; ++guard) {
     pos = pos > 0 ? -(pos + 1) : -pos + 1;
-    const std::string t = GetToken(pos);
     const long long i = static_cast<long long>(ZarnTokInLine) + pos;
+    // Left of the first token there is nothing: reading the first token
+    // there (as GetToken does) would use a number without removing it.
+    const std::string t = i < 0 ? std::string() : GetToken(pos);
     if (pos < 0 && i >= 0 && i < NumTokens) ++leftRemoved_;
     RemoveToken(pos);
     num = ToInt(t);
@@ -283,8 +285,9 @@ void TZarnsEditView::CmTestzarn() {
   const int lines = buf_->GetNumLines();
   for (int n = 0; n < lines; ++n) {
     std::string line;
-    const bool fits = buf_->GetLine(n, kZarnLineSize, line);
+    buf_->GetLine(n, kZarnLineSize + 1, line);
     if (line.size() > static_cast<std::size_t>(kZarnLineSize)) line.resize(kZarnLineSize);
+    const bool fits = buf_->GetLineLength(n) < kZarnLineSize;
     TokPtr.push_back(line);
     if (!fits) break;
   }
