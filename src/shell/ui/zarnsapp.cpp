@@ -188,6 +188,7 @@ TZarnsApp* TZarnsApp::Instance() { return theApp; }
 
 TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   theApp = this;
+  InitShellResources();
   QCoreApplication::setApplicationName(QStringLiteral("Zarns"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
   // The recent-file list lives in Zarns.ini in the data directory (read when the menu is built).

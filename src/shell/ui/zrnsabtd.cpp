@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "shell/ui/zdlgunits.h"
+#include "shell/ui/zrnshelp.h"
 
 #ifndef ZARNS_VERSION
 #define ZARNS_VERSION "1.0.0"
@@ -51,6 +52,7 @@ bool TProjectRCVersion::GetDebug(const char*& v) const { return Get("SpecialBuil
 
 TZarnsAboutDlg::TZarnsAboutDlg(QWidget* parent, int resId, const TProjectRCVersion* version)
     : QDialog(parent) {
+  InitShellResources();
   setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("About Zarns"));
   setFont(zdlg::DialogFont());

@@ -9,6 +9,14 @@
 
 #include "shell/ui/zarnsapp.h"
 
+void InitShellResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(zarnsshell);
+    return true;
+  }();
+  (void)done;
+}
+
 namespace {
 QPointer<TZarnsHelpWindow> theHelp;
 
@@ -16,6 +24,7 @@ const QString kContents = QStringLiteral(":/help/contents.html");
 const QString kUsing = QStringLiteral(":/help/usinghelp.html");
 
 TZarnsHelpWindow* Ensure() {
+  InitShellResources();
   if (!theHelp) theHelp = new TZarnsHelpWindow(nullptr);
   return theHelp;
 }
@@ -31,6 +40,7 @@ bool Show(const QString& page) {
 }  // namespace
 
 QString HelpTopicPath(int id) {
+  InitShellResources();
   const QString path = QStringLiteral(":/help/%1.html").arg(id);
   return QFile::exists(path) ? path : QString();
 }

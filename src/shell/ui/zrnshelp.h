@@ -6,6 +6,9 @@
 
 class QTextBrowser;
 
+// Makes the shell's icons and help pages available (they are linked from a
+// static library, so nothing registers them by itself). Safe to call often.
+void InitShellResources();
 // Shows the contents page; true when the help window is up.
 bool ShowHelpContents();
 // Shows the page on using help.
