@@ -66,7 +66,9 @@ bool MemoryTextBuffer::GetLine(int line, std::size_t size, std::string& out) con
   if (line < 0 || static_cast<std::size_t>(line) >= lineStarts_.size() || size == 0) return false;
   std::uint32_t b = lineStarts_[line], e = LineEnd(line);
   std::size_t len = e - b;
-  out.assign(text_, b, std::min(len, size - 1));
+  // Up to `size` characters arrive; a line that leaves no room for the
+  // terminator (longer than size - 1) reports failure all the same.
+  out.assign(text_, b, std::min(len, size));
   return len <= size - 1;
 }
 

@@ -78,6 +78,10 @@ TEST_F(RegistryTest, ValuesPersistAndCaseIsIgnoredButKept) {
   std::string file = DataPath("registry");
   std::string stored = Slurp(file);
   EXPECT_EQ(stored.rfind("ZARNS REGISTRY 1\n", 0), 0u);
+  // Another running copy rewrites the file: its version is what we see.
+  Put(file, stored + "K :FromOtherCopy\n");
+  EXPECT_TRUE(r.KeyExists("fromothercopy"));
+  EXPECT_EQ(r.GetDword("Zarns.Application\\FileCategories", "Count"), 7u);
   // Switch directories and back: the store follows the data directory.
   setenv("ZARNS_DATA_DIR", (dir_ + "other").c_str(), 1);
   EXPECT_FALSE(r.KeyExists("Zarns.Application"));

@@ -78,17 +78,21 @@ TEST(MemoryTextBuffer, CaretLineAndLineCopy) {
   std::string out = "junk";
   EXPECT_TRUE(b.GetLine(1, 11, out));
   EXPECT_EQ(out, "beta gamma");
-  EXPECT_FALSE(b.GetLine(1, 10, out));  // longer than size - 1
-  EXPECT_EQ(out, "beta gam" "m");
-  EXPECT_EQ(out.size(), 9u);
+  EXPECT_FALSE(b.GetLine(1, 10, out));  // longer than size - 1: no room to terminate
+  EXPECT_EQ(out, "beta gamma");
+  EXPECT_FALSE(b.GetLine(1, 9, out));
+  EXPECT_EQ(out, "beta gamm");
   EXPECT_FALSE(b.GetLine(1, 0, out));
   EXPECT_EQ(out, "");
   EXPECT_TRUE(b.GetLine(2, 80, out));
   EXPECT_EQ(out, "");
   EXPECT_FALSE(b.GetLine(3, 80, out));
-  // An 80-character buffer never receives more than 79 characters.
+  // A buffer of 80 never receives more than 80 characters.
   MemoryTextBuffer longLine(std::string(500, 'z'));
   EXPECT_FALSE(longLine.GetLine(0, 80, out));
+  EXPECT_EQ(out.size(), 80u);
+  MemoryTextBuffer exact(std::string(79, 'z'));
+  EXPECT_TRUE(exact.GetLine(0, 80, out));
   EXPECT_EQ(out.size(), 79u);
 }
 
