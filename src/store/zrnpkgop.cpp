@@ -59,7 +59,8 @@ bool AlignRecords(HANDLE h) {
   std::uint32_t extra = size % kRec;
   if (extra == 0) return true;
   F().SetFilePtr(h, size);
-  F().CleanAndWriteToFile("", kRec - extra - 1, h);  // writes kRec - extra zero bytes
+  const char zeros[kRec] = {};
+  F().CleanAndWriteToFile(zeros, kRec - extra - 1, h);  // writes kRec - extra zero bytes
   return F().FileSize(h) % kRec == 0;
 }
 
