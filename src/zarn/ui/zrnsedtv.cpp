@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFocusEvent>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -24,16 +23,7 @@ namespace zui {
 
 namespace {
 
-// Command ids of the edit commands the view answers beside its zarn table.
-enum : int {
-  kEditUndo = 24321,
-  kEditCut = 24322,
-  kEditDelete = 24325,
-  kEditClear = 24326,
-  kEditFind = 24351,
-  kEditReplace = 24352,
-  kEditFindNext = 24353,
-};
+constexpr int kEditCut = 24322;  // the right-click menu's Cut
 
 // The views alive, for finding the widget of a core view.
 std::vector<TZarnsEditView*>& LiveViews() {
@@ -130,8 +120,12 @@ void TZarnsEditView::keyPressEvent(QKeyEvent* e) {
 }
 
 void TZarnsEditView::mouseDoubleClickEvent(QMouseEvent* e) {
-  // The zarn runs first; the word is selected afterwards as usual.
-  if (e->button() == Qt::LeftButton) ProcessZarns();
+  // The zarn runs first, at the word clicked; the word is selected
+  // afterwards as usual.
+  if (e->button() == Qt::LeftButton) {
+    setTextCursor(cursorForPosition(e->position().toPoint()));
+    ProcessZarns();
+  }
   QPlainTextEdit::mouseDoubleClickEvent(e);
 }
 
@@ -144,6 +138,8 @@ void TZarnsEditView::contextMenuEvent(QContextMenuEvent* e) {
     // the user's text.
     if (chosen->text() == QLatin1String("Select Word"))
       SelectWordAtCaret();
+    else if (id == kEditCut)
+      cut();
     else
       HandleCommand(id);
   }
@@ -161,45 +157,22 @@ void TZarnsEditView::SelectWordAtCaret() {
 }
 
 bool TZarnsEditView::IsCommandEnabled(int id) const {
-  switch (id) {
-    case CM_EDITPASTE:
-    case kEditCut:
-    case kEditDelete:
-    case kEditClear:
-    case kEditFind:
-    case kEditReplace:
-      return true;
-    case kEditUndo:
-      return document()->isUndoAvailable();
-    case kEditFindNext:
-      return !findText_.isEmpty();
-    default:
-      break;
-  }
-  return IsClipId(id) || ::TZarnsEditView::HandlesCommand(id);
+  return id == CM_EDITPASTE || IsClipId(id) || ::TZarnsEditView::HandlesCommand(id);
 }
 
 bool TZarnsEditView::HandleCommand(int id) {
+  if (!IsCommandEnabled(id)) return false;
   // The view commanded is the one zarns write into.
   CurrentView = core_.get();
-  switch (id) {
-    case CM_EDITCOPY: CmEditCopy(); return true;
-    case CM_EDITPASTE: CmEditPaste(); return true;
-    case kEditUndo: undo(); return true;
-    case kEditCut: cut(); return true;
-    case kEditDelete: textCursor().removeSelectedText(); return true;
-    case kEditClear: clear(); return true;
-    case kEditFind: FindText(true); return true;
-    case kEditFindNext: FindText(false); return true;
-    case kEditReplace: ReplaceText(); return true;
-    default: break;
-  }
-  if (IsClipId(id)) {
+  if (id == CM_EDITCOPY) {
+    CmEditCopy();
+  } else if (id == CM_EDITPASTE) {
+    CmEditPaste();
+  } else if (IsClipId(id)) {
     PasteClip(id);
-    return true;
+  } else {
+    core_->Command(id);
   }
-  if (!::TZarnsEditView::HandlesCommand(id)) return false;
-  core_->Command(id);
   return true;
 }
 
@@ -220,48 +193,11 @@ void TZarnsEditView::CmEditPaste() {
     paste();  // nothing copied yet: the clipboard's text
     return;
   }
-  if (popPoint_.isNull()) popPoint_ = mapToGlobal(QPoint(20, 20));
+  if (popPoint_.isNull()) popPoint_ = viewport()->mapToGlobal(QPoint(20, 20));
   if (QAction* chosen = menu->exec(popPoint_)) HandleCommand(chosen->data().toInt());
 }
 
 void TZarnsEditView::PasteClip(int id) { core_->CmPasteClip(id); }
-
-void TZarnsEditView::FindText(bool askFirst) {
-  if (askFirst || findText_.isEmpty()) {
-    bool ok = false;
-    const QString t = QInputDialog::getText(this, QStringLiteral("Find"), QStringLiteral("Find what:"),
-                                            QLineEdit::Normal, findText_, &ok);
-    if (!ok || t.isEmpty()) return;
-    findText_ = t;
-  }
-  if (!find(findText_)) {
-    // Wrap around once from the start.
-    QTextCursor c = textCursor();
-    c.movePosition(QTextCursor::Start);
-    setTextCursor(c);
-    if (!find(findText_))
-      TheHost().MessageBox("Cannot find \"" + QtHost::FromQt(findText_) + "\"", "Find", MB_OK);
-  }
-}
-
-void TZarnsEditView::ReplaceText() {
-  bool ok = false;
-  const QString what = QInputDialog::getText(this, QStringLiteral("Replace"), QStringLiteral("Find what:"),
-                                             QLineEdit::Normal, findText_, &ok);
-  if (!ok || what.isEmpty()) return;
-  const QString with = QInputDialog::getText(this, QStringLiteral("Replace"), QStringLiteral("Replace with:"),
-                                             QLineEdit::Normal, QString(), &ok);
-  if (!ok) return;
-  findText_ = what;
-  QTextCursor c(document());
-  c.beginEditBlock();
-  QTextCursor hit = document()->find(what, 0);
-  while (!hit.isNull()) {
-    hit.insertText(with);
-    hit = document()->find(what, hit.position());
-  }
-  c.endEditBlock();
-}
 
 bool TZarnsEditView::LoadFile(const QString& path, QString* error) {
   auto doc = std::make_unique<TextDocument>();

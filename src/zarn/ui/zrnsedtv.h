@@ -32,8 +32,6 @@ class TZarnsEditView : public QPlainTextEdit {
   // zarns, web lookups, copy and paste with clips, Test Zarn, Save Zarn, and
   // the clip items 10001 on); false when the view does not handle `id`.
   bool HandleCommand(int id);
-  // Also the edit commands: Undo 24321, Cut 24322, Delete 24325, Clear All
-  // 24326, Find 24351, Replace 24352, Find Next 24353.
   // Whether the view handles `id` (so the menu item is enabled).
   bool IsCommandEnabled(int id) const;
   // Runs the zarn at the caret.
@@ -73,8 +71,6 @@ class TZarnsEditView : public QPlainTextEdit {
   void CmEditPaste();
   void PasteClip(int id);
   void SelectWordAtCaret();
-  void FindText(bool askFirst);
-  void ReplaceText();
 
   QtTextBuffer buffer_;
   std::unique_ptr<::TZarnsEditView> core_;
@@ -82,7 +78,6 @@ class TZarnsEditView : public QPlainTextEdit {
   QPoint popPoint_;
   QString path_;
   std::unique_ptr<TextDocument> doc_;  // the file's bytes, line endings and encoding
-  QString findText_;                   // the last text searched for
 };
 
 // The program-wide menu of clips, one item per copied selection (command

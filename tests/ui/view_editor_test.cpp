@@ -1,0 +1,317 @@
+// The editor view widget: zarn runs from the command, the key chords and the
+// double click; the tool-bar built-ins; the Find results for an unknown word;
+// copy and paste through the clip menu; the current view following the focus.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "catalog/buildprogress.h"
+#include "catalog/ui/zrnmtchd.h"
+#include "catalog/zrnwcat.h"
+#include "framework/qthost.h"
+#include "framework/uihooks.h"
+#include "platform/pclock.h"
+#include "store/zrnio.h"
+#include "ui/support/uitest.h"
+#include "zarn/ui/zrnsedtv.h"
+#include "zarn/zrnclip.h"
+#include "zarn/zrnsedtv.h"
+
+using View = zui::TZarnsEditView;
+
+class ViewEditorTest : public QObject {
+  Q_OBJECT
+
+  QtHost host_;
+  std::unique_ptr<QWidget> win_;
+  View* view_ = nullptr;
+
+  // The view's text with CR LF breaks, as the zarns see it.
+  std::string Text() const { return view_->Buffer().GetText(); }
+  void SetText(const QString& text, int caret) {
+    view_->setPlainText(text);
+    QTextCursor c = view_->textCursor();
+    c.setPosition(caret);
+    view_->setTextCursor(c);
+  }
+  void CaretAtEnd() {
+    QTextCursor c = view_->textCursor();
+    c.movePosition(QTextCursor::End);
+    view_->setTextCursor(c);
+  }
+
+ private slots:
+  void initTestCase() {
+    if (!Files) Files = new ZrnIO;
+    SetHost(&host_);
+    uitest::InstallModalGuard();
+    win_ = std::make_unique<QWidget>();
+    auto* lay = new QVBoxLayout(win_.get());
+    view_ = new View(win_.get());
+    lay->addWidget(view_);
+    win_->resize(500, 300);
+    win_->show();
+    win_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
+    view_->setFocus();
+  }
+
+  void cleanupTestCase() {
+    win_.reset();
+    zui::DestroyPasteMenu();
+    SetHost(nullptr);
+  }
+
+  void runZarnCommandEvaluatesTheExpression() {
+    SetText("3 + 4", 5);
+    QVERIFY(view_->HandleCommand(21));
+    QCOMPARE(Text(), std::string("7 "));
+    QCOMPARE(CurrentView, &view_->Core());
+  }
+
+  void altEnterRunsTheZarnWithoutANewLine() {
+    SetText("3 + 4", 5);
+    QTest::keyClick(view_, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(Text(), std::string("7 "));
+    QCOMPARE(view_->document()->blockCount(), 1);
+    // A plain Enter still breaks the line and runs nothing.
+    SetText("3 + 4", 5);
+    QTest::keyClick(view_, Qt::Key_Return);
+    QCOMPARE(Text(), std::string("3 + 4\r\n"));
+  }
+
+  void altShiftRunsTheZarnOncePerPress() {
+    SetText("10 / 4", 6);
+    QTest::keyPress(view_, Qt::Key_Shift, Qt::AltModifier);
+    QTest::keyRelease(view_, Qt::Key_Shift, Qt::AltModifier);
+    QCOMPARE(Text(), std::string("2.5 "));
+    // An auto-repeat of Shift changes nothing more.
+    SetText("1 + 1", 5);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier, QString(), true);
+    QApplication::sendEvent(view_, &repeat);
+    QCOMPARE(Text(), std::string("1 + 1"));
+  }
+
+  void doubleClickRunsTheZarnBeforeSelectingTheWord() {
+    SetText("3 + 4", 0);
+    // Double click on the "4": the run rewrites the line, then the word
+    // under the click is selected.
+    QTextCursor at4(view_->document());
+    at4.setPosition(4);
+    const QPoint p = view_->cursorRect(at4).center() + QPoint(2, 0);
+    QTest::mouseClick(view_->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mouseDClick(view_->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QCOMPARE(Text(), std::string("7 "));
+  }
+
+  void calculatorCommand() {
+    SetText("total 3 + 4", 11);
+    QVERIFY(view_->HandleCommand(293));
+    QCOMPARE(Text(), std::string("total 7 "));
+    SetText("1,000 * 2", 9);
+    QVERIFY(view_->HandleCommand(293));
+    QCOMPARE(Text(), std::string("2000 "));
+  }
+
+  void sortCommandSortsTheLinesAboveTheCaret() {
+    SetText("pear\nApple\napple\nsort", 0);
+    CaretAtEnd();
+    QVERIFY(view_->HandleCommand(263));
+    QCOMPARE(Text(), std::string("Apple\r\napple\r\npear\r\nsort"));
+  }
+
+  void insertDateReplacesTheWordAtTheCaret() {
+    plat::SetClockForTest([] {
+      plat::LocalTime t;
+      t.year = 2026; t.month = 12; t.day = 6; t.hour = 10; t.minute = 59; t.second = 58; t.milliseconds = 900;
+      return t;
+    });
+    SetText("date", 4);
+    QVERIFY(view_->HandleCommand(264));
+    QCOMPARE(Text(), std::string("December 6, 2026 "));
+    plat::SetClockForTest(nullptr);
+  }
+
+  void insertTimeWritesStartAndLaps() {
+    int ms = 0;
+    plat::SetClockForTest([&ms] {
+      plat::LocalTime t;
+      t.year = 2026; t.month = 12; t.day = 6; t.hour = 10; t.minute = 59; t.second = 58; t.milliseconds = 900;
+      const int total = t.milliseconds + ms;
+      t.milliseconds = total % 1000;
+      t.second += total / 1000;
+      t.minute += t.second / 60; t.second %= 60;
+      t.hour += t.minute / 60; t.minute %= 60;
+      return t;
+    });
+    QVERIFY(view_->HandleCommand(266));  // a fresh stopwatch
+    SetText("", 0);
+    QVERIFY(view_->HandleCommand(265));
+    QCOMPARE(Text(), std::string("\r\n10:59:58 \r\n"));
+    ms = 2200;
+    QVERIFY(view_->HandleCommand(265));
+    const std::string text = Text();
+    QVERIFY2(text.find("Lap#   LapTime    CumulativeTime ") != std::string::npos, text.c_str());
+    QVERIFY2(text.find("01   00:00:02:0200   00:00:02:0200 ") != std::string::npos, text.c_str());
+    QVERIFY(view_->HandleCommand(266));
+    plat::SetClockForTest(nullptr);
+  }
+
+  void unknownWordOpensFindResultsWithTheCatalogHits() {
+    // A tiny catalog: two files hold "zebra", one does not.
+    const std::string dir = uitest::FreshDir("cat");
+    uitest::WriteFile(dir + "one.txt", "the zebra grazes\n");
+    uitest::WriteFile(dir + "two.txt", "a zebra and a lion\n");
+    uitest::WriteFile(dir + "three.txt", "only lions here\n");
+    const std::string mime = uitest::Root() + "mime.types";
+    uitest::WriteFile(mime, "text/plain\t\t\ttxt\n");
+    setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
+    {
+      WordCat builder;
+      SilentProgress quiet;
+      builder.CreateWordCatalog(&quiet, {dir});
+    }
+    SetText("zebra", 5);
+    QStringList listed;
+    QString words;
+    uitest::OnNextModal([&](QWidget* w) {
+      auto* dlg = qobject_cast<ShowMatchDlg*>(w);
+      if (dlg) {
+        auto* list = uitest::ById<QListWidget>(dlg, 172);
+        for (int i = 0; list && i < list->count(); ++i) listed << list->item(i)->text();
+        if (auto* e = uitest::ById<QLineEdit>(dlg, 171)) words = e->text();
+      }
+      w->close();
+    });
+    QVERIFY(view_->HandleCommand(21));
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(listed, (QStringList{"one.txt", "two.txt"}));
+    QCOMPARE(words, QString("zebra"));
+    QCOMPARE(Text(), std::string("zebra"));  // the text is unchanged
+  }
+
+  void copyThreeSelectionsThenPasteTheSecond() {
+    QVERIFY(zui::PasteMenu()->actions().isEmpty());
+    SetText("alpha beta\ngamma", 0);
+    const std::pair<int, int> sels[] = {{0, 5}, {6, 10}, {0, 16}};
+    for (auto [s, e] : sels) {
+      view_->Buffer().SetSelection(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(e > 10 ? e + 1 : e));
+      QVERIFY(view_->HandleCommand(24323));
+    }
+    const QList<QAction*> items = zui::PasteMenu()->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QString("alpha"));
+    QCOMPARE(items[1]->text(), QString("beta"));
+    // The line feed of a two-line clip shows as a blank; the CR stays.
+    QCOMPARE(items[2]->text(), QString("alpha beta\r gamma"));
+    QCOMPARE(items[0]->data().toInt(), 10001);
+    QCOMPARE(items[1]->data().toInt(), 10002);
+    QCOMPARE(items[2]->data().toInt(), 10003);
+
+    // Paste shows the three clips in copy order; the second replaces the
+    // selection. Before any right click the menu opens near the view's origin.
+    SetText("one two three", 0);
+    view_->Buffer().SetSelection(4, 7);
+    QStringList shown;
+    QCOMPARE(view_->PopPoint(), QPoint(0, 0));
+    uitest::OnNextModal([&](QWidget* w) {
+      QCOMPARE(w->pos(), view_->viewport()->mapToGlobal(QPoint(20, 20)));
+      auto* menu = qobject_cast<QMenu*>(w);
+      QVERIFY(menu);
+      for (QAction* a : menu->actions()) shown << a->text();
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().at(1)).center());
+    });
+    QVERIFY(view_->HandleCommand(24324));
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(shown, (QStringList{"alpha", "beta", "alpha beta\r gamma"}));
+    QCOMPARE(Text(), std::string("one beta three"));
+  }
+
+  void pasteMenuOpensAtTheRightClickPosition() {
+    SetText("some text", 2);
+    const QPoint local(40, 15);
+    QPoint menuAt;
+    // The right click shows the view's own menu first.
+    uitest::OnNextModal([&](QWidget* w) {
+      auto* menu = qobject_cast<QMenu*>(w);
+      QVERIFY(menu);
+      QStringList texts;
+      for (QAction* a : menu->actions()) texts << a->text();
+      QCOMPARE(texts, (QStringList{"Copy", "Cut", "Paste", "Select Word"}));
+      QCOMPARE(menu->actions().at(1)->objectName(), QString("24322"));
+      QCOMPARE(menu->actions().at(2)->objectName(), QString("24324"));
+      menu->close();
+    });
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, local, view_->viewport()->mapToGlobal(local));
+    QApplication::sendEvent(view_->viewport(), &ev);
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(view_->PopPoint(), view_->viewport()->mapToGlobal(local));
+    QCOMPARE(view_->font().family(), QString("Tahoma"));
+    uitest::OnNextModal([&](QWidget* w) {
+      menuAt = w->pos();
+      w->close();
+    });
+    QVERIFY(view_->HandleCommand(24324));
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(menuAt, view_->viewport()->mapToGlobal(local));
+  }
+
+  void selectWordSelectsInsteadOfCutting() {
+    SetText("hello world", 8);
+    uitest::OnNextModal([&](QWidget* w) {
+      auto* menu = qobject_cast<QMenu*>(w);
+      QVERIFY(menu);
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().at(3)).center());
+    });
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(5, 5), view_->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view_->viewport(), &ev);
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(Text(), std::string("hello world"));
+    QCOMPARE(view_->textCursor().selectedText(), QString("world"));
+  }
+
+  void commandTableAndEnabling() {
+    for (int id : {21, 263, 264, 265, 266, 268, 293, 23, 2922, 261, 26, 262, 2923, 272, 271, 270, 24323, 24324, 11, 14})
+      QVERIFY2(view_->IsCommandEnabled(id), QByteArray::number(id).constData());
+    QVERIFY(!view_->IsCommandEnabled(24331));  // File New is the application's
+    QVERIFY(!view_->HandleCommand(24331));
+    QVERIFY(view_->IsCommandEnabled(10001));   // a clip item that exists
+    // An item past the last clip pastes nothing.
+    SetText("keep", 4);
+    view_->HandleCommand(10099);
+    QCOMPARE(Text(), std::string("keep"));
+  }
+
+  void currentViewFollowsTheFocusAndClearsOnClose() {
+    QWidget w;
+    auto* lay = new QVBoxLayout(&w);
+    auto* a = new View(&w);
+    auto* b = new View(&w);
+    lay->addWidget(a);
+    lay->addWidget(b);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    a->setFocus();
+    QTRY_COMPARE(CurrentView, &a->Core());
+    QCOMPARE(View::Current(), a);
+    b->setFocus();
+    QTRY_COMPARE(CurrentView, &b->Core());
+    QCOMPARE(View::FromCore(&a->Core()), a);
+    // Closing one of two views leaves no current view until the other gets the focus.
+    delete b;
+    QVERIFY(CurrentView == nullptr);
+    QVERIFY(View::Current() == nullptr);
+    a->clearFocus();
+    a->setFocus();
+    QTRY_COMPARE(CurrentView, &a->Core());
+    delete a;
+    QVERIFY(CurrentView == nullptr);
+  }
+};
+
+ZARNS_UI_TEST_MAIN(ViewEditorTest)
+#include "view_editor_test.moc"
