@@ -82,7 +82,12 @@ bool ZrnIntrpDlg::Check(const std::string& line) {
     s = Strip(s, " \t\r\n");
     std::string name = s, value;
     ZrnLvl1 store;
-    if (!name.empty() && store.Get(name, value)) return value;
+    // A value assigned on a document's last line carries the document's
+    // final line break; it is no part of what the condition compares.
+    if (!name.empty() && store.Get(name, value)) {
+      while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+      return value;
+    }
     return s;
   };
   return operand(left) == operand(right);

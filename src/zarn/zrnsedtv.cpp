@@ -278,8 +278,8 @@ void TZarnsEditView::ProcessZarns() {
 
 // Test Zarn is a real command (Alt+T): the document's lines become the
 // script, read as far as the first line longer than 79 characters.
-void TZarnsEditView::CmTestzarn() {
-  if (!buf_) return;
+bool TZarnsEditView::CmTestzarn() {
+  if (!buf_) return false;
   CurrentView = this;
   TokPtr.clear();
   const int lines = buf_->GetNumLines();
@@ -293,6 +293,7 @@ void TZarnsEditView::CmTestzarn() {
   }
   ZrnIntrpDlg interp(&TokPtr);
   interp.RunScript();
+  return interp.Error.empty();
 }
 
 // Save Zarn is a real command (Alt+S).

@@ -117,8 +117,9 @@ class TZarnsEditView {
   // Captures the caret line and runs the identification loop on it.
   void ProcessZarns();
   void CmRunzarn() { ProcessZarns(); }
-  // Runs the whole document as a script.
-  void CmTestzarn();
+  // Runs the whole document as a script; false when its block structure was
+  // refused (the error box was shown and nothing ran).
+  bool CmTestzarn();
   // Stores the document (first line "zarn NAME") as the zarn NAME.
   void CmSavezarn();
   void CmSort();
