@@ -1,0 +1,94 @@
+// zarns-cli store ...: output formats and exit codes, run as a user would.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+#include "common/testenv.h"
+#include "platform/pfile.h"
+
+namespace {
+
+struct CliRun {
+  int rc = -1;
+  std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs zarns-cli with `args` (each quoted), feeding `input` on stdin.
+CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
+  std::string dir = TestEnv::Root();
+  std::string in = dir + "cli-in", err = dir + "cli-err";
+  plat::WriteFileAtomic(in, input);
+  std::string cmd = Quote(std::string(ZARNS_BINARY_DIR) + "/zarns-cli");
+  for (const auto& a : args) cmd += " " + Quote(a);
+  cmd += " <" + Quote(in) + " 2>" + Quote(err);
+  CliRun r;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  int st = pclose(p);
+  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  plat::ReadWholeFile(err, r.err);
+  return r;
+}
+
+class StoreCli : public ::testing::Test {
+ protected:
+  void SetUp() override { TestEnv::ClearDataDir(); }
+};
+
+TEST_F(StoreCli, SetGetListBrowse) {
+  EXPECT_EQ(Cli({"store", "set", "Greet", " hello there\nzdesc Says hello\nzuse Greet"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "set", "sig"}, "Best regards,\nMe\n").rc, 0);  // value from stdin
+  CliRun r = Cli({"store", "get", "greet"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, " hello there\n");
+  EXPECT_EQ(Cli({"store", "get", "SIG"}).out, "Best regards,\nMe\n");
+  r = Cli({"store", "get", "missing"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Cli({"store", "list"}).out, "Greet\nsig\n");
+  r = Cli({"store", "browse", "GREET"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, "Says hello\n--\nGreet\n");
+  EXPECT_EQ(Cli({"store", "browse", "sig"}).out, "--\n");
+  EXPECT_EQ(Cli({"store", "browse", "nope"}).rc, 1);
+}
+
+TEST_F(StoreCli, RefusedStoreExitsWithOne) {
+  CliRun r = Cli({"store", "set", "two words", "v"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("cannot store"), std::string::npos);
+  EXPECT_EQ(Cli({"store", "list"}).out, "");
+}
+
+TEST_F(StoreCli, LoadPackagesAndReset) {
+  std::string pkg = TestEnv::Root() + "cli.pkg";
+  ASSERT_TRUE(plat::WriteFileAtomic(pkg, "ZPKG clitools\nztxt one 1\nzfnc two 2\n"));
+  CliRun r = Cli({"store", "load", pkg});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, "clitools: 2 zarns\n");
+  EXPECT_EQ(Cli({"store", "packages"}).out, "clitools\n");
+  EXPECT_EQ(Cli({"store", "get", "two"}).out, " 2\n");
+
+  std::string bad = TestEnv::Root() + "bad.pkg";
+  ASSERT_TRUE(plat::WriteFileAtomic(bad, ""));
+  r = Cli({"store", "load", bad});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("Error: Error Reading Zarn Package"), std::string::npos) << r.err;
+
+  EXPECT_EQ(Cli({"store", "reset"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "list"}).out, "");
+  EXPECT_EQ(Cli({"store", "packages"}).out, "");
+}
+
+}  // namespace
