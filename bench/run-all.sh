@@ -1,0 +1,11 @@
+#!/bin/sh
+# Builds and runs every benchmark in a release build directory.
+#   bench/run-all.sh [BUILD_DIR]   (default: build-bench next to the sources)
+set -e
+SRC=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$SRC/build-bench}
+cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=OFF >/dev/null
+
+# Zarn engine.
+ninja -C "$BUILD" -j2 zarn_bench
+"$BUILD/bench/zarn_bench"

@@ -1,0 +1,163 @@
+// Zarn run benchmark: a run on a line of ten words that nothing recognises,
+// with 10,000 stored zarns and a built word catalog. Every word goes through
+// the built-ins, the store (level 1), the functions (level 2) and the
+// catalogued file names (level 3); the caret word then becomes a catalog
+// search. Target: under 100 ms.
+//
+//   zarn_bench [--zarns N] [--runs N] [--corpus DIR] [--files N]
+//
+// --corpus catalogs an existing directory (the catalog benchmark's corpus,
+// see BENCHMARKS.md); without it a corpus of --files text files (default
+// 2000) is generated. For comparison the same search is timed with
+// `grep -rlw` over the corpus, as a user without a catalog would run it.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+#include <unistd.h>
+
+#include "catalog/zrnwcat.h"
+#include "platform/plauncher.h"
+#include "shell/host.h"
+#include "store/zrnio.h"
+#include "store/zrnlvl.h"
+#include "zarn/memtextbuf.h"
+#include "zarn/zrnsedtv.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+double Pct(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
+}
+
+std::vector<std::string> Vocabulary(std::mt19937& rng, int n) {
+  std::vector<std::string> words;
+  std::uniform_int_distribution<int> len(4, 10), ch(0, 25);
+  for (int i = 0; i < n; ++i) {
+    std::string w;
+    const int l = len(rng);
+    for (int k = 0; k < l; ++k) w += static_cast<char>('a' + ch(rng));
+    words.push_back(w);
+  }
+  return words;
+}
+
+void MakeCorpus(const std::string& dir, int files, const std::vector<std::string>& vocab, std::mt19937& rng) {
+  std::uniform_int_distribution<std::size_t> pick(0, vocab.size() - 1);
+  for (int f = 0; f < files; ++f) {
+    const std::string sub = dir + "d" + std::to_string(f / 100) + "/";
+    fs::create_directories(sub);
+    std::ofstream out(sub + "doc" + std::to_string(f) + ".txt");
+    for (int w = 0; w < 300; ++w) out << vocab[pick(rng)] << (w % 12 == 11 ? "\n" : " ");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int zarns = 10000, runs = 30, files = 2000;
+  std::string corpus;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--zarns") zarns = std::atoi(argv[i + 1]);
+    else if (a == "--runs") runs = std::atoi(argv[i + 1]);
+    else if (a == "--files") files = std::atoi(argv[i + 1]);
+    else if (a == "--corpus") corpus = argv[i + 1];
+  }
+  char tmpl[] = "/tmp/zarn-bench-XXXXXX";
+  if (!mkdtemp(tmpl)) return 1;
+  const std::string root = std::string(tmpl) + "/";
+  setenv("ZARNS_DATA_DIR", (root + "data").c_str(), 1);
+  setenv("XDG_DATA_HOME", (root + "xdg").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root + "cfg").c_str(), 1);
+  setenv("HOME", root.c_str(), 1);
+  if (chdir(root.c_str()) != 0) return 1;
+  ZrnIO files_;
+  Files = &files_;
+  RecordingHost host;
+  SetHost(&host);
+  plat::RecordingLauncher launcher;
+  plat::SetLauncher(&launcher);
+
+  std::mt19937 rng(7);
+  const std::vector<std::string> vocab = Vocabulary(rng, 5000);
+  if (corpus.empty()) {
+    corpus = root + "corpus/";
+    MakeCorpus(corpus, files, vocab, rng);
+  }
+  if (corpus.back() != '/') corpus += '/';
+
+  auto t0 = Clock::now();
+  WordCat cat;
+  cat.CreateWordCatalog(nullptr, {corpus});
+  const double buildMs = Ms(Clock::now() - t0);
+
+  std::vector<double> setFirst, setLast;
+  for (int i = 0; i < zarns; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "zarn%05d", i);
+    std::string n = name, v = "expansion text number " + std::to_string(i);
+    ZrnLvl1 s;
+    const auto a = Clock::now();
+    s.Set(n, v);
+    const double ms = Ms(Clock::now() - a);
+    if (i < 200) setFirst.push_back(ms);
+    if (i >= zarns - 200) setLast.push_back(ms);
+  }
+
+  // Ten words of the corpus: none is a zarn, a function or (upper-cased) a
+  // part of a file name, so all four levels are tried for each.
+  std::string line;
+  for (int i = 0; i < 10; ++i) line += (i ? " " : "") + vocab[static_cast<std::size_t>(i) * 37];
+  MemoryTextBuffer buf;
+  TZarnsEditView view(&buf);
+  std::vector<double> runMs;
+  for (int r = 0; r < runs; ++r) {
+    buf.SetText(line);
+    buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
+    view.SetFocus();
+    const auto a = Clock::now();
+    view.CmRunzarn();
+    runMs.push_back(Ms(Clock::now() - a));
+  }
+  const bool unchanged = buf.GetText() == line;
+  const std::size_t listed = host.matchDialogs.empty() ? 0 : host.matchDialogs.back().ListOfMatches.size();
+
+  const std::string word = vocab[9 * 37];
+  const auto g = Clock::now();
+  const std::string cmd = "grep -rlw " + word + " '" + corpus + "' > /dev/null 2>&1";
+  const int grc = std::system(cmd.c_str());
+  const double grepMs = Ms(Clock::now() - g);
+
+  std::printf("zarn run benchmark: %d stored zarns, corpus %s (%u files, %u words), %d runs\n", zarns,
+              corpus.c_str(), cat.Stats().files, cat.Stats().words, runs);
+  std::printf("  catalog build           %10.1f ms\n", buildMs);
+  std::printf("  Set, first 200 (median) %10.3f ms\n", Median(setFirst));
+  std::printf("  Set, last 200 (median)  %10.3f ms\n", Median(setLast));
+  std::printf("  run, ten unknown words  median %.2f ms, p90 %.2f ms, max %.2f ms  (target < 100 ms)\n",
+              Median(runMs), Pct(runMs, 0.9), *std::max_element(runMs.begin(), runMs.end()));
+  std::printf("  text unchanged: %s; Find results listed %zu files for \"%s\"\n", unchanged ? "yes" : "NO",
+              listed, word.c_str());
+  if (grc == 0 || grc == 256)
+    std::printf("  grep -rlw %s over the corpus: %.1f ms (run/grep = %.3f)\n", word.c_str(), grepMs,
+                Median(runMs) / grepMs);
+  Files = nullptr;
+  std::error_code ec;
+  fs::remove_all(root, ec);
+  return Median(runMs) < 100.0 && unchanged ? 0 : 1;
+}
