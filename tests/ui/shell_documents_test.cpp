@@ -103,6 +103,14 @@ class ShellDocumentsTest : public QObject {
     QCOMPARE(OpenPaths(), (QStringList{a, b}));
     QCOMPARE(qobject_cast<TZarnsMDIChild*>(app_->Client()->subWindowList().first())->View()->toPlainText(),
              QStringLiteral("third\n"));
+    // Dropped on an editor, the files open too; the text is left alone.
+    const QString e = File("e.txt", "fifth\n");
+    auto* view = app_->ActiveView();
+    const QString before = view->toPlainText();
+    Drop(view->viewport(), {e});
+    QCoreApplication::processEvents();
+    QCOMPARE(view->toPlainText(), before);
+    QCOMPARE(OpenPaths(), (QStringList{a, b, e}));
   }
 
   void recentFilesAreKeptInZarnsIni() {

@@ -581,6 +581,7 @@ TZarnsMDIChild* TZarnsApp::NewDocument() {
   auto* view = new zui::TZarnsEditView;
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
   MdiClient->addSubWindow(child);
   ++MdiClient->ChildCount;
   child->show();
@@ -601,6 +602,7 @@ bool TZarnsApp::AddFile(const QString& path) {
   view->document()->setModified(false);
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
   MdiClient->addSubWindow(child);
   ++MdiClient->ChildCount;
   child->show();

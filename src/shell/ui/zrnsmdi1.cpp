@@ -1,6 +1,8 @@
 #include "shell/ui/zrnsmdi1.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMdiArea>
@@ -12,6 +14,7 @@
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zfindrep.h"
+#include "shell/ui/zrnsmdic.h"
 #include "zarn/ui/zrnsedtv.h"
 
 using namespace zcmd;
@@ -41,6 +44,7 @@ TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view)
   setWidget(view_);
   setWindowIcon(QIcon(QStringLiteral(":/icons/1002.svg")));
   if (view_->FilePath().isEmpty()) untitled_ = ++untitledCount;
+  view_->viewport()->installEventFilter(this);
   connect(view_->document(), &QTextDocument::modificationChanged, this, [this] { UpdateCaption(); });
   UpdateCaption();
 }
@@ -112,6 +116,31 @@ bool TZarnsMDIChild::CanClose() {
       "Zarns", MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDYES) return Save();
   return answer == IDNO;
+}
+
+bool TZarnsMDIChild::eventFilter(QObject* obj, QEvent* e) {
+  if (obj == view_->viewport()) {
+    switch (e->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* d = static_cast<QDropEvent*>(e);
+        if (DroppedFiles(d->mimeData()).isEmpty()) break;
+        d->acceptProposedAction();
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* d = static_cast<QDropEvent*>(e);
+        const QStringList files = DroppedFiles(d->mimeData());
+        if (files.isEmpty()) break;
+        d->acceptProposedAction();
+        emit FilesDropped(files);
+        return true;
+      }
+      default:
+        break;
+    }
+  }
+  return QMdiSubWindow::eventFilter(obj, e);
 }
 
 void TZarnsMDIChild::closeEvent(QCloseEvent* e) {

@@ -46,9 +46,13 @@ class TZarnsMDIChild : public QMdiSubWindow {
  signals:
   // The document got a path (opened or saved under a new name).
   void PathChanged(const QString& path);
+  // Files were dropped on the editor.
+  void FilesDropped(const QStringList& paths);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  // Files dropped on the editor open as documents instead of landing in the text as names.
+  bool eventFilter(QObject* obj, QEvent* e) override;
 
  private:
   zui::TZarnsEditView* view_;
