@@ -108,4 +108,16 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
     PrintFound(found);
     exitCode = n > 0 ? 0 : 1;
   });
+
+  // open: the file-name search as the editor runs it, through the host
+  auto openText = std::make_shared<std::string>();
+  CLI::App* open = cat->add_subcommand(
+      "open", "Open the catalogued file whose name contains TEXT (asks first); several: list them");
+  open->add_option("TEXT", *openText, "Text to look for (case-sensitive)")->required();
+  open->callback([openText, &exitCode] {
+    WordView view;
+    ZrnFile found;
+    found.ShortFileName = *openText;
+    exitCode = view.FindFileName(&found) ? 0 : 1;
+  });
 }
