@@ -56,6 +56,10 @@ void TZarnsEditView::Capture(bool selectionWins) {
     start = s;
     return;
   }
+  // A zarn works at the caret: a selection left standing would be replaced
+  // by the first insert, wherever it reaches.
+  if (s != e) buf_->SetSelection(std::min(s, e), std::min(s, e));
+  s = std::min(s, e);
   lineNum_ = buf_->GetLineFromPos();
   std::uint32_t ls = buf_->GetLineIndex(-1);
   if (ls == kNoPos || ls > s) ls = std::min(s, buf_->GetTextLength());
@@ -157,7 +161,8 @@ void TZarnsEditView::RemoveWord(int i) {
   const std::uint32_t b = std::max(a, TokenOffset(i + 1));
   const int d = static_cast<int>(b - a);
   buf_->DeleteSubText(a, b);
-  for (int j = i; j < NumTokens; ++j) tokpositions[j] = tokpositions[j + 1] - d;
+  const int last = std::min(NumTokens, kMaxTokPositions - 1);
+  for (int j = i; j < last; ++j) tokpositions[j] = tokpositions[j + 1] - d;
   --NumTokens;
 }
 

@@ -360,6 +360,10 @@ void TZarnsZrnExe::DifTime(const ZrnSysTime& later, const ZrnSysTime& earlier, Z
   result.wHour = static_cast<std::uint16_t>(h < 0 || h > 23 ? 0 : h);
 }
 
+void TZarnsZrnExe::speedDial() {
+  if (EditV) (void)EditV->GetToken(1);
+}
+
 void TZarnsZrnExe::Phone() {
   if (!EditV) return;
   std::string number = EditV->GetToken(1);

@@ -69,6 +69,9 @@ class TZarnsZrnExe {
   void timereset();
   void Phone();
   void SQL() {}  // reserved: does nothing, the word counts as taken
+  // Reads the word after the zarn and does nothing with it; no built-in word
+  // leads here (speed dial lives in its own dialog).
+  void speedDial();
   // later - earlier, field by field with borrows; an hour outside 0..23
   // (midnight crossed) shows as 0.
   static void DifTime(const ZrnSysTime& later, const ZrnSysTime& earlier, ZrnSysTime& result);
