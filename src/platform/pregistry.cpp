@@ -22,6 +22,10 @@
 #include "platform/pregistry.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -169,6 +173,27 @@ FileSig SigOf(const std::string& path) {
   return s;
 }
 
+// Holds the data directory's flock while a change is read, made and written,
+// so two running copies never lose each other's changes.
+class DirLock {
+ public:
+  DirLock() {
+    fd_ = ::open(DataDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~DirLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DirLock(const DirLock&) = delete;
+  DirLock& operator=(const DirLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 class StoreRegistry : public Registry {
  public:
   bool KeyExists(const std::string& key) override {
@@ -181,6 +206,7 @@ class StoreRegistry : public Registry {
 
   bool CreateKey(const std::string& key) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
+    DirLock lock;
     Refresh();
     auto parts = SplitPath(key);
     if (parts.empty()) return true;
@@ -191,6 +217,7 @@ class StoreRegistry : public Registry {
 
   bool DeleteKey(const std::string& key) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
+    DirLock lock;
     Refresh();
     auto parts = SplitPath(key);
     if (parts.empty()) return false;  // the root stays
@@ -224,6 +251,7 @@ class StoreRegistry : public Registry {
 
   bool DeleteValue(const std::string& key, const std::string& name) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
+    DirLock lock;
     Refresh();
     Key* k = Find(SplitPath(key));
     if (!k) return false;
@@ -299,6 +327,7 @@ class StoreRegistry : public Registry {
  private:
   bool Set(const std::string& key, const RegValue& v) {
     std::lock_guard<std::recursive_mutex> g(mu_);
+    DirLock lock;
     Refresh();
     Key* k = Make(SplitPath(key));
     if (RegValue* old = k->Value(v.name)) {

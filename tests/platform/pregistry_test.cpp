@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/testenv.h"
 #include "platform/pdatadir.h"
@@ -211,4 +214,48 @@ TEST_F(RegistryTest, TestRegistryCanBeInstalled) {
   EXPECT_EQ(ClassesRoot().GetString("x", "y"), "fake");
   SetClassesRoot(nullptr);
   EXPECT_FALSE(ClassesRoot().GetString("x", "y").has_value());
+}
+
+TEST_F(RegistryTest, TwoRunningCopiesLoseNoChanges) {
+  Registry& r = ClassesRoot();
+  ASSERT_TRUE(r.CreateKey("Shared"));
+  pid_t pid = fork();
+  if (pid == 0) {
+    bool ok = true;
+    for (int i = 0; i < 40; ++i) ok = ClassesRoot().SetDword("Shared", "child" + std::to_string(i), i) && ok;
+    _exit(ok ? 0 : 1);
+  }
+  for (int i = 0; i < 40; ++i) EXPECT_TRUE(r.SetDword("Shared", "parent" + std::to_string(i), i));
+  int st = 0;
+  waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(r.GetDword("Shared", "parent" + std::to_string(i)), static_cast<std::uint32_t>(i));
+    EXPECT_EQ(r.GetDword("Shared", "child" + std::to_string(i)), static_cast<std::uint32_t>(i));
+  }
+}
+
+TEST_F(RegistryTest, GarbageFilesNeverCrash) {
+  Registry& r = ClassesRoot();
+  std::string file = DataPath("registry");
+  std::mt19937 rng(3);
+  const char* bits[] = {"K", "S", "D", " ", ":", "%", "%4", "%G1", "\\", "\n", "\r", "ZARNS REGISTRY 1\n", "\0", "a", "4294967296"};
+  for (int round = 0; round < 300; ++round) {
+    std::string data = round % 2 ? "ZARNS REGISTRY 1\n" : "";
+    int n = static_cast<int>(rng() % 200);
+    for (int i = 0; i < n; ++i) {
+      if (rng() % 4 == 0) data += static_cast<char>(rng() % 256);
+      else data += bits[rng() % 15];
+    }
+    Put(file, data + std::string(round % 7, 'x'));  // the size changes, so it is read again
+    std::string name;
+    for (std::uint32_t i = 0; i < 50 && r.EnumKey("", i, name); ++i) {
+      RegValue v;
+      for (std::uint32_t j = 0; j < 20 && r.EnumValue(name, j, v); ++j) {
+      }
+      r.KeyExists(name + "\\x");
+    }
+  }
+  ASSERT_TRUE(r.SetString("After", "", "fine"));
+  EXPECT_EQ(r.GetString("After", ""), "fine");
 }

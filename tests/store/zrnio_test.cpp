@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 
 #include "common/testenv.h"
@@ -581,4 +582,40 @@ TEST_F(ZrnIOTest, DestructorClosesWhatIsLeftOpen) {
   io.OpenFile(17, "w");  // the lock is free again
   EXPECT_TRUE(plat::IsOpen(io.PkgTblOut));
   io.CloseFile(io.PkgTblOut);
+}
+
+// The sequential reader against a plain model: every NUL-terminated string
+// of the file (and an unterminated last one), each cut to 4095 bytes, once
+// and in order; then "" for good. Random files of every shape.
+TEST_F(ZrnIOTest, SequentialReadMatchesItsModel) {
+  std::mt19937 rng(5);
+  std::string f = D("model.007");
+  char text[kGenBufferSize];
+  for (int round = 0; round < 60; ++round) {
+    std::size_t size = rng() % 20000;
+    unsigned nulEvery = 1 + rng() % (round % 3 == 0 ? 8000 : 300);
+    std::string data;
+    for (std::size_t i = 0; i < size; ++i)
+      data += (rng() % nulEvery == 0) ? '\0' : static_cast<char>(1 + rng() % 255);
+    Put(f, data);
+    std::vector<std::string> want;
+    std::size_t start = 0;
+    while (start < data.size()) {
+      std::size_t z = data.find('\0', start);
+      std::string piece = data.substr(start, z == std::string::npos ? std::string::npos : z - start);
+      want.push_back(piece.substr(0, kGenBufferSize - 1));
+      if (z == std::string::npos) break;
+      start = z + 1;
+    }
+    HANDLE h = io_->NewFile(f.c_str(), "r");
+    io_->ReadFromFile(text, nullptr);
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      std::uint32_t n = io_->ReadFromFile(text, h);
+      ASSERT_EQ(n, want[i].size() + 1) << "round " << round << " string " << i;
+      ASSERT_EQ(std::string(text, n - 1), want[i]) << "round " << round << " string " << i;
+    }
+    EXPECT_EQ(io_->ReadFromFile(text, h), 1u) << round;
+    EXPECT_EQ(io_->ReadFromFile(text, h), 1u) << round;
+    io_->CloseFile(h);
+  }
 }
