@@ -11,6 +11,7 @@
 #include "framework/uihooks.h"
 #include "zarn/ui/zrninput.h"
 #include "zarn/ui/zrnsedtv.h"
+#include "zarn/zrnsedtv.h"
 
 QString QtHost::ToQt(const std::string& s) {
   const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
@@ -102,5 +103,11 @@ std::optional<std::string> QtHost::OpenFileDialog(const std::string& title, cons
 
 bool QtHost::AddFile(const std::string& path) {
   if (!uihooks::OpenDocument) return false;
-  return uihooks::OpenDocument(QFile::decodeName(path.c_str()));
+  zui::TZarnsEditView* before = zui::TZarnsEditView::LastCreated();
+  const bool ok = uihooks::OpenDocument(QFile::decodeName(path.c_str()));
+  // The new document's view is where the following zarns write, even when
+  // its window could not take the focus yet (another window was active).
+  zui::TZarnsEditView* after = zui::TZarnsEditView::LastCreated();
+  if (ok && after && after != before) CurrentView = &after->Core();
+  return ok;
 }

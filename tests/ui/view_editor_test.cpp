@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <memory>
@@ -14,6 +15,8 @@
 #include "framework/qthost.h"
 #include "framework/uihooks.h"
 #include "platform/pclock.h"
+#include "platform/plauncher.h"
+#include "store/zrnlvl.h"
 #include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
@@ -271,6 +274,74 @@ class ViewEditorTest : public QObject {
     QVERIFY(uitest::ModalHandled());
     QCOMPARE(Text(), std::string("hello world"));
     QCOMPARE(view_->textCursor().selectedText(), QString("world"));
+  }
+
+  void webLookupsAndPhoneGoToTheDesktop() {
+    plat::RecordingLauncher launcher;
+    plat::SetLauncher(&launcher);
+    SetText("call 5551234", 12);
+    QVERIFY(view_->HandleCommand(268));
+    SetText("platypus", 3);
+    QVERIFY(view_->HandleCommand(26));
+    // A selection is what is looked up.
+    SetText("see Mount Everest", 0);
+    view_->Buffer().SetSelection(4, 17);
+    QVERIFY(view_->HandleCommand(261));
+    plat::SetLauncher(nullptr);
+    QCOMPARE(launcher.calls.size(), std::size_t(3));
+    QCOMPARE(launcher.calls[0].kind, std::string("dial"));
+    QVERIFY2(launcher.calls[0].target.find("5551234") != std::string::npos, launcher.calls[0].target.c_str());
+    QCOMPARE(launcher.calls[1].kind, std::string("open"));
+    QVERIFY2(launcher.calls[1].target.find("platypus") != std::string::npos, launcher.calls[1].target.c_str());
+    QVERIFY2(launcher.calls[2].target.find("Everest") != std::string::npos, launcher.calls[2].target.c_str());
+    QCOMPARE(Text(), std::string("see Mount Everest"));
+  }
+
+  void saveZarnFromTheView() {
+    RecordingHost rec;
+    SetHost(&rec);
+    SetText("zarn greet\nhello there", 7);  // caret on the name, not on "zarn"
+    QVERIFY(view_->HandleCommand(11));
+    QCOMPARE(rec.boxes.size(), std::size_t(1));
+    QCOMPARE(rec.boxes[0].text, std::string("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname"));
+    SetText("zarn greet\nhello there", 2);
+    QVERIFY(view_->HandleCommand(11));
+    SetHost(&host_);
+    QCOMPARE(rec.boxes.size(), std::size_t(1));
+    std::string name = "greet", value;
+    QVERIFY(ZrnLvl1().Get(name, value));
+    QCOMPARE(value, std::string("\agreet\agreet\r\nhello there"));
+  }
+
+  void testZarnWritesIntoTheOutputDocument() {
+    // The application opens documents in new views; here a bare view does.
+    std::vector<std::unique_ptr<View>> opened;
+    uihooks::OpenDocument = [&opened](const QString& path) {
+      auto v = std::make_unique<View>();
+      if (!v->LoadFile(path)) return false;
+      v->show();
+      opened.push_back(std::move(v));
+      return true;
+    };
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(uitest::FreshDir("script")));
+    SetText("2 * 21\n10 / 4", 0);
+    // The run first shows its listing of the script's structure.
+    QString listingTitle;
+    uitest::OnNextModal([&listingTitle](QWidget* w) {
+      listingTitle = w->windowTitle();
+      QTest::keyClick(w, Qt::Key_Return);
+    });
+    QVERIFY(view_->HandleCommand(14));
+    QVERIFY(uitest::ModalHandled());
+    QDir::setCurrent(cwd);
+    uihooks::OpenDocument = nullptr;
+    QCOMPARE(opened.size(), std::size_t(1));
+    QCOMPARE(opened[0]->Buffer().GetText(), std::string("42 \r\n2.5 "));
+    QCOMPARE(CurrentView, &opened[0]->Core());
+    QCOMPARE(Text(), std::string("2 * 21\r\n10 / 4"));  // the script itself stays
+    opened.clear();
+    QVERIFY(CurrentView == nullptr);
   }
 
   void commandTableAndEnabling() {

@@ -92,6 +92,11 @@ TZarnsEditView* TZarnsEditView::FromCore(const ::TZarnsEditView* v) {
   return nullptr;
 }
 
+TZarnsEditView* TZarnsEditView::LastCreated() {
+  const auto& views = LiveViews();
+  return views.empty() ? nullptr : views.back();
+}
+
 TZarnsEditView* TZarnsEditView::Current() { return FromCore(CurrentView); }
 
 void TZarnsEditView::focusInEvent(QFocusEvent* e) {

@@ -57,6 +57,8 @@ class TZarnsEditView : public QPlainTextEdit {
 
   // The widget of the program's current view (CurrentView), or nullptr.
   static TZarnsEditView* Current();
+  // The view created last that is still open, or nullptr.
+  static TZarnsEditView* LastCreated();
   // The widget that carries core view `v`, or nullptr.
   static TZarnsEditView* FromCore(const ::TZarnsEditView* v);
 
