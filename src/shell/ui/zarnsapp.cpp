@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QScreen>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStatusBar>
@@ -251,7 +252,21 @@ int TZarnsApp::Run() {
 
 void TZarnsApp::InitInstance() {
   InitMainWindow();
+  // The size to come back to when the user restores the window.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect avail = screen->availableGeometry();
+    frame_->resize(avail.width() * 4 / 5, avail.height() * 4 / 5);
+    frame_->move(avail.center() - frame_->rect().center());
+  }
   frame_->showMaximized();
+  // Without a window manager nobody acts on the maximised state: fill the
+  // screen ourselves when the window has not grown after a moment.
+  QTimer::singleShot(400, frame_, [f = frame_] {
+    QScreen* screen = f->screen();
+    if (!screen || f->isMinimized() || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    const QRect avail = screen->availableGeometry();
+    if (f->frameGeometry().width() < avail.width() * 9 / 10) f->setGeometry(avail);
+  });
   QStringList rest = args_.mid(1);
   ProcessCmdLine(rest.join(QLatin1Char(' ')).toStdString());
   // The desktop entry hands files over after --open; other file names on the
@@ -576,15 +591,28 @@ bool TZarnsApp::ProcessAppMsg(QObject* obj, QEvent* ev) {
 // ---------------------------------------------------------------------------
 // Documents.
 
+// A new document window takes a good part of the client, a step below and
+// to the right of the previous one, like cascaded windows.
+void TZarnsApp::PlaceChild(TZarnsMDIChild* child) {
+  const QSize area = MdiClient->viewport()->size();
+  const int n = MdiClient->subWindowList().size();
+  MdiClient->addSubWindow(child);
+  ++MdiClient->ChildCount;
+  if (area.width() > 200 && area.height() > 150) {
+    child->resize(std::max(320, area.width() * 7 / 10), std::max(200, area.height() * 3 / 4));
+    const int step = 24 * (n % 8);
+    child->move(step, step);
+  }
+  child->show();
+}
+
 TZarnsMDIChild* TZarnsApp::NewDocument() {
   if (!MdiClient) return nullptr;
   auto* view = new zui::TZarnsEditView;
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
-  MdiClient->addSubWindow(child);
-  ++MdiClient->ChildCount;
-  child->show();
+  PlaceChild(child);
   view->setFocus();
   return child;
 }
@@ -603,9 +631,7 @@ bool TZarnsApp::AddFile(const QString& path) {
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
-  MdiClient->addSubWindow(child);
-  ++MdiClient->ChildCount;
-  child->show();
+  PlaceChild(child);
   MdiClient->setActiveSubWindow(child);
   view->setFocus();
   AddRecentFile(fi.absoluteFilePath());

@@ -158,6 +158,7 @@ class TZarnsApp : public QObject {
   void EnterContextHelp();
   void LeaveContextHelp();
   void UpdateIndicators();
+  void PlaceChild(TZarnsMDIChild* child);
 
   // Application command handlers.
   void CmFileNew();
