@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,7 +57,9 @@ std::string XdgDataHome() {
 std::string DataDir() {
   std::string dir = Env("ZARNS_DATA_DIR");
   dir = dir.empty() ? XdgDataHome() + "zarns/" : WithSlash(dir);
+  static std::mutex mu;
   static std::string made;  // skip the mkdir calls while the directory stays the same
+  std::lock_guard<std::mutex> g(mu);
   struct stat st;
   if (dir != made || ::stat(dir.c_str(), &st) != 0) {
     MakeDirs(dir);
