@@ -233,6 +233,25 @@ class ViewEditorTest : public QObject {
     QCOMPARE(Text(), std::string("one beta three"));
   }
 
+  void keyboardCopyAndPasteUseTheClips() {
+    const int before = static_cast<int>(zui::PasteMenu()->actions().size());
+    SetText("delta epsilon", 0);
+    view_->Buffer().SetSelection(6, 13);
+    QTest::keyClick(view_, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(static_cast<int>(zui::PasteMenu()->actions().size()), before + 1);
+    QCOMPARE(zui::PasteMenu()->actions().last()->text(), QString("epsilon"));
+    // Ctrl+V shows the clip menu; the last clip replaces the selection.
+    view_->Buffer().SetSelection(0, 5);
+    uitest::OnNextModal([](QWidget* w) {
+      auto* menu = qobject_cast<QMenu*>(w);
+      QVERIFY(menu);
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().last()).center());
+    });
+    QTest::keyClick(view_, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(uitest::ModalHandled());
+    QCOMPARE(Text(), std::string("epsilon epsilon"));
+  }
+
   void pasteMenuOpensAtTheRightClickPosition() {
     SetText("some text", 2);
     const QPoint local(40, 15);

@@ -49,7 +49,11 @@ bool IsClipId(int id) { return id >= CM_FIRSTCLIP && id < NumClips; }
 
 QMenu* PasteMenu() {
   QPointer<QMenu>& menu = PasteMenuPtr();
-  if (!menu) menu = new QMenu;
+  if (!menu) {
+    menu = new QMenu;
+    // The menu lives as long as the program: gone before the application is.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, menu, [] { DestroyPasteMenu(); });
+  }
   return menu;
 }
 
@@ -109,7 +113,31 @@ void TZarnsEditView::ProcessZarns() {
   core_->ProcessZarns();
 }
 
+bool TZarnsEditView::event(QEvent* e) {
+  // Ctrl+Del clears the document through the application's accelerator; the
+  // editor would otherwise take it for deleting to the end of the word.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Delete && k->modifiers() == Qt::ControlModifier) {
+      e->ignore();
+      return false;
+    }
+  }
+  return QPlainTextEdit::event(e);
+}
+
 void TZarnsEditView::keyPressEvent(QKeyEvent* e) {
+  // The keyboard's Copy and Paste are the clip commands, as from the menu.
+  if (e == QKeySequence::Copy) {
+    HandleCommand(CM_EDITCOPY);
+    e->accept();
+    return;
+  }
+  if (e == QKeySequence::Paste) {
+    HandleCommand(CM_EDITPASTE);
+    e->accept();
+    return;
+  }
   if (e->modifiers() & Qt::AltModifier) {
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
       // Alt+Enter runs the zarn, again on every auto-repeat.

@@ -63,6 +63,7 @@ class TZarnsEditView : public QPlainTextEdit {
   static TZarnsEditView* FromCore(const ::TZarnsEditView* v);
 
  protected:
+  bool event(QEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
