@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -202,21 +203,26 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::string data;
-  data.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[65536];
-  for (;;) {
-    ssize_t r = ::read(fd, buf, sizeof buf);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return false;
+  bool ok = true;
+  try {  // a file larger than memory is refused, not a crash
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+      ssize_t r = ::read(fd, buf, sizeof buf);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      if (r == 0) break;
+      data.append(buf, static_cast<std::size_t>(r));
     }
-    if (r == 0) break;
-    data.append(buf, static_cast<std::size_t>(r));
+  } catch (const std::exception&) {
+    ok = false;
   }
   ::close(fd);
-  out.swap(data);
-  return true;
+  if (ok) out.swap(data);
+  return ok;
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& data) {

@@ -72,8 +72,9 @@ class ZrnIO {
   bool IncrementWordFiles();
   // Makes numbered word catalog idx current, opened for reading.
   bool SetCurrentWordDB(int idx);
-  // The full name of data file FileNum (new[]'d 80-byte text the caller
-  // deletes with delete[]); empty for 13 and unknown numbers.
+  // The full name of data file FileNum (new[]'d text of at least 80 bytes,
+  // longer when the data directory's path needs it; the caller deletes it
+  // with delete[]); empty for 13 and unknown numbers.
   char* GetFileStr(int FileNum);
   // The same as a std::string, for callers that prefer not to own memory.
   std::string FileName(int FileNum) const;
@@ -95,15 +96,17 @@ class ZrnIO {
   void WriteToFile(int pos, const char* text, HANDLE h);
   // The text and its NUL at byte AtOffset; returns the bytes written (-1 on error).
   long WriteToFileAtOffset(const char* text, HANDLE h, std::uint32_t AtOffset);
-  // iNumBytes + 1 bytes at the current position: the printable and
-  // white-space bytes of the first iNumBytes bytes of text, then zeros.
+  // iNumBytes + 1 bytes at the current position: the printable, white-space
+  // and 0x80-0xFF bytes of the first iNumBytes bytes of text, then zeros.
   void CleanAndWriteToFile(const char* text, std::uint32_t iNumBytes, HANDLE h);
 
   // --- reading ---------------------------------------------------------------
   // Up to nNumBytes at the current position; returns the count (-1 on error).
   long ReadFromFile(void* buffer, std::uint32_t nNumBytes, HANDLE h);
   // The sequential string read through GenBuffer; a null handle resets the
-  // reader. `text` must hold kGenBufferSize bytes. Returns length + 1.
+  // reader (returns 0). `text` must hold kGenBufferSize bytes. Returns
+  // length + 1; "" (1) after the last string. A string crossing a 4096-byte
+  // block comes back whole; one longer than 4095 bytes comes back cut to 4095.
   std::uint32_t ReadFromFile(char* text, HANDLE h);
   // The sequential string read into a string; 0 (string unchanged) when the
   // string read is empty, else its length + 1.

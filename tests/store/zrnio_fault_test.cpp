@@ -127,7 +127,9 @@ TEST_F(ZrnIOFaultTest, FullDiskKeepsWhatWasThere) {
   io_.WriteToFile("second", io_.Lvl1ValOut);       // 7 bytes fit
   io_.WriteToFile("third value", io_.Lvl1ValOut);  // 3 of 12 fit
   io_.WriteToFile("fourth", io_.Lvl1ValOut);       // nothing fits
+  testing::internal::CaptureStderr();
   EXPECT_EQ(io_.WriteToFileAtOffset("x", io_.Lvl1ValOut, 0), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error reading file ");
   io_.CloseFile(io_.Lvl1ValOut);
   std::string got = Slurp(f);
   EXPECT_EQ(got, std::string("first\0second\0thi", 16));
