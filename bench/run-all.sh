@@ -9,3 +9,7 @@ cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=OFF 
 # Zarn engine.
 ninja -C "$BUILD" -j2 zarn_bench
 "$BUILD/bench/zarn_bench"
+
+# Zarn store.
+ninja -C "$BUILD" -j2 store_bench
+"$BUILD/bench/store_bench"

@@ -48,8 +48,14 @@ std::size_t FindCI(const std::string& s, const char* kw, std::size_t from = 0) {
   return std::string::npos;
 }
 
+// The next "ztxt" or "zfnc" (any case) from `from`, in one pass.
 std::size_t FindSection(const std::string& s, std::size_t from = 0) {
-  return std::min(FindCI(s, "ztxt", from), FindCI(s, "zfnc", from));
+  for (std::size_t i = from; i + 4 <= s.size(); ++i) {
+    if (Lower(s[i]) != 'z') continue;
+    char a = Lower(s[i + 1]), b = Lower(s[i + 2]), c = Lower(s[i + 3]);
+    if ((a == 't' && b == 'x' && c == 't') || (a == 'f' && b == 'n' && c == 'c')) return i;
+  }
+  return std::string::npos;
 }
 
 // Pads a record file to a whole number of records (an interrupted write can
@@ -156,20 +162,30 @@ bool ZrnPkgOp::GetPkgNames(bool reset) {
   return true;
 }
 
+// The section that starts at the first keyword at or after `from`: its text
+// runs from 5 characters past the keyword to the next keyword (or the end).
+// False when no keyword follows.
+static bool NextSection(const std::string& text, std::size_t from, std::size_t& begin, std::size_t& end) {
+  std::size_t k = FindSection(text, from);
+  if (k == std::string::npos) return false;
+  begin = std::min(k + 5, text.size());
+  end = FindSection(text, begin);
+  if (end == std::string::npos) end = text.size();
+  return true;
+}
+
+bool ZrnPkgOp::StoreSection(std::string text) {
+  LastStored = Lvl.Set(text);
+  if (LastStored) ZrnID = Lvl.ZrnID;
+  return LastStored;
+}
+
 bool ZrnPkgOp::ParsePackage(std::string& pkg) {
   LastStored = false;
-  std::size_t k = FindSection(pkg);
-  if (k == std::string::npos) return false;
-  std::string cur = k + 5 <= pkg.size() ? pkg.substr(k + 5) : std::string();
-  std::string rest;
-  std::size_t next = FindSection(cur);
-  if (next != std::string::npos) {
-    rest = cur.substr(next);
-    cur.resize(next);
-  }
-  LastStored = Lvl.Set(cur);
-  if (LastStored) ZrnID = Lvl.ZrnID;
-  pkg = std::move(rest);
+  std::size_t begin = 0, end = 0;
+  if (!NextSection(pkg, 0, begin, end)) return false;
+  StoreSection(pkg.substr(begin, end - begin));
+  pkg.erase(0, end);
   return true;
 }
 
@@ -244,8 +260,11 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   res.loaded = true;
   res.pkgId = PkgID;
 
-  std::string pkg = text.substr(body);
-  while (ParsePackage(pkg)) {
+  // Sections are taken as ParsePackage takes them, by position, so a large
+  // package is not copied once per section.
+  std::size_t begin = 0, end = body;
+  while (NextSection(text, end, begin, end)) {
+    StoreSection(text.substr(begin, end - begin));
     if (LastStored && AddZrnPkgEntry())
       ++res.stored;
     else if (LastStored)

@@ -99,6 +99,8 @@ class ZrnPkgOp {
   bool LastStored = false;      // whether the last ParsePackage stored its zarn
 
  private:
+  // Stores one section's text as a zarn; sets LastStored and ZrnID.
+  bool StoreSection(std::string text);
   bool memberDone_ = true;      // membership listing reached its end
   std::uint32_t pkgListPos_ = 0;  // table offset of the next package listed
 };
