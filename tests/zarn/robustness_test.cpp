@@ -36,7 +36,7 @@ TEST_F(RobustnessTest, DamagedStoreFilesAreNoZarns) {
 }
 
 TEST_F(RobustnessTest, BytesThatAreNoText) {
-  const std::string junk = std::string("\x01\x02\xff\xfe\x80 9 * \xc3\x28 \x7f", 17);
+  const std::string junk = "\x01\x02\xff\xfe\x80 9 * \xc3\x28 \x7f";
   RunBetween(junk);
   RunBetween(std::string("a\0b + c\0", 8));
   RunBetween(std::string(300, '\xff'));
