@@ -10,6 +10,15 @@ cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=OFF 
 ninja -C "$BUILD" -j2 zarn_bench
 "$BUILD/bench/zarn_bench"
 
+# Word catalog.
+ninja -C "$BUILD" -j2 catalog_bench
+"$BUILD/bench/catalog_bench"
+
 # Zarn store.
 ninja -C "$BUILD" -j2 store_bench
 "$BUILD/bench/store_bench"
+
+# Program start-up (needs the Qt program: a build with the GUI on).
+cmake -S "$SRC" -B "$BUILD-gui" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=ON >/dev/null
+ninja -C "$BUILD-gui" -j2 startup_bench
+"$BUILD-gui/bench/startup_bench" 15

@@ -357,6 +357,21 @@ class ShellCommandsTest : public QObject {
     app_->Command(zcmd::CM_FILENEW);
     app_->Command(zcmd::CM_FILENEW);
     QCOMPARE(Windows(), 3);
+    // The Window menu lists the documents, the active one checked; choosing one activates it.
+    QMenu* windowMenu = Bar()->actions()[4]->menu();
+    emit windowMenu->aboutToShow();
+    QList<QAction*> listed;
+    for (QAction* a : windowMenu->actions())
+      if (a->property("windowList").toBool() && !a->isSeparator()) listed << a;
+    QCOMPARE(listed.size(), 3);
+    QVERIFY(listed[0]->text().startsWith(QStringLiteral("&1 ")));
+    QVERIFY(listed[2]->isChecked());
+    listed[0]->trigger();
+    QCOMPARE(app_->Client()->activeSubWindow(), app_->Client()->subWindowList(QMdiArea::CreationOrder).first());
+    emit windowMenu->aboutToShow();  // rebuilt, not appended
+    int again = 0;
+    for (QAction* a : windowMenu->actions()) again += a->property("windowList").toBool() && !a->isSeparator();
+    QCOMPARE(again, 3);
     QVERIFY(app_->Command(zcmd::CM_TILECHILDREN));
     const auto list = app_->Client()->subWindowList();
     QVERIFY(!list[0]->geometry().intersects(list[1]->geometry()));

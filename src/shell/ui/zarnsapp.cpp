@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -340,6 +341,11 @@ void TZarnsApp::InitMainWindow() {
   for (QMenu* m : bar->findChildren<QMenu*>())
     connect(m, &QMenu::aboutToShow, this, &TZarnsApp::UpdateCommandStates);
   RebuildRecentMenu();
+  // The Window menu lists the open documents below its commands.
+  for (QMenu* m : bar->findChildren<QMenu*>()) {
+    if (m->actions().isEmpty() || m->actions().first() != Action(CM_CASCADECHILDREN)) continue;
+    connect(m, &QMenu::aboutToShow, this, [this, m] { RebuildWindowList(m); });
+  }
 
   SetupSpeedBar(frame_);
 
@@ -726,6 +732,36 @@ void TZarnsApp::RebuildRecentMenu() {
   recentAnchor_->setVisible(!list.isEmpty());
 }
 
+void TZarnsApp::RebuildWindowList(QMenu* menu) {
+  for (QAction* a : menu->actions()) {
+    if (a->property("windowList").toBool()) {
+      menu->removeAction(a);
+      a->deleteLater();
+    }
+  }
+  const auto windows = MdiClient->subWindowList(QMdiArea::CreationOrder);
+  if (windows.isEmpty()) return;
+  QAction* sep = menu->addSeparator();
+  sep->setProperty("windowList", true);
+  int n = 0;
+  for (QMdiSubWindow* w : windows) {
+    QString title = w->windowTitle().remove(QStringLiteral("[*]"));
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* a = menu->addAction(n < 9 ? QStringLiteral("&%1 %2").arg(n + 1).arg(title) : title);
+    ++n;
+    a->setProperty("windowList", true);
+    a->setCheckable(true);
+    a->setChecked(w == MdiClient->activeSubWindow());
+    a->setStatusTip(QStringLiteral("Activates this window"));
+    QPointer<QMdiSubWindow> target(w);
+    connect(a, &QAction::triggered, this, [this, target] {
+      if (!target) return;
+      if (target->isMinimized()) target->showNormal();
+      MdiClient->setActiveSubWindow(target);
+    });
+  }
+}
+
 void TZarnsApp::CmFileSelected(int index) {
   const QStringList list = RecentFiles();
   if (index < 0 || index >= list.size()) return;
@@ -871,10 +907,15 @@ QString DocIconPath() {
 void TZarnsApp::RegisterInfo() {
   plat::Registry& reg = plat::ClassesRoot();
   const std::string exe = ExePath().toStdString();
-  reg.SetString("Zarns.Application\\DefaultIcon", "", exe);
-  reg.CreateKey("Zarns.Application\\FileCategories");
-  reg.SetString("Zarns.Document.1\\DefaultIcon", "", exe + ",1");
-  reg.SetString(".zxt", "", "Zarns.Document.1");
+  // Every start makes the values right; one that already holds its value is
+  // not written again, which spares the store a rewrite (and its flush) per start.
+  auto set = [&reg](const std::string& key, const std::string& value) {
+    if (reg.GetString(key, "") != value) reg.SetString(key, "", value);
+  };
+  set("Zarns.Application\\DefaultIcon", exe);
+  if (!reg.KeyExists("Zarns.Application\\FileCategories")) reg.CreateKey("Zarns.Application\\FileCategories");
+  set("Zarns.Document.1\\DefaultIcon", exe + ",1");
+  set(".zxt", "Zarns.Document.1");
 
   // The desktop's side of the document type: the program, the ".zxt" type, the icons.
   const QString dataHome = QString::fromStdString(plat::XdgDataHome());

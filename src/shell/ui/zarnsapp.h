@@ -159,6 +159,7 @@ class TZarnsApp : public QObject {
   void LeaveContextHelp();
   void UpdateIndicators();
   void PlaceChild(TZarnsMDIChild* child);
+  void RebuildWindowList(QMenu* menu);
 
   // Application command handlers.
   void CmFileNew();
