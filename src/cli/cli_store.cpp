@@ -94,6 +94,7 @@ void RegisterStoreCommands(CLI::App& app, int& exitCode) {
     ZrnPkgOp op;
     PkgLoadResult r = op.LoadPackage(path);
     if (!r.loaded) {
+      if (r.noMagic) std::cerr << "\nstore: " << args->package << " is not a zarn package (no ZPKG)\n";
       exitCode = 1;
       return;
     }

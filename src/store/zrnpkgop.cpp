@@ -246,8 +246,10 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   bool hasMagic = false;
   std::size_t body = 0;
   if (!ParseHeader(text, hasMagic, PkgNameStr, body)) {
-    if (!hasMagic)
+    if (!hasMagic) {
+      res.noMagic = true;
       TheHost().AskZarnName(" this");  // the answer is not used
+    }
     else
       TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
     return res;

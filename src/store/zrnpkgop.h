@@ -27,6 +27,7 @@ struct PkgLoadResult {
   std::uint32_t pkgId = 0;        // its identifier
   int stored = 0;                 // zarns stored
   int refused = 0;                // sections the store refused (bad name, too long)
+  bool noMagic = false;           // the file was read but holds no "ZPKG"
 };
 
 class ZrnPkgOp {
