@@ -67,6 +67,29 @@ void MakeCorpus(const std::string& dir, int files, const std::vector<std::string
   }
 }
 
+// The first `n` different lower-case words of four to twelve letters in the
+// .txt files of an existing corpus.
+std::vector<std::string> CorpusWords(const std::string& dir, std::size_t n) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator() && out.size() < n;
+       it.increment(ec)) {
+    if (ec) break;
+    if (!it->is_regular_file(ec) || it->path().extension() != ".txt") continue;
+    std::ifstream in(it->path());
+    std::string w;
+    while (in >> w && out.size() < n) {
+      if (w.size() < 4 || w.size() > 12) continue;
+      if (w.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) continue;
+      static const std::vector<std::string> kTaken = {"date", "time", "sort", "phone", "equals", "acos", "asin",
+                                                      "atan", "poly", "ldiv", "rand"};
+      if (std::find(kTaken.begin(), kTaken.end(), w) != kTaken.end()) continue;
+      if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,7 +119,8 @@ int main(int argc, char** argv) {
 
   std::mt19937 rng(7);
   const std::vector<std::string> vocab = Vocabulary(rng, 5000);
-  if (corpus.empty()) {
+  const bool generated = corpus.empty();
+  if (generated) {
     corpus = root + "corpus/";
     MakeCorpus(corpus, files, vocab, rng);
   }
@@ -122,8 +146,18 @@ int main(int argc, char** argv) {
 
   // Ten words of the corpus: none is a zarn, a function or (upper-cased) a
   // part of a file name, so all four levels are tried for each.
+  std::vector<std::string> words;
+  if (generated) {
+    for (int i = 0; i < 10; ++i) words.push_back(vocab[static_cast<std::size_t>(i) * 37]);
+  } else {
+    words = CorpusWords(corpus, 10);
+    if (words.size() < 10) {
+      std::fprintf(stderr, "zarn_bench: found no ten words in %s\n", corpus.c_str());
+      return 1;
+    }
+  }
   std::string line;
-  for (int i = 0; i < 10; ++i) line += (i ? " " : "") + vocab[static_cast<std::size_t>(i) * 37];
+  for (int i = 0; i < 10; ++i) line += (i ? " " : "") + words[static_cast<std::size_t>(i)];
   MemoryTextBuffer buf;
   TZarnsEditView view(&buf);
   std::vector<double> runMs;
@@ -138,7 +172,7 @@ int main(int argc, char** argv) {
   const bool unchanged = buf.GetText() == line;
   const std::size_t listed = host.matchDialogs.empty() ? 0 : host.matchDialogs.back().ListOfMatches.size();
 
-  const std::string word = vocab[9 * 37];
+  const std::string word = words[9];
   const auto g = Clock::now();
   const std::string cmd = "grep -rlw " + word + " '" + corpus + "' > /dev/null 2>&1";
   const int grc = std::system(cmd.c_str());
