@@ -13,6 +13,7 @@
 
 #include "platform/plauncher.h"
 #include "shell/host.h"
+#include "store/zrnio.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zrnshelp.h"
@@ -334,6 +335,19 @@ class ShellCommandsTest : public QObject {
     // F1 alone opens the contents.
     QTest::keyClick(MainWin, Qt::Key_F1);
     QCOMPARE(HelpWindow()->CurrentPage(), QStringLiteral(":/help/contents.html"));
+  }
+
+  void f1InAnOpenMenuShowsTheHighlightedItemsTopic() {
+    uitest::WriteFile(Files->FileName(11), "zarn");
+    QMenu* advanced = Bar()->actions()[3]->menu();
+    advanced->popup(QPoint(10, 10));
+    QTRY_VERIFY(QApplication::activePopupWidget() == advanced);
+    advanced->setActiveAction(app_->Action(16));
+    QTest::keyClick(advanced, Qt::Key_F1);
+    QCOMPARE(HelpWindow()->CurrentPage(), QStringLiteral(":/help/16.html"));
+    QVERIFY(!QApplication::activePopupWidget());  // the menu closed, Reset Zarns did not run
+    QVERIFY(!app_->InContextHelp());
+    QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(11))));
   }
 
   void everyCommandHasAHelpTopic() {
