@@ -23,6 +23,7 @@ TEST_F(Lvl2Test, FunctionWordsInAnyCase) {
   EXPECT_EQ(Run("tan 1"), "1 ");
   EXPECT_EQ(Run("poly 12"), "12 ");
   EXPECT_EQ(Run("Acos 1"), "0 ");
+  EXPECT_EQ(Run("asin 1"), "1 ");  // 1.57 truncated
   EXPECT_TRUE(host.matchDialogs.empty());
 }
 
