@@ -155,6 +155,25 @@ class ShellDocumentsTest : public QObject {
     QCOMPARE(app_->RecentFiles().at(1), names[5]);
   }
 
+  void aDamagedRecentListReadsSafely() {
+    const std::string ini = plat::DataPath("Zarns.ini");
+    uitest::WriteFile(ini, std::string("[MRU]\nCount=100000\nFile1=/no/such/file\nFile2=\nFile3=") +
+                               std::string(5000, 'x') + "\n\x01\xff[broken\n");
+    const QStringList list = app_->RecentFiles();
+    QVERIFY(list.size() <= 8);
+    for (const QString& f : list) QVERIFY(f.size() <= 260);
+    app_->CmFileSelected(0);  // gone: skipped
+    app_->CmFileSelected(50);
+    app_->CmFileSelected(-1);
+    QCOMPARE(Windows(), 0);
+    uitest::WriteFile(ini, "[MRU]\nCount=banana\n");
+    QVERIFY(app_->RecentFiles().isEmpty());
+    // A new entry repairs the list.
+    const QString f = File("fresh.txt", "x");
+    QVERIFY(app_->AddFile(f));
+    QCOMPARE(app_->RecentFiles(), QStringList{f});
+  }
+
   void savedUnderANewNameTheFileBecomesRecent() {
     app_->Command(24331);
     auto* child = app_->ActiveChild();

@@ -179,8 +179,11 @@ void TZarnsFrame::dropEvent(QDropEvent* e) {
 }
 
 void TZarnsFrame::closeEvent(QCloseEvent* e) {
-  if (app_->CanClose()) e->accept();
-  else e->ignore();
+  if (!app_->CanClose()) return e->ignore();
+  e->accept();
+  // The help window and a find box must not keep the program alive.
+  QuitHelp();
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 // ---------------------------------------------------------------------------
