@@ -33,9 +33,9 @@ ZDbg::ZDbg(QWidget* parent, int resId, const plat::MemoryStatus* status) : QDial
   setFont(zdlg::DialogFont());
   const QSize size = zdlg::Units(this, 0, 0, 224, 95).size();
   // The gauges sit at fixed pixel positions; the labels and numbers go to their right.
-  setFixedSize(std::max(size.width(), 420), std::max(size.height(), 150));
+  setFixedSize(std::max(size.width(), 440), std::max(size.height(), 185));
 
-  const int lx = 196, nx = 326, w = 84;
+  const int lx = 196, nx = 326, w = 100;
   auto* l1 = new QLabel(QStringLiteral("KB Total Phys Mem"), this);
   auto* l2 = new QLabel(QStringLiteral("Available Phys Mem"), this);
   auto* l3 = new QLabel(QStringLiteral("Percent Phys Used"), this);
@@ -55,7 +55,7 @@ ZDbg::ZDbg(QWidget* parent, int resId, const plat::MemoryStatus* status) : QDial
   gaugeAvail_->setPalette(pal);
 
   auto* ok = zdlg::Id(new QPushButton(QStringLiteral("OK"), this), 1);
-  ok->setGeometry(20, 20, 80, 28);
+  ok->setGeometry(width() - 100, height() - 42, 84, 28);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
