@@ -10,6 +10,10 @@ cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=OFF 
 ninja -C "$BUILD" -j2 zarn_bench
 "$BUILD/bench/zarn_bench"
 
+# Word catalog.
+ninja -C "$BUILD" -j2 catalog_bench
+"$BUILD/bench/catalog_bench"
+
 # Zarn store.
 ninja -C "$BUILD" -j2 store_bench
 "$BUILD/bench/store_bench"

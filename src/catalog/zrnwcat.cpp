@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <climits>
 #include <new>
+#include <unordered_map>
 
 #include "catalog/buildprogress.h"
 #include "platform/pdatadir.h"
@@ -180,6 +182,21 @@ struct WordCat::Impl {
   };
   std::vector<Ext> contentExts;  // list file 10, each extension once
   std::vector<Ext> typeExts;     // file-type list extensions, each once
+  // The same lists for matching names: an extension that begins with "." is
+  // found by looking up each "."-suffix of a name; the rare others are
+  // compared one by one.
+  struct ExtIndex {
+    std::unordered_map<std::string, int> dotted;
+    std::vector<int> others;
+  };
+  ExtIndex contentIndex, typeIndex;
+  // A file's words with their first eight bytes as a number, for sorting.
+  struct SortKey {
+    std::uint64_t key;
+    const char* word;
+  };
+  SortKey keys[kMaxFileWords];
+  std::uint32_t hashes[kMaxFileWords];
 
   // Word text of the current numbered catalog (the words buffer file's bytes).
   std::unique_ptr<char[]> AllGenCharBufPtr;
@@ -229,8 +246,8 @@ struct WordCat::Impl {
     catalogWords.clear();
   }
   // Offset of the word in the catalog's word text, or ~0u.
-  std::uint32_t* Slot(const char* w, std::size_t len) {
-    std::uint32_t i = Hash(w, len) & tableMask;
+  std::uint32_t* Slot(const char* w, std::size_t len, std::uint32_t hash) {
+    std::uint32_t i = hash & tableMask;
     for (;;) {
       std::uint32_t v = table[i];
       if (v == 0) return &table[i];
@@ -263,6 +280,9 @@ struct WordCat::Impl {
       typeExts.push_back({l, false});
     }
 
+    BuildIndex(contentExts, contentIndex);
+    BuildIndex(typeExts, typeIndex);
+
     nextfileadd = 0;
     numdirs = 0;
     TotalNumDirs = 0;
@@ -272,6 +292,31 @@ struct WordCat::Impl {
       ScanDirectory(r);
     }
     if (!catalogWords.empty()) CreateSortedIndex();
+  }
+
+  static void BuildIndex(const std::vector<Ext>& exts, ExtIndex& idx) {
+    for (int i = 0; i < static_cast<int>(exts.size()); ++i) {
+      const std::string& e = exts[static_cast<std::size_t>(i)].lower;
+      if (e[0] == '.')
+        idx.dotted.emplace(e, i);  // the first of equal ones wins
+      else
+        idx.others.push_back(i);
+    }
+  }
+
+  // The first extension of the list (by list order) that the lower-cased
+  // name ends with; -1 when none.
+  static int FirstMatch(const std::string& lowerName, const ExtIndex& idx, const std::vector<Ext>& exts) {
+    int best = INT_MAX;
+    std::string suffix;
+    for (std::size_t pos = lowerName.find('.'); pos != std::string::npos; pos = lowerName.find('.', pos + 1)) {
+      suffix.assign(lowerName, pos, std::string::npos);
+      auto it = idx.dotted.find(suffix);
+      if (it != idx.dotted.end()) best = std::min(best, it->second);
+    }
+    for (int i : idx.others)
+      if (i < best && EndsWithNoCase(lowerName, exts[static_cast<std::size_t>(i)].lower)) best = i;
+    return best == INT_MAX ? -1 : best;
   }
 
   // Opens a subdirectory for the walk: null when it cannot be entered or
@@ -376,40 +421,42 @@ struct WordCat::Impl {
   }
 
   void ParseFiles(plat::Directory& dir, const std::string& path, const std::vector<Entry>& entries) {
-    // A file whose name ends in two listed extensions (".gz", ".tar.gz") is
-    // still taken once.
-    std::vector<char> taken(entries.size(), 0);
-    for (auto& ext : contentExts) {
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (TotalFiles >= kMaxBuildFiles) return;
-        if (taken[i] || e.type != plat::EntryType::Regular || !EndsWithNoCase(e.name, ext.lower)) continue;
-        if (owner.beforeOpen) owner.beforeOpen(path, e.name);
-        std::uint64_t size = 0;
-        int fd = dir.OpenFileForRead(e.name, size);
-        if (fd < 0) continue;  // vanished, unreadable, or not a regular file
-        taken[i] = 1;
-        CurrentFileName = e.name;
-        if (ext.exe)
-          CopyOutFile(filesTbl);
-        else
-          ReadWords(fd, size);
-        plat::Directory::CloseFd(fd);
-        ++TotalFiles;
-        if (nextAllCharBufAdd > kCatalogSwitchBytes) IncrementWordCatalog();
-      }
+    // The files of each listed extension in list order, each file under the
+    // first extension it ends with: a name ending in two listed extensions
+    // (".gz", ".tar.gz") is still taken once.
+    std::vector<std::pair<int, std::size_t>> content, typed;
+    std::string lower;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].type != plat::EntryType::Regular) continue;
+      lower = Lower(entries[i].name);
+      int c = FirstMatch(lower, contentIndex, contentExts);
+      if (c >= 0) content.emplace_back(c, i);
+      int t = FirstMatch(lower, typeIndex, typeExts);
+      if (t >= 0) typed.emplace_back(t, i);
     }
-    std::fill(taken.begin(), taken.end(), 0);
-    for (auto& ext : typeExts) {
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (TotalFiles >= kMaxBuildFiles) return;
-        if (taken[i] || e.type != plat::EntryType::Regular || !EndsWithNoCase(e.name, ext.lower)) continue;
-        taken[i] = 1;
-        CurrentFileName = e.name;
-        CopyOutFile(extMatch);
-        ++TotalFiles;
-      }
+    std::sort(content.begin(), content.end());
+    std::sort(typed.begin(), typed.end());
+    for (auto& [x, i] : content) {
+      if (TotalFiles >= kMaxBuildFiles) return;
+      const Entry& e = entries[i];
+      if (owner.beforeOpen) owner.beforeOpen(path, e.name);
+      std::uint64_t size = 0;
+      int fd = dir.OpenFileForRead(e.name, size);
+      if (fd < 0) continue;  // vanished, unreadable, or not a regular file
+      CurrentFileName = e.name;
+      if (contentExts[static_cast<std::size_t>(x)].exe)
+        CopyOutFile(filesTbl);
+      else
+        ReadWords(fd, size);
+      plat::Directory::CloseFd(fd);
+      ++TotalFiles;
+      if (nextAllCharBufAdd > kCatalogSwitchBytes) IncrementWordCatalog();
+    }
+    for (auto& [x, i] : typed) {
+      if (TotalFiles >= kMaxBuildFiles) return;
+      CurrentFileName = entries[i].name;
+      CopyOutFile(extMatch);
+      ++TotalFiles;
     }
   }
 
@@ -488,9 +535,12 @@ struct WordCat::Impl {
       carry = newCarry;
       if (chunkWords < 3 || words >= kMaxFileWords) break;
     }
+    // Sorted in byte order: by the first eight bytes as one number, then
+    // by the rest where those agree.
+    for (std::uint32_t k = 0; k < words; ++k) keys[k] = {Prefix(CurFileWordsIdx[k]), CurFileWordsIdx[k]};
+    std::sort(keys, keys + words, [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
+    for (std::uint32_t k = 0; k < words; ++k) CurFileWordsIdx[k] = keys[k].word;
     CurFileWordsIdx[words] = nullptr;
-    std::sort(CurFileWordsIdx, CurFileWordsIdx + words,
-              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
     if (words > 1) {
       CopyOutFile(filesTbl);
       std::uint32_t unique = DeleteDuplicates(words);
@@ -499,11 +549,32 @@ struct WordCat::Impl {
     return words;
   }
 
+  // The first eight bytes of a word, big-endian, NUL-padded: numbers
+  // compare as the words' leading bytes do.
+  static std::uint64_t Prefix(const char* w) {
+    std::uint64_t k = 0;
+    int i = 0;
+    for (; i < 8 && w[i]; ++i) k = (k << 8) | static_cast<unsigned char>(w[i]);
+    return i == 0 ? 0 : k << (8 * (8 - i));
+  }
+
+  // Words with equal keys are equal when the key holds all of them (a word
+  // shorter than eight bytes ends in a zero byte of its key).
+  static bool KeyLess(const SortKey& a, const SortKey& b) {
+    if (a.key != b.key) return a.key < b.key;
+    if ((a.key & 0xFF) == 0) return false;
+    return std::strcmp(a.word + 8, b.word + 8) < 0;
+  }
+  static bool KeyEqual(const SortKey& a, const SortKey& b) {
+    return a.key == b.key && ((a.key & 0xFF) == 0 || std::strcmp(a.word + 8, b.word + 8) == 0);
+  }
+
+  // Drops repeated words from the sorted list (keys and CurFileWordsIdx).
   std::uint32_t DeleteDuplicates(std::uint32_t words) {
     std::uint32_t w = 0;
     for (std::uint32_t r = 0; r < words; ++r)
-      if (w == 0 || std::strcmp(CurFileWordsIdx[w - 1], CurFileWordsIdx[r]) != 0)
-        CurFileWordsIdx[w++] = CurFileWordsIdx[r];
+      if (w == 0 || !KeyEqual(keys[w - 1], keys[r])) keys[w++] = keys[r];
+    for (std::uint32_t r = 0; r < w; ++r) CurFileWordsIdx[r] = keys[r].word;
     for (std::uint32_t r = w; r < words; ++r) CurFileWordsIdx[r] = nullptr;
     return w;
   }
@@ -511,10 +582,17 @@ struct WordCat::Impl {
   // The file's sorted distinct words into the catalog: one match record per
   // word, new words appended to the word text, its file and its table.
   void CopyCurToAll(std::uint32_t unique) {
+    // The table is larger than the fast caches: ask for every slot first.
     for (std::uint32_t k = 0; k < unique; ++k) {
       const char* w = CurFileWordsIdx[k];
       std::size_t len = std::strlen(w);
-      std::uint32_t* slot = Slot(w, len);
+      hashes[k] = Hash(w, len);
+      __builtin_prefetch(&table[hashes[k] & tableMask]);
+    }
+    for (std::uint32_t k = 0; k < unique; ++k) {
+      const char* w = CurFileWordsIdx[k];
+      std::size_t len = std::strlen(w);
+      std::uint32_t* slot = Slot(w, len, hashes[k]);
       std::uint32_t off;
       if (*slot) {
         off = *slot - 1;
@@ -540,9 +618,12 @@ struct WordCat::Impl {
 
   void CreateSortedIndex() {
     const char* base = AllGenCharBufPtr.get();
-    std::sort(catalogWords.begin(), catalogWords.end(),
-              [base](std::uint32_t a, std::uint32_t b) { return std::strcmp(base + a, base + b) < 0; });
-    for (std::uint32_t off : catalogWords) wordsIdx.Rec(off, static_cast<std::uint32_t>(CurrentCatNumber));
+    std::vector<SortKey> sorted;
+    sorted.reserve(catalogWords.size());
+    for (std::uint32_t off : catalogWords) sorted.push_back({Prefix(base + off), base + off});
+    std::sort(sorted.begin(), sorted.end(), [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
+    for (auto& k : sorted)
+      wordsIdx.Rec(static_cast<std::uint32_t>(k.word - base), static_cast<std::uint32_t>(CurrentCatNumber));
     stats.words += static_cast<std::uint32_t>(catalogWords.size());
   }
 
@@ -599,8 +680,10 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
     b.AllGenCharBufPtr.reset(new char[kAllWordsBufSize]());
     b.readintobuffer.reset(new char[kReadChunk + kMaxCarry + 8]());
     b.CurGenCharBufPtr.reset(new char[kCurWordsBufSize]());
-    b.table.assign(1u << 17, 0);
-    b.tableMask = (1u << 17) - 1;
+    // At most (100000 + 3600 x 21) / 5 words per catalog: the table stays
+    // at most about half full.
+    b.table.assign(1u << 16, 0);
+    b.tableMask = (1u << 16) - 1;
     b.catalogWords.reserve(1u << 15);
   } catch (const std::bad_alloc&) {
     std::fputs("Error allocating Gen char buffers\n", stderr);

@@ -115,8 +115,8 @@ void WordView::FindWords(int numtomatch) {
     std::uint32_t Offset;
     std::int32_t CatId;
   };
-  Hit hits[kMaxHits];
-  int nh = 0;
+  std::vector<Hit> hits;
+  hits.reserve(kMaxHits);
 
   std::vector<std::string> typed = FindArray;
   for (auto& w : typed) LowerAscii(w);
@@ -124,10 +124,10 @@ void WordView::FindWords(int numtomatch) {
   // Each index run is sorted by its words in the builder's byte order, so
   // a typed word is looked up by binary search. Hits are then taken in the
   // order a walk over the whole run would meet them (record by record, each
-  // record against the typed words in order), up to the table's size.
+  // record against the typed words in order).
   const std::size_t total = SearchWordsIdx.size();
   std::vector<std::pair<std::size_t, std::size_t>> found;  // (record, typed word)
-  for (int n = 1; SearchWordsIdxIter < total; ++n) {
+  for (int n = 1; SearchWordsIdxIter < total && !typed.empty(); ++n) {
     if (!ReadWordCatDBbyIdx(n)) break;
     std::size_t begin = SearchWordsIdxIter, end = begin;
     while (end < total && SearchWordsIdx[end].CatId == n) ++end;
@@ -148,22 +148,58 @@ void WordView::FindWords(int numtomatch) {
       }
     }
     std::sort(found.begin(), found.end());
-    for (auto& [rec, t] : found) {
-      if (nh >= kMaxHits) break;  // further hits are dropped
-      hits[nh++] = {SearchWordsIdx[rec].Offset, n};
-    }
+    for (auto& [rec, t] : found) hits.push_back({SearchWordsIdx[rec].Offset, n});
   }
 
-  if (!matchLoaded_ && Files &&
-      LoadRecords(Files->MatchesOut, MatchBufPtr, "Error Reading Match Buffer in FindWords\n"))
-    matchLoaded_ = true;
-  totalMatchTableEntries = static_cast<std::uint32_t>(MatchBufPtr.size());
+  // Every match record whose word is a hit adds its file once per such hit.
+  // The hits as sorted keys with their counts, and a bit filter in front of
+  // them, so that most records are passed over with one test.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+  for (auto& h : hits) keys.emplace_back(static_cast<std::uint64_t>(static_cast<std::uint32_t>(h.CatId)) << 32 | h.Offset, 1);
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> counted;
+  for (auto& k : keys) {
+    if (!counted.empty() && counted.back().first == k.first)
+      ++counted.back().second;
+    else
+      counted.push_back(k);
+  }
+  std::vector<std::uint64_t> filter(1024, 0);  // 65536 bits
+  auto bit = [](std::uint32_t off, std::int32_t cat) {
+    return (off ^ (static_cast<std::uint32_t>(cat) * 0x9E3779B1u)) & 0xFFFFu;
+  };
+  for (auto& h : hits) filter[bit(h.Offset, h.CatId) >> 6] |= std::uint64_t{1} << (bit(h.Offset, h.CatId) & 63);
 
+  // The match file is read straight through in large pieces rather than
+  // kept whole: it is by far the largest catalog file.
   FileArray.clear();
-  if (nh > 0) {
-    for (const MatchStructType& m : MatchBufPtr) {
-      for (int h = 0; h < nh; ++h)
-        if (m.OffsetA == hits[h].Offset && m.CatId == hits[h].CatId) FileArray.push_back(m.OffsetB);
+  totalMatchTableEntries = 0;
+  HANDLE h = Files ? Files->MatchesOut : nullptr;
+  if (!counted.empty() && plat::IsOpen(h)) {
+    const std::uint32_t size = Files->FileSize(h);
+    const std::uint32_t records = size / sizeof(MatchStructType);
+    totalMatchTableEntries = records;
+    constexpr std::uint32_t kChunkRecords = 1 << 16;
+    std::vector<MatchStructType> chunk(kChunkRecords);
+    Files->SetFilePtr(h, 0);
+    std::uint32_t done = 0;
+    while (done < records) {
+      std::uint32_t want = std::min(kChunkRecords, records - done);
+      long got = Files->ReadFromFile(chunk.data(), want * static_cast<std::uint32_t>(sizeof(MatchStructType)), h);
+      std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) / static_cast<std::uint32_t>(sizeof(MatchStructType)) : 0;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const MatchStructType& m = chunk[i];
+        std::uint32_t b = bit(m.OffsetA, m.CatId);
+        if (!(filter[b >> 6] >> (b & 63) & 1)) continue;
+        std::uint64_t key = static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.CatId)) << 32 | m.OffsetA;
+        auto it = std::lower_bound(counted.begin(), counted.end(), std::make_pair(key, std::uint32_t{0}));
+        if (it != counted.end() && it->first == key) FileArray.insert(FileArray.end(), it->second, m.OffsetB);
+      }
+      if (n < want) {
+        std::fputs("Error Reading Match Buffer in FindWords\n", stderr);
+        break;
+      }
+      done += n;
     }
   }
   MatchesFound = static_cast<int>(FileArray.size());

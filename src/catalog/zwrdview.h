@@ -10,7 +10,9 @@
 
 class ZrnFile;
 
-// Size of the hit table of FindWords: hits beyond it are dropped.
+// Room the hit table of FindWords starts with. It grows beyond that: a word
+// that many numbered catalogs hold gives one hit per catalog, and dropping
+// any would silently lose the files of the later catalogs.
 constexpr int kMaxHits = 40;
 
 class WordView {
@@ -62,16 +64,15 @@ class WordView {
   // Loaded catalog data (kept for later searches through the same object).
   std::vector<WordIdxStructType> SearchWordsIdx;
   std::size_t SearchWordsIdxIter = 0;
-  std::vector<MatchStructType> MatchBufPtr;
   std::vector<char> AllGenCharBufPtr;   // words buffer of the catalog being searched
   std::vector<char> FileGenCharBufPtr;  // the files buffer
   std::uint32_t TotalNumWords = 0;
-  std::uint32_t totalMatchTableEntries = 0;
+  std::uint32_t totalMatchTableEntries = 0;  // match records seen by the last search
   std::vector<std::uint32_t> FileArray;
   std::vector<std::string> FindArray;
 
  private:
-  bool idxLoaded_ = false, filesLoaded_ = false, matchLoaded_ = false;
+  bool idxLoaded_ = false, filesLoaded_ = false;
   // Sorted (fileid, path offset) pairs of both tables, loaded on first lookup.
   std::vector<FilesTblStructType> pathIndex_;
   bool pathIndexLoaded_ = false;

@@ -185,7 +185,9 @@ void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& Ext
     plat::RegValue v;
     for (std::uint32_t j = 0; reg.EnumValue(incl, j, v); ++j) {
       if (v.name.empty()) continue;  // the default value names no extension
-      std::string ext = "." + Lower(v.name) + "*";
+      std::string ext(1, '.');
+      ext += Lower(v.name);
+      ext += '*';
       ExtensionPairs += ext;
       ExtMatch += cat + "*" + ext;
     }
