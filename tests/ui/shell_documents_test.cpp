@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -16,7 +17,11 @@
 #include "platform/plauncher.h"
 #include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
+#include "catalog/ui/zrnmtchd.h"
+#include "catalog/zrnwcat.h"
+#include "framework/qthost.h"
 #include "shell/ui/zfindrep.h"
+#include "shell/ui/zrnsusrp.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsmdic.h"
 #include "store/zrnio.h"
@@ -275,6 +280,46 @@ class ShellDocumentsTest : public QObject {
     launcher_.mailAvailable = false;
     QVERIFY(!app_->Command(24345));
     launcher_.mailAvailable = true;
+  }
+
+  void findResultsDoubleClickFollowsThePreference() {
+    const std::string corpus = uitest::FreshDir("corpus");
+    uitest::WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
+    {
+      WordCat cat;
+      cat.CreateWordCatalog(nullptr, {corpus});
+    }
+    auto openFromResults = [&] {
+      ShowMatchXfer x;
+      x.MatchString = "zebrafish";
+      ShowMatchDlg dlg(x, MainWin);
+      dlg.BNClicked();
+      auto* list = dlg.findChild<QListWidget*>();
+      QVERIFY(list);
+      QCOMPARE(list->count(), 1);
+      list->setCurrentRow(0);
+      list->item(0)->setSelected(true);
+      dlg.LBNDblclk();
+    };
+    // Default: the file goes to its own application.
+    SetListDblClkAction(0);
+    launcher_.calls.clear();
+    openFromResults();
+    QCOMPARE(Windows(), 0);
+    QCOMPARE(launcher_.calls.size(), std::size_t(1));
+    QCOMPARE(launcher_.calls[0].kind, std::string("open"));
+    // "Open File in Zarns" chosen in Preferences: an editor window opens it
+    // (through the program's own host, as when the program runs).
+    SetListDblClkAction(1);
+    launcher_.calls.clear();
+    QtHost qtHost;
+    SetHost(&qtHost);
+    openFromResults();
+    SetHost(&host_);
+    QCOMPARE(Windows(), 1);
+    QVERIFY(launcher_.calls.empty());
+    QCOMPARE(app_->ActiveChild()->Path(), QString::fromStdString(corpus + "alpha.txt"));
+    SetListDblClkAction(0);
   }
 
   void resetZarnsDeletesTheZarnFilesOnly() {
