@@ -177,6 +177,13 @@ class ShellStartupTest : public QObject {
       auto* child = app->ActiveChild();
       QCOMPARE(child->View()->toPlainText(), QStringLiteral("alpha\n"));
     }
+    {
+      // A handed-over name that looks like an option is still a name.
+      uitest::WriteFile(dir + "notes -u.txt", "beta\n");
+      auto app = Start({QStringLiteral("--open"), QString::fromStdString(dir + "notes -u.txt"), QStringLiteral("-u")});
+      QVERIFY(Reg().KeyExists(".zxt"));
+      QCOMPARE(app->Client()->subWindowList().size(), 1);
+    }
   }
 
   void mainWindowOpensMaximisedWithItsToolBar() {

@@ -271,11 +271,12 @@ void TZarnsApp::InitInstance() {
     const QRect avail = screen->availableGeometry();
     if (f->frameGeometry().width() < avail.width() * 9 / 10) f->setGeometry(avail);
   });
-  QStringList rest = args_.mid(1);
-  ProcessCmdLine(rest.join(QLatin1Char(' ')).toStdString());
-  // The desktop entry hands files over after --open; other file names on the
-  // command line are not opened.
+  // The desktop entry hands files over after --open: those are names, never
+  // options, whatever they contain. Other file names on the command line are
+  // not opened.
+  const QStringList rest = args_.mid(1);
   const int at = rest.indexOf(QStringLiteral("--open"));
+  ProcessCmdLine((at < 0 ? rest : rest.mid(0, at)).join(QLatin1Char(' ')).toStdString());
   if (at >= 0) AddFiles(rest.mid(at + 1));
 }
 
