@@ -109,11 +109,20 @@ class GadgetSeparator : public QWidget {
 };
 
 // The keyboard lock states as the kernel's keyboard LEDs show them.
+// The LED files are looked up once; reading them is cheap enough for the
+// status bar's refresh.
 bool LedOn(const char* kind) {
-  QDir leds(QStringLiteral("/sys/class/leds"));
-  const auto names = leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))}, QDir::Dirs | QDir::System);
-  for (const QString& n : names) {
-    QFile f(leds.filePath(n + QStringLiteral("/brightness")));
+  static std::map<std::string, QStringList> files;
+  auto it = files.find(kind);
+  if (it == files.end()) {
+    QDir leds(QStringLiteral("/sys/class/leds"));
+    QStringList paths;
+    for (const QString& n : leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))}, QDir::Dirs | QDir::System))
+      paths << leds.filePath(n + QStringLiteral("/brightness"));
+    it = files.emplace(kind, paths).first;
+  }
+  for (const QString& path : it->second) {
+    QFile f(path);
     if (f.open(QIODevice::ReadOnly) && f.readAll().trimmed().toInt() > 0) return true;
   }
   return false;

@@ -55,7 +55,7 @@ TZarnsUserPref::TZarnsUserPref(QWidget* parent, int resId) : QDialog(parent) {
   connect(app_, &QRadioButton::clicked, this, &TZarnsUserPref::BNAppClicked);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [] { ShowHelpContext(284); });
+  connect(help, &QPushButton::clicked, this, [] { ShowHelpContext(2217); });
 }
 
 void TZarnsUserPref::BNEditClicked() { ListDblClkAction = kOpenInZarns; }
