@@ -150,6 +150,22 @@ void RefreshDesktopCaches(const QString& dataHome) {
   QProcess::startDetached(QStringLiteral("update-desktop-database"), {dataHome + QStringLiteral("applications")});
 }
 
+// A path inside a quoted desktop-entry argument: the characters the format
+// reserves are escaped, a percent sign doubled.
+QByteArray DesktopQuoted(const std::string& path) {
+  QByteArray out;
+  for (char c : path) {
+    if (c == '\\') {  // the string escape, then the quoting escape: four in the file
+      out += "\\\\\\\\";
+      continue;
+    }
+    if (c == '"' || c == '`' || c == '$') out += "\\\\";
+    if (c == '%') out += '%';
+    out += c;
+  }
+  return out;
+}
+
 QString ExePath() {
   QString exe = QCoreApplication::applicationFilePath();
   if (exe.isEmpty()) exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
@@ -938,7 +954,7 @@ void TZarnsApp::RegisterInfo() {
       "Name=Zarns\n"
       "GenericName=Text Editor\n"
       "Comment=Text editor with zarns and a word catalog of your files\n"
-      "Exec=\"" + QByteArray(exe.c_str()).replace("\"", "\\\"") + "\" --open %F\n"
+      "Exec=\"" + DesktopQuoted(exe) + "\" --open %F\n"
       "Icon=zarns\n"
       "Terminal=false\n"
       "Categories=Utility;TextEditor;\n"
