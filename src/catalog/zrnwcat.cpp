@@ -194,9 +194,15 @@ struct WordCat::Impl {
   struct SortKey {
     std::uint64_t key;
     const char* word;
+    std::uint32_t hash;
+    std::uint32_t len;
   };
   SortKey keys[kMaxFileWords];
-  std::uint32_t hashes[kMaxFileWords];
+  // The distinct words of the file being read, found by hash: slot values
+  // are (file generation << 13) | (index in keys + 1).
+  static constexpr std::uint32_t kFileSetSize = 8192;
+  std::vector<std::uint32_t> fileSet = std::vector<std::uint32_t>(kFileSetSize, 0);
+  std::uint32_t fileGen = 0;
 
   // Word text of the current numbered catalog (the words buffer file's bytes).
   std::unique_ptr<char[]> AllGenCharBufPtr;
@@ -497,8 +503,12 @@ struct WordCat::Impl {
     char* rb = readintobuffer.get();
     char* cur = CurGenCharBufPtr.get();
     std::size_t carry = 0;
-    std::uint32_t words = 0;
+    std::uint32_t words = 0, unique = 0;
     std::uint64_t readSoFar = 0;
+    if (++fileGen >= (1u << 19)) {  // generations wrap: start the set afresh
+      std::fill(fileSet.begin(), fileSet.end(), 0);
+      fileGen = 1;
+    }
     for (;;) {
       // A file read to its size is at its end: the next read could only
       // return nothing.
@@ -525,25 +535,37 @@ struct WordCat::Impl {
           break;
         }
         if (len >= kMinWordLen && len <= kMaxWordLen) {
-          std::memcpy(cur, rb + s, len);
-          cur[len] = '\0';
-          CurFileWordsIdx[words++] = cur;
-          cur += len + 1;
+          // Every word taken counts; a repeated one is stored once.
+          ++words;
           ++chunkWords;
+          std::uint32_t h = Hash(rb + s, len);
+          for (std::uint32_t slot = h & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
+            std::uint32_t v = fileSet[slot];
+            if ((v >> 13) != fileGen) {
+              std::memcpy(cur, rb + s, len);
+              cur[len] = '\0';
+              keys[unique] = {Prefix(cur), cur, h, static_cast<std::uint32_t>(len)};
+              fileSet[slot] = fileGen << 13 | (unique + 1);
+              ++unique;
+              cur += len + 1;
+              break;
+            }
+            const SortKey& k = keys[(v & 0x1FFF) - 1];
+            if (k.len == len && std::memcmp(k.word, rb + s, len) == 0) break;
+          }
         }
       }
       carry = newCarry;
       if (chunkWords < 3 || words >= kMaxFileWords) break;
     }
-    // Sorted in byte order: by the first eight bytes as one number, then
-    // by the rest where those agree.
-    for (std::uint32_t k = 0; k < words; ++k) keys[k] = {Prefix(CurFileWordsIdx[k]), CurFileWordsIdx[k]};
-    std::sort(keys, keys + words, [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
-    for (std::uint32_t k = 0; k < words; ++k) CurFileWordsIdx[k] = keys[k].word;
-    CurFileWordsIdx[words] = nullptr;
+    // The distinct words in byte order: by the first eight bytes as one
+    // number, then by the rest where those agree.
+    std::sort(keys, keys + unique, [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
+    for (std::uint32_t k = 0; k < unique; ++k) CurFileWordsIdx[k] = keys[k].word;
+    CurFileWordsIdx[unique] = nullptr;
+    // A file that gave a single word (even twice over) is not recorded.
     if (words > 1) {
       CopyOutFile(filesTbl);
-      std::uint32_t unique = DeleteDuplicates(words);
       CopyCurToAll(unique);
     }
     return words;
@@ -565,34 +587,15 @@ struct WordCat::Impl {
     if ((a.key & 0xFF) == 0) return false;
     return std::strcmp(a.word + 8, b.word + 8) < 0;
   }
-  static bool KeyEqual(const SortKey& a, const SortKey& b) {
-    return a.key == b.key && ((a.key & 0xFF) == 0 || std::strcmp(a.word + 8, b.word + 8) == 0);
-  }
-
-  // Drops repeated words from the sorted list (keys and CurFileWordsIdx).
-  std::uint32_t DeleteDuplicates(std::uint32_t words) {
-    std::uint32_t w = 0;
-    for (std::uint32_t r = 0; r < words; ++r)
-      if (w == 0 || !KeyEqual(keys[w - 1], keys[r])) keys[w++] = keys[r];
-    for (std::uint32_t r = 0; r < w; ++r) CurFileWordsIdx[r] = keys[r].word;
-    for (std::uint32_t r = w; r < words; ++r) CurFileWordsIdx[r] = nullptr;
-    return w;
-  }
-
   // The file's sorted distinct words into the catalog: one match record per
   // word, new words appended to the word text, its file and its table.
   void CopyCurToAll(std::uint32_t unique) {
     // The table is larger than the fast caches: ask for every slot first.
+    for (std::uint32_t k = 0; k < unique; ++k) __builtin_prefetch(&table[keys[k].hash & tableMask]);
     for (std::uint32_t k = 0; k < unique; ++k) {
-      const char* w = CurFileWordsIdx[k];
-      std::size_t len = std::strlen(w);
-      hashes[k] = Hash(w, len);
-      __builtin_prefetch(&table[hashes[k] & tableMask]);
-    }
-    for (std::uint32_t k = 0; k < unique; ++k) {
-      const char* w = CurFileWordsIdx[k];
-      std::size_t len = std::strlen(w);
-      std::uint32_t* slot = Slot(w, len, hashes[k]);
+      const char* w = keys[k].word;
+      std::size_t len = keys[k].len;
+      std::uint32_t* slot = Slot(w, len, keys[k].hash);
       std::uint32_t off;
       if (*slot) {
         off = *slot - 1;
@@ -620,7 +623,7 @@ struct WordCat::Impl {
     const char* base = AllGenCharBufPtr.get();
     std::vector<SortKey> sorted;
     sorted.reserve(catalogWords.size());
-    for (std::uint32_t off : catalogWords) sorted.push_back({Prefix(base + off), base + off});
+    for (std::uint32_t off : catalogWords) sorted.push_back({Prefix(base + off), base + off, 0, 0});
     std::sort(sorted.begin(), sorted.end(), [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
     for (auto& k : sorted)
       wordsIdx.Rec(static_cast<std::uint32_t>(k.word - base), static_cast<std::uint32_t>(CurrentCatNumber));
