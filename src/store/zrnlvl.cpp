@@ -421,8 +421,13 @@ bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::st
   Found f;
   if (!Lookup(name, f)) return false;
   LocalFile brw(kBrowse, "r");
-  std::string text;
-  if (brw.ok() && HasBrowseText(f, F().FileSize(brw.h()))) text = ReadStrAt(brw.h(), f.rec.OffsetC);
+  if (!brw.ok() || !HasBrowseText(f, F().FileSize(brw.h()))) {
+    // Stored without browse text: nothing to show, in either part.
+    description.clear();
+    usage.clear();
+    return true;
+  }
+  std::string text = ReadStrAt(brw.h(), f.rec.OffsetC);
   auto p = text.find('\x01');
   if (p == std::string::npos) {
     description = text;

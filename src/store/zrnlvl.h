@@ -64,7 +64,7 @@ class ZrnLvl1 : public ZrnLvl {
   // Upper-cases `name`; when the zarn is stored, `description` and `usage`
   // receive its browse text split at its first 0x01 (no 0x01: all of it is
   // the description and `usage` is left alone) and the result is true. A zarn
-  // stored without browse text gives empty texts. False at once for "".
+  // stored without browse text gives two empty texts. False at once for "".
   bool GetBrowseInfo(std::string& name, std::string& description, std::string& usage);
   // Upper-cases `name`; when stored, replaces its browse text by
   // description + 0x01 + usage and returns true. A text no longer than the old

@@ -146,7 +146,7 @@ TEST_F(ZrnStore, ZarnWithoutBrowseTextShowsNothingAndLeavesLaterTextsIntact) {
   EXPECT_EQ(r[4].c, 15u);
   struct E { const char* name; const char* d; const char* u; };
   for (E e : {E{"first", "one ", "u1"}, E{"bare", "", ""}, E{"third", "three", ""}, E{"bare2", "", ""}}) {
-    std::string n = e.name, d = "?", u = "";
+    std::string n = e.name, d = "?", u = "?";
     ASSERT_TRUE(lvl.GetBrowseInfo(n, d, u)) << e.name;
     EXPECT_EQ(d, e.d) << e.name;
     EXPECT_EQ(u, e.u) << e.name;
