@@ -610,7 +610,12 @@ bool TZarnsApp::ProcessAppMsg(QObject* obj, QEvent* ev) {
   int key = ke->key();
   if (key == Qt::Key_Enter) key = Qt::Key_Return;
   const QKeySequence pressed(QKeyCombination(mods, static_cast<Qt::Key>(key)));
-  for (const Accel& a : Accelerators()) {
+  // The Find menu item names Ctrl+F, so the key does what the menu says,
+  // although the accelerator table has no entry for it.
+  static const std::vector<Accel> extra = {{QKeySequence(Qt::CTRL | Qt::Key_F), CM_EDITFIND}};
+  std::vector<Accel> keys = Accelerators();
+  keys.insert(keys.end(), extra.begin(), extra.end());
+  for (const Accel& a : keys) {
     if (a.key != pressed) continue;
     if (ke->isAutoRepeat() && a.id != CM_EDITUNDO && a.id != CM_EDITFINDNEXT) {
       // Held keys repeat only the harmless commands; a held Alt+R would
