@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
@@ -70,7 +71,11 @@ std::function<QString(const QString&)> SaveAsDialog;
 // lives until the program ends, since the mail program reads them after
 // xdg-email has returned.
 struct MailSender {
-  QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/zarns-mail-XXXXXX")};
+  std::unique_ptr<QTemporaryDir> dir;  // made on the first Send
+  QTemporaryDir* Dir() {
+    if (!dir) dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zarns-mail-XXXXXX"));
+    return dir->isValid() ? dir.get() : nullptr;
+  }
 };
 
 namespace {
@@ -235,7 +240,10 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   uihooks::MainWindow = []() -> QWidget* { return MainWin; };
   uihooks::ShowHelp = [this](int topic) { HelpState = ShowHelpContext(topic) || HelpState; };
 
+  // Whatever was made on demand before the program started is replaced.
+  delete Clips;
   Clips = new ZrnClip;
+  delete Files;
   Files = new ZrnIO;
   NumClips = 10001;
 
@@ -809,13 +817,14 @@ bool TZarnsApp::CeFileSend() { return ActiveChild() != nullptr && plat::Launch()
 
 void TZarnsApp::CmFileSend() {
   TZarnsMDIChild* child = ActiveChild();
-  if (!child || !ApxMail || !ApxMail->dir.isValid()) return;
+  QTemporaryDir* mailDir = ApxMail ? ApxMail->Dir() : nullptr;
+  if (!child || !mailDir) return;
   QString title = child->Title();
   if (title.isEmpty()) title = QStringLiteral("Document");
   // Each attachment in a directory of its own, so that it carries the
   // document's title as its name even when two documents share it.
   static int serial = 0;
-  const QString dir = ApxMail->dir.filePath(QString::number(++serial));
+  const QString dir = mailDir->filePath(QString::number(++serial));
   QDir().mkpath(dir);
   const QString temp = dir + QLatin1Char('/') + title;
   if (!child->WriteCopy(temp)) return;
