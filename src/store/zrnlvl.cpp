@@ -337,6 +337,7 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
     // (e.g. after an interrupted reset) is unreachable, and old package
     // membership would attach to the new zarns' positions.
     for (int n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
+      if (n != kTable && !plat::Fs().Exists(F().FileName(n))) continue;
       LocalFile f(n, "w+");
       if (!f.ok()) return false;
     }

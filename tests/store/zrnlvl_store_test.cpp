@@ -20,6 +20,7 @@ TEST_F(ZrnStore, FirstSetCreatesTheFourFilesByteForByte) {
   EXPECT_EQ(Bytes("EMSVal.007"), std::string("\x07hello\x07" "body\r\n\0", 14));
   EXPECT_EQ(Bytes("BROWSE.007"), std::string("Says hello\r\n\x01hello\r\n\0", 21));
   EXPECT_EQ(Bytes("EMSVt.007"), RecBytes(0, 0, 0) + RecBytes(6, 14, 21));
+  EXPECT_FALSE(Exists("EMSPkg.007"));
 }
 
 TEST_F(ZrnStore, ZarnWithoutBrowseTextWritesNoBrowseBytes) {
