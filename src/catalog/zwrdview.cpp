@@ -13,6 +13,19 @@ static_assert(std::endian::native == std::endian::little, "catalog records are r
 
 namespace {
 
+// Reads up to `size` bytes from the start of the open file into `dst`;
+// returns the count read.
+std::size_t ReadInto(HANDLE h, char* dst, std::uint32_t size) {
+  Files->SetFilePtr(h, 0);
+  std::size_t got = 0;
+  while (got < size) {
+    long n = Files->ReadFromFile(dst + got, size - static_cast<std::uint32_t>(got), h);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
 // Reads the whole open file into `out` (`out` keeps what was read). A short
 // read is reported on the diagnostic output and the search goes on with it.
 bool LoadWhole(HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
@@ -20,13 +33,7 @@ bool LoadWhole(HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
   if (!plat::IsOpen(h)) return false;
   std::uint32_t size = Files->FileSize(h);
   out.resize(size);
-  Files->SetFilePtr(h, 0);
-  std::size_t got = 0;
-  while (got < size) {
-    long n = Files->ReadFromFile(out.data() + got, size - static_cast<std::uint32_t>(got), h);
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  std::size_t got = ReadInto(h, out.data(), size);
   if (got < size) {
     std::fputs(shortReadMsg, stderr);
     out.resize(got);
@@ -37,10 +44,16 @@ bool LoadWhole(HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
 // Loads a file of fixed-size records; a trailing partial record is ignored.
 template <typename Rec>
 bool LoadRecords(HANDLE h, std::vector<Rec>& out, const char* shortReadMsg) {
-  std::vector<char> raw;
-  if (!LoadWhole(h, raw, shortReadMsg)) return false;
-  out.resize(raw.size() / sizeof(Rec));
-  if (!out.empty()) std::memcpy(out.data(), raw.data(), out.size() * sizeof(Rec));
+  out.clear();
+  if (!plat::IsOpen(h)) return false;
+  std::uint32_t count = Files->FileSize(h) / static_cast<std::uint32_t>(sizeof(Rec));
+  out.resize(count);
+  std::uint32_t bytes = count * static_cast<std::uint32_t>(sizeof(Rec));
+  std::size_t got = ReadInto(h, reinterpret_cast<char*>(out.data()), bytes);
+  if (got < bytes) {
+    std::fputs(shortReadMsg, stderr);
+    out.resize(got / sizeof(Rec));
+  }
   return true;
 }
 
@@ -59,6 +72,10 @@ const char* WordView::StringAt(const std::vector<char>& buf, std::uint32_t off) 
   // inside it ends inside it.
   if (buf.empty() || off >= buf.size() - 1) return "";
   return buf.data() + off;
+}
+
+const char* WordView::WordAt(std::uint32_t off) const {
+  return off < allGenLen_ ? AllGenCharBufPtr.data() + off : "";
 }
 
 void WordView::LoadFilesBuffer() {
@@ -105,8 +122,15 @@ void WordView::ReadWordsIdxDB() {
 
 bool WordView::ReadWordCatDBbyIdx(int idx) {
   if (!Files || !Files->SetCurrentWordDB(idx)) return false;
-  LoadWhole(Files->WordsBufOut, AllGenCharBufPtr, "Error Reading Words Buffer in ReadWordCatDBbyIdx\n");
-  AllGenCharBufPtr.push_back('\0');
+  // The buffer is reused from catalog to catalog, grown as needed; the text
+  // of this catalog is allGenLen_ bytes followed by a NUL.
+  HANDLE h = Files->WordsBufOut;
+  std::uint32_t size = Files->FileSize(h);
+  if (AllGenCharBufPtr.size() < static_cast<std::size_t>(size) + 1) AllGenCharBufPtr.resize(static_cast<std::size_t>(size) + 1);
+  std::size_t got = ReadInto(h, AllGenCharBufPtr.data(), size);
+  if (got < size) std::fputs("Error Reading Words Buffer in ReadWordCatDBbyIdx\n", stderr);
+  AllGenCharBufPtr[got] = '\0';
+  allGenLen_ = got;
   return true;
 }
 
@@ -140,10 +164,10 @@ void WordView::FindWords(int numtomatch) {
           SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(begin),
           SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end), w,
           [this](const WordIdxStructType& r, const char* key) {
-            return std::strcmp(StringAt(AllGenCharBufPtr, r.Offset), key) < 0;
+            return std::strcmp(WordAt(r.Offset), key) < 0;
           });
       for (auto it = first; it != SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end); ++it) {
-        if (std::strcmp(StringAt(AllGenCharBufPtr, it->Offset), w) != 0) break;
+        if (std::strcmp(WordAt(it->Offset), w) != 0) break;
         found.emplace_back(static_cast<std::size_t>(it - SearchWordsIdx.begin()), t);
       }
     }

@@ -64,7 +64,7 @@ class WordView {
   // Loaded catalog data (kept for later searches through the same object).
   std::vector<WordIdxStructType> SearchWordsIdx;
   std::size_t SearchWordsIdxIter = 0;
-  std::vector<char> AllGenCharBufPtr;   // words buffer of the catalog being searched
+  std::vector<char> AllGenCharBufPtr;   // words buffer of the catalog being searched (reused; see allGenLen_)
   std::vector<char> FileGenCharBufPtr;  // the files buffer
   std::uint32_t TotalNumWords = 0;
   std::uint32_t totalMatchTableEntries = 0;  // match records seen by the last search
@@ -78,6 +78,9 @@ class WordView {
   bool pathIndexLoaded_ = false;
   void LoadPathIndex();
   void LoadFilesBuffer();
+  // The word at `off` of the loaded words buffer (empty past its end).
+  const char* WordAt(std::uint32_t off) const;
+  std::size_t allGenLen_ = 0;
   // The NUL-terminated string at `off` of a loaded buffer (empty past its end).
   static const char* StringAt(const std::vector<char>& buf, std::uint32_t off);
 };
