@@ -285,7 +285,9 @@ TEST_F(Pkg, RandomPackagesNeverCrash) {
     }
     host.boxes.clear();
     host.inputRequests.clear();
-    PkgLoadResult r = op.LoadPackage(Write("rnd.pkg", text));
+    std::string path = TestEnv::Root() + "rnd.pkg";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    PkgLoadResult r = op.LoadPackage(path);
     if (r.loaded) {
       EXPECT_LE(r.name.size(), ZrnPkgOp::kMaxPkgName);
       EXPECT_EQ(op.PackageZarns(r.pkgId).size(), static_cast<std::size_t>(r.stored));
