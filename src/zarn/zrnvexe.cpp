@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "catalog/zrnfile.h"
 #include "catalog/zwrdview.h"
@@ -9,6 +10,7 @@
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
 #include "shell/host.h"
+#include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/zrnintrd.h"
 #include "zarn/zrnlvl2.h"
@@ -56,7 +58,65 @@ std::string Printable(const std::string& s) {
 
 bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
 
+// The catalog reader of zarn runs. A reader loads the index, the files
+// buffer and the match file whole, which on a large catalog costs far more
+// than the rest of a run; so one reader is kept between runs and used again
+// while the catalog files are the ones it loaded (same paths, sizes, first
+// and last bytes), and replaced as soon as they differ (a new build).
+struct CatalogCache {
+  std::unique_ptr<WordView> reader;
+  std::string fingerprint;
+};
+CatalogCache& Cache() {
+  static CatalogCache c;
+  return c;
+}
+
+std::string CatalogFingerprint() {
+  static const int kLoaded[] = {3, 5, 6, 7, 8, 9, 22};  // index, files, paths, matches, file-type matches
+  ZrnIO names;
+  plat::FileSystem& fs = plat::Fs();
+  std::string fp;
+  for (int n : kLoaded) {
+    const std::string path = names.FileName(n);
+    fp += path;
+    plat::HANDLE h = fs.Open(path, plat::Access::Read, plat::Creation::OpenExisting);
+    if (!plat::IsOpen(h)) {
+      fp += "|-";
+      continue;
+    }
+    const long long size = fs.Size(h);
+    char head[32] = {}, tail[32] = {};
+    fs.Read(h, head, sizeof head);
+    if (size > static_cast<long long>(sizeof tail)) fs.Seek(h, size - static_cast<long long>(sizeof tail), plat::Whence::Begin);
+    fs.Read(h, tail, sizeof tail);
+    fs.Close(h);
+    fp += '|';
+    fp += std::to_string(size);
+    fp.append(head, sizeof head);
+    fp.append(tail, sizeof tail);
+  }
+  return fp;
+}
+
+WordView& CatalogReader() {
+  CatalogCache& c = Cache();
+  std::string fp = CatalogFingerprint();
+  if (!c.reader || fp != c.fingerprint) {
+    c.reader = std::make_unique<WordView>();
+    c.fingerprint = std::move(fp);
+  }
+  c.reader->HitList.clear();
+  c.reader->MatchesFound = 0;
+  return *c.reader;
+}
+
 }  // namespace
+
+void DropCatalogReader() {
+  Cache().reader.reset();
+  Cache().fingerprint.clear();
+}
 
 TZarnsZrnExe::TZarnsZrnExe() : EditV(CurrentView) {}
 
@@ -180,10 +240,9 @@ bool TZarnsZrnExe::CheckLevel2() {
 
 bool TZarnsZrnExe::CheckLevel3() {
   if (!EditV || EditV->zarn.empty()) return false;
-  WordView reader;
   ZrnFile found;
   found.ShortFileName = EditV->zarn;
-  return reader.FindFileName(&found);
+  return CatalogReader().FindFileName(&found);
 }
 
 void TZarnsZrnExe::Match() {
@@ -192,7 +251,7 @@ void TZarnsZrnExe::Match() {
   std::string text = EditV->zarn.substr(0, 39);  // the search's 40-character buffer
   ShowMatchXfer xfer;
   if (!text.empty()) {
-    WordView reader;
+    WordView& reader = CatalogReader();
     reader.FindName = text;
     reader.InterpretWords();
     xfer.ListOfMatches = reader.HitList;

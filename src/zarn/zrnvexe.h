@@ -27,6 +27,10 @@ enum ZrnBuiltin : int {
   kDiv = 6, kSort = 7, kInput = 8, kOutput = 9, kSQL = 10, kPhone = 11
 };
 
+// Releases the catalog reader that zarn runs keep between runs (it holds
+// the loaded catalog; the next run loads it again).
+void DropCatalogReader();
+
 // The name of the script output document.
 inline constexpr const char* kOutputDocName = "output.zrn";
 

@@ -1,0 +1,82 @@
+// The catalog behind a run: the file-name level and the search a word that
+// nothing takes turns into, over a real catalog, rebuilt between runs.
+#include "zarn_fixture.h"
+
+#include <fstream>
+
+#include "catalog/zrnwcat.h"
+#include "platform/pdatadir.h"
+#include "store/zrnio.h"
+
+class CatalogLevelsTest : public ZarnTest {
+ protected:
+  // The extension list a build reads: ".txt" only.
+  void Build(const std::string& dir) {
+    if (!Files) Files = new ZrnIO;
+    Files->CloseFiles();
+    Files->currentWordCat = 1;
+    ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMS.007"), std::string(".txt\0", 5)));
+    for (const char* f : {"KEP.007", "KEPt.007", "KEPc.007"}) ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath(f), ""));
+    WordCat cat;
+    cat.CreateWordCatalog(nullptr, {dir});
+  }
+  static void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+  }
+  static std::vector<std::string> Names(const ShowMatchXfer& x) {
+    std::vector<std::string> n;
+    for (const auto& m : x.ListOfMatches) n.push_back(m.name);
+    std::sort(n.begin(), n.end());
+    return n;
+  }
+};
+
+TEST_F(CatalogLevelsTest, UnknownWordSearchesTheCatalogAndSeesARebuild) {
+  const std::string a = TestEnv::FreshDir("corpus-a");
+  Write(a + "first.txt", "zebra giraffe\n");
+  Write(a + "second.txt", "giraffe okapi\n");
+  Build(a);
+  Set("a giraffe");
+  V().CmRunzarn();
+  ASSERT_EQ(host.matchDialogs.size(), 1u);
+  EXPECT_EQ(host.matchDialogs[0].MatchString, "giraffe");
+  EXPECT_EQ(Names(host.matchDialogs[0]), (std::vector<std::string>{"first.txt", "second.txt"}));
+  Set("okapi");
+  V().CmRunzarn();
+  EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"second.txt"}));
+
+  // A new build: the next run reads the new catalog, not the one it loaded before.
+  const std::string b = TestEnv::FreshDir("corpus-b");
+  Write(b + "third.txt", "okapi tapir\n");
+  Build(b);
+  Set("okapi");
+  V().CmRunzarn();
+  EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"third.txt"}));
+  DropCatalogReader();
+  Set("tapir");
+  V().CmSearchword();
+  EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"third.txt"}));
+  EXPECT_EQ(Text(), "tapir");
+}
+
+TEST_F(CatalogLevelsTest, FileNameLevelTakesTheWord) {
+  const std::string a = TestEnv::FreshDir("corpus-names");
+  Write(a + "REPORT.txt", "quarterly figures\n");
+  Build(a);
+  // "report" is no zarn and no function; upper-cased it is part of a name.
+  Set("see report");
+  V().CmRunzarn();
+  EXPECT_EQ(Text(), "see report");
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].caption, "Open file now?");
+  EXPECT_EQ(host.boxes[0].text, "REPORT.txt");
+  EXPECT_TRUE(host.matchDialogs.empty());
+  ASSERT_EQ(launcher.calls.size(), 1u);
+  EXPECT_EQ(launcher.calls[0].kind, "open");
+  // Cancel: still taken, nothing opened.
+  host.answers.push_back(IDCANCEL);
+  Set("report");
+  V().CmRunzarn();
+  EXPECT_EQ(launcher.calls.size(), 1u);
+  EXPECT_TRUE(host.matchDialogs.empty());
+}
