@@ -198,6 +198,28 @@ struct WordCat::Impl {
     std::uint32_t len;
   };
   SortKey keys[kMaxFileWords];
+  // A word of at most 24 bytes as three little-endian pieces.
+  struct WordBits {
+    std::uint64_t a, b, c;
+    bool operator==(const WordBits&) const = default;
+    std::uint32_t Hash(std::size_t len) const {
+      std::uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^ (c * 0x165667B19E3779F9ull) ^ len;
+      h ^= h >> 29;
+      h *= 0xBF58476D1CE4E5B9ull;
+      return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+  };
+  WordBits bits[kMaxFileWords];
+  static std::uint64_t Piece(const char* p, std::size_t n) {  // n bytes (0..8) of p
+    if (n == 0) return 0;
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return n >= 8 ? v : v & ((std::uint64_t{1} << (8 * n)) - 1);
+  }
+  static WordBits Bits(const char* p, std::size_t len) {
+    return {Piece(p, std::min<std::size_t>(len, 8)), Piece(p + 8, len > 8 ? std::min<std::size_t>(len - 8, 8) : 0),
+            Piece(p + 16, len > 16 ? len - 16 : 0)};
+  }
   // The distinct words of the file being read, found by hash: slot values
   // are (file generation << 13) | (index in keys + 1).
   static constexpr std::uint32_t kFileSetSize = 8192;
@@ -242,11 +264,6 @@ struct WordCat::Impl {
   }
 
   // --- the word table ---------------------------------------------------------
-  static std::uint32_t Hash(const char* w, std::size_t len) {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < len; ++i) h = (h ^ static_cast<unsigned char>(w[i])) * 16777619u;
-    return h;
-  }
   void ClearTable() {
     std::fill(table.begin(), table.end(), 0);
     catalogWords.clear();
@@ -538,20 +555,24 @@ struct WordCat::Impl {
           // Every word taken counts; a repeated one is stored once.
           ++words;
           ++chunkWords;
-          std::uint32_t h = Hash(rb + s, len);
+          // The word as three 8-byte pieces, zero past its end (the read
+          // buffer has room behind the text for these loads).
+          WordBits wb = Bits(rb + s, len);
+          std::uint32_t h = wb.Hash(len);
           for (std::uint32_t slot = h & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
             std::uint32_t v = fileSet[slot];
             if ((v >> 13) != fileGen) {
               std::memcpy(cur, rb + s, len);
               cur[len] = '\0';
-              keys[unique] = {Prefix(cur), cur, h, static_cast<std::uint32_t>(len)};
+              keys[unique] = {__builtin_bswap64(wb.a), cur, h, static_cast<std::uint32_t>(len)};
+              bits[unique] = wb;
               fileSet[slot] = fileGen << 13 | (unique + 1);
               ++unique;
               cur += len + 1;
               break;
             }
-            const SortKey& k = keys[(v & 0x1FFF) - 1];
-            if (k.len == len && std::memcmp(k.word, rb + s, len) == 0) break;
+            std::uint32_t idx = (v & 0x1FFF) - 1;
+            if (keys[idx].len == len && bits[idx] == wb) break;
           }
         }
       }
@@ -681,7 +702,8 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   b.ProgDlg = progress ? progress : &silent;
   try {
     b.AllGenCharBufPtr.reset(new char[kAllWordsBufSize]());
-    b.readintobuffer.reset(new char[kReadChunk + kMaxCarry + 8]());
+    // Room behind the text for the 8-byte loads of a word's last pieces.
+    b.readintobuffer.reset(new char[kReadChunk + kMaxCarry + 32]());
     b.CurGenCharBufPtr.reset(new char[kCurWordsBufSize]());
     // At most (100000 + 3600 x 21) / 5 words per catalog: the table stays
     // at most about half full.
