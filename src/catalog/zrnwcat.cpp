@@ -680,6 +680,14 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   Files->DeleteCatalogs();
   Files->OpenFiles("w+");
   Files->currentWordCat = 1;
+  // Without its files a build could only lose what it read: stop at once.
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22}) {
+    if (!plat::IsOpen(*Files->HandleField(n))) {
+      stats_.failed = true;
+      Files->CloseFiles();
+      return 0;
+    }
+  }
   if (noExtensions) {
     ZrnReg reg;
     reg.GetRegistryTextExt();

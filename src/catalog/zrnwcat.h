@@ -38,6 +38,7 @@ struct BuildStats {
   std::uint32_t words = 0;        // words stored, summed over the numbered catalogs
   int catalogs = 0;               // numbered word catalogs written
   bool cancelled = false;
+  bool failed = false;  // the catalog files could not be created (held by another program?)
   double seconds = 0;
 };
 

@@ -42,6 +42,11 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
     builder.CreateWordCatalog(tty ? static_cast<BuildProgress*>(&progress) : nullptr, *roots);
     if (tty) progress.Finish();
     const BuildStats& s = builder.Stats();
+    if (s.failed) {
+      std::fputs("zarns-cli: the catalog files could not be created (is a search or build running?)\n", stderr);
+      exitCode = 1;
+      return;
+    }
     std::fprintf(stderr, "catalog: %u directories, %u files, %u words, %d catalogs, %.2f seconds\n",
                  s.directories, s.files, s.words, s.catalogs, s.seconds);
     exitCode = 0;

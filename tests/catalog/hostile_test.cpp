@@ -111,3 +111,18 @@ TEST_F(HostileTest, LongRunsOfLettersAndBinaryContent) {
   for (auto& w : words) EXPECT_LE(w.size(), 20u);
   EXPECT_EQ(Find("start").size(), 1u);
 }
+
+TEST_F(HostileTest, CatalogFileThatCannotBeCreated) {
+  WriteFile(root + "a.txt", "some words here");
+  // A directory where the match file belongs: it can be neither removed
+  // nor opened, so the build stops and says so instead of losing its work.
+  std::filesystem::create_directory(plat::DataPath("NCS.007"));
+  WordCat w;
+  w.CreateWordCatalog(nullptr, {root});
+  EXPECT_TRUE(w.Stats().failed);
+  EXPECT_EQ(w.Stats().files, 0u);
+  std::filesystem::remove(plat::DataPath("NCS.007"));
+  w.CreateWordCatalog(nullptr, {root});
+  EXPECT_FALSE(w.Stats().failed);
+  EXPECT_EQ(Find("some").size(), 1u);
+}
