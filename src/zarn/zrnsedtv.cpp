@@ -56,9 +56,6 @@ void TZarnsEditView::Capture(bool selectionWins) {
     start = s;
     return;
   }
-  // A zarn works at the caret: a selection left standing would be replaced
-  // by the first insert, wherever it reaches.
-  if (s != e) buf_->SetSelection(std::min(s, e), std::min(s, e));
   s = std::min(s, e);
   lineNum_ = buf_->GetLineFromPos();
   std::uint32_t ls = buf_->GetLineIndex(-1);
@@ -244,8 +241,14 @@ void TZarnsEditView::replacedouble(double a) {
   ++NumTokens;
 }
 
+// A zarn writes at the caret: a selection left standing (a run started
+// with text selected) is not replaced, wherever it reaches.
 void TZarnsEditView::InsertText(const std::string& text) {
-  if (buf_) buf_->Insert(text);
+  if (!buf_) return;
+  std::uint32_t s = 0, e = 0;
+  buf_->GetSelection(s, e);
+  if (s != e) buf_->SetSelection(std::min(s, e), std::min(s, e));
+  buf_->Insert(text);
 }
 
 void TZarnsEditView::InsertOver(const std::string& text) {

@@ -68,6 +68,11 @@ TEST_F(RobustnessTest, ASelectionIsNotReplacedByARun) {
   main->buf->SetSelection(15, 25);  // from the end of "5 * 3" into the next line
   V().CmRunzarn();
   EXPECT_EQ(Text(), "top line\r\n15 \r\nbottom line");
+  // A run that finds no zarn searches for the selection.
+  main->buf->SetSelection(10, 16);
+  V().CmRunzarn();
+  EXPECT_EQ(host.matchDialogs.back().MatchString, "15 \r\nb");
+  EXPECT_EQ(Text(), "top line\r\n15 \r\nbottom line");
   // With a selection on a word, the search commands use it and change nothing.
   main->buf->SetSelection(0, 3);
   V().CmSearchword();
