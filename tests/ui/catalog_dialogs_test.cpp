@@ -380,6 +380,14 @@ class CatalogDialogsTest : public QObject {
       QCOMPARE(dlg.result(), int(QDialog::Accepted));
       QCOMPARE(GlobalString, std::string("twentycharacterslon"));  // 19 characters
     }
+    {
+      // A cut never leaves half a character.
+      ZrnInput dlg;
+      dlg.show();
+      uitest::ById<QLineEdit>(&dlg, 1076)->setText(QString::fromUtf8("abcdefghijklmnopqr\xc3\xa9"));
+      dlg.BNOKClicked();
+      QCOMPARE(GlobalString, std::string("abcdefghijklmnopqr"));
+    }
   }
 
   void catalogingDialogTextsAndControls() {

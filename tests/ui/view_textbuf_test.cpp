@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "framework/qttextbuf.h"
+#include "shell/host.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnsedtv.h"
@@ -194,6 +195,26 @@ class ViewTextBufTest : public QObject {
     View again;
     QVERIFY(again.LoadFile(QString::fromStdString(path)));
     QCOMPARE(again.DocumentBytes(), want);
+  }
+
+  void latin1FileAsksBeforeLosingACharacter() {
+    const std::string path = uitest::FreshDir("euro") + "prices.txt";
+    uitest::WriteFile(path, "price \xa3" "5\n");
+    QVERIFY(view_->LoadFile(QString::fromStdString(path)));
+    QCOMPARE(Buf().Encoding(), TextEncoding::Latin1);
+    QTextCursor c = view_->textCursor();
+    c.movePosition(QTextCursor::End);
+    c.insertText(QString::fromUtf8("\xe2\x82\xac"));  // the euro sign has no Latin-1 byte
+    RecordingHost rec;
+    rec.answers = {IDCANCEL, IDOK};
+    SetHost(&rec);
+    QString error;
+    QVERIFY(!view_->SaveFile(QString(), &error));
+    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3" "5\n"));
+    QVERIFY(view_->SaveFile(QString(), &error));
+    SetHost(nullptr);
+    QCOMPARE(rec.boxes.size(), std::size_t(2));
+    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3" "5\n?"));
   }
 
   void lineEndingsSurviveEditAndSave() {

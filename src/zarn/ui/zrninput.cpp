@@ -49,7 +49,17 @@ void ZrnInput::SetText(const QString& text) {
 void ZrnInput::BNOKClicked() {
   // A one-line entry: its first line is its whole text.
   std::string line = QtHost::FromQt(InputEdit_->text().section(QLatin1Char('\n'), 0, 0));
-  if (line.size() > 19) line.resize(19);
+  if (line.size() > 19) {
+    line.resize(19);
+    // Never end in the middle of a multi-byte character.
+    std::size_t end = line.size();
+    while (end > 0 && (static_cast<unsigned char>(line[end - 1]) & 0xC0) == 0x80) --end;
+    if (end > 0 && static_cast<unsigned char>(line[end - 1]) >= 0xC0) {
+      const unsigned char lead = static_cast<unsigned char>(line[end - 1]);
+      const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      if (line.size() - (end - 1) < need) line.resize(end - 1);
+    }
+  }
   result_ = line;
   GlobalString = line;
   accept();

@@ -261,6 +261,19 @@ bool TZarnsEditView::SaveFile(const QString& path, QString* error) {
     return false;
   }
   if (!doc_) doc_ = std::make_unique<TextDocument>();
+  // A file shown as Latin-1 keeps one byte per character; a character typed
+  // that has no such byte would be written as "?", so ask first.
+  if (buffer_.Encoding() == TextEncoding::Latin1) {
+    const QString all = toPlainText();
+    const bool lossy = std::any_of(all.begin(), all.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    if (lossy &&
+        TheHost().MessageBox("This file is kept one byte per character. Characters that have no such byte "
+                             "will be saved as \"?\".\r\nSave anyway?",
+                             "Zarns", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
+      if (error) *error = QStringLiteral("Not saved");
+      return false;
+    }
+  }
   const std::string crlf = buffer_.GetText();
   const bool ok = target == path_ && !doc_->Path().empty()
                       ? doc_->Save(crlf)
