@@ -64,7 +64,7 @@ bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::s
 // while the catalog files are the ones it loaded (same paths, sizes, first
 // and last bytes), and replaced as soon as they differ (a new build).
 struct CatalogCache {
-  std::unique_ptr<WordView> reader;
+  std::shared_ptr<WordView> reader;  // shared: a search under way keeps its reader
   std::string fingerprint;
 };
 CatalogCache& Cache() {
@@ -99,16 +99,16 @@ std::string CatalogFingerprint() {
   return fp;
 }
 
-WordView& CatalogReader() {
+std::shared_ptr<WordView> CatalogReader() {
   CatalogCache& c = Cache();
   std::string fp = CatalogFingerprint();
   if (!c.reader || fp != c.fingerprint) {
-    c.reader = std::make_unique<WordView>();
+    c.reader = std::make_shared<WordView>();
     c.fingerprint = std::move(fp);
   }
   c.reader->HitList.clear();
   c.reader->MatchesFound = 0;
-  return *c.reader;
+  return c.reader;
 }
 
 }  // namespace
@@ -242,7 +242,8 @@ bool TZarnsZrnExe::CheckLevel3() {
   if (!EditV || EditV->zarn.empty()) return false;
   ZrnFile found;
   found.ShortFileName = EditV->zarn;
-  return CatalogReader().FindFileName(&found);
+  const std::shared_ptr<WordView> reader = CatalogReader();
+  return reader->FindFileName(&found);
 }
 
 void TZarnsZrnExe::Match() {
@@ -251,10 +252,10 @@ void TZarnsZrnExe::Match() {
   std::string text = EditV->zarn.substr(0, 39);  // the search's 40-character buffer
   ShowMatchXfer xfer;
   if (!text.empty()) {
-    WordView& reader = CatalogReader();
-    reader.FindName = text;
-    reader.InterpretWords();
-    xfer.ListOfMatches = reader.HitList;
+    const std::shared_ptr<WordView> reader = CatalogReader();
+    reader->FindName = text;
+    reader->InterpretWords();
+    xfer.ListOfMatches = reader->HitList;
   }
   xfer.MatchString = text;
   TheHost().ShowMatchDialog(xfer);
