@@ -221,6 +221,19 @@ TEST_F(Pkg, ResetLeavesNoMembershipForLaterZarns) {
   EXPECT_EQ(op.PackageZarns(0), (std::vector<std::string>{"m1"}));
 }
 
+// A reset that deletes only the store and package files (not the
+// membership file): the next store starts a new table, which empties the old
+// membership before any new zarn could be claimed by it.
+TEST_F(Pkg, PartialResetStillLeavesNoMembershipForLaterZarns) {
+  op.LoadPackage(Write("old.pkg", "ZPKG old\nztxt o1 a\nztxt o2 b\n"));
+  for (int n : {11, 12, 14, 15, 18, 17}) Files->DeleteFileA(n);
+  ASSERT_TRUE(Exists("EMSPkg.007"));
+  PkgLoadResult r = op.LoadPackage(Write("new.pkg", "ZPKG new\nztxt m1 z\n"));
+  EXPECT_EQ(r.pkgId, 0u);
+  EXPECT_EQ(op.PackageZarns(0), (std::vector<std::string>{"m1"}));
+  EXPECT_EQ(Recs("EMSPkg.007"), (std::vector<Rec>{{0, 0, 0}}));
+}
+
 TEST_F(Pkg, BrowserHelpers) {
   op.LoadPackage(Write("h.pkg", "ZPKG h\nztxt zed 1\nztxt abc 2 zdesc about abc\nzuse abc\n"));
   EXPECT_EQ(op.AllZarns(), (std::vector<std::string>{"zed", "abc"}));
