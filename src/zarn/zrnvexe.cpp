@@ -270,10 +270,14 @@ bool TZarnsZrnExe::Execute(const std::string& lineIn) {
     cp = 0;
     plat::FileSystem& fs = plat::Fs();
     plat::HANDLE h = fs.Open(kOutputDocName, plat::Access::Write, plat::Creation::CreateAlways);
-    if (!plat::IsOpen(h)) return false;
-    const long long wrote = fs.Write(h, line.data(), line.size());
-    fs.Close(h);
-    if (wrote != static_cast<long long>(line.size())) return false;
+    const long long wrote = plat::IsOpen(h) ? fs.Write(h, line.data(), line.size()) : -1;
+    if (plat::IsOpen(h)) fs.Close(h);
+    if (wrote != static_cast<long long>(line.size())) {
+      // The script stops here; the user learns why nothing ran.
+      TheHost().MessageBox("The script output \"output.zrn\" cannot be written in the current directory.",
+                           "Error in Macro ", MB_OK);
+      return false;
+    }
     TZarnsEditView* before = CurrentView;
     if (!TheHost().AddFile(kOutputDocName) || !CurrentView || CurrentView == before ||
         !CurrentView->Buffer())

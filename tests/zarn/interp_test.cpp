@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "zarn/zrnintrd.h"
 
@@ -244,4 +245,11 @@ TEST_F(InterpTest, SavedScriptLinesDropTheHeaderAndKeepTheLastLine) {
   ZrnIntrpDlg d;
   d.PopInstrucPtr("one\r\ntwo\r\nthree");
   EXPECT_EQ(*d.InstrucPtr, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST_F(InterpTest, UnwritableOutputIsSaidAndNothingRuns) {
+  ASSERT_EQ(0, ::mkdir("output.zrn", 0700));  // a directory where the file should go
+  EXPECT_EQ(Script(">> x"), "");
+  EXPECT_TRUE(host.addedFiles.empty());
+  EXPECT_EQ(ErrorBox(), "The script output \"output.zrn\" cannot be written in the current directory.");
 }
