@@ -6,11 +6,15 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <climits>
 
 QtTextBuffer::QtTextBuffer(QPlainTextEdit* edit) : edit_(edit) {
   // Offsets of blocks are cached; any change of the text invalidates them.
   changed_ = QObject::connect(edit_->document(), &QTextDocument::contentsChange, edit_,
-                              [this](int, int, int) { dirty_ = true; });
+                              [this](int from, int, int) {
+                                dirty_ = true;
+                                TruncateLines(edit_->document()->findBlock(from).blockNumber());
+                              });
 }
 
 QtTextBuffer::~QtTextBuffer() { QObject::disconnect(changed_); }
@@ -96,51 +100,80 @@ int QtTextBuffer::ToDocPos(std::uint32_t offset) const {
   return b.position() + i;
 }
 
-bool QtTextBuffer::Locate(int line, VisualLine& out) const {
-  if (line < 0) return false;
+void QtTextBuffer::TruncateLines(int block) const {
+  if (block < 0) block = 0;
+  if (static_cast<std::size_t>(block) < lineStarts_.size()) {
+    knownLines_ = lineStarts_[static_cast<std::size_t>(block)];
+    lineStarts_.resize(static_cast<std::size_t>(block));
+  }
+}
+
+void QtTextBuffer::CheckLineKey() const {
+  // The width the lines are broken for (a wrapping layout is as wide as that).
+  const qreal width = edit_->document()->documentLayout()->documentSize().width();
+  const QFont font = edit_->document()->defaultFont();
+  if (width != lineWidth_ || !(font == lineFont_)) {
+    lineStarts_.clear();
+    knownLines_ = 0;
+    lineWidth_ = width;
+    lineFont_ = font;
+  }
+}
+
+// Makes the displayed lines known through block `block` and through line
+// `line` (or to the end when either is past it).
+void QtTextBuffer::ExtendLines(int block, int line) const {
+  CheckLineKey();
   QTextDocument* doc = edit_->document();
   QAbstractTextDocumentLayout* layout = doc->documentLayout();
-  int remaining = line;
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+  QTextBlock b = doc->findBlockByNumber(static_cast<int>(lineStarts_.size()));
+  while (b.isValid() && (static_cast<int>(lineStarts_.size()) <= block || knownLines_ <= line)) {
     layout->blockBoundingRect(b);  // lays the block out when it has not been yet
     const QTextLayout* tl = b.layout();
-    const int count = tl ? std::max(1, tl->lineCount()) : 1;
-    if (remaining < count) {
-      out.block = b;
-      if (tl && tl->lineCount() > 0) {
-        const QTextLine l = tl->lineAt(remaining);
-        out.start = l.textStart();
-        out.length = std::min(l.textLength(), static_cast<int>(b.text().size()) - out.start);
-      } else {
-        out.start = 0;
-        out.length = static_cast<int>(b.text().size());
-      }
-      return true;
-    }
-    remaining -= count;
+    lineStarts_.push_back(knownLines_);
+    knownLines_ += tl ? std::max(1, tl->lineCount()) : 1;
+    b = b.next();
   }
-  return false;
+}
+
+bool QtTextBuffer::Locate(int line, VisualLine& out) const {
+  if (line < 0) return false;
+  ExtendLines(-1, line);
+  if (line >= knownLines_ || lineStarts_.empty()) return false;
+  const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), line);
+  const int n = static_cast<int>(it - lineStarts_.begin()) - 1;
+  const QTextBlock b = edit_->document()->findBlockByNumber(n);
+  if (!b.isValid()) return false;
+  edit_->document()->documentLayout()->blockBoundingRect(b);
+  const QTextLayout* tl = b.layout();
+  const int within = line - lineStarts_[static_cast<std::size_t>(n)];
+  out.block = b;
+  if (tl && tl->lineCount() > within) {
+    const QTextLine l = tl->lineAt(within);
+    out.start = l.textStart();
+    out.length = std::min(l.textLength(), static_cast<int>(b.text().size()) - out.start);
+  } else {
+    out.start = 0;
+    out.length = static_cast<int>(b.text().size());
+  }
+  return true;
 }
 
 int QtTextBuffer::VisualLineOf(int docPos) const {
   QTextDocument* doc = edit_->document();
-  QAbstractTextDocumentLayout* layout = doc->documentLayout();
   const QTextBlock target = doc->findBlock(std::max(0, docPos));
-  int line = 0;
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    layout->blockBoundingRect(b);
-    const QTextLayout* tl = b.layout();
-    const int count = tl ? std::max(1, tl->lineCount()) : 1;
-    if (b == target) {
-      if (!tl || tl->lineCount() == 0) return line;
-      const int within = docPos - b.position();
-      for (int i = tl->lineCount() - 1; i >= 0; --i)
-        if (tl->lineAt(i).textStart() <= within) return line + i;
-      return line;
-    }
-    line += count;
-  }
-  return std::max(0, line - 1);
+  if (!target.isValid()) return std::max(0, GetNumLines() - 1);
+  const int n = target.blockNumber();
+  ExtendLines(n, -1);
+  if (static_cast<std::size_t>(n) >= lineStarts_.size()) return std::max(0, knownLines_ - 1);
+  const int first = lineStarts_[static_cast<std::size_t>(n)];
+  doc->documentLayout()->blockBoundingRect(target);
+  const QTextLayout* tl = target.layout();
+  if (!tl || tl->lineCount() == 0) return first;
+  const int within = docPos - target.position();
+  for (int i = tl->lineCount() - 1; i >= 0; --i)
+    if (tl->lineAt(i).textStart() <= within) return first + i;
+  return first;
 }
 
 std::uint32_t QtTextBuffer::LineOffset(const VisualLine& vl) const {
@@ -175,15 +208,8 @@ bool QtTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
 }
 
 int QtTextBuffer::GetNumLines() const {
-  QTextDocument* doc = edit_->document();
-  QAbstractTextDocumentLayout* layout = doc->documentLayout();
-  int lines = 0;
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    layout->blockBoundingRect(b);
-    const QTextLayout* tl = b.layout();
-    lines += tl ? std::max(1, tl->lineCount()) : 1;
-  }
-  return std::max(1, lines);
+  ExtendLines(INT_MAX, INT_MAX);
+  return std::max(1, knownLines_);
 }
 
 int QtTextBuffer::GetLineLength(int line) const {

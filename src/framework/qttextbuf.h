@@ -3,6 +3,7 @@
 // count bytes of the document's encoding, a line break counts as CR LF.
 #pragma once
 #include <QByteArray>
+#include <QFont>
 #include <QMetaObject>
 #include <QString>
 #include <QTextBlock>
@@ -73,4 +74,15 @@ class QtTextBuffer : public TextBuffer {
   // Offset of each block's first character; rebuilt after any change.
   mutable std::vector<std::uint32_t> blockStarts_;
   mutable bool dirty_ = true;
+  // Number of the first displayed line of each block, known for the first
+  // blocks only and extended on demand (laying a block out costs); cut back
+  // to the first changed block on every change, dropped when the width or
+  // font the lines were broken for changes.
+  void ExtendLines(int block, int line) const;
+  void CheckLineKey() const;
+  void TruncateLines(int block) const;
+  mutable std::vector<int> lineStarts_;
+  mutable int knownLines_ = 0;
+  mutable qreal lineWidth_ = -1;
+  mutable QFont lineFont_;
 };

@@ -114,6 +114,38 @@ class ViewTextBufTest : public QObject {
     QCOMPARE(Buf().GetNumLines(), 3);
   }
 
+  void linesStayRightThroughEditsAndResizes() {
+    QString text;
+    for (int i = 0; i < 30; ++i) text += QString("line %1 short\n").arg(i);
+    view_->setPlainText(text);
+    // The same questions asked of a buffer that has seen nothing before.
+    auto same = [this] {
+      QtTextBuffer fresh(view_.get());
+      if (fresh.GetNumLines() != Buf().GetNumLines()) return false;
+      for (int l = 0; l < fresh.GetNumLines(); ++l)
+        if (fresh.GetLineIndex(l) != Buf().GetLineIndex(l)) return false;
+      for (int p = 0; p < view_->document()->characterCount(); p += 7) {
+        SetCaret(p);
+        if (fresh.GetLineFromPos() != Buf().GetLineFromPos()) return false;
+      }
+      return true;
+    };
+    QVERIFY(same());
+    // A block in the middle grows over several displayed lines.
+    QTextCursor c(view_->document()->findBlockByNumber(10));
+    c.insertText(QString("many more words ").repeated(20));
+    QVERIFY(same());
+    // A line break removed near the top.
+    c = QTextCursor(view_->document()->findBlockByNumber(2));
+    c.movePosition(QTextCursor::EndOfBlock);
+    c.deleteChar();
+    QVERIFY(same());
+    view_->resize(500, 300);
+    QVERIFY(same());
+    view_->setFont(QFont("Tahoma", 14));
+    QVERIFY(same());
+  }
+
   void zarnOnTheSecondDisplayedLine() {
     view_->setPlainText("aaaa bbbb cccc dddd eeee ffff gggg hhhh 3 + 4");
     // A width at which the expression starts the last displayed line.
