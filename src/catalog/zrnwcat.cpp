@@ -528,8 +528,9 @@ struct WordCat::Impl {
     }
     for (;;) {
       // A file read to its size is at its end: the next read could only
-      // return nothing.
-      if (readSoFar >= size) break;
+      // return nothing. (A size of 0 may be a file system that does not
+      // know it: that file is read until a read returns nothing.)
+      if (size > 0 && readSoFar >= size) break;
       long long n = plat::Directory::ReadFd(fd, rb + carry, kReadChunk);
       if (n <= 0) break;
       readSoFar += static_cast<std::uint64_t>(n);
