@@ -35,7 +35,7 @@ class ZrnIntrpDlg {
   // one WHILE loop before it is left.
   static constexpr std::size_t kMaxBlocks = 1000;
   static constexpr std::size_t kMaxListing = 4096;
-  static constexpr long kMaxSteps = 100000;
+  static constexpr long kMaxSteps = 50000;
   static constexpr int kMaxWhilePasses = 1000;
 
   // With `instructions` (owned by the caller) the script lines; without, an

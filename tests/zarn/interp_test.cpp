@@ -225,7 +225,7 @@ TEST_F(InterpTest, StepBoundEndsLongLoops) {
   ZrnIntrpDlg d(&lines);
   d.ShowListing = false;
   d.RunScript();
-  EXPECT_EQ(host.boxes.back().text, "Macro stopped after 100000 lines");
+  EXPECT_EQ(host.boxes.back().text, "Macro stopped after 50000 lines");
 }
 
 TEST_F(InterpTest, TestZarnReadsLinesUpToTheFirstLongOne) {
