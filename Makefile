@@ -28,9 +28,9 @@ asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DZARNS_SANITIZE=ON
 
 # Benchmarks run on demand only; see BENCHMARKS.md.
-bench: build
+bench: deps
 	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
-	bench/run-all.sh $(BUILD)
+	bench/run-all.sh
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
