@@ -466,6 +466,31 @@ class CatalogDialogsTest : public QObject {
     BuildCatalog();
   }
 
+  void hostPromptsForANameAndAFile() {
+    SetHost(nullptr);
+    QtHost host;
+    uitest::OnNextModal([](QWidget* w) {
+      auto* edit = uitest::ById<QLineEdit>(w, 1076);
+      QVERIFY(edit);
+      QCOMPARE(edit->text(), QString("mypkg"));
+      edit->setText("greetings");
+      QTest::mouseClick(uitest::ById<QPushButton>(w, 1), Qt::LeftButton);
+    });
+    QCOMPARE(host.AskZarnName("mypkg"), std::optional<std::string>("greetings"));
+    QCOMPARE(GlobalString, std::string("greetings"));
+    uitest::OnNextModal([](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 1073), Qt::LeftButton); });
+    QCOMPARE(host.AskZarnName(""), std::optional<std::string>());
+    QCOMPARE(GlobalString, std::string("greetings"));
+    // The file-open dialog: its title, and nothing when cancelled.
+    QString title;
+    uitest::OnNextModal([&title](QWidget* w) {
+      title = w->windowTitle();
+      QTest::keyClick(w, Qt::Key_Escape);
+    });
+    QCOMPARE(host.OpenFileDialog("Load Zarn Package", "Packages (*.pkg)"), std::optional<std::string>());
+    QCOMPARE(title, QString("Load Zarn Package"));
+  }
+
   void hostMessageBoxes() {
     SetHost(nullptr);
     QtHost host;
