@@ -42,7 +42,9 @@ class TZarnsEditView : public QPlainTextEdit {
   // so that every byte survives; false (and `error`) when it cannot be read.
   bool LoadFile(const QString& path, QString* error = nullptr);
   // Saves to `path` (the document's own path when empty), atomically, with
-  // the line endings and encoding the file had; false (and `error`) on failure.
+  // the line endings and encoding the file had (a new document: LF, UTF-8);
+  // false (and `error`) on failure. A Latin-1 file holding a character that
+  // has no byte asks first (through the host) and is not saved on Cancel.
   bool SaveFile(const QString& path = QString(), QString* error = nullptr);
   // The document's file path (empty for a new document).
   QString FilePath() const { return path_; }
@@ -50,7 +52,8 @@ class TZarnsEditView : public QPlainTextEdit {
   std::string DocumentBytes() const;
 
   // --- window state -------------------------------------------------------
-  // Screen position of the last right click; (0, 0) before the first one.
+  // Screen position of the last right click (Paste before any right click
+  // sets it near the view's top-left corner); (0, 0) until then.
   QPoint PopPoint() const { return popPoint_; }
   // The right-click menu.
   QMenu* PopupMenu() const { return popupMenu_; }
