@@ -111,11 +111,9 @@ std::vector<std::string> ReadList(int num) {
 void WriteList(int num, const std::vector<std::string>& items) {
   HANDLE* field = Files->HandleField(num);
   if (!field) return;
-  Files->CloseFile(*field);
-  Files->OpenFile(num, "w+");
+  Files->ReopenFile(num, "w+");
   for (auto& s : items) Files->WriteToFile(s.c_str(), *field);
-  Files->CloseFile(*field);
-  *field = nullptr;
+  Files->CloseFileNum(num);
 }
 
 // One fixed byte order for every sort of the lists.

@@ -135,6 +135,18 @@ HANDLE* ZrnIO::HandleField(int FileNum) {
   }
 }
 
+void ZrnIO::CloseFileNum(int FileNum) {
+  HANDLE* f = HandleField(FileNum);
+  if (!f) return;
+  if (plat::IsOpen(*f)) CloseFile(*f);
+  *f = nullptr;
+}
+
+void ZrnIO::ReopenFile(int FileNum, const char* OpenMode) {
+  CloseFileNum(FileNum);
+  OpenFile(FileNum, OpenMode);
+}
+
 std::string ZrnIO::FileName(int FileNum) const {
   const char* base = nullptr;
   switch (FileNum) {

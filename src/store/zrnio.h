@@ -135,6 +135,10 @@ class ZrnIO {
 
   // The handle field of a file number (nullptr for 13 and unknown numbers).
   HANDLE* HandleField(int FileNum);
+  // Closes data file FileNum when it is open and clears its handle field.
+  void CloseFileNum(int FileNum);
+  // Closes data file FileNum if open, then opens it again with OpenMode.
+  void ReopenFile(int FileNum, const char* OpenMode);
 
   // --- fields, in the order of the data model ---------------------------------
   HANDLE CurrentFileIn = nullptr;

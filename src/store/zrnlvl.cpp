@@ -256,17 +256,6 @@ bool HasBrowseText(const Found& f, std::uint32_t browseSize) {
 ZarnMatchStructType gListRec{};
 long gListRead = 0;
 
-void CloseField(int num) {
-  HANDLE* f = F().HandleField(num);
-  if (f && plat::IsOpen(*f)) F().CloseFile(*f);
-  if (f) *f = nullptr;
-}
-
-void OpenField(int num, const char* mode) {
-  CloseField(num);
-  F().OpenFile(num, mode);
-}
-
 }  // namespace
 
 void ZrnUpper(std::string& s) {
@@ -382,8 +371,8 @@ bool ZrnLvl1::Get(std::string& name, std::string& value) {
 
 bool ZrnLvl1::GetZarnList(std::string& name, bool newlist) {
   if (newlist) {
-    OpenField(kNames, "r");
-    OpenField(kTable, "r");
+    F().ReopenFile(kNames, "r");
+    F().ReopenFile(kTable, "r");
     gListRec = {};
     F().SetFilePtr(F().Lvl1TblOut, 0);
     gListRead = F().ReadFromFile(&gListRec, F().Lvl1TblOut);
@@ -400,8 +389,8 @@ bool ZrnLvl1::GetZarnList(std::string& name, bool newlist) {
 
 bool ZrnLvl1::GetZarn(std::string& name, bool newlist) {
   if (newlist) {
-    OpenField(kNames, "r");
-    OpenField(kTable, "r");
+    F().ReopenFile(kNames, "r");
+    F().ReopenFile(kTable, "r");
   }
   name.clear();
   HANDLE tbl = F().Lvl1TblOut;
@@ -501,20 +490,20 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
 }
 
 void ZrnLvl1::StartSet() {
-  for (int n : {kNames, kDefs, kTable, kBrowse}) OpenField(n, "w");
+  for (int n : {kNames, kDefs, kTable, kBrowse}) F().ReopenFile(n, "w");
 }
 
 void ZrnLvl1::StopSet() {
-  for (int n : {kNames, kDefs, kTable, kBrowse}) CloseField(n);
+  for (int n : {kNames, kDefs, kTable, kBrowse}) F().CloseFileNum(n);
 }
 
 void ZrnLvl1::CloseZarnFiles() {
-  CloseField(kTable);
-  CloseField(kNames);
+  F().CloseFileNum(kTable);
+  F().CloseFileNum(kNames);
 }
 
 bool ZrnLvl1::ResetZarns() {
-  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) CloseField(n);
+  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) F().CloseFileNum(n);
   bool gone = true;
   for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
     F().DeleteFileA(n);

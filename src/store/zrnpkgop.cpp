@@ -21,17 +21,6 @@ ZrnIO& F() {
   return *Files;
 }
 
-void CloseField(int num) {
-  HANDLE* f = F().HandleField(num);
-  if (f && plat::IsOpen(*f)) F().CloseFile(*f);
-  if (f) *f = nullptr;
-}
-
-void OpenField(int num, const char* mode) {
-  CloseField(num);
-  F().OpenFile(num, mode);
-}
-
 bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -88,13 +77,13 @@ ZrnPkgOp::~ZrnPkgOp() = default;
 
 void ZrnPkgOp::OpenPkgFiles(IOType io) {
   const char* mode = io == eRead ? "r" : io == eWrite ? "w" : "w+";
-  OpenField(kPkgTable, mode);
-  OpenField(kPkgBuf, mode);
+  F().ReopenFile(kPkgTable, mode);
+  F().ReopenFile(kPkgBuf, mode);
 }
 
 void ZrnPkgOp::ClosePkgFiles() {
-  CloseField(kPkgTable);
-  CloseField(kPkgBuf);
+  F().CloseFileNum(kPkgTable);
+  F().CloseFileNum(kPkgBuf);
 }
 
 bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
@@ -125,7 +114,7 @@ bool ZrnPkgOp::AddZrnPkgEntry() {
 
 bool ZrnPkgOp::GetZrnPkgEntry(bool reset) {
   if (reset) {
-    OpenField(kPkgMembers, "r");
+    F().ReopenFile(kPkgMembers, "r");
     F().SetFilePtr(F().ZarnPkgOut, 0);
     memberDone_ = false;
   }
@@ -143,7 +132,7 @@ bool ZrnPkgOp::GetZrnPkgEntry(bool reset) {
   }
 }
 
-void ZrnPkgOp::CloseZrnPkgFile() { CloseField(kPkgMembers); }
+void ZrnPkgOp::CloseZrnPkgFile() { F().CloseFileNum(kPkgMembers); }
 
 bool ZrnPkgOp::GetPkgNames(bool reset) {
   if (reset) {
