@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <climits>
 #include <new>
+#include <thread>
 #include <unordered_map>
 
 #include "catalog/buildprogress.h"
@@ -137,6 +138,45 @@ bool Enterable(const Entry& e) {
 std::string JoinPath(const std::string& dir, const std::string& name) {
   return (!dir.empty() && dir.back() == '/') ? dir + name : dir + "/" + name;
 }
+
+// The previous catalog's files, taken out of the way before a build. Freeing
+// tens of megabytes of file blocks costs real time on some file systems
+// (discard-mounted ext4 spends ~0.5 s on a 70 MB catalog), so each old file
+// is opened, its name removed at once, and the handles closed (which frees
+// the blocks) on a helper thread while the build runs. With a test's own
+// file system installed the names are simply removed.
+class OldCatalogRelease {
+ public:
+  ~OldCatalogRelease() { Wait(); }
+  void Take(const std::string& path) {
+    plat::FileSystem& fs = plat::Fs();
+    if (&fs == &plat::PosixFs()) {
+      plat::HANDLE h = fs.Open(path, plat::Access::Read, plat::Creation::OpenExisting);
+      if (plat::IsOpen(h)) held_.push_back(h);
+    }
+    fs.Remove(path);
+  }
+  void Start() {
+    if (held_.empty()) return;
+    try {
+      worker_ = std::thread([h = std::move(held_)] {
+        for (plat::HANDLE x : h) plat::PosixFs().Close(x);
+      });
+    } catch (const std::exception&) {
+      Wait();
+    }
+    held_.clear();
+  }
+  void Wait() {
+    if (worker_.joinable()) worker_.join();
+    for (plat::HANDLE x : held_) plat::PosixFs().Close(x);
+    held_.clear();
+  }
+
+ private:
+  std::vector<plat::HANDLE> held_;
+  std::thread worker_;
+};
 
 }  // namespace
 
@@ -678,6 +718,24 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   Files->OpenFile(10, "r");
   bool noExtensions = !plat::IsOpen(Files->ExtensionsOut);
   Files->CloseFiles();
+  // Every file of the old catalog goes, numbered word files included (they
+  // would otherwise be emptied one by one as the build reaches them, or
+  // removed after it).
+  OldCatalogRelease old;
+  {
+    int keepNum = Files->currentWordCat;
+    for (int n = 3; n <= 9; ++n) old.Take(Files->FileName(n));
+    for (int n = 1; n < 100000; ++n) {
+      Files->currentWordCat = n;
+      std::string buf = Files->FileName(1), tbl = Files->FileName(2);
+      bool any = plat::Fs().Exists(buf) || plat::Fs().Exists(tbl);
+      if (!any && n > 1) break;
+      old.Take(buf);
+      old.Take(tbl);
+    }
+    Files->currentWordCat = keepNum;
+    old.Start();
+  }
   Files->DeleteCatalogs();
   Files->OpenFiles("w+");
   Files->currentWordCat = 1;
@@ -749,6 +807,7 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   Files->currentWordCat = keep;
 
   impl_.reset();
+  old.Wait();
   stats_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return 0;
 }
