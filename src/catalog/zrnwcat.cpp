@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "catalog/buildprogress.h"
+#include "catalog/wordscan.h"
 #include "platform/pdatadir.h"
 #include "platform/pdir.h"
 #include "platform/pfile.h"
@@ -28,8 +29,6 @@ constexpr std::size_t kMinWordLen = 4;
 // A fragment carried over a chunk boundary: longer than any word is enough
 // to know the token cannot be one.
 constexpr std::size_t kMaxCarry = kMaxWordLen + 1;
-// Words are taken as 4..20 bytes plus a NUL each.
-constexpr std::size_t kCurWordsBufSize = kMaxFileWords * (kMaxWordLen + 1) + 16;
 constexpr std::size_t kFlushBytes = 1 << 20;
 
 std::string WithSlash(std::string p) {
@@ -230,55 +229,41 @@ struct WordCat::Impl {
     std::vector<int> others;
   };
   ExtIndex contentIndex, typeIndex;
-  // A file's words with their first eight bytes as a number, for sorting.
-  struct SortKey {
-    std::uint64_t key;
-    const char* word;
-    std::uint32_t hash;
-    std::uint32_t len;
-  };
-  SortKey keys[kMaxFileWords];
-  // A word of at most 24 bytes as three little-endian pieces.
-  struct WordBits {
-    std::uint64_t a, b, c;
-    bool operator==(const WordBits&) const = default;
-    std::uint32_t Hash(std::size_t len) const {
-      std::uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full) ^ (c * 0x165667B19E3779F9ull) ^ len;
-      h ^= h >> 29;
-      h *= 0xBF58476D1CE4E5B9ull;
-      return static_cast<std::uint32_t>(h ^ (h >> 32));
-    }
-  };
-  WordBits bits[kMaxFileWords];
-  static std::uint64_t Piece(const char* p, std::size_t n) {  // n bytes (0..8) of p
-    if (n == 0) return 0;
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return n >= 8 ? v : v & ((std::uint64_t{1} << (8 * n)) - 1);
-  }
-  static WordBits Bits(const char* p, std::size_t len) {
-    return {Piece(p, std::min<std::size_t>(len, 8)), Piece(p + 8, len > 8 ? std::min<std::size_t>(len - 8, 8) : 0),
-            Piece(p + 16, len > 16 ? len - 16 : 0)};
-  }
+  // The words taken from the file being read, as keys (repeats included),
+  // then its distinct words.
+  wordscan::WordKey fileWords[kMaxFileWords];
+  wordscan::WordKey distinct[kMaxFileWords];
+  std::uint32_t fileHashes[kMaxFileWords];
+  std::uint32_t bucketCount[4097];
   // The distinct words of the file being read, found by hash: slot values
-  // are (file generation << 13) | (index in keys + 1).
+  // are (file generation << 12) | index in `distinct`.
   static constexpr std::uint32_t kFileSetSize = 8192;
+  static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
   std::vector<std::uint32_t> fileSet = std::vector<std::uint32_t>(kFileSetSize, 0);
   std::uint32_t fileGen = 0;
 
   // Word text of the current numbered catalog (the words buffer file's bytes).
   std::unique_ptr<char[]> AllGenCharBufPtr;
+  // The read buffer: the chunk at kChunkOff, a fragment carried over from
+  // the previous chunk just before it, slack behind it for 64-byte scans
+  // and 24-byte word loads.
+  static constexpr std::size_t kChunkOff = 64;
+  static constexpr std::size_t kReadBufSize = kChunkOff + kReadChunk + 64;
+  static_assert(kMaxCarry < 64 && kMaxCarry <= kChunkOff && kReadChunk % 64 == 0);
   std::unique_ptr<char[]> readintobuffer;
-  std::unique_ptr<char[]> CurGenCharBufPtr;
-  const char* CurFileWordsIdx[kMaxFileWords + 1] = {};
 
-  // Words of the current numbered catalog: an open-addressing table of
-  // word offsets + 1 for the lookup, and the offsets for the sorted index.
-  // A file's sorted words are matched against it one by one, which gives
-  // the same words buffer, matches and index as merging sorted lists.
-  std::vector<std::uint32_t> table;
+  // Words of the current numbered catalog: an open-addressing table keyed
+  // by the word's key, holding its offset in the word text, and the slots
+  // in use (for the sorted index and for clearing). A file's sorted words
+  // are matched against it one by one, which gives the same words buffer,
+  // matches and index as merging sorted lists.
+  struct CatSlot {
+    wordscan::WordKey key;  // hi == 0: empty (a word has at least 4 characters)
+    std::uint32_t off;
+  };
+  std::vector<CatSlot> table;
   std::uint32_t tableMask = 0;
-  std::vector<std::uint32_t> catalogWords;
+  std::vector<std::uint32_t> catalogSlots;
 
   int CurrentCatNumber = 1;
   std::uint32_t nextAllCharBufAdd = 0;
@@ -305,18 +290,20 @@ struct WordCat::Impl {
 
   // --- the word table ---------------------------------------------------------
   void ClearTable() {
-    std::fill(table.begin(), table.end(), 0);
-    catalogWords.clear();
+    for (std::uint32_t i : catalogSlots) table[i] = CatSlot{};
+    catalogSlots.clear();
   }
-  // Offset of the word in the catalog's word text, or ~0u.
-  std::uint32_t* Slot(const char* w, std::size_t len, std::uint32_t hash) {
-    std::uint32_t i = hash & tableMask;
-    for (;;) {
-      std::uint32_t v = table[i];
-      if (v == 0) return &table[i];
-      const char* s = AllGenCharBufPtr.get() + (v - 1);
-      if (std::memcmp(s, w, len) == 0 && s[len] == '\0') return &table[i];
-      i = (i + 1) & tableMask;
+  static std::uint32_t Hash(const wordscan::WordKey& k) {
+    std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+  }
+  // The slot of the word, or the empty slot where it belongs.
+  CatSlot& Slot(const wordscan::WordKey& k, std::uint32_t hash) {
+    for (std::uint32_t i = hash & tableMask;; i = (i + 1) & tableMask) {
+      CatSlot& s = table[i];
+      if (s.key.hi == 0 || s.key == k) return s;
     }
   }
 
@@ -354,7 +341,7 @@ struct WordCat::Impl {
       if (!DirSearchOk) break;
       ScanDirectory(r);
     }
-    if (!catalogWords.empty()) CreateSortedIndex();
+    if (!catalogSlots.empty()) CreateSortedIndex();
   }
 
   static void BuildIndex(const std::vector<Ext>& exts, ExtIndex& idx) {
@@ -523,154 +510,117 @@ struct WordCat::Impl {
     }
   }
 
-  // Normalizes n bytes in groups of four counted from p[0].
-  static void Normalize(char* p, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-      std::uint32_t w;
-      std::memcpy(&w, p + i, 4);
-      if ((w & 0x80808080u) || !(w & 0x40404040u)) {
-        w = 0x20202020u;
-      } else {
-        std::uint32_t m = ((w >> 6) & 0x01010101u) * 0xFFu;  // bytes with bit 0x40
-        w = (w & m) | 0x20202020u;
-      }
-      std::memcpy(p + i, &w, 4);
-    }
-    if (i < n) {
-      bool high = false, any40 = false;
-      for (std::size_t j = i; j < n; ++j) {
-        unsigned char c = static_cast<unsigned char>(p[j]);
-        high |= c >= 0x80;
-        any40 |= (c & 0x40) != 0;
-      }
-      for (std::size_t j = i; j < n; ++j) {
-        unsigned char c = static_cast<unsigned char>(p[j]);
-        if (high || !any40 || !(c & 0x40)) c = 0x20;
-        p[j] = static_cast<char>(c | 0x20);
-      }
-    }
-  }
-
-  // After normalizing, a byte is either a word character ("`", "a".."z") or
-  // a delimiter (blank, "{|}~", 0x7F).
-  static bool WordChar(char c) { return c >= 0x60 && c <= 0x7A; }
-
   std::uint32_t ReadWords(int fd, std::uint64_t size) {
-    char* rb = readintobuffer.get();
-    char* cur = CurGenCharBufPtr.get();
+    unsigned char* rb = reinterpret_cast<unsigned char*>(readintobuffer.get());
+    unsigned char* chunk = rb + kChunkOff;
+    // Word-character bits of the buffer from its start: word 0 holds the
+    // carried fragment (its last bits), words 1.. the chunk, then a zero.
+    constexpr std::size_t kChunkWords = kReadChunk / 64;
+    std::uint64_t bits[kChunkWords + 2];
     std::size_t carry = 0;
-    std::uint32_t words = 0, unique = 0;
+    std::uint32_t words = 0;
     std::uint64_t readSoFar = 0;
-    if (++fileGen >= (1u << 19)) {  // generations wrap: start the set afresh
-      std::fill(fileSet.begin(), fileSet.end(), 0);
-      fileGen = 1;
-    }
     for (;;) {
       // A file read to its size is at its end: the next read could only
       // return nothing. (A size of 0 may be a file system that does not
       // know it: that file is read until a read returns nothing.)
       if (size > 0 && readSoFar >= size) break;
-      long long n = plat::Directory::ReadFd(fd, rb + carry, kReadChunk);
-      if (n <= 0) break;
-      readSoFar += static_cast<std::uint64_t>(n);
-      Normalize(rb + carry, static_cast<std::size_t>(n));
-      std::size_t textLen = carry + static_cast<std::size_t>(n);
-      bool full = static_cast<std::size_t>(n) == kReadChunk;
-      std::size_t newCarry = 0;
+      long long got = plat::Directory::ReadFd(fd, chunk, kReadChunk);
+      if (got <= 0) break;
+      std::size_t n = static_cast<std::size_t>(got);
+      readSoFar += n;
+      std::size_t nw = (n + 63) / 64;
+      bits[0] = carry ? ~std::uint64_t{0} << (64 - carry) : 0;
+      for (std::size_t k = 0; k < nw; ++k) bits[1 + k] = wordscan::WordMask64(chunk + 64 * k, std::min<std::size_t>(64, n - 64 * k));
+      bits[1 + nw] = 0;
+      const std::size_t end = kChunkOff + n;
+      const bool full = n == kReadChunk;
+      std::size_t newCarry = 0, pos = kChunkOff - carry;
       int chunkWords = 0;
-      std::size_t i = 0;
-      while (i < textLen && words < kMaxFileWords) {
-        while (i < textLen && !WordChar(rb[i])) ++i;
-        if (i >= textLen) break;
-        std::size_t s = i;
-        while (i < textLen && WordChar(rb[i])) ++i;
-        std::size_t len = i - s;
-        if (full && i == textLen) {
-          // Cut by the end of a full chunk: completed by the next one.
+      while (words < kMaxFileWords) {
+        // The next run of word characters: [s, e).
+        std::size_t wi = pos >> 6;
+        std::uint64_t w = bits[wi] & (~std::uint64_t{0} << (pos & 63));
+        while (w == 0 && wi <= nw) w = bits[++wi];
+        if (w == 0) break;
+        std::size_t s = wi * 64 + static_cast<std::size_t>(__builtin_ctzll(w));
+        w = ~bits[wi] & (~std::uint64_t{0} << (s & 63));
+        while (w == 0) w = ~bits[++wi];  // the zero word ends every run
+        std::size_t e = wi * 64 + static_cast<std::size_t>(__builtin_ctzll(w));
+        std::size_t len = e - s;
+        if (full && e == end) {
+          // Cut by the end of a full chunk: completed by the next one. A
+          // fragment longer than any word only has to stay too long.
           newCarry = std::min(len, kMaxCarry);
-          std::memmove(rb, rb + s, newCarry);
+          std::memmove(chunk - newCarry, rb + s, newCarry);
           break;
         }
         if (len >= kMinWordLen && len <= kMaxWordLen) {
-          // Every word taken counts; a repeated one is stored once.
-          ++words;
+          // Every word taken counts; repeats go when the list is sorted.
+          fileWords[words++] = wordscan::Pack(rb + s, len);
           ++chunkWords;
-          // The word as three 8-byte pieces, zero past its end (the read
-          // buffer has room behind the text for these loads).
-          WordBits wb = Bits(rb + s, len);
-          std::uint32_t h = wb.Hash(len);
-          for (std::uint32_t slot = h & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
-            std::uint32_t v = fileSet[slot];
-            if ((v >> 13) != fileGen) {
-              std::memcpy(cur, rb + s, len);
-              cur[len] = '\0';
-              keys[unique] = {__builtin_bswap64(wb.a), cur, h, static_cast<std::uint32_t>(len)};
-              bits[unique] = wb;
-              fileSet[slot] = fileGen << 13 | (unique + 1);
-              ++unique;
-              cur += len + 1;
-              break;
-            }
-            std::uint32_t idx = (v & 0x1FFF) - 1;
-            if (keys[idx].len == len && bits[idx] == wb) break;
-          }
         }
+        pos = e;
       }
       carry = newCarry;
       if (chunkWords < 3 || words >= kMaxFileWords) break;
     }
-    // The distinct words in byte order: by the first eight bytes as one
-    // number, then by the rest where those agree.
-    std::sort(keys, keys + unique, [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
-    for (std::uint32_t k = 0; k < unique; ++k) CurFileWordsIdx[k] = keys[k].word;
-    CurFileWordsIdx[unique] = nullptr;
     // A file that gave a single word (even twice over) is not recorded.
     if (words > 1) {
+      std::uint32_t unique = SortDistinct(words);
       CopyOutFile(filesTbl);
       CopyCurToAll(unique);
     }
     return words;
   }
 
-  // The first eight bytes of a word, big-endian, NUL-padded: numbers
-  // compare as the words' leading bytes do.
-  static std::uint64_t Prefix(const char* w) {
-    std::uint64_t k = 0;
-    int i = 0;
-    for (; i < 8 && w[i]; ++i) k = (k << 8) | static_cast<unsigned char>(w[i]);
-    return i == 0 ? 0 : k << (8 * (8 - i));
+  // The first n words of fileWords become its distinct words in sorted
+  // order (keys sort as the words do byte by byte); returns their count.
+  std::uint32_t SortDistinct(std::uint32_t n) {
+    if (++fileGen >= (1u << 20)) {  // generations wrap: start the set afresh
+      std::fill(fileSet.begin(), fileSet.end(), 0);
+      fileGen = 1;
+    }
+    std::uint32_t u = 0;
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const wordscan::WordKey& w = fileWords[k];
+      for (std::uint32_t slot = Hash(w) & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
+        std::uint32_t v = fileSet[slot];
+        if ((v >> 12) != fileGen) {
+          fileSet[slot] = fileGen << 12 | u;
+          distinct[u++] = w;
+          break;
+        }
+        if (distinct[v & 0xFFF] == w) break;
+      }
+    }
+    // 256 buckets by the first character and a half of the second.
+    wordscan::BucketSort(distinct, u, fileWords, bucketCount, 256,
+                         [](const wordscan::WordKey& k) { return static_cast<std::size_t>(k.hi >> 52); });
+    return u;
   }
 
-  // Words with equal keys are equal when the key holds all of them (a word
-  // shorter than eight bytes ends in a zero byte of its key).
-  static bool KeyLess(const SortKey& a, const SortKey& b) {
-    if (a.key != b.key) return a.key < b.key;
-    if ((a.key & 0xFF) == 0) return false;
-    return std::strcmp(a.word + 8, b.word + 8) < 0;
-  }
   // The file's sorted distinct words into the catalog: one match record per
   // word, new words appended to the word text, its file and its table.
   void CopyCurToAll(std::uint32_t unique) {
     // The table is larger than the fast caches: ask for every slot first.
-    for (std::uint32_t k = 0; k < unique; ++k) __builtin_prefetch(&table[keys[k].hash & tableMask]);
     for (std::uint32_t k = 0; k < unique; ++k) {
-      const char* w = keys[k].word;
-      std::size_t len = keys[k].len;
-      std::uint32_t* slot = Slot(w, len, keys[k].hash);
-      std::uint32_t off;
-      if (*slot) {
-        off = *slot - 1;
-      } else {
-        off = nextAllCharBufAdd;
-        std::memcpy(AllGenCharBufPtr.get() + off, w, len + 1);
-        *slot = off + 1;
-        catalogWords.push_back(off);
-        wordsBuf.Str(w, len);
+      fileHashes[k] = Hash(fileWords[k]);
+      __builtin_prefetch(&table[fileHashes[k] & tableMask]);
+    }
+    char* text = AllGenCharBufPtr.get();
+    for (std::uint32_t k = 0; k < unique; ++k) {
+      CatSlot& slot = Slot(fileWords[k], fileHashes[k]);
+      if (slot.key.hi == 0) {
+        std::uint32_t off = nextAllCharBufAdd;
+        std::size_t len = wordscan::Unpack(fileWords[k], text + off);
+        slot = {fileWords[k], off};
+        catalogSlots.push_back(static_cast<std::uint32_t>(&slot - table.data()));
+        wordsBuf.Str(text + off, len);
         wordsTbl.U32(off);
         nextAllCharBufAdd += static_cast<std::uint32_t>(len + 1);
       }
-      matches.Rec(off, CurrentFileOffset, static_cast<std::uint32_t>(CurrentCatNumber));
+      matches.Rec(slot.off, CurrentFileOffset, static_cast<std::uint32_t>(CurrentCatNumber));
     }
   }
 
@@ -682,14 +632,22 @@ struct WordCat::Impl {
   }
 
   void CreateSortedIndex() {
-    const char* base = AllGenCharBufPtr.get();
-    std::vector<SortKey> sorted;
-    sorted.reserve(catalogWords.size());
-    for (std::uint32_t off : catalogWords) sorted.push_back({Prefix(base + off), base + off, 0, 0});
-    std::sort(sorted.begin(), sorted.end(), [](const SortKey& a, const SortKey& b) { return KeyLess(a, b); });
-    for (auto& k : sorted)
-      wordsIdx.Rec(static_cast<std::uint32_t>(k.word - base), static_cast<std::uint32_t>(CurrentCatNumber));
-    stats.words += static_cast<std::uint32_t>(catalogWords.size());
+    // Key (100 bits) and offset (below 2^28) as one number: sorting the
+    // numbers sorts the words.
+    using U128 = unsigned __int128;
+    std::vector<U128> sorted;
+    sorted.reserve(catalogSlots.size());
+    for (std::uint32_t i : catalogSlots) {
+      const CatSlot& c = table[i];
+      sorted.push_back((U128{c.key.hi} << 68) | (U128{c.key.lo} << 28) | c.off);
+    }
+    // 4096 buckets by the first two characters and a bit of the third.
+    std::vector<U128> out(sorted.size());
+    wordscan::BucketSort(sorted.data(), sorted.size(), out.data(), bucketCount, 4096,
+                         [](U128 v) { return static_cast<std::size_t>(v >> 116); });
+    for (U128 v : out)
+      wordsIdx.Rec(static_cast<std::uint32_t>(v & 0xFFFFFFF), static_cast<std::uint32_t>(CurrentCatNumber));
+    stats.words += static_cast<std::uint32_t>(catalogSlots.size());
   }
 
   void IncrementWordCatalog() {
@@ -770,13 +728,12 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   try {
     b.AllGenCharBufPtr.reset(new char[kAllWordsBufSize]());
     // Room behind the text for the 8-byte loads of a word's last pieces.
-    b.readintobuffer.reset(new char[kReadChunk + kMaxCarry + 32]());
-    b.CurGenCharBufPtr.reset(new char[kCurWordsBufSize]());
+    b.readintobuffer.reset(new char[Impl::kReadBufSize]());
     // At most (100000 + 3600 x 21) / 5 words per catalog: the table stays
     // at most about half full.
-    b.table.assign(1u << 16, 0);
+    b.table.assign(1u << 16, Impl::CatSlot{});
     b.tableMask = (1u << 16) - 1;
-    b.catalogWords.reserve(1u << 15);
+    b.catalogSlots.reserve(1u << 15);
   } catch (const std::bad_alloc&) {
     std::fputs("Error allocating Gen char buffers\n", stderr);
     Files->CloseFiles();
