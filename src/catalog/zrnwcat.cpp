@@ -1,6 +1,7 @@
 #include "catalog/zrnwcat.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -229,8 +230,112 @@ struct WordCat::Impl {
     std::vector<int> others;
   };
   ExtIndex contentIndex, typeIndex;
-  // The words taken from the file being read, as keys (repeats included),
-  // then its distinct words.
+  // The walk and the writing run on two threads: the calling thread walks
+  // the tree, reads the files and cuts them into words (everything the
+  // progress sink and Cancel see), a helper thread takes what it found, in
+  // order, through a ring of jobs and does everything that writes: file
+  // records, sorting and de-duplicating each file's words, the catalog's
+  // word table, matches and index. The helper works through the jobs in
+  // the order they were made, so the files are byte for byte what one
+  // thread doing both would write. Without a helper (it could not be
+  // started) each job is done at once on the calling thread.
+  struct Job {
+    enum Kind : std::uint8_t { Words, Exe, Typed, Dir, End } kind = End;
+    std::string text;      // file name, or directory path for Dir
+    std::uint32_t n = 0;   // words taken (Words), repeats included
+    wordscan::WordKey words[kMaxFileWords];
+  };
+  static constexpr std::uint32_t kJobs = 16;
+  std::unique_ptr<Job[]> jobs;
+  std::atomic<std::uint32_t> head{0};  // jobs made by the walk
+  std::atomic<std::uint32_t> tail{0};  // jobs done by the helper
+  std::thread worker;
+  std::atomic<bool> workFailed{false};  // the helper ran out of memory
+
+  // A free job for the walk to fill (waits while all are in use).
+  Job& NextJob() {
+    std::uint32_t h = head.load(std::memory_order_relaxed);
+    if (worker.joinable()) {
+      for (std::uint32_t t = tail.load(std::memory_order_acquire); h - t >= kJobs;
+           t = tail.load(std::memory_order_acquire))
+        tail.wait(t, std::memory_order_acquire);
+    }
+    return jobs[h % kJobs];
+  }
+  // Hands the job from NextJob over.
+  void Publish() {
+    std::uint32_t h = head.load(std::memory_order_relaxed);
+    if (!worker.joinable()) {
+      Process(jobs[h % kJobs]);
+      return;
+    }
+    head.store(h + 1, std::memory_order_release);
+    head.notify_one();
+  }
+  void Emit(Job::Kind kind, const std::string& text) {
+    Job& j = NextJob();
+    j.kind = kind;
+    j.text = text;
+    Publish();
+  }
+  void StartWorker() {
+    try {
+      worker = std::thread([this] { WorkLoop(); });
+    } catch (const std::exception&) {
+      // No helper: the jobs are done on this thread.
+    }
+  }
+  // Waits until every job made so far is done, and ends the helper.
+  void StopWorker() {
+    if (!worker.joinable()) return;
+    Job& j = NextJob();
+    j.kind = Job::End;
+    Publish();
+    worker.join();
+  }
+  void WorkLoop() {
+    std::uint32_t t = tail.load(std::memory_order_relaxed);
+    for (;;) {
+      std::uint32_t h;
+      while ((h = head.load(std::memory_order_acquire)) == t) head.wait(h, std::memory_order_acquire);
+      for (; t != h; ++t) {
+        Job& j = jobs[t % kJobs];
+        bool end = j.kind == Job::End;
+        if (!end) Process(j);
+        tail.store(t + 1, std::memory_order_release);
+        tail.notify_one();
+        if (end) return;
+      }
+    }
+  }
+  void Process(Job& j) {
+    if (workFailed.load(std::memory_order_relaxed)) return;
+    try {
+      switch (j.kind) {
+        case Job::Words: {
+          CopyOutFile(filesTbl, j.text);
+          CopyCurToAll(SortDistinct(j.words, j.n));
+          if (nextAllCharBufAdd > kCatalogSwitchBytes) IncrementWordCatalog();
+          break;
+        }
+        case Job::Exe: CopyOutFile(filesTbl, j.text); break;
+        case Job::Typed: CopyOutFile(extMatch, j.text); break;
+        case Job::Dir:
+          pathsBuf.Str(j.text.data(), j.text.size());
+          pathsTbl.U32(PathCharOffset);
+          PathCharOffset += static_cast<std::uint32_t>(j.text.size() + 1);
+          ++stats.directories;
+          break;
+        case Job::End: break;
+      }
+    } catch (const std::bad_alloc&) {
+      // Out of memory: what was written stays, as after a cancel.
+      std::fputs("Error allocating Gen char buffers\n", stderr);
+      workFailed.store(true, std::memory_order_relaxed);
+    }
+  }
+
+  // The distinct words of the file in hand, then sorted (helper's own).
   wordscan::WordKey fileWords[kMaxFileWords];
   wordscan::WordKey distinct[kMaxFileWords];
   std::uint32_t fileHashes[kMaxFileWords];
@@ -273,7 +378,6 @@ struct WordCat::Impl {
   std::uint32_t TotalNumDirs = 0;
   std::uint32_t PathCharOffset = 0;
   std::uint32_t CurrentFileOffset = 0;
-  std::string CurrentFileName;
   bool DirSearchOk = true;  // false once the user cancelled
   std::uint64_t rootDev = 0;
 
@@ -341,7 +445,8 @@ struct WordCat::Impl {
       if (!DirSearchOk) break;
       ScanDirectory(r);
     }
-    if (!catalogSlots.empty()) CreateSortedIndex();
+    StopWorker();
+    if (!catalogSlots.empty() && !workFailed.load()) CreateSortedIndex();
   }
 
   static void BuildIndex(const std::vector<Ext>& exts, ExtIndex& idx) {
@@ -454,6 +559,10 @@ struct WordCat::Impl {
   void AddDirectorySetCurrent(const std::string& CurDir, plat::Directory* dir, const std::vector<Entry>& entries,
                               bool doParse) {
     ++numdirs;
+    if (workFailed.load(std::memory_order_relaxed)) {
+      DirSearchOk = false;
+      return;
+    }
     if (!ProgDlg->StepVal(CurDir)) {
       DirSearchOk = false;
       stats.cancelled = true;
@@ -461,10 +570,7 @@ struct WordCat::Impl {
     }
     if (dir && doParse) {
       ParseFiles(*dir, CurDir, entries);
-      pathsBuf.Str(CurDir.data(), CurDir.size());
-      pathsTbl.U32(PathCharOffset);
-      PathCharOffset += static_cast<std::uint32_t>(CurDir.size() + 1);
-      ++stats.directories;
+      Emit(Job::Dir, CurDir);
     } else if (numdirs % 100 == 0) {
       ProgDlg->SetDirNumText(numdirs);
     }
@@ -493,24 +599,29 @@ struct WordCat::Impl {
       std::uint64_t size = 0;
       int fd = dir.OpenFileForRead(e.name, size);
       if (fd < 0) continue;  // vanished, unreadable, or not a regular file
-      CurrentFileName = e.name;
-      if (contentExts[static_cast<std::size_t>(x)].exe)
-        CopyOutFile(filesTbl);
-      else
-        ReadWords(fd, size);
+      if (contentExts[static_cast<std::size_t>(x)].exe) {
+        Emit(Job::Exe, e.name);
+      } else {
+        Job& j = NextJob();
+        // A file that gave a single word (even twice over) is not recorded.
+        if ((j.n = ReadWords(fd, size, j.words)) > 1) {
+          j.kind = Job::Words;
+          j.text = e.name;
+          Publish();
+        }
+      }
       plat::Directory::CloseFd(fd);
       ++TotalFiles;
-      if (nextAllCharBufAdd > kCatalogSwitchBytes) IncrementWordCatalog();
     }
     for (auto& [x, i] : typed) {
       if (TotalFiles >= kMaxBuildFiles) return;
-      CurrentFileName = entries[i].name;
-      CopyOutFile(extMatch);
+      Emit(Job::Typed, entries[i].name);
       ++TotalFiles;
     }
   }
 
-  std::uint32_t ReadWords(int fd, std::uint64_t size) {
+  // Cuts the file into words, as keys into `out`; returns their number.
+  std::uint32_t ReadWords(int fd, std::uint64_t size, wordscan::WordKey* out) {
     unsigned char* rb = reinterpret_cast<unsigned char*>(readintobuffer.get());
     unsigned char* chunk = rb + kChunkOff;
     // Word-character bits of the buffer from its start: word 0 holds the
@@ -557,7 +668,7 @@ struct WordCat::Impl {
         }
         if (len >= kMinWordLen && len <= kMaxWordLen) {
           // Every word taken counts; repeats go when the list is sorted.
-          fileWords[words++] = wordscan::Pack(rb + s, len);
+          out[words++] = wordscan::Pack(rb + s, len);
           ++chunkWords;
         }
         pos = e;
@@ -565,25 +676,19 @@ struct WordCat::Impl {
       carry = newCarry;
       if (chunkWords < 3 || words >= kMaxFileWords) break;
     }
-    // A file that gave a single word (even twice over) is not recorded.
-    if (words > 1) {
-      std::uint32_t unique = SortDistinct(words);
-      CopyOutFile(filesTbl);
-      CopyCurToAll(unique);
-    }
     return words;
   }
 
-  // The first n words of fileWords become its distinct words in sorted
-  // order (keys sort as the words do byte by byte); returns their count.
-  std::uint32_t SortDistinct(std::uint32_t n) {
+  // The distinct words of in[0..n) into fileWords in sorted order (keys
+  // sort as the words do byte by byte); returns their count.
+  std::uint32_t SortDistinct(const wordscan::WordKey* in, std::uint32_t n) {
     if (++fileGen >= (1u << 20)) {  // generations wrap: start the set afresh
       std::fill(fileSet.begin(), fileSet.end(), 0);
       fileGen = 1;
     }
     std::uint32_t u = 0;
     for (std::uint32_t k = 0; k < n; ++k) {
-      const wordscan::WordKey& w = fileWords[k];
+      const wordscan::WordKey& w = in[k];
       for (std::uint32_t slot = Hash(w) & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
         std::uint32_t v = fileSet[slot];
         if ((v >> 12) != fileGen) {
@@ -624,11 +729,11 @@ struct WordCat::Impl {
     }
   }
 
-  void CopyOutFile(OutBuf& table) {
-    filesBuf.Str(CurrentFileName.data(), CurrentFileName.size());
+  void CopyOutFile(OutBuf& table, const std::string& name) {
+    filesBuf.Str(name.data(), name.size());
     CurrentFileOffset = nextfileadd;
     table.Rec(CurrentFileOffset, PathCharOffset);
-    nextfileadd += static_cast<std::uint32_t>(CurrentFileName.size() + 1);
+    nextfileadd += static_cast<std::uint32_t>(name.size() + 1);
   }
 
   void CreateSortedIndex() {
@@ -734,18 +839,21 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
     b.table.assign(1u << 16, Impl::CatSlot{});
     b.tableMask = (1u << 16) - 1;
     b.catalogSlots.reserve(1u << 15);
+    b.jobs.reset(new Impl::Job[Impl::kJobs]);
   } catch (const std::bad_alloc&) {
     std::fputs("Error allocating Gen char buffers\n", stderr);
     Files->CloseFiles();
     impl_.reset();
     return 0;
   }
+  b.StartWorker();
   try {
     b.ScanDirectories(walkRoots);
   } catch (const std::bad_alloc&) {
     // Out of memory mid-walk: what was written stays, as after a cancel.
     std::fputs("Error allocating Gen char buffers\n", stderr);
   }
+  b.StopWorker();
   b.FlushAll();
   stats_.files = b.TotalFiles;
   stats_.catalogs = b.CurrentCatNumber;
