@@ -245,7 +245,7 @@ struct WordCat::Impl {
     std::uint32_t n = 0;   // words taken (Words), repeats included
     wordscan::WordKey words[kMaxFileWords];
   };
-  static constexpr std::uint32_t kJobs = 16;
+  static constexpr std::uint32_t kJobs = 64;
   std::unique_ptr<Job[]> jobs;
   std::atomic<std::uint32_t> head{0};  // jobs made by the walk
   std::atomic<std::uint32_t> tail{0};  // jobs done by the helper
