@@ -75,7 +75,9 @@ bool OnPath(const std::string& prog) {
     std::size_t colon = p.find(':', start);
     std::string dir = p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
     if (dir.empty()) dir = ".";
-    std::string full = dir + "/" + prog;
+    std::string full = dir;
+    full += '/';
+    full += prog;
     struct stat st;
     if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0)
       return true;
