@@ -91,6 +91,13 @@ inline WordKey Pack(const unsigned char* p, std::size_t len) {
   return {(a << 20) | (b >> 20), c};
 }
 
+// A word as cut from the read buffer: the 24 bytes from its start (bytes
+// past the word are ignored) with its length in the last one.
+struct RawWord {
+  static constexpr std::size_t kLen = 23;
+  unsigned char b[24];
+};
+
 // Writes the word of `k` at out, NUL-terminated; returns its length.
 inline std::size_t Unpack(const WordKey& k, char* out) {
   std::size_t n = 0;

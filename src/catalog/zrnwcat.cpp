@@ -243,7 +243,7 @@ struct WordCat::Impl {
     enum Kind : std::uint8_t { Words, Exe, Typed, Dir, End } kind = End;
     std::string text;      // file name, or directory path for Dir
     std::uint32_t n = 0;   // words taken (Words), repeats included
-    wordscan::WordKey words[kMaxFileWords];
+    wordscan::RawWord words[kMaxFileWords];
   };
   static constexpr std::uint32_t kJobs = 64;
   std::unique_ptr<Job[]> jobs;
@@ -621,7 +621,7 @@ struct WordCat::Impl {
   }
 
   // Cuts the file into words, as keys into `out`; returns their number.
-  std::uint32_t ReadWords(int fd, std::uint64_t size, wordscan::WordKey* out) {
+  std::uint32_t ReadWords(int fd, std::uint64_t size, wordscan::RawWord* out) {
     unsigned char* rb = reinterpret_cast<unsigned char*>(readintobuffer.get());
     unsigned char* chunk = rb + kChunkOff;
     // Word-character bits of the buffer from its start: word 0 holds the
@@ -668,7 +668,9 @@ struct WordCat::Impl {
         }
         if (len >= kMinWordLen && len <= kMaxWordLen) {
           // Every word taken counts; repeats go when the list is sorted.
-          out[words++] = wordscan::Pack(rb + s, len);
+          // Copied as read; the writer makes the key.
+          std::memcpy(out[words].b, rb + s, sizeof out[words].b);
+          out[words++].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
           ++chunkWords;
         }
         pos = e;
@@ -681,14 +683,14 @@ struct WordCat::Impl {
 
   // The distinct words of in[0..n) into fileWords in sorted order (keys
   // sort as the words do byte by byte); returns their count.
-  std::uint32_t SortDistinct(const wordscan::WordKey* in, std::uint32_t n) {
+  std::uint32_t SortDistinct(const wordscan::RawWord* in, std::uint32_t n) {
     if (++fileGen >= (1u << 20)) {  // generations wrap: start the set afresh
       std::fill(fileSet.begin(), fileSet.end(), 0);
       fileGen = 1;
     }
     std::uint32_t u = 0;
     for (std::uint32_t k = 0; k < n; ++k) {
-      const wordscan::WordKey& w = in[k];
+      const wordscan::WordKey w = wordscan::Pack(in[k].b, in[k].b[wordscan::RawWord::kLen]);
       for (std::uint32_t slot = Hash(w) & (kFileSetSize - 1);; slot = (slot + 1) & (kFileSetSize - 1)) {
         std::uint32_t v = fileSet[slot];
         if ((v >> 12) != fileGen) {
