@@ -251,14 +251,25 @@ struct WordCat::Impl {
   std::atomic<std::uint32_t> tail{0};  // jobs done by the helper
   std::thread worker;
   std::atomic<bool> workFailed{false};  // the helper ran out of memory
+  // Set by a side about to sleep on the other's counter: a wake-up costs a
+  // system call, so each side wakes the other only when it sleeps, and the
+  // walk wakes the helper only once a few jobs are waiting (or at the end
+  // of a directory), not for every file.
+  std::atomic<bool> helperAsleep{false}, walkAsleep{false};
+  static constexpr std::uint32_t kWakeBatch = 8;
 
   // A free job for the walk to fill (waits while all are in use).
   Job& NextJob() {
     std::uint32_t h = head.load(std::memory_order_relaxed);
     if (worker.joinable()) {
-      for (std::uint32_t t = tail.load(std::memory_order_acquire); h - t >= kJobs;
-           t = tail.load(std::memory_order_acquire))
-        tail.wait(t, std::memory_order_acquire);
+      std::uint32_t t = tail.load(std::memory_order_acquire);
+      while (h - t >= kJobs) {
+        walkAsleep.store(true);
+        t = tail.load();  // seen after the flag: no wake-up can be missed
+        if (h - t >= kJobs) tail.wait(t);
+        walkAsleep.store(false);
+        t = tail.load(std::memory_order_acquire);
+      }
     }
     return jobs[h % kJobs];
   }
@@ -269,8 +280,11 @@ struct WordCat::Impl {
       Process(jobs[h % kJobs]);
       return;
     }
-    head.store(h + 1, std::memory_order_release);
-    head.notify_one();
+    head.store(h + 1);
+    Job::Kind kind = jobs[h % kJobs].kind;
+    if ((kind == Job::Dir || kind == Job::End || h + 1 - tail.load(std::memory_order_relaxed) >= kWakeBatch) &&
+        helperAsleep.load())
+      head.notify_one();
   }
   void Emit(Job::Kind kind, const std::string& text) {
     Job& j = NextJob();
@@ -297,13 +311,17 @@ struct WordCat::Impl {
     std::uint32_t t = tail.load(std::memory_order_relaxed);
     for (;;) {
       std::uint32_t h;
-      while ((h = head.load(std::memory_order_acquire)) == t) head.wait(h, std::memory_order_acquire);
+      while ((h = head.load(std::memory_order_acquire)) == t) {
+        helperAsleep.store(true);
+        if (head.load() == t) head.wait(t);
+        helperAsleep.store(false);
+      }
       for (; t != h; ++t) {
         Job& j = jobs[t % kJobs];
         bool end = j.kind == Job::End;
         if (!end) Process(j);
-        tail.store(t + 1, std::memory_order_release);
-        tail.notify_one();
+        tail.store(t + 1);
+        if (walkAsleep.load()) tail.notify_one();
         if (end) return;
       }
     }

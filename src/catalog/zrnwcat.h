@@ -52,6 +52,8 @@ class WordCat {
   // The whole build over `roots` (the configured roots when empty). The
   // progress sink may be null (silent). Returns 0; failures that stop the
   // build early leave the catalog files present (possibly empty).
+  // The progress sink is called on the calling thread only; the catalog
+  // files are written by a helper thread that ends before this returns.
   int CreateWordCatalog(BuildProgress* progress, std::vector<std::string> roots = {});
   // Figures of the last build.
   const BuildStats& Stats() const { return stats_; }
