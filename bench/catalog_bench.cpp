@@ -277,11 +277,23 @@ int main(int argc, char** argv) {
       buildCpu.push_back(btc);
     }
   }
+  // The same build with everything on the calling thread, for comparison.
+  std::vector<double> single, singleCpu;
+  for (int round = 0; round < rounds; ++round) {
+    auto t = Clock::now();
+    double c0 = Cpu();
+    WordCat w;
+    w.useHelperThread = false;
+    w.CreateWordCatalog(nullptr, {corpusDir});
+    single.push_back(Since(t));
+    singleCpu.push_back(Cpu() - c0);
+  }
   double lbMed = Median(lower), buildMed = Median(build);
   std::printf("build: %u directories, %u files, %u words, %d catalogs\n", stats.directories, stats.files, stats.words,
               stats.catalogs);
   if (buildOnly) {
-    std::printf("build (median of %zu): %.3f s wall, %.3f s CPU\n", build.size(), buildMed, Median(buildCpu));
+    std::printf("build (median of %zu): %.3f s wall, %.3f s CPU; on one thread %.3f s wall\n", build.size(), buildMed,
+                Median(buildCpu), Median(single));
     Files = nullptr;
     if (keep.empty()) fs::remove_all(base);
     return 0;
@@ -290,6 +302,8 @@ int main(int argc, char** argv) {
               build.size(), buildMed, lbMed, static_cast<double>(bytesRead) / 1e6, buildMed / lbMed);
   std::printf("build CPU time: %.3f s   lower bound CPU time: %.3f s   ratio %.2fx\n", Median(buildCpu),
               Median(lowerCpu), Median(buildCpu) / Median(lowerCpu));
+  std::printf("build on one thread (median of %zu): %.3f s wall, %.3f s CPU   ratio %.2fx\n", single.size(),
+              Median(single), Median(singleCpu), Median(single) / lbMed);
 
   // Peak memory of one build, in a child that does nothing else.
   pid_t pid = fork();

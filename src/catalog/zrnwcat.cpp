@@ -866,7 +866,7 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
     impl_.reset();
     return 0;
   }
-  b.StartWorker();
+  if (useHelperThread) b.StartWorker();
   try {
     b.ScanDirectories(walkRoots);
   } catch (const std::bad_alloc&) {

@@ -63,6 +63,9 @@ class WordCat {
   // listed file is opened (a test may remove it there).
   std::function<bool(const std::string& dirPath)> canEnter;
   std::function<void(const std::string& dirPath, const std::string& name)> beforeOpen;
+  // False: everything runs on the calling thread (as when no helper thread
+  // can be started). The files are the same either way.
+  bool useHelperThread = true;
 
  private:
   struct Impl;

@@ -212,6 +212,11 @@ TEST_F(OverlapTest, ManyFilesSameBytesEveryBuildAndConsistent) {
   Build();
   EXPECT_TRUE(Snapshot() == first);
   EXPECT_EQ(Strings(ReadData("DES.007")).size(), 13u);
+  // And so does a build done wholly on the calling thread.
+  WordCat single;
+  single.useHelperThread = false;
+  Build(&single);
+  EXPECT_TRUE(Snapshot() == first);
 }
 
 TEST_F(OverlapTest, CancelMidWalkKeepsEverythingFoundBeforeIt) {
