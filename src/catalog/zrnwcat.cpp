@@ -374,6 +374,11 @@ struct WordCat::Impl {
   static constexpr std::size_t kReadBufSize = kChunkOff + kReadChunk + 64;
   static_assert(kMaxCarry < 64 && kMaxCarry <= kChunkOff && kReadChunk % 64 == 0);
   std::unique_ptr<char[]> readintobuffer;
+  // Where the runs of word characters of the buffer start and end (one
+  // past): runs are at least two bytes apart.
+  static constexpr std::size_t kMaxRuns = (kChunkOff + kReadChunk) / 2 + 1;
+  static_assert(kChunkOff + kReadChunk + 64 < 65536);
+  std::uint16_t runStart[kMaxRuns], runEnd[kMaxRuns];
 
   // Words of the current numbered catalog: an open-addressing table keyed
   // by the word's key, holding its offset in the word text, and the slots
@@ -664,18 +669,23 @@ struct WordCat::Impl {
       bits[1 + nw] = 0;
       const std::size_t end = kChunkOff + n;
       const bool full = n == kReadChunk;
-      std::size_t newCarry = 0, pos = kChunkOff - carry;
+      // The runs of word characters, found without walking them: a run
+      // starts at a word byte after a non-word byte and ends (its last
+      // byte) at one before a non-word byte. Bits before the carried
+      // fragment and after the text are zero, so starts and ends pair up.
+      std::size_t runs = 0, ends = 0;
+      for (std::size_t k = 0; k <= nw; ++k) {
+        std::uint64_t b = bits[k];
+        std::uint64_t before = (b << 1) | (k ? bits[k - 1] >> 63 : 0);
+        std::uint64_t after = (b >> 1) | (bits[k + 1] << 63);
+        std::uint64_t st = b & ~before, en = b & ~after;
+        for (; st; st &= st - 1) runStart[runs++] = static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(st)));
+        for (; en; en &= en - 1) runEnd[ends++] = static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
+      }
+      std::size_t newCarry = 0;
       int chunkWords = 0;
-      while (words < kMaxFileWords) {
-        // The next run of word characters: [s, e).
-        std::size_t wi = pos >> 6;
-        std::uint64_t w = bits[wi] & (~std::uint64_t{0} << (pos & 63));
-        while (w == 0 && wi <= nw) w = bits[++wi];
-        if (w == 0) break;
-        std::size_t s = wi * 64 + static_cast<std::size_t>(__builtin_ctzll(w));
-        w = ~bits[wi] & (~std::uint64_t{0} << (s & 63));
-        while (w == 0) w = ~bits[++wi];  // the zero word ends every run
-        std::size_t e = wi * 64 + static_cast<std::size_t>(__builtin_ctzll(w));
+      for (std::size_t r = 0; r < runs && words < kMaxFileWords; ++r) {
+        std::size_t s = runStart[r], e = runEnd[r];
         std::size_t len = e - s;
         if (full && e == end) {
           // Cut by the end of a full chunk: completed by the next one. A
@@ -691,7 +701,6 @@ struct WordCat::Impl {
           out[words++].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
           ++chunkWords;
         }
-        pos = e;
       }
       carry = newCarry;
       if (chunkWords < 3 || words >= kMaxFileWords) break;
