@@ -1,7 +1,8 @@
 // Word catalog benchmark: builds a corpus of ~20,000 text files in 2,000
 // directories (plus non-text files), then measures in one run, as ratios:
 //   - the catalog build against a lower bound that only walks the same tree
-//     and reads the same bytes of the same files (warm cache);
+//     and reads the same bytes of the same files (warm cache), and the same
+//     build done wholly on the calling thread;
 //   - the word search against `rg -l -i -w` run once per word and intersected;
 //   - the peak memory of a build (in a child process).
 //   catalog_bench [--files N] [--keep DIR] [--rounds N] [--build-only]
