@@ -385,10 +385,16 @@ struct WordCat::Impl {
   // in use (for the sorted index and for clearing). A file's sorted words
   // are matched against it one by one, which gives the same words buffer,
   // matches and index as merging sorted lists.
+  // 16 bytes a slot: the key's low part has 40 bits, the offset (below
+  // 2^24) rides above them, so the table takes a third less cache.
   struct CatSlot {
-    wordscan::WordKey key;  // hi == 0: empty (a word has at least 4 characters)
-    std::uint32_t off;
+    std::uint64_t hi = 0;   // key.hi; 0: empty (a word has at least 4 characters)
+    std::uint64_t loOff = 0;  // key.lo | offset << 40
+    std::uint32_t off() const { return static_cast<std::uint32_t>(loOff >> 40); }
+    std::uint64_t lo() const { return loOff & kLoMask; }
   };
+  static constexpr std::uint64_t kLoMask = (std::uint64_t{1} << 40) - 1;
+  static_assert(kAllWordsBufSize < (1u << 24));
   std::vector<CatSlot> table;
   std::uint32_t tableMask = 0;
   std::vector<std::uint32_t> catalogSlots;
@@ -430,7 +436,7 @@ struct WordCat::Impl {
   CatSlot& Slot(const wordscan::WordKey& k, std::uint32_t hash) {
     for (std::uint32_t i = hash & tableMask;; i = (i + 1) & tableMask) {
       CatSlot& s = table[i];
-      if (s.key.hi == 0 || s.key == k) return s;
+      if (s.hi == 0 || (s.hi == k.hi && s.lo() == k.lo)) return s;
     }
   }
 
@@ -750,16 +756,17 @@ struct WordCat::Impl {
     char* text = AllGenCharBufPtr.get();
     for (std::uint32_t k = 0; k < unique; ++k) {
       CatSlot& slot = Slot(fileWords[k], fileHashes[k]);
-      if (slot.key.hi == 0) {
+      if (slot.hi == 0) {
         std::uint32_t off = nextAllCharBufAdd;
         std::size_t len = wordscan::Unpack(fileWords[k], text + off);
-        slot = {fileWords[k], off};
+        slot.hi = fileWords[k].hi;
+        slot.loOff = fileWords[k].lo | std::uint64_t{off} << 40;
         catalogSlots.push_back(static_cast<std::uint32_t>(&slot - table.data()));
         wordsBuf.Str(text + off, len);
         wordsTbl.U32(off);
         nextAllCharBufAdd += static_cast<std::uint32_t>(len + 1);
       }
-      matches.Rec(slot.off, CurrentFileOffset, static_cast<std::uint32_t>(CurrentCatNumber));
+      matches.Rec(slot.off(), CurrentFileOffset, static_cast<std::uint32_t>(CurrentCatNumber));
     }
   }
 
@@ -778,7 +785,7 @@ struct WordCat::Impl {
     sorted.reserve(catalogSlots.size());
     for (std::uint32_t i : catalogSlots) {
       const CatSlot& c = table[i];
-      sorted.push_back((U128{c.key.hi} << 68) | (U128{c.key.lo} << 28) | c.off);
+      sorted.push_back((U128{c.hi} << 68) | (U128{c.lo()} << 28) | c.off());
     }
     // 4096 buckets by the first two characters and a bit of the third.
     std::vector<U128> out(sorted.size());
