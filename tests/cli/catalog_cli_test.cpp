@@ -12,39 +12,14 @@
 #include <sys/wait.h>
 
 #include "cli/clihost.h"
+#include "cli/cli_runner.h"
 #include "common/testenv.h"
 #include "platform/pfile.h"
 
 namespace {
 
-struct CliRun {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
-  std::string dir = TestEnv::Root();
-  std::string in = dir + "catcli-in", err = dir + "catcli-err";
-  plat::WriteFileAtomic(in, input);
-  std::string cmd = Quote(std::string(ZARNS_BINARY_DIR) + "/zarns-cli");
-  for (const auto& a : args) cmd += " " + Quote(a);
-  cmd += " <" + Quote(in) + " 2>" + Quote(err);
-  CliRun r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  plat::ReadWholeFile(err, r.err);
-  return r;
+  return RunZarnsCli(args, input, TestEnv::Root() + "catcli");
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

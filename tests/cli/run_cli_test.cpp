@@ -7,21 +7,13 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "cli/cli_runner.h"
 #include "common/testenv.h"
 #include "platform/pfile.h"
 
 namespace {
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string Q(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Result = CliRun;
 
 class RunCli : public ::testing::Test {
  protected:
@@ -31,21 +23,7 @@ class RunCli : public ::testing::Test {
   }
   // zarns-cli in `dir` with `args`, stdin from `input`.
   Result Cli(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string in = dir + ".in", err = dir + ".err";
-    plat::WriteFileAtomic(in, input);
-    std::string cmd = "cd " + Q(dir) + " && " + Q(std::string(ZARNS_BINARY_DIR) + "/zarns-cli");
-    for (const auto& a : args) cmd += " " + Q(a);
-    cmd += " <" + Q(in) + " 2>" + Q(err);
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t k;
-    while ((k = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
-    const int st = pclose(p);
-    r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    plat::ReadWholeFile(err, r.err);
-    return r;
+    return RunZarnsCli(args, input, dir, dir);
   }
   void Put(const std::string& name, const std::string& bytes) { ASSERT_TRUE(plat::WriteFileAtomic(dir + name, bytes)); }
   std::string Get(const std::string& name) {
