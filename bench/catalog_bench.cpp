@@ -27,13 +27,13 @@
 #include <string>
 #include <vector>
 
+#include "benchstats.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
 #include "shell/zrnreg.h"
 #include "store/zrnio.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -48,10 +48,6 @@ double Cpu() {
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // --- corpus ------------------------------------------------------------------
 

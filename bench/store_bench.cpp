@@ -19,6 +19,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include "benchstats.h"
 #include "platform/pdatadir.h"
 #include "shell/host.h"
 #include "store/zrnio.h"
@@ -26,20 +27,9 @@
 #include "store/zrnpkgop.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-double Pct(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
-}
 
 std::string Name(int i) { return "zarn" + std::to_string(i); }
 

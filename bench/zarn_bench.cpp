@@ -21,6 +21,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include "benchstats.h"
 #include "catalog/zrnwcat.h"
 #include "platform/plauncher.h"
 #include "shell/host.h"
@@ -30,20 +31,9 @@
 #include "zarn/zrnsedtv.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-double Pct(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
-}
 
 std::vector<std::string> Vocabulary(std::mt19937& rng, int n) {
   std::vector<std::string> words;

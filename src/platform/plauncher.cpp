@@ -74,7 +74,7 @@ bool OnPath(const std::string& prog) {
   for (;;) {
     std::size_t colon = p.find(':', start);
     std::string dir = p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-    if (dir.empty()) dir = ".";
+    if (dir.empty()) dir.assign(1, '.');
     std::string full = dir;
     full += '/';
     full += prog;

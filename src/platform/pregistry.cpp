@@ -486,7 +486,8 @@ class StoreRegistry : public Registry {
       if (toks.size() < 2 || toks[0].find('/') == std::string::npos) continue;
       for (std::size_t i = 1; i < toks.size(); ++i) {
         if (toks[i].find('\\') != std::string::npos) continue;
-        std::string ext = "." + Lower(toks[i]);
+        std::string ext(1, '.');
+        ext += Lower(toks[i]);
         mime_.emplace(ext, toks[0]);  // the first type named for an extension wins
       }
     }
