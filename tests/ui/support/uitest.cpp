@@ -1,5 +1,7 @@
 #include "ui/support/uitest.h"
 
+#include "common/testenv.h"
+
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -13,41 +15,23 @@ namespace fs = std::filesystem;
 namespace uitest {
 
 namespace {
-std::string root;
-int counter = 0;
 bool handled = false;
 int pending = 0;  // OnNextModal handlers waiting
 }  // namespace
 
+// The same private tree as the core tests get, plus the offscreen platform.
 void Setup() {
-  std::string tmpl = (fs::temp_directory_path() / "zarns-uitest-XXXXXX").string();
-  char* made = mkdtemp(tmpl.data());
-  root = std::string(made ? made : "/tmp/zarns-uitest") + "/";
-  for (const char* d : {"data", "xdg-data", "xdg-config", "home"}) fs::create_directories(root + d);
-  setenv("ZARNS_DATA_DIR", (root + "data").c_str(), 1);
-  setenv("XDG_DATA_HOME", (root + "xdg-data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root + "xdg-config").c_str(), 1);
-  setenv("HOME", (root + "home").c_str(), 1);
+  TestEnv::Setup();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
-void Teardown() {
-  std::error_code ec;
-  if (!root.empty() && root.find("zarns-uitest") != std::string::npos) fs::remove_all(root, ec);
-}
+void Teardown() { TestEnv::Teardown(); }
 
-const std::string& Root() { return root; }
+const std::string& Root() { return TestEnv::Root(); }
 
-std::string FreshDir(const std::string& name) {
-  std::string dir = root + "t" + std::to_string(++counter) + "-" + name + "/";
-  fs::create_directories(dir);
-  return dir;
-}
+std::string FreshDir(const std::string& name) { return TestEnv::FreshDir(name); }
 
-void ClearDataDir() {
-  std::error_code ec;
-  for (auto& e : fs::directory_iterator(root + "data", ec)) fs::remove_all(e.path(), ec);
-}
+void ClearDataDir() { TestEnv::ClearDataDir(); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
