@@ -29,6 +29,22 @@ FileSystem::~FileSystem() = default;
 
 namespace {
 
+// Opens `path` only if it is a regular file: O_NONBLOCK keeps a FIFO from
+// hanging the open and is cleared again for ordinary blocking I/O. Returns the
+// descriptor (its stat in `st`), or -1.
+int OpenRegular(const std::string& path, int flags, struct stat& st) {
+  int fd;
+  do fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 struct OpenFileRec {
   int fd = -1;
   Access access = Access::Read;
@@ -38,22 +54,14 @@ class PosixFileSystem : public FileSystem {
  public:
   HANDLE Open(const std::string& path, Access access, Creation creation) override {
     if (path.empty()) return INVALID_HANDLE_VALUE;
-    int flags = (access == Access::Read ? O_RDONLY : O_WRONLY) | O_CLOEXEC | O_NONBLOCK;
+    int flags = access == Access::Read ? O_RDONLY : O_WRONLY;
     if (creation != Creation::OpenExisting) flags |= O_CREAT;
     // Never O_TRUNC: emptying waits until the lock is ours, or a file that
-    // another copy is reading would be destroyed under it.
-    int fd;
-    do fd = ::open(path.c_str(), flags, 0644);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) return INVALID_HANDLE_VALUE;
-    // Only regular files are data files; O_NONBLOCK above keeps a FIFO from
-    // hanging the open, and it is cleared again for ordinary blocking I/O.
+    // another copy is reading would be destroyed under it. Only regular
+    // files are data files.
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
-      return INVALID_HANDLE_VALUE;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int fd = OpenRegular(path, flags, st);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
     int op = (access == Access::Read ? LOCK_SH : LOCK_EX) | LOCK_NB;
     int rc;
     do rc = ::flock(fd, op);
@@ -191,17 +199,10 @@ FileSystem& Fs() { return g_fs ? *g_fs : PosixFs(); }
 void SetFs(FileSystem* fs) { g_fs = fs; }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-  int fd;
-  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
-  struct stat st;
   // Documents are regular files; a FIFO or device would never end.
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  struct stat st;
+  int fd = OpenRegular(path, O_RDONLY, st);
+  if (fd < 0) return false;
   std::string data;
   bool ok = true;
   try {  // a file larger than memory is refused, not a crash
