@@ -37,7 +37,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+double Since(Clock::time_point t0) {
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 // CPU time of this process (user + system), in seconds: on a machine shared
 // with other work the wall clock alone says little.
@@ -47,7 +49,6 @@ double Cpu() {
   return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
-
 
 // --- corpus ------------------------------------------------------------------
 
@@ -71,7 +72,8 @@ Corpus MakeCorpus(const std::string& root, std::size_t nText) {
     vocab.push_back(w);
   }
   std::vector<double> weights;
-  for (std::size_t i = 0; i < vocab.size(); ++i) weights.push_back(1.0 / static_cast<double>(i + 1));
+  for (std::size_t i = 0; i < vocab.size(); ++i)
+    weights.push_back(1.0 / static_cast<double>(i + 1));
   std::discrete_distribution<std::size_t> pick(weights.begin(), weights.end());
   // Two marker words: "quasar" in 1 file of 400, "nebula" in 1 of 25.
   std::vector<std::string> dirs;
@@ -86,7 +88,9 @@ Corpus MakeCorpus(const std::string& root, std::size_t nText) {
   for (std::size_t i = 0; i < nText; ++i) {
     const std::string& d = dirs[i % dirs.size()];
     double r = u(rng);
-    std::size_t bytes = r < 0.7 ? 200 + rng() % 1800 : r < 0.95 ? 2000 + rng() % 6000 : 8000 + rng() % 12000;
+    std::size_t bytes = r < 0.7    ? 200 + rng() % 1800
+                        : r < 0.95 ? 2000 + rng() % 6000
+                                   : 8000 + rng() % 12000;
     std::string text;
     int col = 0;
     while (text.size() < bytes) {
@@ -118,7 +122,9 @@ Corpus MakeCorpus(const std::string& root, std::size_t nText) {
   for (std::size_t i = 0; i < nText / 6; ++i) {
     std::string bytes(1024 + rng() % 15000, '\0');
     for (auto& b : bytes) b = static_cast<char>(rng() & 0xFF);
-    std::ofstream(dirs[(i * 7) % dirs.size()] + "/blob" + std::to_string(i) + exts[i % 4], std::ios::binary) << bytes;
+    std::ofstream(dirs[(i * 7) % dirs.size()] + "/blob" + std::to_string(i) + exts[i % 4],
+                  std::ios::binary)
+        << bytes;
     c.otherFiles++;
   }
   return c;
@@ -166,7 +172,8 @@ std::uint64_t WalkRead(int dirfd, const std::vector<std::string>& exts, char* bu
 // --- ripgrep -------------------------------------------------------------------
 
 std::set<std::string> Rg(const std::string& word, const std::string& root) {
-  std::string cmd = "rg -l -i -w -g '*.txt' -g '*.md' --no-messages -- '" + word + "' '" + root + "'";
+  std::string cmd =
+      "rg -l -i -w -g '*.txt' -g '*.md' --no-messages -- '" + word + "' '" + root + "'";
   std::set<std::string> out;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return out;
@@ -184,7 +191,8 @@ std::size_t RgIntersect(const std::vector<std::string>& words, const std::string
   std::set<std::string> acc = Rg(words[0], root);
   for (std::size_t i = 1; i < words.size(); ++i) {
     std::set<std::string> next = Rg(words[i], root), both;
-    std::set_intersection(acc.begin(), acc.end(), next.begin(), next.end(), std::inserter(both, both.begin()));
+    std::set_intersection(acc.begin(), acc.end(), next.begin(), next.end(),
+                          std::inserter(both, both.begin()));
     acc.swap(both);
   }
   return acc.size();
@@ -212,8 +220,10 @@ int main(int argc, char** argv) {
     if (a == "--keep") keep = argv[i + 1];
     if (a == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
   }
-  std::string base = keep.empty() ? (fs::temp_directory_path() / ("zarns-catbench-" + std::to_string(getpid()))).string()
-                                  : keep;
+  std::string base =
+      keep.empty()
+          ? (fs::temp_directory_path() / ("zarns-catbench-" + std::to_string(getpid()))).string()
+          : keep;
   std::string corpusDir = base + "/corpus", dataDir = base + "/data";
   fs::create_directories(dataDir);
   setenv("ZARNS_DATA_DIR", dataDir.c_str(), 1);
@@ -222,8 +232,9 @@ int main(int argc, char** argv) {
   Corpus c;
   if (!fs::exists(corpusDir + "/top0")) {
     c = MakeCorpus(corpusDir, nFiles);
-    std::printf("corpus: %zu text files (%.1f MB), %zu other files, %zu directories, made in %.1f s\n", c.textFiles,
-                static_cast<double>(c.textBytes) / 1e6, c.otherFiles, c.dirs, Since(t0));
+    std::printf(
+        "corpus: %zu text files (%.1f MB), %zu other files, %zu directories, made in %.1f s\n",
+        c.textFiles, static_cast<double>(c.textBytes) / 1e6, c.otherFiles, c.dirs, Since(t0));
   } else {
     std::printf("corpus: reusing %s\n", corpusDir.c_str());
   }
@@ -286,21 +297,23 @@ int main(int argc, char** argv) {
     singleCpu.push_back(Cpu() - c0);
   }
   double lbMed = Median(lower), buildMed = Median(build);
-  std::printf("build: %u directories, %u files, %u words, %d catalogs\n", stats.directories, stats.files, stats.words,
-              stats.catalogs);
+  std::printf("build: %u directories, %u files, %u words, %d catalogs\n", stats.directories,
+              stats.files, stats.words, stats.catalogs);
   if (buildOnly) {
-    std::printf("build (median of %zu): %.3f s wall, %.3f s CPU; on one thread %.3f s wall\n", build.size(), buildMed,
-                Median(buildCpu), Median(single));
+    std::printf("build (median of %zu): %.3f s wall, %.3f s CPU; on one thread %.3f s wall\n",
+                build.size(), buildMed, Median(buildCpu), Median(single));
     Files = nullptr;
     if (keep.empty()) fs::remove_all(base);
     return 0;
   }
-  std::printf("build (median of %zu): %.3f s   walk-and-read lower bound: %.3f s (%.1f MB)   ratio %.2fx  [target <= 2x]\n",
-              build.size(), buildMed, lbMed, static_cast<double>(bytesRead) / 1e6, buildMed / lbMed);
-  std::printf("build CPU time: %.3f s   lower bound CPU time: %.3f s   ratio %.2fx\n", Median(buildCpu),
-              Median(lowerCpu), Median(buildCpu) / Median(lowerCpu));
-  std::printf("build on one thread (median of %zu): %.3f s wall, %.3f s CPU   ratio %.2fx\n", single.size(),
-              Median(single), Median(singleCpu), Median(single) / lbMed);
+  std::printf(
+      "build (median of %zu): %.3f s   walk-and-read lower bound: %.3f s (%.1f MB)   ratio %.2fx  "
+      "[target <= 2x]\n",
+      build.size(), buildMed, lbMed, static_cast<double>(bytesRead) / 1e6, buildMed / lbMed);
+  std::printf("build CPU time: %.3f s   lower bound CPU time: %.3f s   ratio %.2fx\n",
+              Median(buildCpu), Median(lowerCpu), Median(buildCpu) / Median(lowerCpu));
+  std::printf("build on one thread (median of %zu): %.3f s wall, %.3f s CPU   ratio %.2fx\n",
+              single.size(), Median(single), Median(singleCpu), Median(single) / lbMed);
 
   // Peak memory of one build, in a child that does nothing else.
   pid_t pid = fork();
@@ -312,12 +325,14 @@ int main(int argc, char** argv) {
   int status = 0;
   struct rusage ru {};
   wait4(pid, &status, 0, &ru);
-  std::printf("build peak memory (max RSS of a child doing one build): %.1f MB  [target < 100 MB]\n",
-              static_cast<double>(ru.ru_maxrss) / 1024.0);
+  std::printf(
+      "build peak memory (max RSS of a child doing one build): %.1f MB  [target < 100 MB]\n",
+      static_cast<double>(ru.ru_maxrss) / 1024.0);
 
   // Word search: a fresh reader each time (it loads the index, files and
   // matches, as one command-line search does).
-  const std::vector<std::vector<std::string>> queries = {{"quasar", "nebula"}, {"nebula"}, {"quasar"}};
+  const std::vector<std::vector<std::string>> queries = {
+      {"quasar", "nebula"}, {"nebula"}, {"quasar"}};
   for (auto& q : queries) {
     std::string joined;
     for (auto& w : q) joined += (joined.empty() ? "" : " ") + w;
@@ -341,11 +356,13 @@ int main(int argc, char** argv) {
     double om = Median(ours);
     if (haveRg) {
       double rm = Median(rg);
-      std::printf("search \"%s\": %.2f ms median (CPU %.2f ms; %zu files)   rg -l -i -w intersected: %.1f ms (%zu files)   %.1fx faster  [targets < 50 ms, >= 10x]\n",
-                  joined.c_str(), om * 1e3, Median(oursCpu) * 1e3, nOurs, rm * 1e3, nRg, rm / om);
+      std::printf(
+          "search \"%s\": %.2f ms median (CPU %.2f ms; %zu files)   rg -l -i -w intersected: %.1f "
+          "ms (%zu files)   %.1fx faster  [targets < 50 ms, >= 10x]\n",
+          joined.c_str(), om * 1e3, Median(oursCpu) * 1e3, nOurs, rm * 1e3, nRg, rm / om);
     } else {
-      std::printf("search \"%s\": %.2f ms median (%zu files)   (ripgrep not installed)\n", joined.c_str(), om * 1e3,
-                  nOurs);
+      std::printf("search \"%s\": %.2f ms median (%zu files)   (ripgrep not installed)\n",
+                  joined.c_str(), om * 1e3, nOurs);
     }
   }
   {

@@ -4,6 +4,8 @@
 // bare Qt main window is the baseline the ratio is taken against.
 //   startup_bench [RUNS]        runs both and reports median and best
 //   startup_bench --child zarns|bare   one start (used by the parent)
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -16,8 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "catalog/zrnwcat.h"
@@ -67,8 +67,8 @@ double RunOnce(const char* self, const char* kind) {
 
 void Report(const char* name, std::vector<double> ms) {
   std::sort(ms.begin(), ms.end());
-  std::printf("  %-28s median %7.1f ms   best %7.1f ms   worst %7.1f ms\n", name, ms[ms.size() / 2], ms.front(),
-              ms.back());
+  std::printf("  %-28s median %7.1f ms   best %7.1f ms   worst %7.1f ms\n", name, ms[ms.size() / 2],
+              ms.front(), ms.back());
 }
 
 }  // namespace
@@ -86,10 +86,12 @@ int main(int argc, char** argv) {
   setenv("XDG_DATA_HOME", (root / "xdg").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root / "xdg").c_str(), 1);
   setenv("HOME", root.c_str(), 1);
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   for (int i = 0; i < 200; ++i) {
     std::ofstream f(root / "corpus" / ("note" + std::to_string(i) + ".txt"));
-    for (int j = 0; j < 50; ++j) f << "word" << (i * 7 + j) % 997 << " budget meeting line " << j << "\n";
+    for (int j = 0; j < 50; ++j)
+      f << "word" << (i * 7 + j) % 997 << " budget meeting line " << j << "\n";
   }
   {
     Files = new ZrnIO;

@@ -8,6 +8,7 @@
 //   - loading a package of 400 zarns.
 //
 //   store_bench [--zarns N] [--runs N]
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "benchstats.h"
 #include "platform/pdatadir.h"
@@ -29,7 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
 
 std::string Name(int i) { return "zarn" + std::to_string(i); }
 
@@ -83,7 +82,8 @@ int main(int argc, char** argv) {
   ZrnLvl1 lvl;
   for (int i = 0; i < zarns; ++i) {
     std::string n = Name(i);
-    std::string v = " expansion number " + std::to_string(i) + (i % 3 ? "" : "\nzdesc about it\nzuse " + n);
+    std::string v =
+        " expansion number " + std::to_string(i) + (i % 3 ? "" : "\nzdesc about it\nzuse " + n);
     auto t0 = Clock::now();
     if (!lvl.Set(n, v)) {
       std::fprintf(stderr, "store failed at %d\n", i);
@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     }
     setMs.push_back(Ms(Clock::now() - t0));
   }
-  std::vector<double> first(setMs.begin(), setMs.begin() + 1000), last(setMs.end() - 1000, setMs.end());
+  std::vector<double> first(setMs.begin(), setMs.begin() + 1000),
+      last(setMs.end() - 1000, setMs.end());
 
   const std::string lastName = Name(zarns - 1);
   // First lookup: builds the index from the files.
@@ -140,15 +141,18 @@ int main(int argc, char** argv) {
   auto all = op.AllZarns();
   double listMs = Ms(Clock::now() - t0);
 
-  std::printf("store_bench: %d zarns (%s)\n", zarns, ok && pr.stored == 400 ? "results checked" : "RESULT MISMATCH");
+  std::printf("store_bench: %d zarns (%s)\n", zarns,
+              ok && pr.stored == 400 ? "results checked" : "RESULT MISMATCH");
   std::printf("  Set, first 1000: median %.3f ms, p95 %.3f ms\n", Median(first), Pct(first, 0.95));
   std::printf("  Set, last 1000:  median %.3f ms, p95 %.3f ms\n", Median(last), Pct(last, 0.95));
-  std::printf("  Get last name:   median %.3f ms, p95 %.3f ms (target < 2 ms)\n", Median(getMs), Pct(getMs, 0.95));
+  std::printf("  Get last name:   median %.3f ms, p95 %.3f ms (target < 2 ms)\n", Median(getMs),
+              Pct(getMs, 0.95));
   std::printf("  Get, first in process (builds the index): %.3f ms\n", firstGet);
   std::printf("  Get right after a Set: median %.3f ms\n", Median(setGetMs));
-  std::printf("  plain table scan:  median %.3f ms  (indexed Get is %.0fx faster)\n", Median(scanMs),
-              Median(getMs) > 0 ? Median(scanMs) / Median(getMs) : 0.0);
-  std::printf("  load package of 400 zarns: %.1f ms; list all %zu names: %.1f ms\n", pkgMs, all.size(), listMs);
+  std::printf("  plain table scan:  median %.3f ms  (indexed Get is %.0fx faster)\n",
+              Median(scanMs), Median(getMs) > 0 ? Median(scanMs) / Median(getMs) : 0.0);
+  std::printf("  load package of 400 zarns: %.1f ms; list all %zu names: %.1f ms\n", pkgMs,
+              all.size(), listMs);
 
   Files = nullptr;
   std::error_code ec;

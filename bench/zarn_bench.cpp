@@ -10,6 +10,7 @@
 // see BENCHMARKS.md); without it a corpus of --files text files (default
 // 2000) is generated. For comparison the same search is timed with
 // `grep -rlw` over the corpus, as a user without a catalog would run it.
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,7 +20,6 @@
 #include <random>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "benchstats.h"
 #include "catalog/zrnwcat.h"
@@ -34,7 +34,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::vector<std::string> Vocabulary(std::mt19937& rng, int n) {
   std::vector<std::string> words;
   std::uniform_int_distribution<int> len(4, 7), ch(0, 25);  // ten words fit the 80-character line
@@ -47,7 +46,8 @@ std::vector<std::string> Vocabulary(std::mt19937& rng, int n) {
   return words;
 }
 
-void MakeCorpus(const std::string& dir, int files, const std::vector<std::string>& vocab, std::mt19937& rng) {
+void MakeCorpus(const std::string& dir, int files, const std::vector<std::string>& vocab,
+                std::mt19937& rng) {
   std::uniform_int_distribution<std::size_t> pick(0, vocab.size() - 1);
   for (int f = 0; f < files; ++f) {
     const std::string sub = dir + "d" + std::to_string(f / 100) + "/";
@@ -62,8 +62,8 @@ void MakeCorpus(const std::string& dir, int files, const std::vector<std::string
 std::vector<std::string> CorpusWords(const std::string& dir, std::size_t n) {
   std::vector<std::string> out;
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator() && out.size() < n;
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(dir, ec);
+       it != fs::recursive_directory_iterator() && out.size() < n; it.increment(ec)) {
     if (ec) break;
     if (!it->is_regular_file(ec) || it->path().extension() != ".txt") continue;
     std::ifstream in(it->path());
@@ -71,8 +71,9 @@ std::vector<std::string> CorpusWords(const std::string& dir, std::size_t n) {
     while (in >> w && out.size() < n) {
       if (w.size() < 4 || w.size() > 6) continue;  // ten of them fit the 80-character line
       if (w.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) continue;
-      static const std::vector<std::string> kTaken = {"date", "time", "sort", "phone", "equals", "acos", "asin",
-                                                      "atan", "poly", "ldiv", "rand"};
+      static const std::vector<std::string> kTaken = {"date",   "time", "sort", "phone",
+                                                      "equals", "acos", "asin", "atan",
+                                                      "poly",   "ldiv", "rand"};
       if (std::find(kTaken.begin(), kTaken.end(), w) != kTaken.end()) continue;
       if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
     }
@@ -87,10 +88,14 @@ int main(int argc, char** argv) {
   std::string corpus;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
-    if (a == "--zarns") zarns = std::atoi(argv[i + 1]);
-    else if (a == "--runs") runs = std::atoi(argv[i + 1]);
-    else if (a == "--files") files = std::atoi(argv[i + 1]);
-    else if (a == "--corpus") corpus = argv[i + 1];
+    if (a == "--zarns")
+      zarns = std::atoi(argv[i + 1]);
+    else if (a == "--runs")
+      runs = std::atoi(argv[i + 1]);
+    else if (a == "--files")
+      files = std::atoi(argv[i + 1]);
+    else if (a == "--corpus")
+      corpus = argv[i + 1];
   }
   char tmpl[] = "/tmp/zarn-bench-XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
@@ -160,7 +165,8 @@ int main(int argc, char** argv) {
     runMs.push_back(Ms(Clock::now() - a));
   }
   const bool unchanged = buf.GetText() == line;
-  const std::size_t listed = host.matchDialogs.empty() ? 0 : host.matchDialogs.back().ListOfMatches.size();
+  const std::size_t listed =
+      host.matchDialogs.empty() ? 0 : host.matchDialogs.back().ListOfMatches.size();
 
   const std::string word = words[9];
   const auto g = Clock::now();
@@ -168,15 +174,17 @@ int main(int argc, char** argv) {
   const int grc = std::system(cmd.c_str());
   const double grepMs = Ms(Clock::now() - g);
 
-  std::printf("zarn run benchmark: %d stored zarns, corpus %s (%u files, %u words), %d runs\n", zarns,
-              corpus.c_str(), cat.Stats().files, cat.Stats().words, runs);
+  std::printf("zarn run benchmark: %d stored zarns, corpus %s (%u files, %u words), %d runs\n",
+              zarns, corpus.c_str(), cat.Stats().files, cat.Stats().words, runs);
   std::printf("  line: %s\n", line.c_str());
   std::printf("  catalog build           %10.1f ms\n", buildMs);
   std::printf("  Set, first 200 (median) %10.3f ms\n", Median(setFirst));
   std::printf("  Set, last 200 (median)  %10.3f ms\n", Median(setLast));
-  std::printf("  run, ten unknown words  median %.2f ms, p90 %.2f ms, max %.2f ms  (target < 100 ms)\n",
-              Median(runMs), Pct(runMs, 0.9), *std::max_element(runMs.begin(), runMs.end()));
-  const std::string searched = host.matchDialogs.empty() ? std::string() : host.matchDialogs.back().MatchString;
+  std::printf(
+      "  run, ten unknown words  median %.2f ms, p90 %.2f ms, max %.2f ms  (target < 100 ms)\n",
+      Median(runMs), Pct(runMs, 0.9), *std::max_element(runMs.begin(), runMs.end()));
+  const std::string searched =
+      host.matchDialogs.empty() ? std::string() : host.matchDialogs.back().MatchString;
   std::printf("  text unchanged: %s; Find results listed %zu files for \"%s\" (%zu dialogs)\n",
               unchanged ? "yes" : "NO", listed, searched.c_str(), host.matchDialogs.size());
   if (grc == 0 || grc == 256)

@@ -2,11 +2,11 @@
 // working directory, a host that answers every dialog at once and opens
 // "output.zrn" as an in-memory view, and a launcher that starts nothing.
 #pragma once
+#include <unistd.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "platform/pfile.h"
 #include "platform/plauncher.h"

@@ -2,11 +2,11 @@
 // listed back as the browser would. The first byte also chooses damage to the
 // package files themselves (the input written over the package table, the
 // package text file or the membership file) before they are listed.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // zarn could expand to anything, but the data directory holds none).
   const std::string after = b.GetText();
   if (after.compare(0, 12, "above line\r\n") != 0) __builtin_trap();
-  if (after.size() < 12 || after.compare(after.size() - 12, 12, "\r\nbelow line") != 0) __builtin_trap();
+  if (after.size() < 12 || after.compare(after.size() - 12, 12, "\r\nbelow line") != 0)
+    __builtin_trap();
   // The token tables stay within their bounds.
   if (d->view->NumTokens < 0 || d->view->NumTokens >= kMaxTokPositions) __builtin_trap();
   return 0;

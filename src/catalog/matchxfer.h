@@ -5,8 +5,8 @@
 #include <vector>
 
 struct MatchItem {
-  std::string name;         // file name as catalogued
-  std::uint32_t fileid = 0; // offset of the name in the files buffer
+  std::string name;          // file name as catalogued
+  std::uint32_t fileid = 0;  // offset of the name in the files buffer
 };
 
 struct ShowMatchXfer {

@@ -33,7 +33,8 @@ inline std::uint64_t WordMask64(const unsigned char* p, std::size_t n) {
     std::uint64_t h = static_cast<std::uint32_t>(_mm_movemask_epi8(x));
     // 0x40..0x7F whose low five bits are at most 26: "@", "A".."Z", "[",
     // "`", "a".."z" once bit 0x20 is set.
-    __m128i ok = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(x, c0), c40), _mm_cmplt_epi8(_mm_and_si128(x, c1f), c27));
+    __m128i ok = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(x, c0), c40),
+                               _mm_cmplt_epi8(_mm_and_si128(x, c1f), c27));
     std::uint64_t w = static_cast<std::uint32_t>(_mm_movemask_epi8(ok));
     high |= h << (16 * b);
     pred |= w << (16 * b);
@@ -124,7 +125,8 @@ inline std::size_t Unpack(const WordKey& k, char* out) {
 // few values. Much faster than a comparison sort for the few hundred words
 // of a file. `count` has room for buckets + 1 entries.
 template <typename T, typename BucketOf>
-void BucketSort(const T* in, std::size_t n, T* out, std::uint32_t* count, std::size_t buckets, BucketOf bucketOf) {
+void BucketSort(const T* in, std::size_t n, T* out, std::uint32_t* count, std::size_t buckets,
+                BucketOf bucketOf) {
   std::memset(count, 0, (buckets + 1) * sizeof *count);
   for (std::size_t k = 0; k < n; ++k) ++count[bucketOf(in[k]) + 1];
   for (std::size_t b = 1; b <= buckets; ++b) count[b] += count[b - 1];

@@ -18,13 +18,13 @@ struct Service {
   const char* suffix;  // after the text
 };
 constexpr Service kServices[] = {
-    {"https://www.openstreetmap.org/search?query=", "&sender=Brindle"},   // WebAtlas
-    {"https://en.wiktionary.org/w/index.php?search=", "&sender=Brindle"},  // WebDictionary
+    {"https://www.openstreetmap.org/search?query=", "&sender=Brindle"},         // WebAtlas
+    {"https://en.wiktionary.org/w/index.php?search=", "&sender=Brindle"},       // WebDictionary
     {"https://en.wikipedia.org/w/index.php?search=", "&go=go&sender=Brindle"},  // WebEncyclopedia
-    {"https://duckduckgo.com/?q=", "&sender=Brindle"},                    // WebSearch
-    {"https://www.espn.com/search/_/q/", "?sender=Brindle"},              // WebSports
-    {"https://collections.si.edu/search/results.htm?q=", "&sender=Brindle"},  // WebScience
-    {"https://www.imdb.com/find/?q=", "&sender=Brindle"},                 // WebArts
+    {"https://duckduckgo.com/?q=", "&sender=Brindle"},                          // WebSearch
+    {"https://www.espn.com/search/_/q/", "?sender=Brindle"},                    // WebSports
+    {"https://collections.si.edu/search/results.htm?q=", "&sender=Brindle"},    // WebScience
+    {"https://www.imdb.com/find/?q=", "&sender=Brindle"},                       // WebArts
 };
 
 // The text goes in as typed, except for the bytes an address cannot carry

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <climits>
 #include <new>
 #include <thread>
 #include <unordered_map>
@@ -241,8 +241,8 @@ struct WordCat::Impl {
   // started) each job is done at once on the calling thread.
   struct Job {
     enum Kind : std::uint8_t { Words, Exe, Typed, Dir, End } kind = End;
-    std::string text;      // file name, or directory path for Dir
-    std::uint32_t n = 0;   // words taken (Words), repeats included
+    std::string text;     // file name, or directory path for Dir
+    std::uint32_t n = 0;  // words taken (Words), repeats included
     wordscan::RawWord words[kMaxFileWords];
   };
   static constexpr std::uint32_t kJobs = 64;
@@ -282,7 +282,8 @@ struct WordCat::Impl {
     }
     head.store(h + 1);
     Job::Kind kind = jobs[h % kJobs].kind;
-    if ((kind == Job::Dir || kind == Job::End || h + 1 - tail.load(std::memory_order_relaxed) >= kWakeBatch) &&
+    if ((kind == Job::Dir || kind == Job::End ||
+         h + 1 - tail.load(std::memory_order_relaxed) >= kWakeBatch) &&
         helperAsleep.load())
       head.notify_one();
   }
@@ -388,7 +389,7 @@ struct WordCat::Impl {
   // 16 bytes a slot: the key's low part has 40 bits, the offset (below
   // 2^24) rides above them, so the table takes a third less cache.
   struct CatSlot {
-    std::uint64_t hi = 0;   // key.hi; 0: empty (a word has at least 4 characters)
+    std::uint64_t hi = 0;     // key.hi; 0: empty (a word has at least 4 characters)
     std::uint64_t loOff = 0;  // key.lo | offset << 40
     std::uint32_t off() const { return static_cast<std::uint32_t>(loOff >> 40); }
     std::uint64_t lo() const { return loOff & kLoMask; }
@@ -416,8 +417,8 @@ struct WordCat::Impl {
   Impl(WordCat& o, BuildStats& s) : owner(o), stats(s) {}
 
   void FlushAll() {
-    for (OutBuf* b : {&wordsBuf, &wordsTbl, &wordsIdx, &filesBuf, &filesTbl, &matches, &pathsBuf, &pathsTbl,
-                      &extMatch})
+    for (OutBuf* b : {&wordsBuf, &wordsTbl, &wordsIdx, &filesBuf, &filesTbl, &matches, &pathsBuf,
+                      &pathsTbl, &extMatch})
       b->Flush();
   }
 
@@ -451,7 +452,8 @@ struct WordCat::Impl {
     for (auto& e : regExt) {
       if (e.empty()) continue;
       std::string l = Lower(e);
-      if (std::any_of(contentExts.begin(), contentExts.end(), [&](const Ext& x) { return x.lower == l; }))
+      if (std::any_of(contentExts.begin(), contentExts.end(),
+                      [&](const Ext& x) { return x.lower == l; }))
         continue;
       contentExts.push_back({l, l.find("exe") != std::string::npos});
     }
@@ -490,10 +492,12 @@ struct WordCat::Impl {
 
   // The first extension of the list (by list order) that the lower-cased
   // name ends with; -1 when none.
-  static int FirstMatch(const std::string& lowerName, const ExtIndex& idx, const std::vector<Ext>& exts) {
+  static int FirstMatch(const std::string& lowerName, const ExtIndex& idx,
+                        const std::vector<Ext>& exts) {
     int best = INT_MAX;
     std::string suffix;
-    for (std::size_t pos = lowerName.find('.'); pos != std::string::npos; pos = lowerName.find('.', pos + 1)) {
+    for (std::size_t pos = lowerName.find('.'); pos != std::string::npos;
+         pos = lowerName.find('.', pos + 1)) {
       suffix.assign(lowerName, pos, std::string::npos);
       auto it = idx.dotted.find(suffix);
       if (it != idx.dotted.end()) best = std::min(best, it->second);
@@ -585,8 +589,8 @@ struct WordCat::Impl {
   // A directory that cannot be entered is skipped (not cataloged) and the
   // walk goes on with the next one: one unreadable folder must not leave the
   // rest of the tree out of the catalog.
-  void AddDirectorySetCurrent(const std::string& CurDir, plat::Directory* dir, const std::vector<Entry>& entries,
-                              bool doParse) {
+  void AddDirectorySetCurrent(const std::string& CurDir, plat::Directory* dir,
+                              const std::vector<Entry>& entries, bool doParse) {
     ++numdirs;
     if (workFailed.load(std::memory_order_relaxed)) {
       DirSearchOk = false;
@@ -605,7 +609,8 @@ struct WordCat::Impl {
     }
   }
 
-  void ParseFiles(plat::Directory& dir, const std::string& path, const std::vector<Entry>& entries) {
+  void ParseFiles(plat::Directory& dir, const std::string& path,
+                  const std::vector<Entry>& entries) {
     // The files of each listed extension in list order, each file under the
     // first extension it ends with: a name ending in two listed extensions
     // (".gz", ".tar.gz") is still taken once.
@@ -671,7 +676,8 @@ struct WordCat::Impl {
       readSoFar += n;
       std::size_t nw = (n + 63) / 64;
       bits[0] = carry ? ~std::uint64_t{0} << (64 - carry) : 0;
-      for (std::size_t k = 0; k < nw; ++k) bits[1 + k] = wordscan::WordMask64(chunk + 64 * k, std::min<std::size_t>(64, n - 64 * k));
+      for (std::size_t k = 0; k < nw; ++k)
+        bits[1 + k] = wordscan::WordMask64(chunk + 64 * k, std::min<std::size_t>(64, n - 64 * k));
       bits[1 + nw] = 0;
       const std::size_t end = kChunkOff + n;
       const bool full = n == kReadChunk;
@@ -685,8 +691,12 @@ struct WordCat::Impl {
         std::uint64_t before = (b << 1) | (k ? bits[k - 1] >> 63 : 0);
         std::uint64_t after = (b >> 1) | (bits[k + 1] << 63);
         std::uint64_t st = b & ~before, en = b & ~after;
-        for (; st; st &= st - 1) runStart[runs++] = static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(st)));
-        for (; en; en &= en - 1) runEnd[ends++] = static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
+        for (; st; st &= st - 1)
+          runStart[runs++] =
+              static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(st)));
+        for (; en; en &= en - 1)
+          runEnd[ends++] = static_cast<std::uint16_t>(
+              k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
       }
       std::size_t newCarry = 0;
       int chunkWords = 0;
@@ -740,8 +750,9 @@ struct WordCat::Impl {
       }
     }
     // 256 buckets by the first character and a half of the second.
-    wordscan::BucketSort(distinct, u, fileWords, bucketCount, 256,
-                         [](const wordscan::WordKey& k) { return static_cast<std::size_t>(k.hi >> 52); });
+    wordscan::BucketSort(distinct, u, fileWords, bucketCount, 256, [](const wordscan::WordKey& k) {
+      return static_cast<std::size_t>(k.hi >> 52);
+    });
     return u;
   }
 
@@ -792,7 +803,8 @@ struct WordCat::Impl {
     wordscan::BucketSort(sorted.data(), sorted.size(), out.data(), bucketCount, 4096,
                          [](U128 v) { return static_cast<std::size_t>(v >> 116); });
     for (U128 v : out)
-      wordsIdx.Rec(static_cast<std::uint32_t>(v & 0xFFFFFFF), static_cast<std::uint32_t>(CurrentCatNumber));
+      wordsIdx.Rec(static_cast<std::uint32_t>(v & 0xFFFFFFF),
+                   static_cast<std::uint32_t>(CurrentCatNumber));
     stats.words += static_cast<std::uint32_t>(catalogSlots.size());
   }
 

@@ -80,7 +80,8 @@ const char* WordView::WordAt(std::uint32_t off) const {
 
 void WordView::LoadFilesBuffer() {
   if (filesLoaded_ || !Files) return;
-  if (LoadWhole(Files->FilesBufOut, FileGenCharBufPtr, "Error Reading Files Buffer in ReadWordsIdxDB\n")) {
+  if (LoadWhole(Files->FilesBufOut, FileGenCharBufPtr,
+                "Error Reading Files Buffer in ReadWordsIdxDB\n")) {
     FileGenCharBufPtr.push_back('\0');
     filesLoaded_ = true;
   }
@@ -113,8 +114,8 @@ int WordView::GetNumWordsToMatch() {
 void WordView::ReadWordsIdxDB() {
   if (!Files) return;
   LoadFilesBuffer();
-  if (!idxLoaded_ &&
-      LoadRecords(Files->WordsIdxOut, SearchWordsIdx, "Error Reading Words Idx Buffer in ReadWordsIdxDB\n"))
+  if (!idxLoaded_ && LoadRecords(Files->WordsIdxOut, SearchWordsIdx,
+                                 "Error Reading Words Idx Buffer in ReadWordsIdxDB\n"))
     idxLoaded_ = true;
   TotalNumWords = static_cast<std::uint32_t>(SearchWordsIdx.size());
   SearchWordsIdxIter = 0;
@@ -126,7 +127,8 @@ bool WordView::ReadWordCatDBbyIdx(int idx) {
   // of this catalog is allGenLen_ bytes followed by a NUL.
   HANDLE h = Files->WordsBufOut;
   std::uint32_t size = Files->FileSize(h);
-  if (AllGenCharBufPtr.size() < static_cast<std::size_t>(size) + 1) AllGenCharBufPtr.resize(static_cast<std::size_t>(size) + 1);
+  if (AllGenCharBufPtr.size() < static_cast<std::size_t>(size) + 1)
+    AllGenCharBufPtr.resize(static_cast<std::size_t>(size) + 1);
   std::size_t got = ReadInto(h, AllGenCharBufPtr.data(), size);
   if (got < size) std::fputs("Error Reading Words Buffer in ReadWordCatDBbyIdx\n", stderr);
   AllGenCharBufPtr[got] = '\0';
@@ -160,12 +162,11 @@ void WordView::FindWords(int numtomatch) {
     found.clear();
     for (std::size_t t = 0; t < typed.size(); ++t) {
       const char* w = typed[t].c_str();
-      auto first = std::lower_bound(
-          SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(begin),
-          SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end), w,
-          [this](const WordIdxStructType& r, const char* key) {
-            return std::strcmp(WordAt(r.Offset), key) < 0;
-          });
+      auto first = std::lower_bound(SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end), w,
+                                    [this](const WordIdxStructType& r, const char* key) {
+                                      return std::strcmp(WordAt(r.Offset), key) < 0;
+                                    });
       for (auto it = first; it != SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end); ++it) {
         if (std::strcmp(WordAt(it->Offset), w) != 0) break;
         found.emplace_back(static_cast<std::size_t>(it - SearchWordsIdx.begin()), t);
@@ -179,7 +180,9 @@ void WordView::FindWords(int numtomatch) {
   // The hits as sorted keys with their counts, and a bit filter in front of
   // them, so that most records are passed over with one test.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
-  for (auto& h : hits) keys.emplace_back(static_cast<std::uint64_t>(static_cast<std::uint32_t>(h.CatId)) << 32 | h.Offset, 1);
+  for (auto& h : hits)
+    keys.emplace_back(
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(h.CatId)) << 32 | h.Offset, 1);
   std::sort(keys.begin(), keys.end());
   std::vector<std::pair<std::uint64_t, std::uint32_t>> counted;
   for (auto& k : keys) {
@@ -192,7 +195,8 @@ void WordView::FindWords(int numtomatch) {
   auto bit = [](std::uint32_t off, std::int32_t cat) {
     return (off ^ (static_cast<std::uint32_t>(cat) * 0x9E3779B1u)) & 0xFFFFu;
   };
-  for (auto& h : hits) filter[bit(h.Offset, h.CatId) >> 6] |= std::uint64_t{1} << (bit(h.Offset, h.CatId) & 63);
+  for (auto& h : hits)
+    filter[bit(h.Offset, h.CatId) >> 6] |= std::uint64_t{1} << (bit(h.Offset, h.CatId) & 63);
 
   // The match file is read straight through in large pieces rather than
   // kept whole: it is by far the largest catalog file.
@@ -209,15 +213,21 @@ void WordView::FindWords(int numtomatch) {
     std::uint32_t done = 0;
     while (done < records) {
       std::uint32_t want = std::min(kChunkRecords, records - done);
-      long got = Files->ReadFromFile(chunk.data(), want * static_cast<std::uint32_t>(sizeof(MatchStructType)), h);
-      std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) / static_cast<std::uint32_t>(sizeof(MatchStructType)) : 0;
+      long got = Files->ReadFromFile(chunk.data(),
+                                     want * static_cast<std::uint32_t>(sizeof(MatchStructType)), h);
+      std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) /
+                                      static_cast<std::uint32_t>(sizeof(MatchStructType))
+                                : 0;
       for (std::uint32_t i = 0; i < n; ++i) {
         const MatchStructType& m = chunk[i];
         std::uint32_t b = bit(m.OffsetA, m.CatId);
         if (!(filter[b >> 6] >> (b & 63) & 1)) continue;
-        std::uint64_t key = static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.CatId)) << 32 | m.OffsetA;
-        auto it = std::lower_bound(counted.begin(), counted.end(), std::make_pair(key, std::uint32_t{0}));
-        if (it != counted.end() && it->first == key) FileArray.insert(FileArray.end(), it->second, m.OffsetB);
+        std::uint64_t key =
+            static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.CatId)) << 32 | m.OffsetA;
+        auto it =
+            std::lower_bound(counted.begin(), counted.end(), std::make_pair(key, std::uint32_t{0}));
+        if (it != counted.end() && it->first == key)
+          FileArray.insert(FileArray.end(), it->second, m.OffsetB);
       }
       if (n < want) {
         std::fputs("Error Reading Match Buffer in FindWords\n", stderr);
@@ -252,7 +262,9 @@ void WordView::LoadPathIndex() {
   pathIndex_ = std::move(a);
   pathIndex_.insert(pathIndex_.end(), b.begin(), b.end());
   std::stable_sort(pathIndex_.begin(), pathIndex_.end(),
-                   [](const FilesTblStructType& x, const FilesTblStructType& y) { return x.OffsetA < y.OffsetA; });
+                   [](const FilesTblStructType& x, const FilesTblStructType& y) {
+                     return x.OffsetA < y.OffsetA;
+                   });
   pathIndexLoaded_ = true;
 }
 
@@ -260,8 +272,9 @@ void WordView::GetFilePath(bool OpenFiles) {
   if (!Files) return;
   if (!OpenFiles) Files->OpenFiles("r");
   LoadPathIndex();
-  auto it = std::lower_bound(pathIndex_.begin(), pathIndex_.end(), fileid,
-                             [](const FilesTblStructType& r, std::uint32_t id) { return r.OffsetA < id; });
+  auto it = std::lower_bound(
+      pathIndex_.begin(), pathIndex_.end(), fileid,
+      [](const FilesTblStructType& r, std::uint32_t id) { return r.OffsetA < id; });
   if (it != pathIndex_.end() && it->OffsetA == fileid) {
     HANDLE h = Files->PathsBufOut;
     if (plat::IsOpen(h) && it->OffsetB < Files->FileSize(h)) {

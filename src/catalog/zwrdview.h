@@ -55,16 +55,17 @@ class WordView {
   static void SortByName(std::vector<MatchItem>& items);
 
   // --- fields -------------------------------------------------------------------
-  std::uint32_t fileid = 0;       // the file GetFilePath looks up
-  std::string FindName;           // the words to match (set by the caller)
-  std::string FindPath;           // the directory GetFilePath found
-  std::vector<MatchItem> HitList; // files found: name and fileid
+  std::uint32_t fileid = 0;        // the file GetFilePath looks up
+  std::string FindName;            // the words to match (set by the caller)
+  std::string FindPath;            // the directory GetFilePath found
+  std::vector<MatchItem> HitList;  // files found: name and fileid
   int MatchesFound = 0;
 
   // Loaded catalog data (kept for later searches through the same object).
   std::vector<WordIdxStructType> SearchWordsIdx;
   std::size_t SearchWordsIdxIter = 0;
-  std::vector<char> AllGenCharBufPtr;   // words buffer of the catalog being searched (reused; see allGenLen_)
+  std::vector<char>
+      AllGenCharBufPtr;  // words buffer of the catalog being searched (reused; see allGenLen_)
   std::vector<char> FileGenCharBufPtr;  // the files buffer
   std::uint32_t TotalNumWords = 0;
   std::uint32_t totalMatchTableEntries = 0;  // match records seen by the last search

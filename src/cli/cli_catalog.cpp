@@ -1,6 +1,6 @@
 // zarns-cli catalog: build, roots, find, name.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -34,7 +34,8 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   // build
   auto roots = std::make_shared<std::vector<std::string>>();
   CLI::App* build = cat->add_subcommand("build", "Build the word catalog anew");
-  build->add_option("--root", *roots, "A directory to catalog (repeatable); default: the configured roots");
+  build->add_option("--root", *roots,
+                    "A directory to catalog (repeatable); default: the configured roots");
   build->callback([roots, &exitCode] {
     WordCat builder;
     StreamProgress progress(stderr);
@@ -43,7 +44,9 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
     if (tty) progress.Finish();
     const BuildStats& s = builder.Stats();
     if (s.failed) {
-      std::fputs("zarns-cli: the catalog files could not be created (is a search or build running?)\n", stderr);
+      std::fputs(
+          "zarns-cli: the catalog files could not be created (is a search or build running?)\n",
+          stderr);
       exitCode = 1;
       return;
     }
@@ -104,7 +107,8 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
 
   // name
   auto text = std::make_shared<std::string>();
-  CLI::App* name = cat->add_subcommand("name", "List the catalogued files whose name contains TEXT");
+  CLI::App* name =
+      cat->add_subcommand("name", "List the catalogued files whose name contains TEXT");
   name->add_option("TEXT", *text, "Text to look for (case-sensitive)")->required();
   name->callback([text, &exitCode] {
     WordView view;

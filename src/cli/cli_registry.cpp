@@ -17,17 +17,19 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
         exitCode = 0;
       });
 
-  regCmd->add_subcommand("extensions", "List the extensions whose files are catalogued")->callback([&exitCode] {
-    ZrnReg reg;
-    std::vector<std::string> exts;
-    reg.RegExtPtr = &exts;
-    reg.GetExtensions();
-    for (auto& e : exts) std::cout << CliEscape(e) << "\n";
-    exitCode = 0;
-  });
+  regCmd->add_subcommand("extensions", "List the extensions whose files are catalogued")
+      ->callback([&exitCode] {
+        ZrnReg reg;
+        std::vector<std::string> exts;
+        reg.RegExtPtr = &exts;
+        reg.GetExtensions();
+        for (auto& e : exts) std::cout << CliEscape(e) << "\n";
+        exitCode = 0;
+      });
 
   auto setExts = std::make_shared<std::vector<std::string>>();
-  CLI::App* setCmd = regCmd->add_subcommand("set-extensions", "Choose the extensions whose files are catalogued");
+  CLI::App* setCmd =
+      regCmd->add_subcommand("set-extensions", "Choose the extensions whose files are catalogued");
   setCmd->add_option("EXT", *setExts, "Extensions with their leading dot, e.g. .txt")->required();
   setCmd->callback([setExts, &exitCode] {
     ZrnReg reg;
@@ -56,7 +58,8 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
   });
 
   auto ext = std::make_shared<std::string>();
-  CLI::App* files = regCmd->add_subcommand("files", "List the catalogued files of a file-type list extension");
+  CLI::App* files =
+      regCmd->add_subcommand("files", "List the catalogued files of a file-type list extension");
   files->add_option("EXT", *ext, "Extension text, e.g. .mp3")->required();
   files->callback([ext, &exitCode] {
     ZrnReg reg;
@@ -77,7 +80,8 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
   addCat->callback([newCat, &exitCode] {
     ZrnReg reg;
     reg.SetNewCategory(*newCat);
-    std::string n = newCat->substr(newCat->find('.') == std::string::npos ? 0 : newCat->find('.') + 1);
+    std::string n =
+        newCat->substr(newCat->find('.') == std::string::npos ? 0 : newCat->find('.') + 1);
     exitCode = n.empty() ? 1 : 0;
   });
 
@@ -89,7 +93,8 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
   addExt->callback([catName, extName, &exitCode] {
     ZrnReg reg;
     reg.SetNewCategoryExtension(*catName, *extName);
-    std::string v = extName->substr(extName->find('.') == std::string::npos ? 0 : extName->find('.') + 1);
+    std::string v =
+        extName->substr(extName->find('.') == std::string::npos ? 0 : extName->find('.') + 1);
     exitCode = (catName->empty() || v.empty()) ? 1 : 0;
   });
 }

@@ -68,7 +68,8 @@ void InstallAddFile() {
 bool ParsePoint(const std::string& s, const MemoryTextBuffer& buf, std::uint32_t& out) {
   long line = 0, col = 0;
   char extra = 0;
-  if (std::sscanf(s.c_str(), "%ld:%ld%c", &line, &col, &extra) != 2 || line < 1 || col < 0) return false;
+  if (std::sscanf(s.c_str(), "%ld:%ld%c", &line, &col, &extra) != 2 || line < 1 || col < 0)
+    return false;
   if (line > buf.GetNumLines()) return false;
   const std::uint32_t start = buf.GetLineIndex(static_cast<int>(line - 1));
   const long len = buf.GetLineLength(static_cast<int>(line - 1));
@@ -120,7 +121,8 @@ int DoRun(const RunArgs& a) {
     std::uint32_t s = 0, e = 0;
     if (dash == std::string::npos || !ParsePoint(a.select.substr(0, dash), buf, s) ||
         !ParsePoint(a.select.substr(dash + 1), buf, e)) {
-      std::cerr << "run: --select wants LINE:COL-LINE:COL within the file, not \"" << a.select << "\"\n";
+      std::cerr << "run: --select wants LINE:COL-LINE:COL within the file, not \"" << a.select
+                << "\"\n";
       return 2;
     }
     buf.SetSelection(std::min(s, e), std::max(s, e));
@@ -163,7 +165,8 @@ int DoScript(const std::string& file) {
   std::cout.flush();
   // The output document is the view the run left current (if it made one).
   if (CurrentView && CurrentView != d->view.get() && CurrentView->Buffer()) {
-    std::string out = TextDocument::FromCrLf(CurrentView->Buffer()->GetText(), TextDocument::LineEnding::LF);
+    std::string out =
+        TextDocument::FromCrLf(CurrentView->Buffer()->GetText(), TextDocument::LineEnding::LF);
     if (!out.empty() && out.back() != '\n') out += '\n';
     std::cout << out;
     std::cout.flush();
@@ -178,14 +181,17 @@ void RegisterRunCommands(CLI::App& app, int& exitCode) {
   CLI::App* run = app.add_subcommand("run", "Run a zarn command on a file and print the result");
   std::vector<std::string> names;
   for (const auto& [name, fn] : Commands()) names.push_back(name);
-  run->add_option("--command", args->command, "run (default), calculate, sort, date, time, timereset, phone, "
-                                               "find, atlas, dictionary, encyclopedia, web, sports, science, "
-                                               "arts, save or test")
+  run->add_option("--command", args->command,
+                  "run (default), calculate, sort, date, time, timereset, phone, "
+                  "find, atlas, dictionary, encyclopedia, web, sports, science, "
+                  "arts, save or test")
       ->check(CLI::IsMember(names));
-  auto* caret = run->add_option("--caret", args->caret, "Caret at LINE:COL (LINE from 1, COL bytes from 0)");
+  auto* caret =
+      run->add_option("--caret", args->caret, "Caret at LINE:COL (LINE from 1, COL bytes from 0)");
   auto* select = run->add_option("--select", args->select, "Selection LINE:COL-LINE:COL");
   caret->excludes(select);
-  run->add_flag("--in-place", args->inPlace, "Write the result back to FILE instead of printing it");
+  run->add_flag("--in-place", args->inPlace,
+                "Write the result back to FILE instead of printing it");
   run->add_option("FILE", args->file, "The document")->required();
   run->callback([args, &exitCode] { exitCode = DoRun(*args); });
 

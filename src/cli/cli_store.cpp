@@ -46,10 +46,9 @@ void RegisterStoreCommands(CLI::App& app, int& exitCode) {
     std::string name = args->name;
     ZrnLvl1 lvl;
     if (!lvl.Set(name, value)) {
-      std::cerr << "store: cannot store \"" << args->name
-                << "\" (name empty, longer than " << ZrnLvl1::kMaxName
-                << " or with white space, text longer than " << ZrnLvl1::kMaxText
-                << " bytes, or store files busy)\n";
+      std::cerr << "store: cannot store \"" << args->name << "\" (name empty, longer than "
+                << ZrnLvl1::kMaxName << " or with white space, text longer than "
+                << ZrnLvl1::kMaxText << " bytes, or store files busy)\n";
       exitCode = 1;
     }
   });
@@ -94,7 +93,8 @@ void RegisterStoreCommands(CLI::App& app, int& exitCode) {
     ZrnPkgOp op;
     PkgLoadResult r = op.LoadPackage(path);
     if (!r.loaded) {
-      if (r.noMagic) std::cerr << "\nstore: " << args->package << " is not a zarn package (no ZPKG)\n";
+      if (r.noMagic)
+        std::cerr << "\nstore: " << args->package << " is not a zarn package (no ZPKG)\n";
       exitCode = 1;
       return;
     }

@@ -20,13 +20,16 @@ std::string CliEscape(const std::string& s) {
   return out;
 }
 
-CliHost::CliHost(std::ostream& out, std::ostream& err, std::istream& in) : out_(out), err_(err), in_(in) {}
+CliHost::CliHost(std::ostream& out, std::ostream& err, std::istream& in)
+    : out_(out), err_(err), in_(in) {}
 
 int CliHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   std::string t;
   for (char c : text) {
-    if (c == '\n') t += "\\n";
-    else if (c != '\r') t += c;
+    if (c == '\n')
+      t += "\\n";
+    else if (c != '\r')
+      t += c;
   }
   err_ << caption << ": " << t << "\n";
   err_.flush();
@@ -56,7 +59,8 @@ void CliHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
   out_.flush();
 }
 
-std::optional<std::string> CliHost::InputRequired(const std::string& request, const std::string& caption) {
+std::optional<std::string> CliHost::InputRequired(const std::string& request,
+                                                  const std::string& caption) {
   err_ << caption << ": " << request << "\n";
   err_.flush();
   std::string line;
@@ -69,7 +73,8 @@ std::optional<std::string> CliHost::AskZarnName(const std::string&) {
   return InputRequired("Zarn name", "Enter ZarnName");
 }
 
-std::optional<std::string> CliHost::OpenFileDialog(const std::string& title, const std::string& filter) {
+std::optional<std::string> CliHost::OpenFileDialog(const std::string& title,
+                                                   const std::string& filter) {
   err_ << title << ": " << filter << "\n";
   err_.flush();
   std::string line;

@@ -6,8 +6,8 @@
 #include <functional>
 #include <iosfwd>
 #include <optional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/plauncher.h"
 #include "shell/host.h"
@@ -19,9 +19,11 @@ class CliHost : public Host {
   // Prints "Zarns Find Results: MATCHSTRING" and one "\tNAME\tDIRECTORY"
   // line per listed file, names sorted.
   void ShowMatchDialog(const ShowMatchXfer& xfer) override;
-  std::optional<std::string> InputRequired(const std::string& request, const std::string& caption) override;
+  std::optional<std::string> InputRequired(const std::string& request,
+                                           const std::string& caption) override;
   std::optional<std::string> AskZarnName(const std::string& initial) override;
-  std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::string& filter) override;
   // Calls addFileHook when set; false otherwise.
   bool AddFile(const std::string& path) override;
 

@@ -9,11 +9,8 @@ void RegisterRunCommands(CLI::App& app, int& exitCode);
 
 const std::vector<CliRegistration>& CliRegistrations() {
   static const std::vector<CliRegistration> regs = {
-      RegisterCliHost,
-      RegisterRunCommands,
-      RegisterStoreCommands,
-      RegisterCatalogCommands,
-      RegisterRegistryCommands,
+      RegisterCliHost,         RegisterRunCommands,      RegisterStoreCommands,
+      RegisterCatalogCommands, RegisterRegistryCommands,
   };
   return regs;
 }

@@ -40,18 +40,26 @@ int QtHost::MessageBox(const std::string& text, const std::string& caption, unsi
     case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
     default: break;
   }
-  struct Choice { QMessageBox::StandardButton button; int id; };
+  struct Choice {
+    QMessageBox::StandardButton button;
+    int id;
+  };
   std::vector<Choice> choices;
   switch (flags & MB_TYPEMASK) {
     case MB_OKCANCEL: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
     case MB_ABORTRETRYIGNORE:
-      choices = {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
+      choices = {{QMessageBox::Abort, IDABORT},
+                 {QMessageBox::Retry, IDRETRY},
+                 {QMessageBox::Ignore, IDIGNORE}};
       break;
     case MB_YESNOCANCEL:
-      choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+      choices = {
+          {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
       break;
     case MB_YESNO: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-    case MB_RETRYCANCEL: choices = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}}; break;
+    case MB_RETRYCANCEL:
+      choices = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+      break;
     default: choices = {{QMessageBox::Ok, IDOK}}; break;
   }
   QMessageBox::StandardButtons buttons;
@@ -78,7 +86,8 @@ void QtHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
   dlg.exec();
 }
 
-std::optional<std::string> QtHost::InputRequired(const std::string& request, const std::string& caption) {
+std::optional<std::string> QtHost::InputRequired(const std::string& request,
+                                                 const std::string& caption) {
   QWidget* owner = zui::TZarnsEditView::Current();
   ZReqDlg dlg(ToQt(request), ToQt(caption), owner ? owner : uihooks::DialogParent());
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
@@ -92,11 +101,13 @@ std::optional<std::string> QtHost::AskZarnName(const std::string& initial) {
   return dlg.Result();
 }
 
-std::optional<std::string> QtHost::OpenFileDialog(const std::string& title, const std::string& filter) {
+std::optional<std::string> QtHost::OpenFileDialog(const std::string& title,
+                                                  const std::string& filter) {
   QString f = ToQt(filter);
   if (!f.isEmpty()) f += QStringLiteral(";;");
   f += QStringLiteral("All Files (*)");
-  const QString path = QFileDialog::getOpenFileName(uihooks::DialogParent(), ToQt(title), QString(), f);
+  const QString path =
+      QFileDialog::getOpenFileName(uihooks::DialogParent(), ToQt(title), QString(), f);
   if (path.isEmpty()) return std::nullopt;
   return QFile::encodeName(path).toStdString();
 }

@@ -17,11 +17,13 @@ class QtHost : public Host {
   // The Find results dialog, modal.
   void ShowMatchDialog(const ShowMatchXfer& xfer) override;
   // The "Input Required" box; the text typed, or nothing when cancelled.
-  std::optional<std::string> InputRequired(const std::string& request, const std::string& caption) override;
+  std::optional<std::string> InputRequired(const std::string& request,
+                                           const std::string& caption) override;
   // The zarn-name prompt; the name typed, or nothing when cancelled.
   std::optional<std::string> AskZarnName(const std::string& initial) override;
   // A file-open dialog; `filter` as "Packages (*.pkg)".
-  std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::string& filter) override;
   // Opens the file in a new editor view through uihooks::OpenDocument.
   bool AddFile(const std::string& path) override;
 

@@ -41,7 +41,8 @@ int QtTextBuffer::EncodedLength(QStringView s) const {
       n += 1;
     } else if (c < 0x800) {
       n += 2;
-    } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() && QChar::isLowSurrogate(s[i + 1].unicode())) {
+    } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() &&
+               QChar::isLowSurrogate(s[i + 1].unicode())) {
       n += 4;
       ++i;
     } else {
@@ -74,7 +75,8 @@ std::uint32_t QtTextBuffer::ToOffset(int docPos) const {
   const QTextBlock b = edit_->document()->findBlock(std::max(0, docPos));
   if (!b.isValid()) return GetTextLength();
   const int within = std::clamp(docPos - b.position(), 0, static_cast<int>(b.text().size()));
-  return BlockStart(b) + static_cast<std::uint32_t>(EncodedLength(QStringView(b.text()).left(within)));
+  return BlockStart(b) +
+         static_cast<std::uint32_t>(EncodedLength(QStringView(b.text()).left(within)));
 }
 
 int QtTextBuffer::ToDocPos(std::uint32_t offset) const {
@@ -88,7 +90,8 @@ int QtTextBuffer::ToDocPos(std::uint32_t offset) const {
   const QString text = b.text();
   std::uint32_t rest = offset - blockStarts_[static_cast<std::size_t>(std::max(0, n))];
   if (encoding_ == TextEncoding::Latin1)
-    return b.position() + static_cast<int>(std::min<std::uint32_t>(rest, static_cast<std::uint32_t>(text.size())));
+    return b.position() +
+           static_cast<int>(std::min<std::uint32_t>(rest, static_cast<std::uint32_t>(text.size())));
   int i = 0;
   while (i < text.size()) {
     const int step = QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() ? 2 : 1;
@@ -194,7 +197,9 @@ std::uint32_t QtTextBuffer::GetLineIndex(int line) const {
   return LineOffset(vl);
 }
 
-int QtTextBuffer::GetLineFromPos() const { return VisualLineOf(edit_->textCursor().selectionStart()); }
+int QtTextBuffer::GetLineFromPos() const {
+  return VisualLineOf(edit_->textCursor().selectionStart());
+}
 
 bool QtTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
   out.clear();

@@ -3,12 +3,12 @@
 // test (or a user running two profiles) can switch directories at any time.
 #include "platform/pdatadir.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
 
 namespace plat {
 

@@ -1,11 +1,11 @@
 #include "platform/pdir.h"
 
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace plat {
 
@@ -28,8 +28,10 @@ Directory::Directory(int fd) : fd_(fd) {
 }
 
 Directory::~Directory() {
-  if (dir_) ::closedir(static_cast<DIR*>(dir_));
-  else if (fd_ >= 0) ::close(fd_);
+  if (dir_)
+    ::closedir(static_cast<DIR*>(dir_));
+  else if (fd_ >= 0)
+    ::close(fd_);
 }
 
 std::unique_ptr<Directory> Directory::Open(const std::string& path) {
@@ -41,7 +43,8 @@ std::unique_ptr<Directory> Directory::Open(const std::string& path) {
 }
 
 std::unique_ptr<Directory> Directory::OpenChild(const std::string& name) const {
-  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") return nullptr;
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    return nullptr;
   int fd = OpenDirFd(fd_, name);
   if (fd < 0) return nullptr;
   std::unique_ptr<Directory> d(new Directory(fd));

@@ -11,17 +11,17 @@
 // memory through it; every call on such a handle simply fails.
 #include "platform/pfile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plat {
 

@@ -2,8 +2,8 @@
 // file system for the data file layer. A test can install its own
 // FileSystem to inject short reads, failed writes or held locks.
 #pragma once
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace plat {

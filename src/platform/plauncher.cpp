@@ -5,13 +5,13 @@
 // goes straight to exec: no shell ever sees a file name or an address.
 #include "platform/plauncher.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 namespace plat {
 
@@ -73,7 +73,8 @@ bool OnPath(const std::string& prog) {
   std::size_t start = 0;
   for (;;) {
     std::size_t colon = p.find(':', start);
-    std::string dir = p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    std::string dir =
+        p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
     if (dir.empty()) dir.assign(1, '.');
     std::string full = dir;
     full += '/';

@@ -23,13 +23,16 @@ class Launcher {
 // Records every request instead of starting anything; for tests and dry runs.
 class RecordingLauncher : public Launcher {
  public:
-  struct Call { std::string kind; std::string target; };  // kind: "open", "dial", "mail"
+  struct Call {
+    std::string kind;
+    std::string target;
+  };  // kind: "open", "dial", "mail"
   bool Open(const std::string& target) override;
   bool Dial(const std::string& number) override;
   bool CanMail() override;
   bool Mail(const std::vector<std::string>& attachments) override;
   std::vector<Call> calls;
-  bool result = true;     // what each request answers
+  bool result = true;  // what each request answers
   bool mailAvailable = true;
 };
 

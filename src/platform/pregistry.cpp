@@ -21,16 +21,16 @@
 // into one list; values enumerate in the order they were first set.
 #include "platform/pregistry.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
 #include <vector>
 
 #include "platform/pdatadir.h"
@@ -58,7 +58,9 @@ int ICmp(const std::string& a, const std::string& b) {
   return 0;
 }
 
-bool IEq(const std::string& a, const std::string& b) { return a.size() == b.size() && ICmp(a, b) == 0; }
+bool IEq(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ICmp(a, b) == 0;
+}
 
 // Sort key for enumeration: case-insensitive, then bytes for a stable tie-break.
 bool NameLess(const std::string& a, const std::string& b) {
@@ -139,8 +141,9 @@ struct Key {
     if (Key* k = Sub(n)) return k;
     auto k = std::make_unique<Key>();
     k->name = n;
-    auto pos = std::upper_bound(subkeys.begin(), subkeys.end(), n,
-                                [](const std::string& a, const std::unique_ptr<Key>& b) { return NameLess(a, b->name); });
+    auto pos = std::upper_bound(
+        subkeys.begin(), subkeys.end(), n,
+        [](const std::string& a, const std::unique_ptr<Key>& b) { return NameLess(a, b->name); });
     return subkeys.insert(pos, std::move(k))->get();
   }
   RegValue* Value(const std::string& n) {
@@ -233,7 +236,8 @@ class StoreRegistry : public Registry {
     return false;  // missing, or a read-only extension key
   }
 
-  bool SetString(const std::string& key, const std::string& name, const std::string& value) override {
+  bool SetString(const std::string& key, const std::string& name,
+                 const std::string& value) override {
     RegValue v;
     v.name = name;
     v.type = RegType::String;
@@ -441,7 +445,8 @@ class StoreRegistry : public Registry {
         continue;
       }
       if (ok && cur && toks[0] == "S" && fields.size() == 2) {
-        if (!cur->Value(fields[0])) cur->values.push_back(RegValue{fields[0], RegType::String, fields[1], 0});
+        if (!cur->Value(fields[0]))
+          cur->values.push_back(RegValue{fields[0], RegType::String, fields[1], 0});
         continue;
       }
       if (ok && cur && toks[0] == "D" && fields.size() == 2) {
@@ -451,7 +456,8 @@ class StoreRegistry : public Registry {
         unsigned long long n = digits ? std::strtoull(d.c_str(), nullptr, 10) : 0;
         if (digits && n <= 0xFFFFFFFFull) {
           if (!cur->Value(fields[0]))
-            cur->values.push_back(RegValue{fields[0], RegType::Dword, "", static_cast<std::uint32_t>(n)});
+            cur->values.push_back(
+                RegValue{fields[0], RegType::Dword, "", static_cast<std::uint32_t>(n)});
           continue;
         }
       }

@@ -15,9 +15,9 @@ namespace plat {
 enum class RegType { String, Dword };
 
 struct RegValue {
-  std::string name;       // "" is the key's default value
+  std::string name;  // "" is the key's default value
   RegType type = RegType::String;
-  std::string str;        // for String
+  std::string str;          // for String
   std::uint32_t dword = 0;  // for Dword
 };
 
@@ -31,7 +31,8 @@ class Registry {
   // Deletes the key with all its subkeys and values; false when it was missing.
   virtual bool DeleteKey(const std::string& key) = 0;
   // Sets a string value ("" names the default value), creating the key.
-  virtual bool SetString(const std::string& key, const std::string& name, const std::string& value) = 0;
+  virtual bool SetString(const std::string& key, const std::string& name,
+                         const std::string& value) = 0;
   // Sets a 32-bit value, creating the key.
   virtual bool SetDword(const std::string& key, const std::string& name, std::uint32_t value) = 0;
   // Removes one value; false when it was missing.
@@ -39,7 +40,8 @@ class Registry {
   // A string value, or nothing when the key or value is missing or not a string.
   virtual std::optional<std::string> GetString(const std::string& key, const std::string& name) = 0;
   // A 32-bit value, or nothing.
-  virtual std::optional<std::uint32_t> GetDword(const std::string& key, const std::string& name) = 0;
+  virtual std::optional<std::uint32_t> GetDword(const std::string& key,
+                                                const std::string& name) = 0;
   // The name of subkey number `index` (0-based, stable order); false past the last.
   virtual bool EnumKey(const std::string& key, std::uint32_t index, std::string& name) = 0;
   // Value number `index` of the key (the default value is not enumerated

@@ -1,8 +1,8 @@
 #include "platform/psysinfo.h"
 
+#include <sys/resource.h>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 
 namespace plat {
 
@@ -36,8 +36,10 @@ MemoryStatus GetMemoryStatus() {
   MemoryStatus m;
   std::uint64_t v = 0;
   if (ProcField("/proc/meminfo", "MemTotal", v)) m.totalPhys = v;
-  if (ProcField("/proc/meminfo", "MemAvailable", v)) m.availPhys = v;
-  else if (ProcField("/proc/meminfo", "MemFree", v)) m.availPhys = v;  // kernels before 3.14
+  if (ProcField("/proc/meminfo", "MemAvailable", v))
+    m.availPhys = v;
+  else if (ProcField("/proc/meminfo", "MemFree", v))
+    m.availPhys = v;  // kernels before 3.14
   if (ProcField("/proc/meminfo", "SwapTotal", v)) m.totalPageFile = v;
   if (ProcField("/proc/meminfo", "SwapFree", v)) m.availPageFile = v;
   if (m.availPhys > m.totalPhys) m.availPhys = m.totalPhys;

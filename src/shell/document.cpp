@@ -38,7 +38,8 @@ void TextDocument::SetBytes(const std::string& bytes, const std::string& path) {
   int best = -1;
   for (int k = 0; k < 3; ++k) {
     if (counts[k] == 0) continue;
-    if (best < 0 || counts[k] > counts[best] || (counts[k] == counts[best] && firstSeen[k] < firstSeen[best]))
+    if (best < 0 || counts[k] > counts[best] ||
+        (counts[k] == counts[best] && firstSeen[k] < firstSeen[best]))
       best = k;
   }
   ending_ = best == 1 ? LineEnding::CRLF : best == 2 ? LineEnding::CR : LineEnding::LF;

@@ -10,9 +10,13 @@ class SilentHost : public Host {
  public:
   int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
   void ShowMatchDialog(const ShowMatchXfer&) override {}
-  std::optional<std::string> InputRequired(const std::string&, const std::string&) override { return std::nullopt; }
+  std::optional<std::string> InputRequired(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
   std::optional<std::string> AskZarnName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override { return std::nullopt; }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
   bool AddFile(const std::string&) override { return false; }
 };
 
@@ -39,7 +43,8 @@ int RecordingHost::MessageBox(const std::string& text, const std::string& captio
 
 void RecordingHost::ShowMatchDialog(const ShowMatchXfer& xfer) { matchDialogs.push_back(xfer); }
 
-std::optional<std::string> RecordingHost::InputRequired(const std::string& request, const std::string& caption) {
+std::optional<std::string> RecordingHost::InputRequired(const std::string& request,
+                                                        const std::string& caption) {
   inputRequests.emplace_back(request, caption);
   return TakeFront(inputs, std::optional<std::string>{});
 }
@@ -49,7 +54,8 @@ std::optional<std::string> RecordingHost::AskZarnName(const std::string& initial
   return TakeFront(inputs, std::optional<std::string>{});
 }
 
-std::optional<std::string> RecordingHost::OpenFileDialog(const std::string& title, const std::string&) {
+std::optional<std::string> RecordingHost::OpenFileDialog(const std::string& title,
+                                                         const std::string&) {
   openDialogs.push_back(title);
   return TakeFront(openAnswers, std::optional<std::string>{});
 }

@@ -151,7 +151,8 @@ void ZrnReg::GetRegistryTextExt() {
       }
     } else if (auto def = reg.GetString(name, "")) {
       std::string d = Lower(*def);
-      if (ContainsAny(d, {"text", "doc", "word", "txt", "msg", "message", "mail"}) && name.size() < 11)
+      if (ContainsAny(d, {"text", "doc", "word", "txt", "msg", "message", "mail"}) &&
+          name.size() < 11)
         toCatalog.push_back(name);
     }
   }
@@ -329,6 +330,7 @@ void ZrnReg::SetNewCategoryExtension(const std::string& newCat, const std::strin
   }
   std::string incl = std::string(kCategoriesKey) + "\\" + newCat + "\\Inclusions";
   if (!plat::ClassesRoot().SetDword(incl, value, 42)) return;
-  TheHost().MessageBox("Note, file lists for this Category/file type \nwill not appear until after next scan",
-                       "Category File Type added", MB_OKCANCEL);
+  TheHost().MessageBox(
+      "Note, file lists for this Category/file type \nwill not appear until after next scan",
+      "Category File Type added", MB_OKCANCEL);
 }

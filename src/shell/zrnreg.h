@@ -62,8 +62,8 @@ class ZrnReg {
   std::vector<std::string> ExtListItems() const;
 
   // --- fields, in the order of the data model ---------------------------------
-  ListData* ExtList = nullptr;              // filled by GetUserAddedExt
-  char ExtListList[kExtListListSize] = {};  // NUL-separated, ends with an empty string
+  ListData* ExtList = nullptr;                    // filled by GetUserAddedExt
+  char ExtListList[kExtListListSize] = {};        // NUL-separated, ends with an empty string
   std::vector<std::string>* RegExtPtr = nullptr;  // caller's array of extensions
   char NewCategory[40] = {};
 };

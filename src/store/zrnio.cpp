@@ -190,13 +190,16 @@ HANDLE ZrnIO::NewFile(const char* FileName, const char* OpenMode) {
   if (!FileName) return INVALID_HANDLE_VALUE;
   std::string mode = OpenMode ? OpenMode : "";
   // The hidden/visible attribute of the modes has no meaning here.
-  if (mode == "w+") return plat::Fs().Open(FileName, plat::Access::Write, plat::Creation::CreateAlways);
+  if (mode == "w+")
+    return plat::Fs().Open(FileName, plat::Access::Write, plat::Creation::CreateAlways);
   if (mode == "wvis" || mode == "w")
     return plat::Fs().Open(FileName, plat::Access::Write, plat::Creation::OpenAlways);
   return plat::Fs().Open(FileName, plat::Access::Read, plat::Creation::OpenExisting);
 }
 
-HANDLE ZrnIO::OpenFile(const char* FileToOpen, const char* OpenMode) { return NewFile(FileToOpen, OpenMode); }
+HANDLE ZrnIO::OpenFile(const char* FileToOpen, const char* OpenMode) {
+  return NewFile(FileToOpen, OpenMode);
+}
 
 void ZrnIO::OpenFile(int FileToOpen, const char* OpenMode) {
   HANDLE* field = HandleField(FileToOpen);
@@ -346,7 +349,8 @@ void ZrnIO::CleanAndWriteToFile(const char* text, std::uint32_t iNumBytes, HANDL
   std::size_t out = 0;
   for (std::uint32_t i = 0; text && i < iNumBytes; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if ((c >= 0x20 && c <= 0x7E) || (c >= 0x09 && c <= 0x0D) || c >= 0x80) work[out++] = static_cast<char>(c);
+    if ((c >= 0x20 && c <= 0x7E) || (c >= 0x09 && c <= 0x0D) || c >= 0x80)
+      work[out++] = static_cast<char>(c);
   }
   WriteFull(h, work.data(), size);
 }
@@ -456,7 +460,8 @@ std::uint32_t ZrnIO::ReadFromFileAtOffset(char* text, HANDLE h, std::uint32_t At
   char buf[kGenBufferSize + 1] = {};
   if (plat::IsOpen(h)) {
     long long n = -1;
-    if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0) n = ReadFull(h, buf, kGenBufferSize);
+    if (plat::Fs().Seek(h, AtOffset, plat::Whence::Begin) >= 0)
+      n = ReadFull(h, buf, kGenBufferSize);
     if (n < 0) {
       std::fputs("Error reading file ", stderr);
       std::memset(buf, 0, sizeof buf);

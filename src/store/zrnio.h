@@ -142,27 +142,27 @@ class ZrnIO {
 
   // --- fields, in the order of the data model ---------------------------------
   HANDLE CurrentFileIn = nullptr;
-  HANDLE WordsBufOut = nullptr;        // 1
-  HANDLE WordsTblOut = nullptr;        // 2
-  HANDLE WordsIdxOut = nullptr;        // 3
-  HANDLE WordsLtrOut = nullptr;        // 4
-  HANDLE FilesBufOut = nullptr;        // 5
-  HANDLE FilesTblOut = nullptr;        // 6
-  HANDLE MatchesOut = nullptr;         // 7
-  HANDLE PathsBufOut = nullptr;        // 8
-  HANDLE PathsTblOut = nullptr;        // 9
-  HANDLE ExtensionsOut = nullptr;      // 10
-  HANDLE ExtListOut = nullptr;         // 19
-  HANDLE ExtTypeCatMatchOut = nullptr; // 20
-  HANDLE ExtMatchOut = nullptr;        // 22
-  HANDLE ExtCategoryOut = nullptr;     // 21
-  HANDLE Lvl1ZrnOut = nullptr;         // 11
-  HANDLE Lvl1ValOut = nullptr;         // 12
-  HANDLE Lvl1TblOut = nullptr;         // 14
-  HANDLE ZarnBrowseOut = nullptr;      // 15
-  HANDLE ZarnPkgOut = nullptr;         // 16
-  HANDLE PkgTblOut = nullptr;          // 17
-  HANDLE PkgBufOut = nullptr;          // 18
+  HANDLE WordsBufOut = nullptr;         // 1
+  HANDLE WordsTblOut = nullptr;         // 2
+  HANDLE WordsIdxOut = nullptr;         // 3
+  HANDLE WordsLtrOut = nullptr;         // 4
+  HANDLE FilesBufOut = nullptr;         // 5
+  HANDLE FilesTblOut = nullptr;         // 6
+  HANDLE MatchesOut = nullptr;          // 7
+  HANDLE PathsBufOut = nullptr;         // 8
+  HANDLE PathsTblOut = nullptr;         // 9
+  HANDLE ExtensionsOut = nullptr;       // 10
+  HANDLE ExtListOut = nullptr;          // 19
+  HANDLE ExtTypeCatMatchOut = nullptr;  // 20
+  HANDLE ExtMatchOut = nullptr;         // 22
+  HANDLE ExtCategoryOut = nullptr;      // 21
+  HANDLE Lvl1ZrnOut = nullptr;          // 11
+  HANDLE Lvl1ValOut = nullptr;          // 12
+  HANDLE Lvl1TblOut = nullptr;          // 14
+  HANDLE ZarnBrowseOut = nullptr;       // 15
+  HANDLE ZarnPkgOut = nullptr;          // 16
+  HANDLE PkgTblOut = nullptr;           // 17
+  HANDLE PkgBufOut = nullptr;           // 18
   std::int32_t currentWordCat = 1;
 };
 

@@ -184,8 +184,8 @@ bool RefreshIndex(HANDLE tbl, HANDLE names) {
   if (x.valid && x.gen == gGeneration && tblSize >= x.tblSize && namesSize >= x.namesSize &&
       !x.recs.empty()) {
     ZarnMatchStructType last{};
-    bool sameLast = ReadRecAt(tbl, x.tblSize - kRec, last) &&
-                    std::memcmp(&last, &x.recs.back(), kRec) == 0;
+    bool sameLast =
+        ReadRecAt(tbl, x.tblSize - kRec, last) && std::memcmp(&last, &x.recs.back(), kRec) == 0;
     bool sameTail = (namesSize == x.namesSize) ? tail == x.namesTail
                                                : ReadTail(names, x.namesSize) == x.namesTail;
     if (sameLast && sameTail) {
@@ -503,7 +503,8 @@ void ZrnLvl1::CloseZarnFiles() {
 }
 
 bool ZrnLvl1::ResetZarns() {
-  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) F().CloseFileNum(n);
+  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers})
+    F().CloseFileNum(n);
   bool gone = true;
   for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
     F().DeleteFileA(n);

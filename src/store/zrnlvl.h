@@ -90,10 +90,14 @@ class ZrnLvl1 : public ZrnLvl {
 
   // Telephone numbers are not kept in the store: these accept any list or
   // number and do nothing.
-  template <class List> void GetTelNumbers(List&) {}
-  template <class Num> void SetTelNumber(Num&) {}
-  template <class Num> void UpdateTelNumber(Num&) {}
-  template <class Num> void DeleteTelNumber(Num&) {}
+  template <class List>
+  void GetTelNumbers(List&) {}
+  template <class Num>
+  void SetTelNumber(Num&) {}
+  template <class Num>
+  void UpdateTelNumber(Num&) {}
+  template <class Num>
+  void DeleteTelNumber(Num&) {}
 
   // Table position of the zarn last stored through this object, or the
   // position GetZarn is to read.

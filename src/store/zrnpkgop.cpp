@@ -107,7 +107,8 @@ bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
 
 bool ZrnPkgOp::AddZrnPkgEntry() {
   HANDLE h = F().OpenFile(F().FileName(kPkgMembers).c_str(), "w");
-  bool ok = plat::IsOpen(h) && AlignRecords(h) && AppendRec(h, ZarnMatchStructType{PkgID, ZrnID, 0});
+  bool ok =
+      plat::IsOpen(h) && AlignRecords(h) && AppendRec(h, ZarnMatchStructType{PkgID, ZrnID, 0});
   F().CloseFile(h);
   return ok;
 }
@@ -154,7 +155,8 @@ bool ZrnPkgOp::GetPkgNames(bool reset) {
 // The section that starts at the first keyword at or after `from`: its text
 // runs from 5 characters past the keyword to the next keyword (or the end).
 // False when no keyword follows.
-static bool NextSection(const std::string& text, std::size_t from, std::size_t& begin, std::size_t& end) {
+static bool NextSection(const std::string& text, std::size_t from, std::size_t& begin,
+                        std::size_t& end) {
   std::size_t k = FindSection(text, from);
   if (k == std::string::npos) return false;
   begin = std::min(k + 5, text.size());
@@ -238,8 +240,7 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
     if (!hasMagic) {
       res.noMagic = true;
       TheHost().AskZarnName(" this");  // the answer is not used
-    }
-    else
+    } else
       TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
     return res;
   }

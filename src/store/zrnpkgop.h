@@ -22,12 +22,12 @@ enum IOType { eRead, eWrite, eWriteNew };
 
 // What a package load did (for callers that report it).
 struct PkgLoadResult {
-  bool loaded = false;            // the package was recorded
-  std::string name;               // its name
-  std::uint32_t pkgId = 0;        // its identifier
-  int stored = 0;                 // zarns stored
-  int refused = 0;                // sections the store refused (bad name, too long)
-  bool noMagic = false;           // the file was read but holds no "ZPKG"
+  bool loaded = false;      // the package was recorded
+  std::string name;         // its name
+  std::uint32_t pkgId = 0;  // its identifier
+  int stored = 0;           // zarns stored
+  int refused = 0;          // sections the store refused (bad name, too long)
+  bool noMagic = false;     // the file was read but holds no "ZPKG"
 };
 
 class ZrnPkgOp {
@@ -93,15 +93,15 @@ class ZrnPkgOp {
   bool ModifyBrowse(const std::string& name, const std::vector<std::string>& descLines,
                     const std::vector<std::string>& usageLines);
 
-  ZrnLvl1 Lvl;                  // the store the operations go through
-  std::string PkgNameStr;       // name delivered by GetPkgNames / being loaded
-  std::uint32_t PkgID = 0;      // package being loaded or listed
-  std::uint32_t ZrnID = 0;      // zarn being recorded or listed
-  bool LastStored = false;      // whether the last ParsePackage stored its zarn
+  ZrnLvl1 Lvl;              // the store the operations go through
+  std::string PkgNameStr;   // name delivered by GetPkgNames / being loaded
+  std::uint32_t PkgID = 0;  // package being loaded or listed
+  std::uint32_t ZrnID = 0;  // zarn being recorded or listed
+  bool LastStored = false;  // whether the last ParsePackage stored its zarn
 
  private:
   // Stores one section's text as a zarn; sets LastStored and ZrnID.
   bool StoreSection(std::string text);
-  bool memberDone_ = true;      // membership listing reached its end
+  bool memberDone_ = true;        // membership listing reached its end
   std::uint32_t pkgListPos_ = 0;  // table offset of the next package listed
 };

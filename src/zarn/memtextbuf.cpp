@@ -26,7 +26,8 @@ void MemoryTextBuffer::SetText(const std::string& text) {
   if (text_.size() > 0xFFFFFFF0u) text_.resize(0xFFFFFFF0u);  // offsets are 32-bit
   lineStarts_.assign(1, 0);
   for (std::size_t i = 0; i + 1 < text_.size(); ++i)
-    if (text_[i] == '\r' && text_[i + 1] == '\n') lineStarts_.push_back(static_cast<std::uint32_t>(i + 2));
+    if (text_[i] == '\r' && text_[i + 1] == '\n')
+      lineStarts_.push_back(static_cast<std::uint32_t>(i + 2));
   selStart_ = selEnd_ = 0;
   modified_ = false;
 }
@@ -106,7 +107,9 @@ void MemoryTextBuffer::SetSelection(std::uint32_t start, std::uint32_t end) {
   selEnd_ = Snap(end);
 }
 
-std::uint32_t MemoryTextBuffer::GetTextLength() const { return static_cast<std::uint32_t>(text_.size()); }
+std::uint32_t MemoryTextBuffer::GetTextLength() const {
+  return static_cast<std::uint32_t>(text_.size());
+}
 
 std::string MemoryTextBuffer::GetText() const { return text_; }
 
@@ -128,14 +131,17 @@ void MemoryTextBuffer::Replace(std::uint32_t start, std::uint32_t end, const std
   // rest shift; the inserted text adds its own.
   auto first = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), start);
   auto last = std::upper_bound(first, lineStarts_.end(), end);
-  std::int64_t delta = static_cast<std::int64_t>(ins.size()) - static_cast<std::int64_t>(end - start);
+  std::int64_t delta =
+      static_cast<std::int64_t>(ins.size()) - static_cast<std::int64_t>(end - start);
   std::vector<std::uint32_t> added;
   for (std::size_t i = 0; i + 1 < ins.size(); ++i)
-    if (ins[i] == '\r' && ins[i + 1] == '\n') added.push_back(static_cast<std::uint32_t>(start + i + 2));
+    if (ins[i] == '\r' && ins[i + 1] == '\n')
+      added.push_back(static_cast<std::uint32_t>(start + i + 2));
   for (auto it = last; it != lineStarts_.end(); ++it) *it = static_cast<std::uint32_t>(*it + delta);
   std::size_t firstIdx = static_cast<std::size_t>(first - lineStarts_.begin());
   lineStarts_.erase(first, last);
-  lineStarts_.insert(lineStarts_.begin() + static_cast<std::ptrdiff_t>(firstIdx), added.begin(), added.end());
+  lineStarts_.insert(lineStarts_.begin() + static_cast<std::ptrdiff_t>(firstIdx), added.begin(),
+                     added.end());
 
   selStart_ = selEnd_ = start + static_cast<std::uint32_t>(ins.size());
 }

@@ -36,7 +36,8 @@ std::string FormatLine(const char* fmt, long value) {
 }  // namespace
 
 ZrnIntrpDlg::ZrnIntrpDlg(std::vector<std::string>* instructions)
-    : EditView(CurrentView), ZarnExe(std::make_unique<TZarnsZrnExe>()),
+    : EditView(CurrentView),
+      ZarnExe(std::make_unique<TZarnsZrnExe>()),
       InstrucPtr(instructions ? instructions : &ownList_) {}
 
 ZrnIntrpDlg::~ZrnIntrpDlg() = default;
@@ -203,8 +204,10 @@ void ZrnIntrpDlg::RunScript() {
         IStack.push_back(static_cast<std::uint32_t>(L));
         break;
       case kElse:
-        if (L == elseAllowed) BCStack.push_back(2);
-        else Error = FormatLine("No if condition to match \nat line number %ld", L);
+        if (L == elseAllowed)
+          BCStack.push_back(2);
+        else
+          Error = FormatLine("No if condition to match \nat line number %ld", L);
         IStack.push_back(static_cast<std::uint32_t>(L));
         break;
       case kFor: {
@@ -255,8 +258,7 @@ void ZrnIntrpDlg::RunScript() {
           Error = FormatLine("No while condition to end \nat line number %ld", L);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (!Error.empty()) {
@@ -267,7 +269,8 @@ void ZrnIntrpDlg::RunScript() {
   // --- block listing (whole rows, at most kMaxListing characters) ---
   for (const ZrnBlockRow& r : Matrix) {
     char row[128];
-    std::snprintf(row, sizeof row, " linenum %d, condition %d, end %d\n", r.start, r.condition, r.end);
+    std::snprintf(row, sizeof row, " linenum %d, condition %d, end %d\n", r.start, r.condition,
+                  r.end);
     if (Listing.size() + std::char_traits<char>::length(row) > kMaxListing) break;
     Listing += row;
   }
@@ -290,7 +293,8 @@ void ZrnIntrpDlg::RunScript() {
   };
   while (L >= 1 && L <= numLines) {
     if (++steps > kMaxSteps) {
-      TheHost().MessageBox(FormatLine("Macro stopped after %ld lines", kMaxSteps), kErrorCaption, MB_OK);
+      TheHost().MessageBox(FormatLine("Macro stopped after %ld lines", kMaxSteps), kErrorCaption,
+                           MB_OK);
       break;
     }
     const std::string& line = lines[static_cast<std::size_t>(L - 1)];
@@ -301,8 +305,10 @@ void ZrnIntrpDlg::RunScript() {
         ZrnBlockRow* r = FindStart(L);
         if (r) r->condition = ok ? 1 : 0;
         if (!ok) {
-          if (r) jump(r->end - 1);
-          else stop = true;
+          if (r)
+            jump(r->end - 1);
+          else
+            stop = true;
         }
         break;
       }
@@ -310,16 +316,20 @@ void ZrnIntrpDlg::RunScript() {
         ZrnBlockRow* ifRow = FindEnd(L);
         if (ifRow && ifRow->condition == 1) {
           ZrnBlockRow* r = FindStart(L);
-          if (r) jump(r->end - 1);
-          else stop = true;
+          if (r)
+            jump(r->end - 1);
+          else
+            stop = true;
         }
         break;
       }
       case kFor: {
         ZrnBlockRow* r = FindStart(L);
         if (!r) break;
-        if (r->count < 1) jump(r->end - 1);
-        else BCStack.push_back(static_cast<std::uint32_t>(r->count));
+        if (r->count < 1)
+          jump(r->end - 1);
+        else
+          BCStack.push_back(static_cast<std::uint32_t>(r->count));
         break;
       }
       case kWhile: {
@@ -328,8 +338,10 @@ void ZrnIntrpDlg::RunScript() {
         passes = backToWhile == L ? passes + 1 : 0;
         backToWhile = -1;
         if (!Check(line) || passes >= kMaxWhilePasses) {
-          if (r) jump(r->end - 1);
-          else stop = true;
+          if (r)
+            jump(r->end - 1);
+          else
+            stop = true;
         }
         break;
       }
@@ -350,8 +362,7 @@ void ZrnIntrpDlg::RunScript() {
         break;
       }
       case kEndIf:
-      case kEndElse:
-        break;
+      case kEndElse: break;
       default:
         ++Executed;
         if (!ZarnExe->Execute(line)) stop = true;

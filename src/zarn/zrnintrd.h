@@ -16,8 +16,16 @@ enum pType { kAll = 0, kCalculate = 1 };
 
 // Keyword codes of ContainsBranch.
 enum ZrnBranch : int {
-  kPlainLine = 0, kIf = 1, kElse = 2, kFor = 3, kWhile = 4, kOtherEnd = 5,
-  kEndIf = 6, kEndElse = 7, kEndFor = 8, kEndWhile = 9
+  kPlainLine = 0,
+  kIf = 1,
+  kElse = 2,
+  kFor = 3,
+  kWhile = 4,
+  kOtherEnd = 5,
+  kEndIf = 6,
+  kEndElse = 7,
+  kEndFor = 8,
+  kEndWhile = 9
 };
 
 // One row of the instruction matrix: a closed block.
@@ -66,11 +74,11 @@ class ZrnIntrpDlg {
   void PopInstrucPtr(const std::string& text);
 
   // --- fields -------------------------------------------------------------------
-  TZarnsEditView* EditView = nullptr;        // CurrentView at construction
-  std::unique_ptr<TZarnsZrnExe> ZarnExe;     // the executor
+  TZarnsEditView* EditView = nullptr;              // CurrentView at construction
+  std::unique_ptr<TZarnsZrnExe> ZarnExe;           // the executor
   std::vector<std::string>* InstrucPtr = nullptr;  // one entry per script line
-  std::vector<std::uint32_t> BCStack;        // block kinds, then loop counters
-  std::vector<std::uint32_t> IStack;         // open blocks' lines and FOR bounds
+  std::vector<std::uint32_t> BCStack;              // block kinds, then loop counters
+  std::vector<std::uint32_t> IStack;               // open blocks' lines and FOR bounds
 
   // Whether RunScript shows the block listing (saved scripts run quietly).
   bool ShowListing = true;

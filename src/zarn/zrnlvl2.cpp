@@ -77,7 +77,8 @@ std::string ZrnLvl2::Compute(int slot, long long n, long long m) {
       return b;
     }
     case L2rand: {
-      const unsigned long long range = n == 0 ? 10ULL : static_cast<unsigned long long>(n < 0 ? -n : n);
+      const unsigned long long range =
+          n == 0 ? 10ULL : static_cast<unsigned long long>(n < 0 ? -n : n);
       return Fmt(static_cast<long long>(NextRandom() % range));
     }
     default: return std::string();

@@ -7,8 +7,19 @@
 #include "store/zrnlvl.h"
 
 enum lvl2 {
-  L2abs = 0, L2acos, L2asin, L2atan, L2sin, L2tan, L2poly,
-  L2pow, L2cos, L2div, L2ldiv, L2log, L2rand
+  L2abs = 0,
+  L2acos,
+  L2asin,
+  L2atan,
+  L2sin,
+  L2tan,
+  L2poly,
+  L2pow,
+  L2cos,
+  L2div,
+  L2ldiv,
+  L2log,
+  L2rand
 };
 extern lvl2 lvl2types;
 

@@ -309,7 +309,8 @@ void TZarnsEditView::CmSavezarn() {
   CurrentView = this;
   DoToken();
   if (GetToken(0) != "zarn") {
-    TheHost().MessageBox("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname", kAppName, MB_OK);
+    TheHost().MessageBox("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname", kAppName,
+                         MB_OK);
     return;
   }
   std::string name = GetToken(1);
@@ -318,8 +319,9 @@ void TZarnsEditView::CmSavezarn() {
   // The store refuses what it cannot keep whole (no name, a text of 4096
   // bytes or more); the user hears of it rather than losing the script.
   if (!store.Set(name, value))
-    TheHost().MessageBox("The zarn could not be saved: it needs a name and must stay below 4096 characters.",
-                         kAppName, MB_OK);
+    TheHost().MessageBox(
+        "The zarn could not be saved: it needs a name and must stay below 4096 characters.",
+        kAppName, MB_OK);
 }
 
 void TZarnsEditView::CmSort() {
@@ -408,20 +410,34 @@ bool TZarnsEditView::CmPasteClip(int id) {
 
 bool TZarnsEditView::HandlesCommand(int id) {
   switch (id) {
-    case CM_RUNZARN: case CM_SEARCHWORD: case CM_DICTIONARY: case CM_SAVEZARN: case CM_TESTZARN:
-    case CM_ATLAS: case CM_ENCYC: case CM_SORT: case CM_INSERTDATE: case CM_TIME: case CM_TIMERESET:
-    case CM_PHONE: case CM_ARTS: case CM_SCIENCE: case CM_SPORTS: case CM_CALCULATE:
-    case CM_SEARCHWORD2: case CM_WEB: case CM_EDITCOPY:
-      return true;
-    default:
-      return id >= CM_FIRSTCLIP && id <= CM_LASTCLIP;
+    case CM_RUNZARN:
+    case CM_SEARCHWORD:
+    case CM_DICTIONARY:
+    case CM_SAVEZARN:
+    case CM_TESTZARN:
+    case CM_ATLAS:
+    case CM_ENCYC:
+    case CM_SORT:
+    case CM_INSERTDATE:
+    case CM_TIME:
+    case CM_TIMERESET:
+    case CM_PHONE:
+    case CM_ARTS:
+    case CM_SCIENCE:
+    case CM_SPORTS:
+    case CM_CALCULATE:
+    case CM_SEARCHWORD2:
+    case CM_WEB:
+    case CM_EDITCOPY: return true;
+    default: return id >= CM_FIRSTCLIP && id <= CM_LASTCLIP;
   }
 }
 
 bool TZarnsEditView::Command(int id) {
   switch (id) {
     case CM_RUNZARN: CmRunzarn(); return true;
-    case CM_SEARCHWORD: case CM_SEARCHWORD2: CmSearchword(); return true;
+    case CM_SEARCHWORD:
+    case CM_SEARCHWORD2: CmSearchword(); return true;
     case CM_DICTIONARY: CmDictionary(); return true;
     case CM_SAVEZARN: CmSavezarn(); return true;
     case CM_TESTZARN: CmTestzarn(); return true;

@@ -153,11 +153,11 @@ class TZarnsEditView {
   static bool HandlesCommand(int id);
 
   // --- fields, in the order of the data model -----------------------------------
-  int ZarnTokInLine = 0;              // word index of the zarn in the line
-  std::string zarn;                   // the current zarn text
-  std::vector<std::string> TokPtr;    // token list (words and operator tokens)
-  int NumTokens = 0;                  // word tokens of the captured line
-  std::uint32_t start = 0;            // caret offset within the captured line
+  int ZarnTokInLine = 0;                    // word index of the zarn in the line
+  std::string zarn;                         // the current zarn text
+  std::vector<std::string> TokPtr;          // token list (words and operator tokens)
+  int NumTokens = 0;                        // word tokens of the captured line
+  std::uint32_t start = 0;                  // caret offset within the captured line
   int tokpositions[kMaxTokPositions] = {};  // word starts, then the sentinel
   char delimiters[8] = {' ', '?', '!', '+', '-', '/', '*', '\0'};
 

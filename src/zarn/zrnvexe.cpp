@@ -50,8 +50,10 @@ std::string Printable(const std::string& s) {
   std::string out;
   out.reserve(s.size());
   for (unsigned char c : s) {
-    if (c >= 0x20 && c != 0x7F) out += static_cast<char>(c);
-    else if (c == '\t') out += '\t';
+    if (c >= 0x20 && c != 0x7F)
+      out += static_cast<char>(c);
+    else if (c == '\t')
+      out += '\t';
   }
   return out;
 }
@@ -73,7 +75,8 @@ CatalogCache& Cache() {
 }
 
 std::string CatalogFingerprint() {
-  static const int kLoaded[] = {3, 5, 6, 7, 8, 9, 22};  // index, files, paths, matches, file-type matches
+  static const int kLoaded[] = {3, 5, 6, 7,
+                                8, 9, 22};  // index, files, paths, matches, file-type matches
   ZrnIO names;
   plat::FileSystem& fs = plat::Fs();
   std::string fp;
@@ -88,7 +91,8 @@ std::string CatalogFingerprint() {
     const long long size = fs.Size(h);
     char head[32] = {}, tail[32] = {};
     fs.Read(h, head, sizeof head);
-    if (size > static_cast<long long>(sizeof tail)) fs.Seek(h, size - static_cast<long long>(sizeof tail), plat::Whence::Begin);
+    if (size > static_cast<long long>(sizeof tail))
+      fs.Seek(h, size - static_cast<long long>(sizeof tail), plat::Whence::Begin);
     fs.Read(h, tail, sizeof tail);
     fs.Close(h);
     fp += '|';
@@ -145,7 +149,10 @@ std::int32_t TZarnsZrnExe::ProcessZarns() {
     case kEquals: equals(); return 1;
     case kTime: time(); return 1;
     case kDate: date(); return 1;
-    case kPlus: case kMinus: case kMult: case kDiv: Arith(translate(EditV->zarn)); return 1;
+    case kPlus:
+    case kMinus:
+    case kMult:
+    case kDiv: Arith(translate(EditV->zarn)); return 1;
     case kSort: Sort(); return 1;
     case kInput: input(); return 1;
     case kOutput: output(); return 1;
@@ -160,7 +167,10 @@ std::int32_t TZarnsZrnExe::Calculator() {
   const int code = translate(EditV->zarn);
   switch (code) {
     case kEquals: equals(); return 1;
-    case kPlus: case kMinus: case kMult: case kDiv: Arith(code); return 1;
+    case kPlus:
+    case kMinus:
+    case kMult:
+    case kDiv: Arith(code); return 1;
     default: return 0;
   }
 }
@@ -274,8 +284,9 @@ bool TZarnsZrnExe::Execute(const std::string& lineIn) {
     if (plat::IsOpen(h)) fs.Close(h);
     if (wrote != static_cast<long long>(line.size())) {
       // The script stops here; the user learns why nothing ran.
-      TheHost().MessageBox("The script output \"output.zrn\" cannot be written in the current directory.",
-                           "Error in Macro ", MB_OK);
+      TheHost().MessageBox(
+          "The script output \"output.zrn\" cannot be written in the current directory.",
+          "Error in Macro ", MB_OK);
       return false;
     }
     TZarnsEditView* before = CurrentView;
@@ -331,7 +342,8 @@ void TZarnsZrnExe::output() {
   const std::string text = EditV->GetStringToEOL(1);
   TextBuffer* b = EditV->Buffer();
   const int len = std::max(b->GetLineLength(EditV->LineNumber()), 0);
-  const std::uint32_t end = std::min(EditV->LineStart() + static_cast<std::uint32_t>(len), b->GetTextLength());
+  const std::uint32_t end =
+      std::min(EditV->LineStart() + static_cast<std::uint32_t>(len), b->GetTextLength());
   b->SetSelection(end, end);
   b->Insert("\r\n" + text);
 }
@@ -373,9 +385,9 @@ void TZarnsZrnExe::Sort() {
 
 void TZarnsZrnExe::date() {
   if (!EditV) return;
-  static const char* const kMonths[12] = {"January ", "February ", "March ",     "April ",
-                                          "May ",     "June ",     "July ",      "August ",
-                                          "September ", "October ", "November ", "December "};
+  static const char* const kMonths[12] = {"January ",   "February ", "March ",    "April ",
+                                          "May ",       "June ",     "July ",     "August ",
+                                          "September ", "October ",  "November ", "December "};
   const plat::LocalTime t = plat::Now();
   const char* month = kMonths[std::clamp(t.month, 1, 12) - 1];
   char buf[64];
@@ -398,9 +410,9 @@ void TZarnsZrnExe::time() {
     ZrnSysTime lap, cum;
     DifTime(now, swlast, lap);
     DifTime(now, swstart, cum);
-    std::snprintf(buf, sizeof buf, "%02d   %02d:%02d:%02d:%04d   %02d:%02d:%02d:%04d ", timeinterval % 100000,
-                  lap.wHour, lap.wMinute, lap.wSecond, lap.wMilliseconds, cum.wHour, cum.wMinute,
-                  cum.wSecond, cum.wMilliseconds);
+    std::snprintf(buf, sizeof buf, "%02d   %02d:%02d:%02d:%04d   %02d:%02d:%02d:%04d ",
+                  timeinterval % 100000, lap.wHour, lap.wMinute, lap.wSecond, lap.wMilliseconds,
+                  cum.wHour, cum.wMinute, cum.wSecond, cum.wMilliseconds);
     EditV->InsertText(buf);
   }
   CopyClock(swlast, now);

@@ -23,8 +23,19 @@ extern std::int32_t cp;            // offset where the last replayed script line
 
 // Built-in word codes (translate).
 enum ZrnBuiltin : int {
-  kNotBuiltin = -1, kEquals = 0, kTime = 1, kDate = 2, kPlus = 3, kMinus = 4, kMult = 5,
-  kDiv = 6, kSort = 7, kInput = 8, kOutput = 9, kSQL = 10, kPhone = 11
+  kNotBuiltin = -1,
+  kEquals = 0,
+  kTime = 1,
+  kDate = 2,
+  kPlus = 3,
+  kMinus = 4,
+  kMult = 5,
+  kDiv = 6,
+  kSort = 7,
+  kInput = 8,
+  kOutput = 9,
+  kSQL = 10,
+  kPhone = 11
 };
 
 // Releases the catalog reader that zarn runs keep between runs (it holds
@@ -87,9 +98,9 @@ class TZarnsZrnExe {
   static std::vector<std::string> SavedScriptLines(const std::string& stored);
 
   // --- fields, in the order of the data model ---------------------------------
-  std::string InstrTok;              // the last saved script recognised at level 1
-  TZarnsEditView* EditV = nullptr;   // the view to work on
-  TZarnsEditView* OutView = nullptr; // the output view of a script run
+  std::string InstrTok;               // the last saved script recognised at level 1
+  TZarnsEditView* EditV = nullptr;    // the view to work on
+  TZarnsEditView* OutView = nullptr;  // the output view of a script run
 
   // Saved scripts may run saved scripts; deeper than this they are taken
   // but not run, so a script that names itself ends.

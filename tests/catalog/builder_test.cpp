@@ -31,8 +31,8 @@ class BuilderTest : public CatalogTest {
 TEST_F(BuilderTest, SmallTreeByteForByte) {
   WriteFile(root + "a.txt", "Hello, WORLD! hello");
   WriteFile(root + "sub/b.txt", "world peace world");
-  WriteFile(root + "sub/c.txt", "abc ab12cd");      // no word at all
-  WriteFile(root + "sub/one.txt", "single");        // one word: not recorded
+  WriteFile(root + "sub/c.txt", "abc ab12cd");  // no word at all
+  WriteFile(root + "sub/one.txt", "single");    // one word: not recorded
   WriteFile(root + "sub/prog.exe", "binary words here never read");
   WriteFile(root + "sub/song.mp3", "ID3");
   WriteFile(root + "d.dir/e.txt", "hidden behind a dotted name");  // not visited
@@ -100,7 +100,8 @@ TEST_F(BuilderTest, HighByteBlanksItsGroupOfFour) {
   EXPECT_EQ(WordsOf("alpha\x80xbravo charlie delta"),
             (std::vector<std::string>{"alph", "charlie", "delta", "ravo"}));
   // UTF-8 letters blank their groups too: "caf\xc3" and "\xa9 mo" go, "cha" is too short.
-  EXPECT_EQ(WordsOf("caf\xc3\xa9 mocha latte macchiato"), (std::vector<std::string>{"latte", "macchiato"}));
+  EXPECT_EQ(WordsOf("caf\xc3\xa9 mocha latte macchiato"),
+            (std::vector<std::string>{"latte", "macchiato"}));
 }
 
 TEST_F(BuilderTest, WordCutByChunkEndIsTakenWhole) {
@@ -260,7 +261,8 @@ TEST_F(BuilderTest, ProgressStagesAndVisitOrder) {
   // Counting pass, then cataloging pass, each depth first and sorted; the root last.
   std::vector<std::string> expect = {r + "a", r + "b", r + "b/x", r + "a", r + "b", r + "b/x", r};
   EXPECT_EQ(p.steps, expect);
-  std::vector<std::string> log = {"max 100", "head Drive " + r, "map", "catalog", "dirs 3", "max 4"};
+  std::vector<std::string> log = {"max 100", "head Drive " + r, "map",
+                                  "catalog", "dirs 3",          "max 4"};
   EXPECT_EQ(p.log, log);
   EXPECT_EQ(ReadData("DES.007"), Z(r + "a") + Z(r + "b") + Z(r + "b/x") + Z(r));
 }

@@ -29,7 +29,9 @@ inline std::string ReadData(const std::string& name) {
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-inline bool DataExists(const std::string& name) { return std::filesystem::exists(plat::DataPath(name)); }
+inline bool DataExists(const std::string& name) {
+  return std::filesystem::exists(plat::DataPath(name));
+}
 
 inline void WriteData(const std::string& name, const std::string& bytes) {
   std::ofstream f(plat::DataPath(name), std::ios::binary | std::ios::trunc);
@@ -44,7 +46,9 @@ inline std::string U32(std::uint32_t v) {
   return s;
 }
 inline std::string R8(std::uint32_t a, std::uint32_t b) { return U32(a) + U32(b); }
-inline std::string R12(std::uint32_t a, std::uint32_t b, std::uint32_t c) { return U32(a) + U32(b) + U32(c); }
+inline std::string R12(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  return U32(a) + U32(b) + U32(c);
+}
 
 // The NUL-terminated strings of a data file.
 inline std::vector<std::string> Strings(const std::string& bytes) {
@@ -69,7 +73,8 @@ inline std::uint32_t LE(const std::string& s, std::size_t p) {
 // A distinct lower-case word of `len` letters for each i.
 inline std::string WordFor(std::uint32_t i, int len = 8) {
   std::string w(static_cast<std::size_t>(len), 'a');
-  for (int k = len - 1; k >= 0 && i; --k, i /= 26) w[static_cast<std::size_t>(k)] = static_cast<char>('a' + i % 26);
+  for (int k = len - 1; k >= 0 && i; --k, i /= 26)
+    w[static_cast<std::size_t>(k)] = static_cast<char>('a' + i % 26);
   return w;
 }
 
@@ -89,7 +94,8 @@ class CatalogTest : public ::testing::Test {
   void TearDown() override {
     if (Files) Files->CloseFiles();
   }
-  static void SetLists(const std::vector<std::string>& catalog, const std::vector<std::string>& typeList) {
+  static void SetLists(const std::vector<std::string>& catalog,
+                       const std::vector<std::string>& typeList) {
     std::string ten, nineteen;
     for (auto& e : catalog) ten += Z(e);
     for (auto& e : typeList) nineteen += Z(e);

@@ -51,7 +51,8 @@ TEST_F(CorruptTest, IntactCatalogFindsItsFiles) { EXPECT_EQ(Exercise(), 1u + 1u 
 TEST_F(CorruptTest, TruncatedFiles) {
   for (const char* name : kCatalogFiles) {
     const std::string good = ReadData(name);
-    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, good.size() / 2, good.size() ? good.size() - 1 : 0}) {
+    for (std::size_t cut :
+         {std::size_t{0}, std::size_t{1}, good.size() / 2, good.size() ? good.size() - 1 : 0}) {
       WriteData(name, good.substr(0, cut));
       Exercise();
     }
@@ -69,7 +70,8 @@ TEST_F(CorruptTest, RecordCountsThatDoNotDivide) {
 
 TEST_F(CorruptTest, OffsetsPastTheEnds) {
   // Index words, match files and directories that point nowhere.
-  WriteData("LESi.007", R8(0xFFFFFFF0u, 1) + R8(1000000, 1) + ReadData("LESi.007") + R8(7, -5 & 0xFFFFFFFFu));
+  WriteData("LESi.007",
+            R8(0xFFFFFFF0u, 1) + R8(1000000, 1) + ReadData("LESi.007") + R8(7, -5 & 0xFFFFFFFFu));
   WriteData("NCS.007", ReadData("NCS.007") + R12(0, 0xFFFFFFF0u, 1) + R12(0, 123456, 1));
   WriteData("IMSt.007", R8(0, 0xFFFFFF00u) + R8(0xFFFFFFF0u, 0));
   WriteData("KEPb.007", R8(0xFFFFFFF0u, 0xFFFFFFF0u));

@@ -38,7 +38,8 @@ TEST_F(HostileTest, DirectoryThatCannotBeEnteredIsSkipped) {
 }
 
 TEST_F(HostileTest, UnreadableDirectoryByPermissions) {
-  if (geteuid() == 0) GTEST_SKIP() << "running as root: permissions are not enforced (the canEnter seam covers it)";
+  if (geteuid() == 0)
+    GTEST_SKIP() << "running as root: permissions are not enforced (the canEnter seam covers it)";
   WriteFile(root + "a/f.txt", "first directory words");
   WriteFile(root + "b/g.txt", "locked directory words");
   ::chmod((root + "b").c_str(), 0);
@@ -102,7 +103,8 @@ TEST_F(HostileTest, TreeFiveHundredLevelsDeep) {
 
 TEST_F(HostileTest, LongRunsOfLettersAndBinaryContent) {
   // A run of letters far longer than the read buffer, and binary noise.
-  WriteFile(root + "run.txt", "start here now " + std::string(3 * 1024 * 1024, 'q') + " tail words here");
+  WriteFile(root + "run.txt",
+            "start here now " + std::string(3 * 1024 * 1024, 'q') + " tail words here");
   std::string noise;
   for (int i = 0; i < 100000; ++i) noise += static_cast<char>((i * 7919) & 0xFF);
   WriteFile(root + "noise.txt", noise);

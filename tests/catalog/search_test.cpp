@@ -49,8 +49,10 @@ TEST_F(SearchTest, AllWordsCaseIgnored) {
   EXPECT_EQ(Find("Kitty, HOUND"), (std::vector<std::string>{"cats.txt|" + r + "pets"}));
   EXPECT_EQ(Find("HOUNDS kitties"), (std::vector<std::string>{"notes.md|" + r + "zoo"}));
   // Two files of the same name, each with its own directory, sorted by name.
-  EXPECT_EQ(Find("kitty"), (std::vector<std::string>{"cats.txt|" + r + "pets", "cats.txt|" + r + "zoo"}));
-  EXPECT_EQ(Find("hound"), (std::vector<std::string>{"cats.txt|" + r + "pets", "dogs.txt|" + r + "pets"}));
+  EXPECT_EQ(Find("kitty"),
+            (std::vector<std::string>{"cats.txt|" + r + "pets", "cats.txt|" + r + "zoo"}));
+  EXPECT_EQ(Find("hound"),
+            (std::vector<std::string>{"cats.txt|" + r + "pets", "dogs.txt|" + r + "pets"}));
 }
 
 TEST_F(SearchTest, MissingAndShortWords) {

@@ -58,10 +58,14 @@ TEST(WordScan, MaskMatchesTheByteRulesOnAnyInput) {
     int mix = round % 4;
     for (auto& c : buf) {
       unsigned r = rng() % 100;
-      if (mix == 0) c = static_cast<unsigned char>(rng());
-      else if (r < 70) c = static_cast<unsigned char>(0x40 + rng() % 0x40);
-      else if (r < 90) c = static_cast<unsigned char>(0x20 + rng() % 0x20);
-      else c = static_cast<unsigned char>(mix == 3 ? 0x80 + rng() % 0x80 : rng() % 0x20);
+      if (mix == 0)
+        c = static_cast<unsigned char>(rng());
+      else if (r < 70)
+        c = static_cast<unsigned char>(0x40 + rng() % 0x40);
+      else if (r < 90)
+        c = static_cast<unsigned char>(0x20 + rng() % 0x20);
+      else
+        c = static_cast<unsigned char>(mix == 3 ? 0x80 + rng() % 0x80 : rng() % 0x20);
     }
     std::size_t n = 1 + rng() % 64;
     std::uint64_t mask = wordscan::WordMask64(buf, n);
@@ -81,7 +85,8 @@ TEST(WordScan, KeysRoundTripAndOrderAsTheWords) {
     std::string raw = RandomWord(rng, len);
     if (i % 7 == 0 && !all.empty()) raw = all[rng() % all.size()].first;  // repeats
     std::string padded = raw + std::string(24, 'Z');  // bytes past the word are ignored
-    wordscan::WordKey k = wordscan::Pack(reinterpret_cast<const unsigned char*>(padded.data()), raw.size());
+    wordscan::WordKey k =
+        wordscan::Pack(reinterpret_cast<const unsigned char*>(padded.data()), raw.size());
     char out[21];
     ASSERT_EQ(wordscan::Unpack(k, out), raw.size());
     ASSERT_EQ(std::string(out), LowerWord(raw));
@@ -105,8 +110,9 @@ TEST(WordScan, BucketSortSortsWithRepeatsAndEmptyBuckets) {
       std::uint64_t hi = (std::uint64_t{1 + rng() % 3} << 55) | (rng() % 1000);
       in.push_back({hi, rng() % 4});
     }
-    wordscan::BucketSort(in.data(), n, out.data(), count, 256,
-                         [](const wordscan::WordKey& k) { return static_cast<std::size_t>(k.hi >> 52); });
+    wordscan::BucketSort(in.data(), n, out.data(), count, 256, [](const wordscan::WordKey& k) {
+      return static_cast<std::size_t>(k.hi >> 52);
+    });
     std::vector<wordscan::WordKey> want = in;
     std::sort(want.begin(), want.end());
     EXPECT_TRUE(out == want) << n;
@@ -137,7 +143,8 @@ void ManyFiles(const std::string& root) {
     for (int f = 0; f < 40; ++f) {
       std::string text;
       int n = 20 + static_cast<int>(rng() % 400);
-      for (int i = 0; i < n; ++i) text += WordFor(rng() % 30000, 4 + static_cast<int>(rng() % 10)) + " ";
+      for (int i = 0; i < n; ++i)
+        text += WordFor(rng() % 30000, 4 + static_cast<int>(rng() % 10)) + " ";
       WriteFile(root + "d" + std::to_string(d) + "/f" + std::to_string(f) + ".txt", text);
     }
     WriteFile(root + "d" + std::to_string(d) + "/tool.exe", "not read");

@@ -80,7 +80,8 @@ TEST_F(ZrnFileTest, WebAddresses) {
             "https://www.openstreetmap.org/search?query=New%20York&sender=Brindle");
   EXPECT_EQ(ZrnFile::BuildURL("serendipity", WebDictionary),
             "https://en.wiktionary.org/w/index.php?search=serendipity&sender=Brindle");
-  EXPECT_EQ(ZrnFile::BuildURL("AT&T", WebSearch), "https://duckduckgo.com/?q=AT%26T&sender=Brindle");
+  EXPECT_EQ(ZrnFile::BuildURL("AT&T", WebSearch),
+            "https://duckduckgo.com/?q=AT%26T&sender=Brindle");
   for (int wt = WebAtlas; wt <= WebArts; ++wt) {
     std::string url = ZrnFile::BuildURL("word", wt);
     EXPECT_EQ(url.rfind("https://", 0), 0u) << wt;
@@ -93,7 +94,8 @@ TEST_F(ZrnFileTest, WebAddresses) {
   f.ShellURL("Paris", WebEncyclopedia);
   f.ShellURL("Paris", 99);
   ASSERT_EQ(launcher.calls.size(), 1u);
-  EXPECT_EQ(launcher.calls[0].target, "https://en.wikipedia.org/w/index.php?search=Paris&go=go&sender=Brindle");
+  EXPECT_EQ(launcher.calls[0].target,
+            "https://en.wikipedia.org/w/index.php?search=Paris&go=go&sender=Brindle");
 }
 
 TEST_F(ZrnFileTest, LongTextIsCutToTheAddressBuffer) {
@@ -113,7 +115,8 @@ TEST_F(ZrnFileTest, MakersPageFromTheHelpDirectory) {
   setenv("ZARNS_HELP_DIR", dir.c_str(), 1);
   std::string canon = std::filesystem::canonical(dir).string() + "/";
   EXPECT_EQ(ZrnFile::HelpDir(), canon);
-  EXPECT_EQ(ZrnFile::BuildURL("ZarnsDoc1.htm", WebBrindle), "file://" + canon + "ZarnsDoc1.htm?sender=Brindle");
+  EXPECT_EQ(ZrnFile::BuildURL("ZarnsDoc1.htm", WebBrindle),
+            "file://" + canon + "ZarnsDoc1.htm?sender=Brindle");
   // A page name that would not fit opens nothing rather than a cut name.
   EXPECT_EQ(ZrnFile::BuildURL(std::string(200, 'p').c_str(), WebBrindle), "");
   unsetenv("ZARNS_HELP_DIR");

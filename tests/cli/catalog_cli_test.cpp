@@ -2,6 +2,7 @@
 // run as a user would; and the command line's host on its own.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,10 +10,9 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 
-#include "cli/clihost.h"
 #include "cli/cli_runner.h"
+#include "cli/clihost.h"
 #include "common/testenv.h"
 #include "platform/pfile.h"
 
@@ -32,7 +32,8 @@ class CatalogCli : public ::testing::Test {
   void SetUp() override {
     TestEnv::ClearDataDir();
     mime = TestEnv::Root() + "catcli-mime.types";
-    std::ofstream(mime) << "text/plain txt\ntext/markdown md\naudio/mpeg mp3\napplication/rtf rtf\n";
+    std::ofstream(mime)
+        << "text/plain txt\ntext/markdown md\naudio/mpeg mp3\napplication/rtf rtf\n";
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     tree = TestEnv::FreshDir("clitree");
     WriteFile(tree + "pets/kitty.txt", "The kitty naps with the hound");
@@ -51,8 +52,9 @@ TEST_F(CatalogCli, BuildFindName) {
   CliRun b = Cli({"catalog", "build", "--root", tree});
   EXPECT_EQ(b.rc, 0);
   EXPECT_EQ(b.out, "");
-  EXPECT_TRUE(std::regex_match(b.err, std::regex("catalog: 3 directories, [0-9]+ files, [0-9]+ words, 1 catalogs, "
-                                                 "[0-9]+\\.[0-9][0-9] seconds\n")))
+  EXPECT_TRUE(std::regex_match(
+      b.err, std::regex("catalog: 3 directories, [0-9]+ files, [0-9]+ words, 1 catalogs, "
+                        "[0-9]+\\.[0-9][0-9] seconds\n")))
       << b.err;
 
   CliRun f = Cli({"catalog", "find", "Kitty"});
@@ -107,13 +109,15 @@ TEST_F(CatalogCli, Registry) {
 
   CliRun a = Cli({"registry", "add-category", "Music"});
   EXPECT_EQ(a.rc, 0);
-  EXPECT_EQ(a.err,
-            "Category added: Note, file lists for this category will not appear until after next scan\\n"
-            "To rescan choose menu options:\\nSearch; Word Catalog; Rescan\n");
+  EXPECT_EQ(
+      a.err,
+      "Category added: Note, file lists for this category will not appear until after next scan\\n"
+      "To rescan choose menu options:\\nSearch; Word Catalog; Rescan\n");
   a = Cli({"--answer", "cancel", "registry", "add-extension", "Music", ".ogg"});
   EXPECT_EQ(a.rc, 0);
   EXPECT_EQ(a.err,
-            "Category File Type added: Note, file lists for this Category/file type \\nwill not appear until "
+            "Category File Type added: Note, file lists for this Category/file type \\nwill not "
+            "appear until "
             "after next scan\n");
   a = Cli({"registry", "add-extension", "Music", ""});
   EXPECT_EQ(a.rc, 1);
@@ -144,9 +148,13 @@ TEST_F(CatalogCli, OpenByNameThroughTheHost) {
   // Several: the Find results dialog, names sorted, with directories.
   o = Cli({"catalog", "open", "kitty"});
   EXPECT_EQ(o.rc, 0);
-  EXPECT_EQ(o.out, "Zarns Find Results: kitty.txt\n"
-                   "\tkitty.txt\t" + r + "pets\n\tkitty.txt\t" + r + "pets\n"
-                   "\tkitty.txt\t" + r + "zoo\n\tkitty.txt\t" + r + "zoo\n");
+  EXPECT_EQ(o.out,
+            "Zarns Find Results: kitty.txt\n"
+            "\tkitty.txt\t" +
+                r + "pets\n\tkitty.txt\t" + r +
+                "pets\n"
+                "\tkitty.txt\t" +
+                r + "zoo\n\tkitty.txt\t" + r + "zoo\n");
   EXPECT_EQ(Cli({"catalog", "open", "nothing"}).rc, 1);
 }
 

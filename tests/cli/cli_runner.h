@@ -1,9 +1,9 @@
 // Runs zarns-cli as a user would: arguments quoted for the shell, stdin from
 // a file, stdout and stderr captured, the exit status decoded.
 #pragma once
+#include <sys/wait.h>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "platform/pfile.h"

@@ -2,9 +2,9 @@
 // user would from a shell.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "cli/cli_runner.h"
@@ -25,7 +25,9 @@ class RunCli : public ::testing::Test {
   Result Cli(const std::vector<std::string>& args, const std::string& input = "") {
     return RunZarnsCli(args, input, dir, dir);
   }
-  void Put(const std::string& name, const std::string& bytes) { ASSERT_TRUE(plat::WriteFileAtomic(dir + name, bytes)); }
+  void Put(const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(plat::WriteFileAtomic(dir + name, bytes));
+  }
   std::string Get(const std::string& name) {
     std::string s;
     plat::ReadWholeFile(dir + name, s);
@@ -49,7 +51,8 @@ TEST_F(RunCli, RunKeepsTheFilesLineEndings) {
 
 TEST_F(RunCli, CaretSelectionAndCommands) {
   Put("c.txt", "one 2 + 2 two\nlast line\n");
-  EXPECT_EQ(Cli({"run", "--command", "calculate", "--caret", "1:9", "c.txt"}).out, "one 4 two\nlast line\n");
+  EXPECT_EQ(Cli({"run", "--command", "calculate", "--caret", "1:9", "c.txt"}).out,
+            "one 4 two\nlast line\n");
   Put("d.txt", "pear\nApple\nsort\n");
   EXPECT_EQ(Cli({"run", "--command", "sort", "d.txt"}).out, "Apple\npear\nsort\n");
   Put("e.txt", "phone 555 1234\n");
@@ -108,5 +111,7 @@ TEST_F(RunCli, ErrorsAndExitCodes) {
   r = Cli({"script", "bad.txt"});
   EXPECT_EQ(r.rc, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("Error in Macro : No for condition to end \\nat line number 2"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error in Macro : No for condition to end \\nat line number 2"),
+            std::string::npos)
+      << r.err;
 }

@@ -1,9 +1,9 @@
 // zarns-cli store ...: output formats and exit codes, run as a user would.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 #include "cli/cli_runner.h"
 #include "common/testenv.h"

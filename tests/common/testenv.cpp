@@ -1,15 +1,15 @@
 #include "common/testenv.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 std::string root;
 int counter = 0;
-}
+}  // namespace
 
 namespace TestEnv {
 

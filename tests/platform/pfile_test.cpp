@@ -120,8 +120,16 @@ TEST(PosixFile, ShareModesBetweenProcesses) {
   HANDLE w = Fs().Open(f, Access::Write, Creation::OpenAlways);
   ASSERT_TRUE(IsOpen(w));
   // Another process can neither read nor write while we write.
-  EXPECT_EQ(InChild([&] { return Fs().Open(f, Access::Read, Creation::OpenExisting) == INVALID_HANDLE_VALUE ? 0 : 1; }), 0);
-  EXPECT_EQ(InChild([&] { return Fs().Open(f, Access::Write, Creation::CreateAlways) == INVALID_HANDLE_VALUE ? 0 : 1; }), 0);
+  EXPECT_EQ(InChild([&] {
+              return Fs().Open(f, Access::Read, Creation::OpenExisting) == INVALID_HANDLE_VALUE ? 0
+                                                                                                : 1;
+            }),
+            0);
+  EXPECT_EQ(
+      InChild([&] {
+        return Fs().Open(f, Access::Write, Creation::CreateAlways) == INVALID_HANDLE_VALUE ? 0 : 1;
+      }),
+      0);
   Fs().Close(w);
   EXPECT_EQ(Slurp(f), "keep me");
 
@@ -178,7 +186,8 @@ TEST(PosixFile, OnlyRegularFilesOpen) {
   ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0644), 0);
   // A FIFO with no writer would block a plain open; it must fail at once.
   EXPECT_EQ(Fs().Open(dir + "fifo", Access::Read, Creation::OpenExisting), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Fs().Open(dir.substr(0, dir.size() - 1), Access::Read, Creation::OpenExisting), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Fs().Open(dir.substr(0, dir.size() - 1), Access::Read, Creation::OpenExisting),
+            INVALID_HANDLE_VALUE);
   std::string out;
   EXPECT_FALSE(ReadWholeFile(dir + "fifo", out));
   EXPECT_FALSE(Fs().Remove(dir.substr(0, dir.size() - 1)));
@@ -228,7 +237,7 @@ TEST(PosixFile, AtomicWriteFailureLeavesOriginal) {
   int entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir)) (void)e, ++entries;
   EXPECT_EQ(entries, 1);  // the temporary file is gone
-  if (geteuid() != 0) {  // root writes into read-only directories
+  if (geteuid() != 0) {   // root writes into read-only directories
     Put(dir + "ro-doc", "original");
     chmod(dir.c_str(), 0555);
     EXPECT_FALSE(WriteFileAtomic(dir + "ro-doc", "replacement"));

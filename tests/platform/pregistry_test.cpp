@@ -2,13 +2,13 @@
 // the extension keys from the MIME database.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "common/testenv.h"
 #include "platform/pdatadir.h"
@@ -18,7 +18,9 @@ using namespace plat;
 
 namespace {
 
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -67,7 +69,8 @@ TEST_F(RegistryTest, ValuesPersistAndCaseIsIgnoredButKept) {
   EXPECT_TRUE(r.KeyExists("zarns.application\\FILECATEGORIES"));
   EXPECT_EQ(r.GetString("ZARNS.application\\filecategories", ""), "cats");
   EXPECT_EQ(r.GetDword("Zarns.Application\\FileCategories", "COUNT"), 0xFFFFFFFFu);
-  EXPECT_FALSE(r.GetString("Zarns.Application\\FileCategories", "Count").has_value());  // wrong type
+  EXPECT_FALSE(
+      r.GetString("Zarns.Application\\FileCategories", "Count").has_value());  // wrong type
   EXPECT_FALSE(r.GetDword("Zarns.Application\\FileCategories", "missing").has_value());
   // Setting through another spelling keeps the first spelling.
   ASSERT_TRUE(r.SetDword("ZARNS.APPLICATION\\filecategories", "count", 7));
@@ -133,7 +136,8 @@ TEST_F(RegistryTest, MimeExtensionKeysMergeWithProgramKeys) {
   ASSERT_TRUE(r.SetString(".zxt", "", "Zarns.Document.1"));
   ASSERT_TRUE(r.SetString(".TXT", "Extra", "mine"));
   // Sorted without regard to case; each name once; extensions in lower case.
-  std::vector<std::string> want{".conf", ".htm", ".html", ".png", ".text", ".TXT", ".zxt", "Zarns.Document.1"};
+  std::vector<std::string> want{".conf", ".htm", ".html", ".png",
+                                ".text", ".TXT", ".zxt",  "Zarns.Document.1"};
   EXPECT_EQ(Keys(r, ""), want);
   EXPECT_EQ(r.GetString(".png", "Content Type"), "image/png");
   EXPECT_EQ(r.GetString(".Txt", "content type"), "text/plain");  // first type named wins
@@ -202,11 +206,17 @@ TEST_F(RegistryTest, TestRegistryCanBeInstalled) {
     bool KeyExists(const std::string&) override { return true; }
     bool CreateKey(const std::string&) override { return false; }
     bool DeleteKey(const std::string&) override { return false; }
-    bool SetString(const std::string&, const std::string&, const std::string&) override { return false; }
+    bool SetString(const std::string&, const std::string&, const std::string&) override {
+      return false;
+    }
     bool SetDword(const std::string&, const std::string&, std::uint32_t) override { return false; }
     bool DeleteValue(const std::string&, const std::string&) override { return false; }
-    std::optional<std::string> GetString(const std::string&, const std::string&) override { return "fake"; }
-    std::optional<std::uint32_t> GetDword(const std::string&, const std::string&) override { return 1; }
+    std::optional<std::string> GetString(const std::string&, const std::string&) override {
+      return "fake";
+    }
+    std::optional<std::uint32_t> GetDword(const std::string&, const std::string&) override {
+      return 1;
+    }
     bool EnumKey(const std::string&, std::uint32_t, std::string&) override { return false; }
     bool EnumValue(const std::string&, std::uint32_t, RegValue&) override { return false; }
   } fake;
@@ -222,7 +232,8 @@ TEST_F(RegistryTest, TwoRunningCopiesLoseNoChanges) {
   pid_t pid = fork();
   if (pid == 0) {
     bool ok = true;
-    for (int i = 0; i < 40; ++i) ok = ClassesRoot().SetDword("Shared", "child" + std::to_string(i), i) && ok;
+    for (int i = 0; i < 40; ++i)
+      ok = ClassesRoot().SetDword("Shared", "child" + std::to_string(i), i) && ok;
     _exit(ok ? 0 : 1);
   }
   for (int i = 0; i < 40; ++i) EXPECT_TRUE(r.SetDword("Shared", "parent" + std::to_string(i), i));
@@ -239,13 +250,17 @@ TEST_F(RegistryTest, GarbageFilesNeverCrash) {
   Registry& r = ClassesRoot();
   std::string file = DataPath("registry");
   std::mt19937 rng(3);
-  const char* bits[] = {"K", "S", "D", " ", ":", "%", "%4", "%G1", "\\", "\n", "\r", "ZARNS REGISTRY 1\n", "\0", "a", "4294967296"};
+  const char* bits[] = {"K",  "S",   "D",         " ",  ":",  "%",
+                        "%4", "%G1", "\\",        "\n", "\r", "ZARNS REGISTRY 1\n",
+                        "\0", "a",   "4294967296"};
   for (int round = 0; round < 300; ++round) {
     std::string data = round % 2 ? "ZARNS REGISTRY 1\n" : "";
     int n = static_cast<int>(rng() % 200);
     for (int i = 0; i < n; ++i) {
-      if (rng() % 4 == 0) data += static_cast<char>(rng() % 256);
-      else data += bits[rng() % 15];
+      if (rng() % 4 == 0)
+        data += static_cast<char>(rng() % 256);
+      else
+        data += bits[rng() % 15];
     }
     Put(file, data + std::string(round % 7, 'x'));  // the size changes, so it is read again
     std::string name;

@@ -18,7 +18,9 @@ std::string Slurp(const std::string& path) {
   return ss.str();
 }
 
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 using LE = TextDocument::LineEnding;
 
@@ -54,11 +56,11 @@ TEST(TextDocument, DetectsTheFileFacts) {
 TEST(TextDocument, Utf8Validity) {
   EXPECT_TRUE(TextDocument::IsValidUtf8("plain"));
   EXPECT_TRUE(TextDocument::IsValidUtf8("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"));
-  EXPECT_FALSE(TextDocument::IsValidUtf8("caf\xe9"));             // Latin-1
-  EXPECT_FALSE(TextDocument::IsValidUtf8("\xc0\xaf"));            // overlong
-  EXPECT_FALSE(TextDocument::IsValidUtf8("\xed\xa0\x80"));        // surrogate
-  EXPECT_FALSE(TextDocument::IsValidUtf8("\xf4\x90\x80\x80"));    // beyond U+10FFFF
-  EXPECT_FALSE(TextDocument::IsValidUtf8("\xe2\x82"));            // cut short
+  EXPECT_FALSE(TextDocument::IsValidUtf8("caf\xe9"));           // Latin-1
+  EXPECT_FALSE(TextDocument::IsValidUtf8("\xc0\xaf"));          // overlong
+  EXPECT_FALSE(TextDocument::IsValidUtf8("\xed\xa0\x80"));      // surrogate
+  EXPECT_FALSE(TextDocument::IsValidUtf8("\xf4\x90\x80\x80"));  // beyond U+10FFFF
+  EXPECT_FALSE(TextDocument::IsValidUtf8("\xe2\x82"));          // cut short
   EXPECT_FALSE(TextDocument::IsValidUtf8("\x80"));
   EXPECT_TRUE(TextDocument::IsValidUtf8(std::string("a\0b", 3)));
   TextDocument d;
@@ -69,9 +71,15 @@ TEST(TextDocument, Utf8Validity) {
 TEST(TextDocument, UneditedSaveGivesBackTheSameBytes) {
   std::string dir = TestEnv::FreshDir("doc");
   std::mt19937 rng(11);
-  std::vector<std::string> samples = {
-      "", "\r", "\n", "\r\n", "\n\r", "a\r\r\nb\n\rc", std::string("nul\0inside\r\n", 12),
-      "\xff\xfe\x00\x41", "mixed\r\nends\nhere\rand\r\n"};
+  std::vector<std::string> samples = {"",
+                                      "\r",
+                                      "\n",
+                                      "\r\n",
+                                      "\n\r",
+                                      "a\r\r\nb\n\rc",
+                                      std::string("nul\0inside\r\n", 12),
+                                      "\xff\xfe\x00\x41",
+                                      "mixed\r\nends\nhere\rand\r\n"};
   for (int i = 0; i < 50; ++i) {
     std::string s;
     for (int k = 0; k < 200; ++k) s += static_cast<char>(rng() % 256);
@@ -90,7 +98,9 @@ TEST(TextDocument, UneditedSaveGivesBackTheSameBytes) {
 
 TEST(TextDocument, EditedTextKeepsTheFileStyle) {
   std::string dir = TestEnv::FreshDir("edit");
-  struct Case { std::string in, out; } cases[] = {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
       {"one\ntwo\n", "one!\nTWO\nthree\n"},
       {"one\r\ntwo\r\n", "one!\r\nTWO\r\nthree\r\n"},
       {"one\rtwo\r", "one!\rTWO\rthree\r"},

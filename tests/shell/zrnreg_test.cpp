@@ -75,12 +75,12 @@ TEST_F(ZrnRegTest, RebuildFromFileTypes) {
   zr.GetRegistryTextExt();
   // .txt twice (scan and fixed tail); .eml (message); .abcdefghi (10 chars)
   // but not .abcdefghij (11); .html/.htm excluded by name; .rtf not text-like.
-  EXPECT_EQ(ReadData("EMS.007"), Z(".abcdefghi") + Z(".doc") + Z(".eml") + Z(".txt") + Z(".hlp") + Z(".txt") +
-                                     Z(".xls") + Z(".ppt"));
+  EXPECT_EQ(ReadData("EMS.007"), Z(".abcdefghi") + Z(".doc") + Z(".eml") + Z(".txt") + Z(".hlp") +
+                                     Z(".txt") + Z(".xls") + Z(".ppt"));
   // Every typed extension, sorted; categories sorted and unique (a content
   // type is lower-cased first, so "Audio/x-odd" adds nothing new).
-  EXPECT_EQ(ReadData("KEP.007"), Z(".abcdefghi") + Z(".abcdefghij") + Z(".eml") + Z(".htm") + Z(".html") +
-                                     Z(".mp3") + Z(".odd") + Z(".rtf") + Z(".txt"));
+  EXPECT_EQ(ReadData("KEP.007"), Z(".abcdefghi") + Z(".abcdefghij") + Z(".eml") + Z(".htm") +
+                                     Z(".html") + Z(".mp3") + Z(".odd") + Z(".rtf") + Z(".txt"));
   EXPECT_EQ(ReadData("KEPc.007"), Z("application") + Z("audio") + Z("message") + Z("text"));
   const std::string pairs = ReadData("KEPt.007");
   EXPECT_NE(pairs.find(Z("application") + Z(".rtf")), std::string::npos);
@@ -98,14 +98,16 @@ TEST_F(ZrnRegTest, UserCategories) {
             "To rescan choose menu options:\nSearch; Word Catalog; Rescan");
   EXPECT_EQ(host.boxes[0].flags, MB_OKCANCEL);
   EXPECT_TRUE(plat::ClassesRoot().KeyExists("Zarns.Application\\FileCategories\\Music"));
-  EXPECT_FALSE(plat::ClassesRoot().KeyExists("Zarns.Application\\FileCategories\\Music\\Inclusions"));
+  EXPECT_FALSE(
+      plat::ClassesRoot().KeyExists("Zarns.Application\\FileCategories\\Music\\Inclusions"));
 
   zr.SetNewCategoryExtension("Music", ".mp3");
   zr.SetNewCategoryExtension("Music", "WAV");
   zr.SetNewCategoryExtension("Music", "tar.gz");
   ASSERT_EQ(host.boxes.size(), 4u);
   EXPECT_EQ(host.boxes[1].caption, "Category File Type added");
-  EXPECT_EQ(host.boxes[1].text, "Note, file lists for this Category/file type \nwill not appear until after next scan");
+  EXPECT_EQ(host.boxes[1].text,
+            "Note, file lists for this Category/file type \nwill not appear until after next scan");
   const std::string incl = "Zarns.Application\\FileCategories\\Music\\Inclusions";
   EXPECT_EQ(plat::ClassesRoot().GetDword(incl, "mp3"), 42u);
   EXPECT_EQ(plat::ClassesRoot().GetDword(incl, "WAV"), 42u);
@@ -115,7 +117,8 @@ TEST_F(ZrnRegTest, UserCategories) {
   zr.SetNewCategory("Audio");
   zr.GetRegistryTextExt();
   const std::string cats = ReadData("KEPc.007");
-  EXPECT_EQ(cats, Z("Audio") + Z("Music") + Z("application") + Z("audio") + Z("message") + Z("text"));
+  EXPECT_EQ(cats,
+            Z("Audio") + Z("Music") + Z("application") + Z("audio") + Z("message") + Z("text"));
   const std::string exts = ReadData("KEP.007");
   EXPECT_NE(exts.find(Z(".mp3") + Z(".mp3")), std::string::npos);  // not de-duplicated
   EXPECT_NE(exts.find(Z(".wav")), std::string::npos);
@@ -202,7 +205,7 @@ TEST_F(ZrnRegTest, FilesOfAnExtensionAndTheirPaths) {
   testing::internal::CaptureStderr();
   zr.GetTypeCatMatchFiles(list, ext);
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(ext, ".mp3");  // lower-cased in place
+  EXPECT_EQ(ext, ".mp3");                                        // lower-cased in place
   EXPECT_EQ(Texts(list), std::vector<std::string>{"tune.mp3"});  // stored names compared as stored
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].value, 7u);

@@ -182,8 +182,8 @@ TEST_F(Pkg, ParsePackageTakesSectionsInOrder) {
 }
 
 TEST_F(Pkg, RefusedSectionsRecordNoMembership) {
-  PkgLoadResult r = op.LoadPackage(Write("r.pkg", "ZPKG r\nztxt  blank name\nztxt ok v\nztxt " +
-                                                      std::string(100, 'n') + " v\n"));
+  PkgLoadResult r = op.LoadPackage(Write(
+      "r.pkg", "ZPKG r\nztxt  blank name\nztxt ok v\nztxt " + std::string(100, 'n') + " v\n"));
   EXPECT_TRUE(r.loaded);
   EXPECT_EQ(r.stored, 1);
   EXPECT_EQ(r.refused, 2);
@@ -193,7 +193,8 @@ TEST_F(Pkg, RefusedSectionsRecordNoMembership) {
 
 TEST_F(Pkg, PackagesLongerThanOneWindowLoadWhole) {
   std::string text = "ZPKG big\n";
-  for (int i = 0; i < 400; ++i) text += "ztxt z" + std::to_string(i) + " value number " + std::to_string(i) + "\n";
+  for (int i = 0; i < 400; ++i)
+    text += "ztxt z" + std::to_string(i) + " value number " + std::to_string(i) + "\n";
   ASSERT_GT(text.size(), 8192u);
   PkgLoadResult r = op.LoadPackage(Write("big.pkg", text));
   EXPECT_EQ(r.stored, 400);
@@ -202,7 +203,8 @@ TEST_F(Pkg, PackagesLongerThanOneWindowLoadWhole) {
 }
 
 TEST_F(Pkg, TextAfterANulIsNotPartOfThePackage) {
-  PkgLoadResult r = op.LoadPackage(Write("nul.pkg", std::string("ZPKG n\nztxt a 1\n\0ztxt b 2\n", 26)));
+  PkgLoadResult r =
+      op.LoadPackage(Write("nul.pkg", std::string("ZPKG n\nztxt a 1\n\0ztxt b 2\n", 26)));
   EXPECT_EQ(r.stored, 1);
   EXPECT_EQ(Def("b"), "<none>");
 }
@@ -285,8 +287,8 @@ TEST_F(Pkg, DamagedPackageFilesAreReadSafely) {
 
 TEST_F(Pkg, RandomPackagesNeverCrash) {
   std::mt19937 rng(7);
-  const char* pieces[] = {"ZPKG", "zpkg", "ztxt", "ZFNC", "zdesc", "ZUSE", " ", "\n", "\t", "\r",
-                          "a", "bb", "\x01", "\x07", "name"};
+  const char* pieces[] = {"ZPKG", "zpkg", "ztxt", "ZFNC", "zdesc", "ZUSE", " ",   "\n",
+                          "\t",   "\r",   "a",    "bb",   "\x01",  "\x07", "name"};
   std::string longpiece(25, 'x');
   for (int round = 0; round < 200; ++round) {
     if (round % 20 == 0) ZrnLvl1::ResetZarns();

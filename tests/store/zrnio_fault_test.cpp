@@ -21,7 +21,9 @@ std::string Slurp(const std::string& path) {
   return ss.str();
 }
 
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 class ZrnIOFaultTest : public ::testing::Test {
  protected:

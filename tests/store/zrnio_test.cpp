@@ -24,7 +24,9 @@ std::string Slurp(const std::string& path) {
   return ss.str();
 }
 
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
@@ -67,10 +69,11 @@ TEST_F(ZrnIOTest, FileNamesAndNumbers) {
   EXPECT_EQ(io_->HandleField(21), &io_->ExtCategoryOut);
   EXPECT_EQ(io_->HandleField(22), &io_->ExtMatchOut);
 
-  const char* names[] = {nullptr,      "LES1.007",   "LESt1.007",  "LESi.007",   "LESl.007",   "IMS.007",
-                         "IMSt.007",   "NCS.007",    "DES.007",    "DESt.007",   "EMS.007",    "EMSZrn.007",
-                         "EMSVal.007", nullptr,      "EMSVt.007",  "BROWSE.007", "EMSPkg.007", "PkgT.007",
-                         "PkgBuf.007", "KEP.007",    "KEPt.007",   "KEPc.007",   "KEPb.007"};
+  const char* names[] = {nullptr,      "LES1.007",   "LESt1.007",  "LESi.007",   "LESl.007",
+                         "IMS.007",    "IMSt.007",   "NCS.007",    "DES.007",    "DESt.007",
+                         "EMS.007",    "EMSZrn.007", "EMSVal.007", nullptr,      "EMSVt.007",
+                         "BROWSE.007", "EMSPkg.007", "PkgT.007",   "PkgBuf.007", "KEP.007",
+                         "KEPt.007",   "KEPc.007",   "KEPb.007"};
   for (int n = 1; n <= 22; ++n) {
     char* s = io_->GetFileStr(n);
     EXPECT_EQ(std::string(s), names[n] ? D(names[n]) : "") << n;
@@ -163,7 +166,9 @@ TEST_F(ZrnIOTest, SharingBetweenProcesses) {
   if (pid == 0) {
     ZrnIO other;
     other.OpenFiles("w+");
-    int rc = other.WordsIdxOut == INVALID_HANDLE_VALUE && other.ExtMatchOut == INVALID_HANDLE_VALUE ? 0 : 1;
+    int rc = other.WordsIdxOut == INVALID_HANDLE_VALUE && other.ExtMatchOut == INVALID_HANDLE_VALUE
+                 ? 0
+                 : 1;
     other.CloseFiles();
     _exit(rc);
   }
@@ -177,7 +182,8 @@ TEST_F(ZrnIOTest, SharingBetweenProcesses) {
 TEST_F(ZrnIOTest, OpenFilesWithEmptyingModeKeepsExtensionFiles) {
   MakeGroup();
   io_->OpenFiles("w+");
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22}) EXPECT_TRUE(plat::IsOpen(*io_->HandleField(n))) << n;
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22})
+    EXPECT_TRUE(plat::IsOpen(*io_->HandleField(n))) << n;
   for (int n : {10, 19, 20, 21}) EXPECT_EQ(*io_->HandleField(n), nullptr) << n;
   EXPECT_EQ(io_->TestFiles(), 0);
   io_->CloseFiles();
@@ -316,15 +322,17 @@ TEST_F(ZrnIOTest, EveryWriteOverloadPositionAndBytes) {
   std::string f = D("w.007");
   HANDLE h = io_->NewFile(f.c_str(), "w+");
   ASSERT_TRUE(plat::IsOpen(h));
-  io_->WriteToFile("ab", h);                                     // end: "ab\0"
-  io_->WriteToFile(std::string("cd"), h, kNotNullTerminated);    // end: "cd"
-  io_->WriteToFile(std::string("ef"), h, kNullTerminated);       // end: "ef\0"
+  io_->WriteToFile("ab", h);                                   // end: "ab\0"
+  io_->WriteToFile(std::string("cd"), h, kNotNullTerminated);  // end: "cd"
+  io_->WriteToFile(std::string("ef"), h, kNullTerminated);     // end: "ef\0"
   EXPECT_EQ(Slurp(f), std::string("ab\0cdef\0", 8));
 
   // The 32-bit value goes to the current position, little-endian.
   io_->SetFilePtr(h, 1);
   io_->WriteToFile(0x04030201u, h);
-  EXPECT_EQ(Slurp(f), std::string("a\x01\x02\x03\x04" "ef\0", 8));
+  EXPECT_EQ(Slurp(f), std::string("a\x01\x02\x03\x04"
+                                  "ef\0",
+                                  8));
   // ... and the records go to the end whatever the position.
   io_->SetFilePtr(h, 0);
   io_->WriteToFile(MatchStructType{0x11, 0x22, -1}, h);
@@ -332,7 +340,10 @@ TEST_F(ZrnIOTest, EveryWriteOverloadPositionAndBytes) {
   io_->WriteToFile(FilesTblStructType{0x33, 0x44}, h);
   io_->WriteToFile(WordIdxStructType{0x55, 2}, h);
   io_->WriteToFile(ZarnMatchStructType{0x66, 0x77, 0x88}, h);
-  std::string want("a\x01\x02\x03\x04" "ef\0", 8);
+  std::string want(
+      "a\x01\x02\x03\x04"
+      "ef\0",
+      8);
   want += std::string("\x11\0\0\0\x22\0\0\0\xff\xff\xff\xff", 12);
   want += std::string("\x33\0\0\0\x44\0\0\0", 8);
   want += std::string("\x55\0\0\0\x02\0\0\0", 8);
@@ -347,20 +358,30 @@ TEST_F(ZrnIOTest, EveryWriteOverloadPositionAndBytes) {
   h = io_->NewFile(f.c_str(), "w+");
   io_->WriteToFile("0123456789", h);
   io_->WriteToFile(1, "AB", h);  // at the start, overwriting
-  EXPECT_EQ(Slurp(f), std::string("AB\0" "3456789\0", 11));
+  EXPECT_EQ(Slurp(f), std::string("AB\0"
+                                  "3456789\0",
+                                  11));
   io_->WriteToFile(2, "c", h);  // current position: after "AB\0"
-  EXPECT_EQ(Slurp(f), std::string("AB\0c\0" "56789\0", 11));
+  EXPECT_EQ(Slurp(f), std::string("AB\0c\0"
+                                  "56789\0",
+                                  11));
   io_->WriteToFile(3, "E", h);  // at the end
   io_->WriteToFile(7, "x", h);  // any other value: the current position (the end now)
-  EXPECT_EQ(Slurp(f), std::string("AB\0c\0" "56789\0E\0x\0", 15));
+  EXPECT_EQ(Slurp(f), std::string("AB\0c\0"
+                                  "56789\0E\0x\0",
+                                  15));
   io_->SetFilePtr(h, 1);
   io_->WriteToFile(0, "y", h);
-  EXPECT_EQ(Slurp(f), std::string("Ay\0c\0" "56789\0E\0x\0", 15));
+  EXPECT_EQ(Slurp(f), std::string("Ay\0c\0"
+                                  "56789\0E\0x\0",
+                                  15));
 
   // At an offset, also past the end (the gap reads as zeros).
   EXPECT_EQ(io_->WriteToFileAtOffset("Q", h, 4), 2);
   EXPECT_EQ(io_->WriteToFileAtOffset("Z", h, 17), 2);
-  EXPECT_EQ(Slurp(f), std::string("Ay\0cQ\0" "6789\0E\0x\0\0\0Z\0", 19));
+  EXPECT_EQ(Slurp(f), std::string("Ay\0cQ\0"
+                                  "6789\0E\0x\0\0\0Z\0",
+                                  19));
   EXPECT_EQ(io_->FileSize(h), 19u);
   io_->CloseFile(h);
   EXPECT_EQ(io_->WriteToFileAtOffset("Q", INVALID_HANDLE_VALUE, 0), 0);
@@ -369,14 +390,21 @@ TEST_F(ZrnIOTest, EveryWriteOverloadPositionAndBytes) {
 TEST_F(ZrnIOTest, CleanWrite) {
   std::string f = D("clean.txt");
   HANDLE h = io_->NewFile(f.c_str(), "wvis");
-  io_->CleanAndWriteToFile("a\x01" "b", 3, h);
+  io_->CleanAndWriteToFile(
+      "a\x01"
+      "b",
+      3, h);
   EXPECT_EQ(Slurp(f), std::string("ab\0\0", 4));
   // White space stays, other controls go, accented bytes stay; the text's
   // own NULs count as controls.
   std::string in("\t\n\v\f\r\x1b\x7f\xe9\xff\0z", 11);
   io_->CleanAndWriteToFile(in.data(), static_cast<std::uint32_t>(in.size()), h);
   std::string want("ab\0\0", 4);
-  want += std::string("\t\n\v\f\r\xe9\xff" "z", 8) + std::string(4, '\0');
+  want += std::string(
+              "\t\n\v\f\r\xe9\xff"
+              "z",
+              8) +
+          std::string(4, '\0');
   EXPECT_EQ(Slurp(f), want);
   // Written at the current position.
   io_->SetFilePtr(h, 0);
@@ -548,7 +576,8 @@ TEST_F(ZrnIOTest, SequentialReadCutsOverlongStrings) {
   // An unterminated over-long end of file is cut the same way.
   Put(f, std::string("x") + '\0' + huge);
   h = io_->NewFile(f.c_str(), "r");
-  EXPECT_EQ(ReadAll(*io_, h), (std::vector<std::string>{"x", std::string(kGenBufferSize - 1, 'H')}));
+  EXPECT_EQ(ReadAll(*io_, h),
+            (std::vector<std::string>{"x", std::string(kGenBufferSize - 1, 'H')}));
   io_->CloseFile(h);
 }
 
@@ -602,7 +631,8 @@ TEST_F(ZrnIOTest, SequentialReadMatchesItsModel) {
     std::size_t start = 0;
     while (start < data.size()) {
       std::size_t z = data.find('\0', start);
-      std::string piece = data.substr(start, z == std::string::npos ? std::string::npos : z - start);
+      std::string piece =
+          data.substr(start, z == std::string::npos ? std::string::npos : z - start);
       want.push_back(piece.substr(0, kGenBufferSize - 1));
       if (z == std::string::npos) break;
       start = z + 1;

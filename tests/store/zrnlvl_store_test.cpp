@@ -12,12 +12,18 @@ using ZrnStore = StoreTest;
 
 TEST_F(ZrnStore, FirstSetCreatesTheFourFilesByteForByte) {
   std::string name = "hello";
-  std::string value = "\x07hello\x07" "body\r\nzdesc Says hello\r\nzuse hello\r\n";
+  std::string value =
+      "\x07hello\x07"
+      "body\r\nzdesc Says hello\r\nzuse hello\r\n";
   ASSERT_TRUE(lvl.Set(name, value));
   EXPECT_EQ(lvl.ZrnID, 0u);
-  EXPECT_EQ(value, "\x07hello\x07" "body\r\n");  // the definition on return
+  EXPECT_EQ(value,
+            "\x07hello\x07"
+            "body\r\n");  // the definition on return
   EXPECT_EQ(Bytes("EMSZrn.007"), std::string("hello\0", 6));
-  EXPECT_EQ(Bytes("EMSVal.007"), std::string("\x07hello\x07" "body\r\n\0", 14));
+  EXPECT_EQ(Bytes("EMSVal.007"), std::string("\x07hello\x07"
+                                             "body\r\n\0",
+                                             14));
   EXPECT_EQ(Bytes("BROWSE.007"), std::string("Says hello\r\n\x01hello\r\n\0", 21));
   EXPECT_EQ(Bytes("EMSVt.007"), RecBytes(0, 0, 0) + RecBytes(6, 14, 21));
   EXPECT_FALSE(Exists("EMSPkg.007"));
@@ -91,10 +97,15 @@ TEST_F(ZrnStore, DuplicateNamesAppendAndTheOldestWins) {
 }
 
 TEST_F(ZrnStore, BrowseKeywordsInAnyCaseAndOrder) {
-  struct Case { const char* value; const char* def; const char* desc; const char* usage; };
+  struct Case {
+    const char* value;
+    const char* def;
+    const char* desc;
+    const char* usage;
+  };
   const Case cases[] = {
       {" x ZUSE how", " x ", "", "how"},
-      {" x zDeSc", " x ", "", ""},          // keyword at the very end
+      {" x zDeSc", " x ", "", ""},  // keyword at the very end
       {" x zdesc", " x ", "", ""},
       {" a zuse u zdesc d", " a ", "d", "u "},  // usage before description
       {" a zdesc d zuse u", " a ", "d ", "u"},
@@ -145,8 +156,13 @@ TEST_F(ZrnStore, ZarnWithoutBrowseTextShowsNothingAndLeavesLaterTextsIntact) {
   EXPECT_EQ(r[2].c, 8u);   // carried forward by the bare zarn
   EXPECT_EQ(r[3].c, 15u);  // "three" 0x01 NUL
   EXPECT_EQ(r[4].c, 15u);
-  struct E { const char* name; const char* d; const char* u; };
-  for (E e : {E{"first", "one ", "u1"}, E{"bare", "", ""}, E{"third", "three", ""}, E{"bare2", "", ""}}) {
+  struct E {
+    const char* name;
+    const char* d;
+    const char* u;
+  };
+  for (E e :
+       {E{"first", "one ", "u1"}, E{"bare", "", ""}, E{"third", "three", ""}, E{"bare2", "", ""}}) {
     std::string n = e.name, d = "?", u = "?";
     ASSERT_TRUE(lvl.GetBrowseInfo(n, d, u)) << e.name;
     EXPECT_EQ(d, e.d) << e.name;
@@ -286,8 +302,8 @@ TEST_F(ZrnStore, ResetRemovesZarnsPackagesAndMembership) {
   ASSERT_TRUE(Store("a", " 1 zdesc A"));
   for (const char* f : {"EMSPkg.007", "PkgT.007", "PkgBuf.007"}) Put(f, "x");
   EXPECT_TRUE(ZrnLvl1::ResetZarns());
-  for (const char* f : {"EMSZrn.007", "EMSVal.007", "EMSVt.007", "BROWSE.007", "EMSPkg.007", "PkgT.007",
-                        "PkgBuf.007"})
+  for (const char* f : {"EMSZrn.007", "EMSVal.007", "EMSVt.007", "BROWSE.007", "EMSPkg.007",
+                        "PkgT.007", "PkgBuf.007"})
     EXPECT_FALSE(Exists(f)) << f;
   EXPECT_EQ(Def("a"), "<none>");
   EXPECT_EQ(List(), (std::vector<std::string>{}));
@@ -317,7 +333,8 @@ TEST_F(ZrnStore, ManyZarnsAreFoundAfterIncrementalGrowth) {
       EXPECT_EQ(Def("Z" + std::to_string(i / 2)), " v" + std::to_string(i / 2));
     }
   }
-  for (int i = 0; i < 300; i += 7) EXPECT_EQ(Def("z" + std::to_string(i)), " v" + std::to_string(i));
+  for (int i = 0; i < 300; i += 7)
+    EXPECT_EQ(Def("z" + std::to_string(i)), " v" + std::to_string(i));
   EXPECT_EQ(Recs("EMSVt.007").size(), 301u);
 }
 

@@ -124,7 +124,8 @@ class CatalogDialogsTest : public QObject {
     x.MatchString = "cat dog";
     x.PathString = "/some/dir";
     ShowMatchDlg dlg(x);
-    QCOMPARE(Items(uitest::ById<QListWidget>(&dlg, 172)), (QStringList{"alpha.txt", "mid.txt", "zeta.txt"}));
+    QCOMPARE(Items(uitest::ById<QListWidget>(&dlg, 172)),
+             (QStringList{"alpha.txt", "mid.txt", "zeta.txt"}));
     QCOMPARE(uitest::ById<QLineEdit>(&dlg, 171)->text(), QString("cat dog"));
     QCOMPARE(uitest::ById<QLineEdit>(&dlg, 9402)->text(), QString("/some/dir"));
     const ShowMatchXfer back = dlg.Transfer();
@@ -309,7 +310,8 @@ class CatalogDialogsTest : public QObject {
     dlg.show();
     int steps = 0;
     // The build lets events through per directory: a click on Cancel lands.
-    QTimer::singleShot(0, &dlg, [&dlg] { QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 2), Qt::LeftButton); });
+    QTimer::singleShot(
+        0, &dlg, [&dlg] { QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 2), Qt::LeftButton); });
     struct Counting : BuildProgress {
       ZDialog& d;
       int& n;
@@ -353,7 +355,8 @@ class CatalogDialogsTest : public QObject {
       QTest::keyClicks(uitest::ById<QLineEdit>(w, 1), "forty two");
       QTest::mouseClick(uitest::ById<QPushButton>(w, 3201), Qt::LeftButton);
     });
-    QCOMPARE(host.InputRequired("How much?", "Input Required"), std::optional<std::string>("forty two"));
+    QCOMPARE(host.InputRequired("How much?", "Input Required"),
+             std::optional<std::string>("forty two"));
     uitest::OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     QCOMPARE(host.InputRequired("How much?", "Input Required"), std::optional<std::string>());
   }
@@ -396,9 +399,11 @@ class CatalogDialogsTest : public QObject {
     QCOMPARE(dlg.windowTitle(), QString());
     QStringList texts;
     for (QLabel* l : dlg.findChildren<QLabel*>()) texts << l->text();
-    QVERIFY(texts.contains("Create a Zarns Catalog (times will vary depending on computer speed and disk size)"));
-    QVERIFY(texts.contains("-access nearly every refernce to any word on your   computer, not just filenames, but "
-                           "text in files. -creates file catalogs by filetype"));
+    QVERIFY(texts.contains(
+        "Create a Zarns Catalog (times will vary depending on computer speed and disk size)"));
+    QVERIFY(texts.contains(
+        "-access nearly every refernce to any word on your   computer, not just filenames, but "
+        "text in files. -creates file catalogs by filetype"));
     QCOMPARE(ButtonText(&dlg, 7110), QString("Now"));
     QCOMPARE(ButtonText(&dlg, 2), QString("Cancel"));
     QCOMPARE(ButtonText(&dlg, 9), QString("Help"));
@@ -424,7 +429,8 @@ class CatalogDialogsTest : public QObject {
     uitest::ClearDataDir();
     ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     QCOMPARE(dlg.windowTitle(), QString("No Zarns Catalog Exists, Create Now or Schedule later?"));
-    uitest::OnNextModal([](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 2), Qt::LeftButton); });
+    uitest::OnNextModal(
+        [](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 2), Qt::LeftButton); });
     QCOMPARE(dlg.exec(), int(QDialog::Rejected));
     QVERIFY(!fs::exists(uitest::Root() + "data/EMSVt.007"));
     ZrnIO probe;
@@ -478,7 +484,8 @@ class CatalogDialogsTest : public QObject {
     });
     QCOMPARE(host.AskZarnName("mypkg"), std::optional<std::string>("greetings"));
     QCOMPARE(GlobalString, std::string("greetings"));
-    uitest::OnNextModal([](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 1073), Qt::LeftButton); });
+    uitest::OnNextModal(
+        [](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 1073), Qt::LeftButton); });
     QCOMPARE(host.AskZarnName(""), std::optional<std::string>());
     QCOMPARE(GlobalString, std::string("greetings"));
     // The file-open dialog: its title, and nothing when cancelled.
@@ -487,7 +494,8 @@ class CatalogDialogsTest : public QObject {
       title = w->windowTitle();
       QTest::keyClick(w, Qt::Key_Escape);
     });
-    QCOMPARE(host.OpenFileDialog("Load Zarn Package", "Packages (*.pkg)"), std::optional<std::string>());
+    QCOMPARE(host.OpenFileDialog("Load Zarn Package", "Packages (*.pkg)"),
+             std::optional<std::string>());
     QCOMPARE(title, QString("Load Zarn Package"));
   }
 
@@ -508,11 +516,13 @@ class CatalogDialogsTest : public QObject {
     QCOMPARE(title, QString("Caption here"));
     QCOMPARE(text, QString("Line one\nline two"));
     QCOMPARE(buttons.size(), 2);
-    uitest::OnNextModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click(); });
+    uitest::OnNextModal(
+        [](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click(); });
     QCOMPARE(host.MessageBox("x", "y", MB_OKCANCEL), int(IDOK));
     uitest::OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     QCOMPARE(host.MessageBox("x", "y", MB_YESNO), int(IDNO));
-    uitest::OnNextModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click(); });
+    uitest::OnNextModal(
+        [](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click(); });
     QCOMPARE(host.MessageBox("x", "y", MB_YESNOCANCEL | MB_ICONQUESTION), int(IDYES));
     // AddFile goes to the application's hook, and fails without one.
     QVERIFY(!host.AddFile("/tmp/x.txt"));

@@ -13,12 +13,12 @@
 
 #include "platform/plauncher.h"
 #include "shell/host.h"
-#include "store/zrnio.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zrnshelp.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsmdic.h"
+#include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
 
@@ -29,9 +29,12 @@ QStringList Dump(const QMenu* menu) {
   QStringList out;
   for (QAction* a : menu->actions()) {
     if (!a->isVisible()) continue;
-    if (a->isSeparator()) out << QStringLiteral("-");
-    else if (a->menu()) out << QStringLiteral(">%1[%2]").arg(a->text(), Dump(a->menu()).join(QLatin1Char('|')));
-    else out << QStringLiteral("%1:%2").arg(a->data().toInt()).arg(a->text());
+    if (a->isSeparator())
+      out << QStringLiteral("-");
+    else if (a->menu())
+      out << QStringLiteral(">%1[%2]").arg(a->text(), Dump(a->menu()).join(QLatin1Char('|')));
+    else
+      out << QStringLiteral("%1:%2").arg(a->data().toInt()).arg(a->text());
   }
   return out;
 }
@@ -94,21 +97,51 @@ class ShellCommandsTest : public QObject {
     for (QAction* a : tops) titles << a->text();
     QCOMPARE(titles, (QStringList{"&File", "E&dit", "Sear&ch", "&Advanced", "&Window", "&Help"}));
 
-    const QStringList file{"24331:&New   (CTRL + N)", "24332:&Open...", "24339:&Close", "-",
-                           "24333:&Save", "24334:Save &As...", "-", "24340:Print Pre&view...",
-                           "24337:&Print...", "24338:P&rint Setup...", "-", "24345:Sen&d...", "-",
+    const QStringList file{"24331:&New   (CTRL + N)",
+                           "24332:&Open...",
+                           "24339:&Close",
+                           "-",
+                           "24333:&Save",
+                           "24334:Save &As...",
+                           "-",
+                           "24340:Print Pre&view...",
+                           "24337:&Print...",
+                           "24338:P&rint Setup...",
+                           "-",
+                           "24345:Sen&d...",
+                           "-",
                            "24310:E&xit\tAlt+F4"};
-    const QStringList edit{"24321:&Undo\tAlt+BkSp", "-", "24322:Cu&t\tShift+Del", "24323:&Copy\tCtrl+C",
-                           "24324:&Paste\tShift+Ins", "-", "24326:Clear &All\tCtrl+Del",
-                           "24325:&Delete\tDel", "-", "284:P&references\tCtrl+R"};
-    const QStringList search{"23:My Computer     (CTRL + Enter)", "24222:File &Types         (CTRL + T)",
-                             ">&Word Catalog[114:&Create|113:&Destroy|112:Re&Scan]", "-",
-                             "24351:&Find...            (CTRL + F)", "24352:&Replace...", "24353:&Next\tF3"};
-    const QStringList advanced{"14:&Test Zarn", "11:&Save Zarn", "-", "10:&Load From File",
-                               "285:&Browse Zarns", "17:&Extract Zarns", "-", "16:&Reset Zarns", "-",
+    const QStringList edit{"24321:&Undo\tAlt+BkSp",
+                           "-",
+                           "24322:Cu&t\tShift+Del",
+                           "24323:&Copy\tCtrl+C",
+                           "24324:&Paste\tShift+Ins",
+                           "-",
+                           "24326:Clear &All\tCtrl+Del",
+                           "24325:&Delete\tDel",
+                           "-",
+                           "284:P&references\tCtrl+R"};
+    const QStringList search{"23:My Computer     (CTRL + Enter)",
+                             "24222:File &Types         (CTRL + T)",
+                             ">&Word Catalog[114:&Create|113:&Destroy|112:Re&Scan]",
+                             "-",
+                             "24351:&Find...            (CTRL + F)",
+                             "24352:&Replace...",
+                             "24353:&Next\tF3"};
+    const QStringList advanced{"14:&Test Zarn",
+                               "11:&Save Zarn",
+                               "-",
+                               "10:&Load From File",
+                               "285:&Browse Zarns",
+                               "17:&Extract Zarns",
+                               "-",
+                               "16:&Reset Zarns",
+                               "-",
                                ">&Options[7:&File types to catalog|6:&Schedule Cataloging]"};
-    const QStringList window{"24361:&Cascade", "24362:&Tile", "24364:Arrange &Icons", "24365:C&lose All"};
-    const QStringList help{"2001:&Contents", "5:&Sys Info", "2972:&Using help", "-", "2009:&About..."};
+    const QStringList window{"24361:&Cascade", "24362:&Tile", "24364:Arrange &Icons",
+                             "24365:C&lose All"};
+    const QStringList help{"2001:&Contents", "5:&Sys Info", "2972:&Using help", "-",
+                           "2009:&About..."};
     QCOMPARE(Dump(tops[0]->menu()), file);
     QCOMPARE(Dump(tops[1]->menu()), edit);
     QCOMPARE(Dump(tops[2]->menu()), search);
@@ -122,7 +155,8 @@ class ShellCommandsTest : public QObject {
       const QString t = a->text();
       const int amp = t.indexOf(QLatin1Char('&'));
       QVERIFY(amp >= 0);
-      const QKeySequence alt(QKeyCombination(Qt::AltModifier, static_cast<Qt::Key>(t.at(amp + 1).toUpper().unicode())));
+      const QKeySequence alt(QKeyCombination(
+          Qt::AltModifier, static_cast<Qt::Key>(t.at(amp + 1).toUpper().unicode())));
       for (const auto& acc : zcmd::Accelerators()) QVERIFY2(acc.key != alt, qPrintable(t));
     }
   }
@@ -204,14 +238,16 @@ class ShellCommandsTest : public QObject {
     QCOMPARE(bar->font().pointSize(), 10);
     QStringList got;
     for (QAction* a : bar->actions()) {
-      if (a->property("separatorSize").isValid()) got << QStringLiteral("sep%1").arg(a->property("separatorSize").toInt());
-      else got << QString::number(a->data().toInt());
+      if (a->property("separatorSize").isValid())
+        got << QStringLiteral("sep%1").arg(a->property("separatorSize").toInt());
+      else
+        got << QString::number(a->data().toInt());
     }
-    const QStringList expected{"24331", "24332", "24333", "sep6",  "24323", "24321", "sep6",  "21",
-                               "2922",  "24222", "27",    "291",   "sep10", "293",   "263",   "264",
-                               "265",   "266",   "268",   "sep10", "261",   "26",    "262",   "270",
-                               "271",   "272",   "2923",  "sep25", "24337", "24340", "sep25", "2001",
-                               "295"};
+    const QStringList expected{"24331", "24332", "24333", "sep6", "24323", "24321", "sep6",
+                               "21",    "2922",  "24222", "27",   "291",   "sep10", "293",
+                               "263",   "264",   "265",   "266",  "268",   "sep10", "261",
+                               "26",    "262",   "270",   "271",  "272",   "2923",  "sep25",
+                               "24337", "24340", "sep25", "2001", "295"};
     QCOMPARE(got, expected);
     // Every button shows a bitmap of its own id.
     for (QAction* a : bar->actions()) {
@@ -227,8 +263,9 @@ class ShellCommandsTest : public QObject {
     app_->CreateGadgets(&server, true);
     QStringList s;
     for (QAction* a : server.actions())
-      s << (a->property("separatorSize").isValid() ? QStringLiteral("sep%1").arg(a->property("separatorSize").toInt())
-                                                   : QString::number(a->data().toInt()));
+      s << (a->property("separatorSize").isValid()
+                ? QStringLiteral("sep%1").arg(a->property("separatorSize").toInt())
+                : QString::number(a->data().toInt()));
     QCOMPARE(s.first(), QStringLiteral("24323"));
     QVERIFY(!s.contains(QStringLiteral("24337")) && !s.contains(QStringLiteral("24331")));
     QCOMPARE(s.count(QStringLiteral("sep25")), 1);
@@ -239,13 +276,21 @@ class ShellCommandsTest : public QObject {
   void toolTipsAndStatusHints() {
     // Commands on the menu show their menu text; the others the hint's second line.
     const std::vector<std::pair<int, QString>> tips = {
-        {24331, "New"}, {24332, "Open"}, {24333, "Save"}, {24323, "Copy"}, {24321, "Undo"},
-        {21, "Execute! the zarn, refer to manual"}, {2922, "Lookup, search inside files"},
-        {24222, "File Types"}, {27, "Browser, view additional Zarns"},
+        {24331, "New"},
+        {24332, "Open"},
+        {24333, "Save"},
+        {24323, "Copy"},
+        {24321, "Undo"},
+        {21, "Execute! the zarn, refer to manual"},
+        {2922, "Lookup, search inside files"},
+        {24222, "File Types"},
+        {27, "Browser, view additional Zarns"},
         {291, "Convert any document to plain text"},
         {293, "Calculator, Enter the expression, then click here"},
-        {263, "make a list, click here to sort it"}, {264, "Insert today's date"},
-        {265, "Insert the time, start\\lap click the stopwatch"}, {266, "Reset the stopwatch"},
+        {263, "make a list, click here to sort it"},
+        {264, "Insert today's date"},
+        {265, "Insert the time, start\\lap click the stopwatch"},
+        {266, "Reset the stopwatch"},
         {268, "cursor to a phone number, click to dial, modem required"},
         {261, "Atlas, Enter City name, Internet required"},
         {26, "Dictionary, cursor on word, Internet required"},
@@ -253,15 +298,23 @@ class ShellCommandsTest : public QObject {
         {270, "Film&TV Search, cursor on word, Internet required"},
         {271, "Science Search, cursor on word, Internet required"},
         {272, "Sports Search, cursor on word, Internet required"},
-        {2923, "Web Search, cursor on word, Internet required"}, {24337, "Print"},
-        {24340, "Print Preview"}, {2001, "Contents"},
+        {2923, "Web Search, cursor on word, Internet required"},
+        {24337, "Print"},
+        {24340, "Print Preview"},
+        {2001, "Contents"},
         {295, "Extended Help, Brindle Website, Internet access required"}};
     for (const auto& [id, tip] : tips) QCOMPARE(app_->Action(id)->toolTip(), tip);
 
     const std::vector<std::pair<int, QString>> status = {
-        {24331, "Creates a new document"}, {24222, "File Type Viewer"}, {21, "Run Zarn"},
-        {265, "Insert Time"}, {2001, "Help table of contents"}, {6, "Specify when to update your Zarns catalog"},
-        {24345, "Sends the active document using electronic mail"}, {23, ""}, {114, ""}};
+        {24331, "Creates a new document"},
+        {24222, "File Type Viewer"},
+        {21, "Run Zarn"},
+        {265, "Insert Time"},
+        {2001, "Help table of contents"},
+        {6, "Specify when to update your Zarns catalog"},
+        {24345, "Sends the active document using electronic mail"},
+        {23, ""},
+        {114, ""}};
     for (const auto& [id, text] : status) {
       QCOMPARE(app_->Action(id)->statusTip(), text);
       MainWin->statusBar()->clearMessage();
@@ -269,23 +322,27 @@ class ShellCommandsTest : public QObject {
       QCOMPARE(MainWin->statusBar()->currentMessage(), text);
     }
     // The keyboard indicators sit in the status bar.
-    for (const char* name : {"CAPS", "NUM", "SCRL"}) QVERIFY(MainWin->statusBar()->findChild<QLabel*>(name));
+    for (const char* name : {"CAPS", "NUM", "SCRL"})
+      QVERIFY(MainWin->statusBar()->findChild<QLabel*>(name));
   }
 
   void commandsNoWindowAnswersAreDisabled() {
     app_->UpdateCommandStates();
     auto on = [&](int id) { return app_->Action(id)->isEnabled(); };
     // Without a document.
-    QVERIFY(on(24331) && on(24332) && on(2001) && on(2009) && on(5) && on(284) && on(23) && on(2922));
+    QVERIFY(on(24331) && on(24332) && on(2001) && on(2009) && on(5) && on(284) && on(23) &&
+            on(2922));
     QVERIFY(on(6) && on(114) && on(112) && on(113) && on(16) && on(10));
     QVERIFY(!on(24333) && !on(24339) && !on(24334) && !on(21) && !on(293) && !on(24323));
     QVERIFY(!on(14) && !on(11) && !on(17) && !on(24361) && !on(24345));
     // Not part of the program yet: printing, file types, browser, contacts, speed dial, conversion.
-    for (int id : {24337, 24338, 24340, 24222, 7, 285, 27, 291, 392, 269, 13, 62713}) QVERIFY2(!on(id), qPrintable(QString::number(id)));
+    for (int id : {24337, 24338, 24340, 24222, 7, 285, 27, 291, 392, 269, 13, 62713})
+      QVERIFY2(!on(id), qPrintable(QString::number(id)));
     // With a document, the view and its window answer their commands.
     app_->Command(zcmd::CM_FILENEW);
     app_->UpdateCommandStates();
-    QVERIFY(on(24333) && on(24339) && on(24334) && on(21) && on(293) && on(263) && on(14) && on(11));
+    QVERIFY(on(24333) && on(24339) && on(24334) && on(21) && on(293) && on(263) && on(14) &&
+            on(11));
     QVERIFY(on(24361) && on(24365));
     QVERIFY(!on(17) && !on(24337));
     // Send follows the mail service.
@@ -311,7 +368,8 @@ class ShellCommandsTest : public QObject {
     view->setPlainText(QStringLiteral("qqzzyy"));
     view->moveCursor(QTextCursor::End);
     app_->Command(zcmd::CM_SEARCHWORD);
-    for (const auto& x : host_.matchDialogs) QVERIFY(!x.MatchString.empty() || !x.ListOfMatches.empty());
+    for (const auto& x : host_.matchDialogs)
+      QVERIFY(!x.MatchString.empty() || !x.ListOfMatches.empty());
   }
 
   void contextHelpShowsTheTopicInsteadOfRunning() {
@@ -321,7 +379,8 @@ class ShellCommandsTest : public QObject {
     QVERIFY(app_->HelpCursor);
     QVERIFY(QApplication::overrideCursor());
     // A click on the New button shows its topic; no document opens.
-    auto* button = qobject_cast<QToolButton*>(app_->ToolBar()->widgetForAction(app_->Action(24331)));
+    auto* button =
+        qobject_cast<QToolButton*>(app_->ToolBar()->widgetForAction(app_->Action(24331)));
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(Windows(), before);
     QVERIFY(!app_->InContextHelp());
@@ -385,10 +444,12 @@ class ShellCommandsTest : public QObject {
     QVERIFY(listed[0]->text().startsWith(QStringLiteral("&1 ")));
     QVERIFY(listed[2]->isChecked());
     listed[0]->trigger();
-    QCOMPARE(app_->Client()->activeSubWindow(), app_->Client()->subWindowList(QMdiArea::CreationOrder).first());
+    QCOMPARE(app_->Client()->activeSubWindow(),
+             app_->Client()->subWindowList(QMdiArea::CreationOrder).first());
     emit windowMenu->aboutToShow();  // rebuilt, not appended
     int again = 0;
-    for (QAction* a : windowMenu->actions()) again += a->property("windowList").toBool() && !a->isSeparator();
+    for (QAction* a : windowMenu->actions())
+      again += a->property("windowList").toBool() && !a->isSeparator();
     QCOMPARE(again, 3);
     QVERIFY(app_->Command(zcmd::CM_TILECHILDREN));
     const auto list = app_->Client()->subWindowList();

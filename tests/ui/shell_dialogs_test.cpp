@@ -132,8 +132,10 @@ class ShellDialogsTest : public QObject {
   }
 
   void aboutJoinsNameTextAndVersion() {
-    TProjectRCVersion v(TProjectRCVersion::Info{{"ProductName", "X"}, {"ProductVersion", "1.0"}, {"LegalCopyright", "(C) us\nline 2"},
-                         {"SpecialBuild", "test build"}});
+    TProjectRCVersion v(TProjectRCVersion::Info{{"ProductName", "X"},
+                                                {"ProductVersion", "1.0"},
+                                                {"LegalCopyright", "(C) us\nline 2"},
+                                                {"SpecialBuild", "test build"}});
     TZarnsAboutDlg dlg(nullptr, 22000, &v);
     QCOMPARE(dlg.windowTitle(), QStringLiteral("About Zarns"));
     QCOMPARE(dlg.objectName(), QStringLiteral("22000"));
@@ -149,8 +151,10 @@ class ShellDialogsTest : public QObject {
 
   void aboutWithoutVersionInformationKeepsTheResourceTexts() {
     for (bool translation : {true, false}) {
-      TProjectRCVersion v(translation ? TProjectRCVersion::Info{} : TProjectRCVersion::Info{{"ProductName", "X"}, {"ProductVersion", "2"}},
-                          translation);
+      TProjectRCVersion v(
+          translation ? TProjectRCVersion::Info{}
+                      : TProjectRCVersion::Info{{"ProductName", "X"}, {"ProductVersion", "2"}},
+          translation);
       TZarnsAboutDlg dlg(nullptr, 22000, &v);
       QCOMPARE(Text<QLabel>(&dlg, 22001), QStringLiteral("by Brindle"));
       QCOMPARE(Text<QLabel>(&dlg, 22002), QString());

@@ -3,8 +3,8 @@
 // prompt to save, Send through the mail service, Reset Zarns, find and replace.
 #include <QDropEvent>
 #include <QFile>
-#include <QMdiSubWindow>
 #include <QListWidget>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -13,17 +13,17 @@
 #include <QUrl>
 #include <memory>
 
+#include "catalog/ui/zrnmtchd.h"
+#include "catalog/zrnwcat.h"
+#include "framework/qthost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
-#include "catalog/ui/zrnmtchd.h"
-#include "catalog/zrnwcat.h"
-#include "framework/qthost.h"
 #include "shell/ui/zfindrep.h"
-#include "shell/ui/zrnsusrp.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsmdic.h"
+#include "shell/ui/zrnsusrp.h"
 #include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
@@ -106,7 +106,9 @@ class ShellDocumentsTest : public QObject {
     const QString a = File("c.txt", "third\n"), b = File("d.zxt", "fourth\n");
     Drop(app_->Client()->viewport(), {a, QString::fromStdString(dir_ + "nothing.txt"), b});
     QCOMPARE(OpenPaths(), (QStringList{a, b}));
-    QCOMPARE(qobject_cast<TZarnsMDIChild*>(app_->Client()->subWindowList().first())->View()->toPlainText(),
+    QCOMPARE(qobject_cast<TZarnsMDIChild*>(app_->Client()->subWindowList().first())
+                 ->View()
+                 ->toPlainText(),
              QStringLiteral("third\n"));
     // Dropped on an editor, the files open too; the text is left alone.
     const QString e = File("e.txt", "fifth\n");
@@ -190,7 +192,8 @@ class ShellDocumentsTest : public QObject {
     QVERIFY(app_->Command(24333));  // Save on a new document asks for a name
     QCOMPARE(child->Path(), target);
     QVERIFY(!child->IsDirty());
-    QCOMPARE(QString::fromStdString(uitest::ReadFile(target.toStdString())), QStringLiteral("new text"));
+    QCOMPARE(QString::fromStdString(uitest::ReadFile(target.toStdString())),
+             QStringLiteral("new text"));
     QCOMPARE(app_->RecentFiles().first(), target);
     QVERIFY(child->windowTitle().startsWith(QStringLiteral("saved.zxt")));
   }
@@ -242,7 +245,9 @@ class ShellDocumentsTest : public QObject {
     app_->Command(24331);
     auto* child = app_->ActiveChild();
     child->View()->insertPlainText(QStringLiteral("data"));
-    SaveAsDialog = [&](const QString&) { return QString::fromStdString(dir_ + "no/such/dir/x.txt"); };
+    SaveAsDialog = [&](const QString&) {
+      return QString::fromStdString(dir_ + "no/such/dir/x.txt");
+    };
     QVERIFY(!child->Save());
     QVERIFY(child->IsDirty());
     QCOMPARE(host_.boxes.size(), std::size_t(1));
@@ -273,7 +278,8 @@ class ShellDocumentsTest : public QObject {
     const QString f = File("letter.txt", "dear\n");
     QVERIFY(app_->AddFile(f));
     QVERIFY(app_->Command(24345));
-    QVERIFY(QString::fromStdString(launcher_.calls.back().target).endsWith(QStringLiteral("/letter.txt")));
+    QVERIFY(QString::fromStdString(launcher_.calls.back().target)
+                .endsWith(QStringLiteral("/letter.txt")));
     QVERIFY(!app_->ActiveChild()->IsDirty());
     QCOMPARE(app_->ActiveChild()->Path(), f);
     // Without mail the command is not answered.
@@ -325,7 +331,8 @@ class ShellDocumentsTest : public QObject {
   void resetZarnsDeletesTheZarnFilesOnly() {
     for (int n : {11, 12, 14, 15, 17, 18, 16, 1, 10}) uitest::WriteFile(Files->FileName(n), "x");
     QVERIFY(app_->Command(16));
-    for (int n : {11, 12, 14, 15, 17, 18}) QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
+    for (int n : {11, 12, 14, 15, 17, 18})
+      QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
     for (int n : {16, 1, 10}) QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));
   }
 
@@ -341,7 +348,8 @@ class ShellDocumentsTest : public QObject {
     QVERIFY(app_->Command(24353));
     QCOMPARE(view->textCursor().selectionStart(), 0);
     QVERIFY(app_->Command(24353));
-    QCOMPARE(view->textCursor().selectionStart(), 8);  // "Cat": case ignored, "catalog" is no whole word
+    QCOMPARE(view->textCursor().selectionStart(),
+             8);  // "Cat": case ignored, "catalog" is no whole word
     QVERIFY(app_->Command(24353));
     QCOMPARE(view->textCursor().selectionStart(), 0);  // wrapped round
     s.with = QStringLiteral("cat cat");

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTest>
+#include <QToolBar>
 #include <memory>
 
 #include "platform/pdatadir.h"
@@ -32,7 +32,8 @@ std::vector<Prompt> prompts;
 // Makes every file of the catalog group exist, so the catalog check passes.
 void MakeCatalogFiles() {
   ZrnIO io;
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22, 10, 19, 20, 21}) uitest::WriteFile(io.FileName(n), "");
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22, 10, 19, 20, 21})
+    uitest::WriteFile(io.FileName(n), "");
 }
 }  // namespace
 
@@ -54,7 +55,9 @@ class ShellStartupTest : public QObject {
  private slots:
   void initTestCase() {
     plat::SetLauncher(&launcher_);
-    CatalogPrompt = [](const QString& caption) { prompts.push_back({caption, MainWin != nullptr, Files != nullptr}); };
+    CatalogPrompt = [](const QString& caption) {
+      prompts.push_back({caption, MainWin != nullptr, Files != nullptr});
+    };
   }
   void cleanupTestCase() {
     SetHost(nullptr);
@@ -69,7 +72,8 @@ class ShellStartupTest : public QObject {
     {
       auto app = Start({});
       QCOMPARE(prompts.size(), std::size_t(1));
-      QCOMPARE(prompts[0].caption, QStringLiteral("No Zarns Catalog Exists, Create Now or Schedule later?"));
+      QCOMPARE(prompts[0].caption,
+               QStringLiteral("No Zarns Catalog Exists, Create Now or Schedule later?"));
       QVERIFY(!prompts[0].hadMainWindow);
       QVERIFY(prompts[0].hadFiles);
       QVERIFY(MainWin);  // the program runs on without a catalog
@@ -99,20 +103,25 @@ class ShellStartupTest : public QObject {
   }
 
   void unregisterOptionParsing() {
-    for (const char* yes : {"/unregister", "-unregister", "-UNREG", "/u", "-U", "-", "/unreg", "/UnRegister",
-                            "-x -u", "file.txt /unr", "-a/u", "-u=yes", "\t-unregister\t"})
+    for (const char* yes :
+         {"/unregister", "-unregister", "-UNREG", "/u", "-U", "-", "/unreg", "/UnRegister", "-x -u",
+          "file.txt /unr", "-a/u", "-u=yes", "\t-unregister\t"})
       QVERIFY2(TZarnsApp::HasUnregisterOption(yes), yes);
-    for (const char* no : {"", "unregister", "-unregisterx", "/unregisterx", "--open", "-x", "notes.txt",
-                           "/home/me/u.zxt", "/usr/share/doc/unreg", "u", "-register", "x-u"})
+    for (const char* no :
+         {"", "unregister", "-unregisterx", "/unregisterx", "--open", "-x", "notes.txt",
+          "/home/me/u.zxt", "/usr/share/doc/unreg", "u", "-register", "x-u"})
       QVERIFY2(!TZarnsApp::HasUnregisterOption(no), no);
   }
 
   void everyNormalStartRegisters() {
     auto app = Start({});
     const QString exe = QCoreApplication::applicationFilePath();
-    QCOMPARE(QString::fromStdString(Reg().GetString("Zarns.Application\\DefaultIcon", "").value_or("")), exe);
-    QCOMPARE(QString::fromStdString(Reg().GetString("Zarns.Document.1\\DefaultIcon", "").value_or("")),
-             exe + QStringLiteral(",1"));
+    QCOMPARE(
+        QString::fromStdString(Reg().GetString("Zarns.Application\\DefaultIcon", "").value_or("")),
+        exe);
+    QCOMPARE(
+        QString::fromStdString(Reg().GetString("Zarns.Document.1\\DefaultIcon", "").value_or("")),
+        exe + QStringLiteral(",1"));
     QCOMPARE(Reg().GetString(".zxt", "").value_or(""), std::string("Zarns.Document.1"));
     QVERIFY(Reg().KeyExists("Zarns.Application\\FileCategories"));
     // The desktop knows the program and the ".zxt" type.
@@ -132,8 +141,8 @@ class ShellStartupTest : public QObject {
   }
 
   void unregisterRemovesTheKeysAndStillOpensTheWindow() {
-    for (const QString& opt : {QStringLiteral("/unregister"), QStringLiteral("-UNREG"), QStringLiteral("/u"),
-                               QStringLiteral("-")}) {
+    for (const QString& opt : {QStringLiteral("/unregister"), QStringLiteral("-UNREG"),
+                               QStringLiteral("/u"), QStringLiteral("-")}) {
       { auto app = Start({}); }  // registered
       QVERIFY(Reg().KeyExists(".zxt"));
       auto app = Start({opt});
@@ -158,7 +167,9 @@ class ShellStartupTest : public QObject {
     Reg().SetDword("Zarns.Application\\FileCategories\\Music\\Inclusions", "mp3", 42);
     { auto app = Start({QStringLiteral("-u")}); }
     QVERIFY(!Reg().KeyExists("Zarns.Application\\DefaultIcon"));
-    QCOMPARE(Reg().GetDword("Zarns.Application\\FileCategories\\Music\\Inclusions", "mp3").value_or(0), 42u);
+    QCOMPARE(
+        Reg().GetDword("Zarns.Application\\FileCategories\\Music\\Inclusions", "mp3").value_or(0),
+        42u);
     QVERIFY(!Reg().KeyExists(".zxt"));
   }
 
@@ -180,7 +191,8 @@ class ShellStartupTest : public QObject {
     {
       // A handed-over name that looks like an option is still a name.
       uitest::WriteFile(dir + "notes -u.txt", "beta\n");
-      auto app = Start({QStringLiteral("--open"), QString::fromStdString(dir + "notes -u.txt"), QStringLiteral("-u")});
+      auto app = Start({QStringLiteral("--open"), QString::fromStdString(dir + "notes -u.txt"),
+                        QStringLiteral("-u")});
       QVERIFY(Reg().KeyExists(".zxt"));
       QCOMPARE(app->Client()->subWindowList().size(), 1);
     }

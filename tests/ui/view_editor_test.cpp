@@ -1,10 +1,10 @@
 // The editor view widget: zarn runs from the command, the key chords and the
 // double click; the tool-bar built-ins; the Find results for an unknown word;
 // copy and paste through the clip menu; the current view following the focus.
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <memory>
@@ -16,8 +16,8 @@
 #include "framework/uihooks.h"
 #include "platform/pclock.h"
 #include "platform/plauncher.h"
-#include "store/zrnlvl.h"
 #include "store/zrnio.h"
+#include "store/zrnlvl.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnclip.h"
@@ -93,7 +93,8 @@ class ViewEditorTest : public QObject {
     QCOMPARE(Text(), std::string("2.5 "));
     // An auto-repeat of Shift changes nothing more.
     SetText("1 + 1", 5);
-    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier, QString(), true);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier,
+                     QString(), true);
     QApplication::sendEvent(view_, &repeat);
     QCOMPARE(Text(), std::string("1 + 1"));
   }
@@ -129,7 +130,13 @@ class ViewEditorTest : public QObject {
   void insertDateReplacesTheWordAtTheCaret() {
     plat::SetClockForTest([] {
       plat::LocalTime t;
-      t.year = 2026; t.month = 12; t.day = 6; t.hour = 10; t.minute = 59; t.second = 58; t.milliseconds = 900;
+      t.year = 2026;
+      t.month = 12;
+      t.day = 6;
+      t.hour = 10;
+      t.minute = 59;
+      t.second = 58;
+      t.milliseconds = 900;
       return t;
     });
     SetText("date", 4);
@@ -142,12 +149,20 @@ class ViewEditorTest : public QObject {
     int ms = 0;
     plat::SetClockForTest([&ms] {
       plat::LocalTime t;
-      t.year = 2026; t.month = 12; t.day = 6; t.hour = 10; t.minute = 59; t.second = 58; t.milliseconds = 900;
+      t.year = 2026;
+      t.month = 12;
+      t.day = 6;
+      t.hour = 10;
+      t.minute = 59;
+      t.second = 58;
+      t.milliseconds = 900;
       const int total = t.milliseconds + ms;
       t.milliseconds = total % 1000;
       t.second += total / 1000;
-      t.minute += t.second / 60; t.second %= 60;
-      t.hour += t.minute / 60; t.minute %= 60;
+      t.minute += t.second / 60;
+      t.second %= 60;
+      t.hour += t.minute / 60;
+      t.minute %= 60;
       return t;
     });
     QVERIFY(view_->HandleCommand(266));  // a fresh stopwatch
@@ -201,7 +216,8 @@ class ViewEditorTest : public QObject {
     SetText("alpha beta\ngamma", 0);
     const std::pair<int, int> sels[] = {{0, 5}, {6, 10}, {0, 16}};
     for (auto [s, e] : sels) {
-      view_->Buffer().SetSelection(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(e > 10 ? e + 1 : e));
+      view_->Buffer().SetSelection(static_cast<std::uint32_t>(s),
+                                   static_cast<std::uint32_t>(e > 10 ? e + 1 : e));
       QVERIFY(view_->HandleCommand(24323));
     }
     const QList<QAction*> items = zui::PasteMenu()->actions();
@@ -225,7 +241,8 @@ class ViewEditorTest : public QObject {
       auto* menu = qobject_cast<QMenu*>(w);
       QVERIFY(menu);
       for (QAction* a : menu->actions()) shown << a->text();
-      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().at(1)).center());
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                        menu->actionGeometry(menu->actions().at(1)).center());
     });
     QVERIFY(view_->HandleCommand(24324));
     QVERIFY(uitest::ModalHandled());
@@ -245,7 +262,8 @@ class ViewEditorTest : public QObject {
     uitest::OnNextModal([](QWidget* w) {
       auto* menu = qobject_cast<QMenu*>(w);
       QVERIFY(menu);
-      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().last()).center());
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                        menu->actionGeometry(menu->actions().last()).center());
     });
     QTest::keyClick(view_, Qt::Key_V, Qt::ControlModifier);
     QVERIFY(uitest::ModalHandled());
@@ -286,9 +304,11 @@ class ViewEditorTest : public QObject {
     uitest::OnNextModal([&](QWidget* w) {
       auto* menu = qobject_cast<QMenu*>(w);
       QVERIFY(menu);
-      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actions().at(3)).center());
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                        menu->actionGeometry(menu->actions().at(3)).center());
     });
-    QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(5, 5), view_->viewport()->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(5, 5),
+                         view_->viewport()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(view_->viewport(), &ev);
     QVERIFY(uitest::ModalHandled());
     QCOMPARE(Text(), std::string("hello world"));
@@ -309,10 +329,13 @@ class ViewEditorTest : public QObject {
     plat::SetLauncher(nullptr);
     QCOMPARE(launcher.calls.size(), std::size_t(3));
     QCOMPARE(launcher.calls[0].kind, std::string("dial"));
-    QVERIFY2(launcher.calls[0].target.find("5551234") != std::string::npos, launcher.calls[0].target.c_str());
+    QVERIFY2(launcher.calls[0].target.find("5551234") != std::string::npos,
+             launcher.calls[0].target.c_str());
     QCOMPARE(launcher.calls[1].kind, std::string("open"));
-    QVERIFY2(launcher.calls[1].target.find("platypus") != std::string::npos, launcher.calls[1].target.c_str());
-    QVERIFY2(launcher.calls[2].target.find("Everest") != std::string::npos, launcher.calls[2].target.c_str());
+    QVERIFY2(launcher.calls[1].target.find("platypus") != std::string::npos,
+             launcher.calls[1].target.c_str());
+    QVERIFY2(launcher.calls[2].target.find("Everest") != std::string::npos,
+             launcher.calls[2].target.c_str());
     QCOMPARE(Text(), std::string("see Mount Everest"));
   }
 
@@ -322,7 +345,8 @@ class ViewEditorTest : public QObject {
     SetText("zarn greet\nhello there", 7);  // caret on the name, not on "zarn"
     QVERIFY(view_->HandleCommand(11));
     QCOMPARE(rec.boxes.size(), std::size_t(1));
-    QCOMPARE(rec.boxes[0].text, std::string("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname"));
+    QCOMPARE(rec.boxes[0].text,
+             std::string("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname"));
     SetText("zarn greet\nhello there", 2);
     QVERIFY(view_->HandleCommand(11));
     SetHost(&host_);
@@ -364,11 +388,12 @@ class ViewEditorTest : public QObject {
   }
 
   void commandTableAndEnabling() {
-    for (int id : {21, 263, 264, 265, 266, 268, 293, 23, 2922, 261, 26, 262, 2923, 272, 271, 270, 24323, 24324, 11, 14})
+    for (int id : {21, 263, 264,  265, 266, 268, 293,   23,    2922, 261,
+                   26, 262, 2923, 272, 271, 270, 24323, 24324, 11,   14})
       QVERIFY2(view_->IsCommandEnabled(id), QByteArray::number(id).constData());
     QVERIFY(!view_->IsCommandEnabled(24331));  // File New is the application's
     QVERIFY(!view_->HandleCommand(24331));
-    QVERIFY(view_->IsCommandEnabled(10001));   // a clip item that exists
+    QVERIFY(view_->IsCommandEnabled(10001));  // a clip item that exists
     // An item past the last clip pastes nothing.
     SetText("keep", 4);
     view_->HandleCommand(10099);

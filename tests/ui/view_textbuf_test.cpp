@@ -231,7 +231,9 @@ class ViewTextBufTest : public QObject {
 
   void latin1FileAsksBeforeLosingACharacter() {
     const std::string path = uitest::FreshDir("euro") + "prices.txt";
-    uitest::WriteFile(path, "price \xa3" "5\n");
+    uitest::WriteFile(path,
+                      "price \xa3"
+                      "5\n");
     QVERIFY(view_->LoadFile(QString::fromStdString(path)));
     QCOMPARE(Buf().Encoding(), TextEncoding::Latin1);
     QTextCursor c = view_->textCursor();
@@ -242,11 +244,13 @@ class ViewTextBufTest : public QObject {
     SetHost(&rec);
     QString error;
     QVERIFY(!view_->SaveFile(QString(), &error));
-    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3" "5\n"));
+    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3"
+                                                 "5\n"));
     QVERIFY(view_->SaveFile(QString(), &error));
     SetHost(nullptr);
     QCOMPARE(rec.boxes.size(), std::size_t(2));
-    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3" "5\n?"));
+    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3"
+                                                 "5\n?"));
   }
 
   void lineEndingsSurviveEditAndSave() {

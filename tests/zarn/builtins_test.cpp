@@ -7,15 +7,20 @@
 class BuiltinTest : public ZarnTest {};
 
 TEST_F(BuiltinTest, ArithmeticReplacesTheExpression) {
-  struct Case { std::string line, result; bool calc; };
+  struct Case {
+    std::string line, result;
+    bool calc;
+  };
   for (const Case& c : {Case{"3 + 4", "7 ", true}, Case{"3 + 4", "7 ", false},
                         Case{"total 3 + 4", "total 7 ", true}, Case{"5 * 3", "15 ", false},
                         Case{"1,000 * 2", "2000 ", false}, Case{"10 / 4", "2.5 ", false},
                         Case{"7 / 0", "0 ", false}, Case{"1 / 4", "0.25 ", false},
                         Case{"3 - 5", "-2 ", false}, Case{"12/3", "4 ", false}}) {
     Set(c.line);
-    if (c.calc) V().CmCalculate();
-    else V().CmRunzarn();
+    if (c.calc)
+      V().CmCalculate();
+    else
+      V().CmRunzarn();
     EXPECT_EQ(Text(), c.result) << c.line;
   }
   EXPECT_TRUE(host.matchDialogs.empty());
@@ -109,17 +114,27 @@ TEST_F(BuiltinTest, StopwatchStartHeadingAndLaps) {
 TEST_F(BuiltinTest, DifTimeBorrowsAcrossAMinuteAndMidnight) {
   auto t = [](int h, int m, int s, int ms) {
     ZrnSysTime r;
-    r.wHour = static_cast<std::uint16_t>(h); r.wMinute = static_cast<std::uint16_t>(m);
-    r.wSecond = static_cast<std::uint16_t>(s); r.wMilliseconds = static_cast<std::uint16_t>(ms);
+    r.wHour = static_cast<std::uint16_t>(h);
+    r.wMinute = static_cast<std::uint16_t>(m);
+    r.wSecond = static_cast<std::uint16_t>(s);
+    r.wMilliseconds = static_cast<std::uint16_t>(ms);
     return r;
   };
   ZrnSysTime d;
   TZarnsZrnExe::DifTime(t(11, 0, 1, 100), t(10, 59, 58, 900), d);
-  EXPECT_EQ(d.wHour, 0); EXPECT_EQ(d.wMinute, 0); EXPECT_EQ(d.wSecond, 2); EXPECT_EQ(d.wMilliseconds, 200);
+  EXPECT_EQ(d.wHour, 0);
+  EXPECT_EQ(d.wMinute, 0);
+  EXPECT_EQ(d.wSecond, 2);
+  EXPECT_EQ(d.wMilliseconds, 200);
   TZarnsZrnExe::DifTime(t(12, 30, 0, 0), t(10, 45, 30, 500), d);
-  EXPECT_EQ(d.wHour, 1); EXPECT_EQ(d.wMinute, 44); EXPECT_EQ(d.wSecond, 29); EXPECT_EQ(d.wMilliseconds, 500);
+  EXPECT_EQ(d.wHour, 1);
+  EXPECT_EQ(d.wMinute, 44);
+  EXPECT_EQ(d.wSecond, 29);
+  EXPECT_EQ(d.wMilliseconds, 500);
   TZarnsZrnExe::DifTime(t(0, 0, 10, 0), t(23, 59, 50, 0), d);  // across midnight
-  EXPECT_EQ(d.wHour, 0); EXPECT_EQ(d.wMinute, 0); EXPECT_EQ(d.wSecond, 20);
+  EXPECT_EQ(d.wHour, 0);
+  EXPECT_EQ(d.wMinute, 0);
+  EXPECT_EQ(d.wSecond, 20);
 }
 
 TEST_F(BuiltinTest, SortOrdersTheLinesAboveTheCaret) {
@@ -251,7 +266,10 @@ TEST_F(BuiltinTest, WebLookupsOpenTheServiceForTheWordOrSelection) {
   main->buf->SetSelection(0, 8);
   V().CmArts();
   EXPECT_EQ(launcher.calls.back().target, ZrnFile::BuildURL("New York", WebArts));
-  struct Case { int cmd; int kind; };
+  struct Case {
+    int cmd;
+    int kind;
+  };
   for (const Case& c : {Case{26, WebDictionary}, Case{262, WebEncyclopedia}, Case{2923, WebSearch},
                         Case{272, WebSports}, Case{271, WebScience}}) {
     Set("word", 0);

@@ -16,7 +16,8 @@ class CatalogLevelsTest : public ZarnTest {
     Files->CloseFiles();
     Files->currentWordCat = 1;
     ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMS.007"), std::string(".txt\0", 5)));
-    for (const char* f : {"KEP.007", "KEPt.007", "KEPc.007"}) ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath(f), ""));
+    for (const char* f : {"KEP.007", "KEPt.007", "KEPc.007"})
+      ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath(f), ""));
     WordCat cat;
     cat.CreateWordCatalog(nullptr, {dir});
   }

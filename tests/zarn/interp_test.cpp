@@ -2,9 +2,9 @@
 // texts and listing, and the execution pass over IF/ELSE/FOR/WHILE blocks.
 #include "zarn_fixture.h"
 
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 #include "zarn/zrnintrd.h"
 
@@ -86,7 +86,7 @@ TEST_F(InterpTest, ConditionsCompareUpperCasedOperandsOrStoredValues) {
   EXPECT_TRUE(d.Check("WHILE diff == 1"));  // "IF" inside a word is no keyword
   Store("word", "Mixed");
   EXPECT_FALSE(d.Check("IF word == Mixed"));  // the literal reads MIXED
-  EXPECT_FALSE(d.Check("IF abc"));             // no "==": ABC against BC
+  EXPECT_FALSE(d.Check("IF abc"));            // no "==": ABC against BC
   EXPECT_FALSE(d.Check("date"));
 }
 
@@ -107,7 +107,8 @@ TEST_F(InterpTest, IfTrueRunsItsBody) {
 
 TEST_F(InterpTest, IfFalseRunsTheElsePart) {
   SetClock(2026, 12, 6, 9, 30, 15, 0);
-  EXPECT_EQ(Script("IF a == b\r\ndate\r\nENDIF\r\nELSE\r\ntime\r\nENDELSE"), "time\r\n09:30:15 \r\n");
+  EXPECT_EQ(Script("IF a == b\r\ndate\r\nENDIF\r\nELSE\r\ntime\r\nENDELSE"),
+            "time\r\n09:30:15 \r\n");
   EXPECT_EQ(ListingBox(), " linenum 1, condition 1, end 4\n linenum 4, condition 2, end 7\n");
 }
 
@@ -127,16 +128,20 @@ TEST_F(InterpTest, ForRunsCountTimesWhateverItsStart) {
 
 TEST_F(InterpTest, LowerCaseKeywordsAndNestedLoops) {
   const std::string out = Script("for 1 to 2\r\nfor 1 to 3\r\n>> in\r\nendfor\r\n>> out\r\nendfor");
-  EXPECT_EQ(out, Repeat(Repeat(">> in\r\nin\r\n", 3) + ">> out\r\nout\r\n", 2).substr(
-                     0, Repeat(Repeat(">> in\r\nin\r\n", 3) + ">> out\r\nout\r\n", 2).size() - 2));
+  EXPECT_EQ(
+      out,
+      Repeat(Repeat(">> in\r\nin\r\n", 3) + ">> out\r\nout\r\n", 2)
+          .substr(0, Repeat(Repeat(">> in\r\nin\r\n", 3) + ">> out\r\nout\r\n", 2).size() - 2));
   EXPECT_EQ(ListingBox(), " linenum 2, condition 1, end 5\n linenum 1, condition 1, end 7\n");
 }
 
 TEST_F(InterpTest, IfInsideForAndForInsideIf) {
-  EXPECT_EQ(Script("FOR 1 TO 2\r\nIF a == b\r\n>> never\r\nENDIF\r\nELSE\r\n>> e\r\nENDELSE\r\nENDFOR"),
-            ">> e\r\ne\r\n>> e\r\ne");
+  EXPECT_EQ(
+      Script("FOR 1 TO 2\r\nIF a == b\r\n>> never\r\nENDIF\r\nELSE\r\n>> e\r\nENDELSE\r\nENDFOR"),
+      ">> e\r\ne\r\n>> e\r\ne");
   outputs.clear();
-  EXPECT_EQ(Script("IF a == b\r\nFOR 1 TO 5\r\n>> never\r\nENDFOR\r\nENDIF\r\n>> end"), ">> end\r\nend");
+  EXPECT_EQ(Script("IF a == b\r\nFOR 1 TO 5\r\n>> never\r\nENDFOR\r\nENDIF\r\n>> end"),
+            ">> end\r\nend");
 }
 
 TEST_F(InterpTest, ForWithoutAPositiveCountSkipsItsBody) {
@@ -156,7 +161,8 @@ TEST_F(InterpTest, WhileLoopsWhileItsConditionHoldsAndAlwaysEnds) {
   outputs.clear();
   const std::string out = Script("WHILE a == a\r\n>> w\r\nENDWHILE\r\n>> after");
   std::size_t count = 0;
-  for (std::size_t p = out.find("\r\nw"); p != std::string::npos; p = out.find("\r\nw", p + 1)) ++count;
+  for (std::size_t p = out.find("\r\nw"); p != std::string::npos; p = out.find("\r\nw", p + 1))
+    ++count;
   EXPECT_EQ(count, static_cast<std::size_t>(ZrnIntrpDlg::kMaxWhilePasses));
   EXPECT_EQ(out.substr(out.size() - 15), ">> after\r\nafter");
 }
@@ -168,15 +174,19 @@ TEST_F(InterpTest, EndxIsExecutedLikeAnOrdinaryLine) {
 }
 
 TEST_F(InterpTest, StructureErrorsNameTheLineAndStopTheRun) {
-  struct Case { std::string script, error; };
+  struct Case {
+    std::string script, error;
+  };
   for (const Case& c :
        {Case{"date\r\nELSE\r\ndate", "No if condition to match \nat line number 2"},
-        Case{"IF a == a\r\ndate\r\nENDIF\r\ndate\r\nELSE", "No if condition to match \nat line number 5"},
+        Case{"IF a == a\r\ndate\r\nENDIF\r\ndate\r\nELSE",
+             "No if condition to match \nat line number 5"},
         Case{"ENDFOR", "No for condition to end \nat line number 1"},
         Case{"FOR 1 TO 2\r\nENDIF", "No if condition to end \nat line number 2"},
         Case{"\r\n\r\nENDELSE", "No else condition to end \nat line number 3"},
         Case{"IF a == a\r\nENDWHILE", "No while condition to end \nat line number 2"},
-        Case{"WHILE a == a\r\nFOR 1 TO 2\r\nENDWHILE", "No while condition to end \nat line number 3"}}) {
+        Case{"WHILE a == a\r\nFOR 1 TO 2\r\nENDWHILE",
+             "No while condition to end \nat line number 3"}}) {
     host.boxes.clear();
     outputs.clear();
     EXPECT_EQ(Script(c.script), "") << c.script;
@@ -251,5 +261,6 @@ TEST_F(InterpTest, UnwritableOutputIsSaidAndNothingRuns) {
   ASSERT_EQ(0, ::mkdir("output.zrn", 0700));  // a directory where the file should go
   EXPECT_EQ(Script(">> x"), "");
   EXPECT_TRUE(host.addedFiles.empty());
-  EXPECT_EQ(ErrorBox(), "The script output \"output.zrn\" cannot be written in the current directory.");
+  EXPECT_EQ(ErrorBox(),
+            "The script output \"output.zrn\" cannot be written in the current directory.");
 }

@@ -27,9 +27,7 @@ TEST_F(Lvl2Test, FunctionWordsInAnyCase) {
   EXPECT_TRUE(host.matchDialogs.empty());
 }
 
-TEST_F(Lvl2Test, HyphenSeparatesSoTheSignIsLost) {
-  EXPECT_EQ(Run("abs -5"), "0 ");
-}
+TEST_F(Lvl2Test, HyphenSeparatesSoTheSignIsLost) { EXPECT_EQ(Run("abs -5"), "0 "); }
 
 TEST_F(Lvl2Test, ANumberLeftOfTheLineIsNeverUsedWithoutBeingRemoved) {
   // Right: 0 (no operand), then the search reaches past the first word and
@@ -48,8 +46,8 @@ TEST_F(Lvl2Test, PowAndDivTakeTheNumberToTheLeft) {
   EXPECT_EQ(Run("7 div 2", 2), "quot 3 rem 1");
   EXPECT_EQ(Run("7 ldiv 2", 2), "quot 3 rem 1");
   EXPECT_EQ(Run("7 div 0", 2), "quot 0 rem 7");  // no quotient for 0
-  EXPECT_EQ(Run("pow 3"), "0 ");                  // nothing to the left: 0 to the power 3
-  EXPECT_EQ(Run("word pow 3", 5), "word 0 ");      // a word that is no number stays
+  EXPECT_EQ(Run("pow 3"), "0 ");                 // nothing to the left: 0 to the power 3
+  EXPECT_EQ(Run("word pow 3", 5), "word 0 ");    // a word that is no number stays
 }
 
 TEST_F(Lvl2Test, UndefinedResultsShowZero) {
@@ -152,8 +150,8 @@ TEST_F(ClipTest, MenuItemsStopAtTheirRange) {
 }
 
 TEST_F(ClipTest, CommandRouting) {
-  for (int id : {21, 263, 264, 265, 266, 268, 293, 23, 2922, 261, 26, 262, 2923, 272, 271, 270, 11, 14,
-                 24323, 10001, 10100})
+  for (int id : {21,  263,  264, 265, 266, 268, 293, 23,    2922,  261,  26,
+                 262, 2923, 272, 271, 270, 11,  14,  24323, 10001, 10100})
     EXPECT_TRUE(TZarnsEditView::HandlesCommand(id)) << id;
   for (int id : {24324, 10000, 10101, 0, 267})
     EXPECT_FALSE(TZarnsEditView::HandlesCommand(id)) << id;

@@ -18,7 +18,8 @@ std::vector<std::uint32_t> Starts(const std::string& t) {
 void ExpectConsistent(const MemoryTextBuffer& b) {
   auto s = Starts(b.GetText());
   ASSERT_EQ(b.GetNumLines(), static_cast<int>(s.size()));
-  for (std::size_t i = 0; i < s.size(); ++i) ASSERT_EQ(b.GetLineIndex(static_cast<int>(i)), s[i]) << i;
+  for (std::size_t i = 0; i < s.size(); ++i)
+    ASSERT_EQ(b.GetLineIndex(static_cast<int>(i)), s[i]) << i;
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ class RobustnessTest : public ZarnTest {
 TEST_F(RobustnessTest, DamagedStoreFilesAreNoZarns) {
   Store("keep", "kept text");
   // A table that points far past the names file, and a names file of junk.
-  ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMSVt.007"),
-                                    std::string("\0\0\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f\xff\xff\xff\x7f\1\0\0", 23)));
+  ASSERT_TRUE(plat::WriteFileAtomic(
+      plat::DataPath("EMSVt.007"),
+      std::string("\0\0\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f\xff\xff\xff\x7f\1\0\0", 23)));
   ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMSZrn.007"), std::string(5000, '\xee')));
   EXPECT_EQ(RunBetween("some keep words"), "some keep words");
   ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMSVt.007"), std::string(7, '\x01')));
@@ -45,7 +46,8 @@ TEST_F(RobustnessTest, BytesThatAreNoText) {
 }
 
 TEST_F(RobustnessTest, OperatorsAtTheEdgesOfTheLine) {
-  EXPECT_EQ(RunBetween("+ 4"), "+ 44 ");  // no left operand: nothing removed, the value goes in at the caret
+  EXPECT_EQ(RunBetween("+ 4"),
+            "+ 44 ");  // no left operand: nothing removed, the value goes in at the caret
   RunBetween("4 +");
   RunBetween("- - - -");
   RunBetween("* / * /", CM_CALCULATE);

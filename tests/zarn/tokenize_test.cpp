@@ -39,7 +39,10 @@ TEST_F(TokenizeTest, SentinelWithTrailingSeparators) {
 
 TEST_F(TokenizeTest, CaretBeforeInsideAndAfterWords) {
   const std::string line = "alpha beta gamma";
-  struct Case { long caret; std::string zarn; };
+  struct Case {
+    long caret;
+    std::string zarn;
+  };
   for (const Case& c : {Case{0, "alpha"}, Case{3, "alpha"}, Case{5, "alpha"}, Case{6, "beta"},
                         Case{8, "beta"}, Case{11, "gamma"}, Case{16, "gamma"}}) {
     Set(line, c.caret);

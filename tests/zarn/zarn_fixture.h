@@ -4,10 +4,10 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "common/testenv.h"
 #include "platform/pclock.h"
@@ -51,7 +51,13 @@ class ZarnTest : public ::testing::Test {
 
   void SetClock(int y, int mo, int d, int h, int mi, int s, int ms) {
     plat::LocalTime t;
-    t.year = y; t.month = mo; t.day = d; t.hour = h; t.minute = mi; t.second = s; t.milliseconds = ms;
+    t.year = y;
+    t.month = mo;
+    t.day = d;
+    t.hour = h;
+    t.minute = mi;
+    t.second = s;
+    t.milliseconds = ms;
     plat::SetClockForTest([t] { return t; });
   }
 
@@ -82,7 +88,9 @@ class ZarnTest : public ::testing::Test {
     self->outputs.push_back(self->NewDoc(bytes));
     return true;
   }
-  std::string OutputText() const { return outputs.empty() ? std::string() : outputs.back()->buf->GetText(); }
+  std::string OutputText() const {
+    return outputs.empty() ? std::string() : outputs.back()->buf->GetText();
+  }
 
   std::string Stored(std::string name) {
     std::string v;

@@ -59,9 +59,9 @@ ZDialog::ZDialog(QWidget* parent, int resId) : QDialog(parent) {
   PercGauge->setValue(1);
   PercGauge->setFormat(QStringLiteral("Directory # %v"));
   PercGauge->setTextVisible(true);
-  PercGauge->setStyleSheet(QStringLiteral(
-      "QProgressBar { border: 1px solid gray; margin: 1px; text-align: center; }"
-      "QProgressBar::chunk { background-color: rgb(40, 255, 40); }"));
+  PercGauge->setStyleSheet(
+      QStringLiteral("QProgressBar { border: 1px solid gray; margin: 1px; text-align: center; }"
+                     "QProgressBar::chunk { background-color: rgb(40, 255, 40); }"));
 
   const int bx = width() - 100;
   QPushButton* cancel = MakeButton(this, 2, QStringLiteral("Cancel"), bx, height() - 74, 90, 30);

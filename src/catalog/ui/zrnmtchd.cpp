@@ -66,10 +66,12 @@ ShowMatchDlg::ShowMatchDlg(ShowMatchXfer xfer, QWidget* parent, int resId)
   connect(BtnHelp, &QPushButton::clicked, this, [resId] {
     if (uihooks::ShowHelp) uihooks::ShowHelp(resId);
   });
-  connect(MatchList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* cur, QListWidgetItem*) {
-    if (cur) LBNSetFocus();
-  });
-  connect(MatchList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { LBNDblclk(); });
+  connect(MatchList, &QListWidget::currentItemChanged, this,
+          [this](QListWidgetItem* cur, QListWidgetItem*) {
+            if (cur) LBNSetFocus();
+          });
+  connect(MatchList, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem*) { LBNDblclk(); });
 
   // The transfer buffer into the controls.
   FillList(xfer_.ListOfMatches);

@@ -54,12 +54,15 @@ void ZrnSked::Build(int resId) {
   setFont(QFont(QStringLiteral("Arial"), 9));
 
   auto* head = new QLabel(
-      QStringLiteral("Create a Zarns Catalog (times will vary depending on computer speed and disk size)"), this);
+      QStringLiteral(
+          "Create a Zarns Catalog (times will vary depending on computer speed and disk size)"),
+      this);
   head->setWordWrap(true);
   head->setGeometry(X(8), Y(0), X(176), Y(17));
   auto* body = new QLabel(
-      QStringLiteral("-access nearly every refernce to any word on your   computer, not just filenames, but "
-                     "text in files. -creates file catalogs by filetype"),
+      QStringLiteral(
+          "-access nearly every refernce to any word on your   computer, not just filenames, but "
+          "text in files. -creates file catalogs by filetype"),
       this);
   body->setWordWrap(true);
   body->setGeometry(X(20), Y(17), X(164), Y(29));

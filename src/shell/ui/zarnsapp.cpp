@@ -1,9 +1,6 @@
 #include "shell/ui/zarnsapp.h"
 
 #include <QApplication>
-#include <algorithm>
-#include <cctype>
-#include <memory>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
@@ -22,8 +19,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
-#include <QScreen>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QSvgRenderer>
@@ -31,6 +28,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
+#include <cctype>
+#include <memory>
 
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
@@ -73,7 +73,9 @@ std::function<QString(const QString&)> SaveAsDialog;
 struct MailSender {
   std::unique_ptr<QTemporaryDir> dir;  // made on the first Send
   QTemporaryDir* Dir() {
-    if (!dir) dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zarns-mail-XXXXXX"));
+    if (!dir)
+      dir =
+          std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zarns-mail-XXXXXX"));
     return dir->isValid() ? dir.get() : nullptr;
   }
 };
@@ -122,7 +124,8 @@ bool LedOn(const char* kind) {
   if (it == files.end()) {
     QDir leds(QStringLiteral("/sys/class/leds"));
     QStringList paths;
-    for (const QString& n : leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))}, QDir::Dirs | QDir::System))
+    for (const QString& n : leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))},
+                                           QDir::Dirs | QDir::System))
       paths << leds.filePath(n + QStringLiteral("/brightness"));
     it = files.emplace(kind, paths).first;
   }
@@ -151,8 +154,10 @@ QByteArray ResourceBytes(const QString& path) {
 
 // Refreshes the desktop's caches of MIME types and applications, when the tools exist.
 void RefreshDesktopCaches(const QString& dataHome) {
-  QProcess::startDetached(QStringLiteral("update-mime-database"), {dataHome + QStringLiteral("mime")});
-  QProcess::startDetached(QStringLiteral("update-desktop-database"), {dataHome + QStringLiteral("applications")});
+  QProcess::startDetached(QStringLiteral("update-mime-database"),
+                          {dataHome + QStringLiteral("mime")});
+  QProcess::startDetached(QStringLiteral("update-desktop-database"),
+                          {dataHome + QStringLiteral("applications")});
 }
 
 // A path inside a quoted desktop-entry argument: the characters the format
@@ -197,8 +202,10 @@ TZarnsFrame::TZarnsFrame(TZarnsApp* app) : app_(app) {
 void TZarnsFrame::EvDropFiles(const QStringList& files) { app_->AddFiles(files); }
 
 void TZarnsFrame::dragEnterEvent(QDragEnterEvent* e) {
-  if (!DroppedFiles(e->mimeData()).isEmpty()) e->acceptProposedAction();
-  else e->ignore();
+  if (!DroppedFiles(e->mimeData()).isEmpty())
+    e->acceptProposedAction();
+  else
+    e->ignore();
 }
 
 void TZarnsFrame::dropEvent(QDropEvent* e) {
@@ -300,7 +307,8 @@ void TZarnsApp::InitInstance() {
   // screen ourselves when the window has not grown after a moment.
   QTimer::singleShot(400, frame_, [f = frame_] {
     QScreen* screen = f->screen();
-    if (!screen || f->isMinimized() || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    if (!screen || f->isMinimized() || QGuiApplication::platformName() != QLatin1String("xcb"))
+      return;
     const QRect avail = screen->availableGeometry();
     if (f->frameGeometry().width() < avail.width() * 9 / 10) f->setGeometry(avail);
   });
@@ -321,9 +329,7 @@ void FillMenu(TZarnsApp* app, QMenu* menu, const std::vector<MenuItem>& items,
               std::map<int, QAction*>& actions, QAction*& recentAnchor, QMenu*& fileMenu) {
   for (const MenuItem& m : items) {
     switch (m.kind) {
-      case MenuItem::Separator:
-        menu->addSeparator();
-        break;
+      case MenuItem::Separator: menu->addSeparator(); break;
       case MenuItem::RecentFiles:
         fileMenu = menu;
         recentAnchor = menu->addSeparator();
@@ -491,20 +497,30 @@ zui::TZarnsEditView* TZarnsApp::ActiveView() const {
   return child ? child->View() : nullptr;
 }
 
-TZarnsMDIChild* TZarnsApp::ActiveChild() const { return MdiClient ? MdiClient->ActiveChild() : nullptr; }
+TZarnsMDIChild* TZarnsApp::ActiveChild() const {
+  return MdiClient ? MdiClient->ActiveChild() : nullptr;
+}
 
 bool TZarnsApp::AppHandles(int id) const {
   switch (id) {
-    case CM_FILENEW: case CM_FILEOPEN: case CM_PREFERENCES:
-    case CM_SEARCHWORD: case CM_ZARNFIND:
-    case CM_WORDCATALOGDESTROY: case CM_LOADZFILE: case CM_RESETZARNS:
-    case CM_HELPCONTENTS: case CM_HELPUSING: case CM_HELPABOUT: case CM_DEBUG:
-    case CM_BRINDLE: case CM_EXIT:
-      return true;
-    case CM_FILESEND:
-      return const_cast<TZarnsApp*>(this)->CeFileSend();
-    case CM_WORDCATALOGCREATE: case CM_WORDCATALOGRESCAN: case CM_SKED:
-      return static_cast<bool>(CatalogDialog);
+    case CM_FILENEW:
+    case CM_FILEOPEN:
+    case CM_PREFERENCES:
+    case CM_SEARCHWORD:
+    case CM_ZARNFIND:
+    case CM_WORDCATALOGDESTROY:
+    case CM_LOADZFILE:
+    case CM_RESETZARNS:
+    case CM_HELPCONTENTS:
+    case CM_HELPUSING:
+    case CM_HELPABOUT:
+    case CM_DEBUG:
+    case CM_BRINDLE:
+    case CM_EXIT: return true;
+    case CM_FILESEND: return const_cast<TZarnsApp*>(this)->CeFileSend();
+    case CM_WORDCATALOGCREATE:
+    case CM_WORDCATALOGRESCAN:
+    case CM_SKED: return static_cast<bool>(CatalogDialog);
     default:
       // The file-type dialogs, the zarn browser, contacts, speed dial,
       // conversion to text and printing are not part of this program yet.
@@ -525,7 +541,8 @@ bool TZarnsApp::Command(int id) {
     HelpState = ShowHelpContext(id) || HelpState;
     return true;
   }
-  if (zui::TZarnsEditView* v = ActiveView(); v && v->IsCommandEnabled(id)) return v->HandleCommand(id);
+  if (zui::TZarnsEditView* v = ActiveView(); v && v->IsCommandEnabled(id))
+    return v->HandleCommand(id);
   if (TZarnsMDIChild* c = ActiveChild(); c && c->IsCommandEnabled(id)) return c->HandleCommand(id);
   if (MdiClient && MdiClient->IsCommandEnabled(id)) return MdiClient->HandleCommand(id);
   if (id == CM_EXIT) {
@@ -546,8 +563,10 @@ bool TZarnsApp::AppCommand(int id) {
     case CM_FILEOPEN: CmFileOpen(); break;
     case CM_FILESEND: CmFileSend(); break;
     case CM_PREFERENCES: CmPreferences(); break;
-    case CM_SEARCHWORD: case CM_ZARNFIND: CmSearchWord(); break;
-    case CM_WORDCATALOGCREATE: case CM_WORDCATALOGRESCAN: CmWordCatalogCreate(); break;
+    case CM_SEARCHWORD:
+    case CM_ZARNFIND: CmSearchWord(); break;
+    case CM_WORDCATALOGCREATE:
+    case CM_WORDCATALOGRESCAN: CmWordCatalogCreate(); break;
     case CM_SKED: CmSked(); break;
     case CM_WORDCATALOGDESTROY: break;  // kept on the menu; destroys nothing
     case CM_LOADZFILE: CmLoadzfile(); break;
@@ -599,13 +618,16 @@ bool TZarnsApp::ProcessAppMsg(QObject* obj, QEvent* ev) {
       menu && ke->key() == Qt::Key_F1) {
     QAction* a = menu->activeAction();
     const int id = a ? a->data().toInt() : 0;
-    for (QWidget* p = QApplication::activePopupWidget(); p; p = QApplication::activePopupWidget()) p->close();
+    for (QWidget* p = QApplication::activePopupWidget(); p; p = QApplication::activePopupWidget())
+      p->close();
     HelpState = (id ? ShowHelpContext(id) : ShowHelpContents()) || HelpState;
     return true;
   }
   if (ke->key() == Qt::Key_F1) {
-    if (mods & Qt::ShiftModifier) EnterContextHelp();
-    else HelpState = ShowHelpContents() || HelpState;
+    if (mods & Qt::ShiftModifier)
+      EnterContextHelp();
+    else
+      HelpState = ShowHelpContents() || HelpState;
     return true;
   }
   if (ke->key() == Qt::Key_Escape && ContextHelp) {
@@ -659,7 +681,8 @@ TZarnsMDIChild* TZarnsApp::NewDocument() {
   auto* view = new zui::TZarnsEditView;
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
-  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
+  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
+          Qt::QueuedConnection);
   PlaceChild(child);
   view->setFocus();
   return child;
@@ -678,7 +701,8 @@ bool TZarnsApp::AddFile(const QString& path) {
   view->document()->setModified(false);
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
-  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles, Qt::QueuedConnection);
+  connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
+          Qt::QueuedConnection);
   PlaceChild(child);
   MdiClient->setActiveSubWindow(child);
   view->setFocus();
@@ -693,8 +717,9 @@ void TZarnsApp::AddFiles(const QStringList& files) {
 QString TZarnsApp::AskSaveName(const QString& suggested) {
   if (SaveAsDialog) return SaveAsDialog(suggested);
   static QString lastDir;
-  QFileDialog dlg(MainWin, QStringLiteral("Save As"),
-                  lastDir.isEmpty() ? suggested : QDir(lastDir).filePath(QFileInfo(suggested).fileName()));
+  QFileDialog dlg(
+      MainWin, QStringLiteral("Save As"),
+      lastDir.isEmpty() ? suggested : QDir(lastDir).filePath(QFileInfo(suggested).fileName()));
   dlg.setAcceptMode(QFileDialog::AcceptSave);
   dlg.setNameFilter(QStringLiteral("All Files (*)"));
   dlg.setDefaultSuffix(QStringLiteral("zxt"));
@@ -718,7 +743,8 @@ void TZarnsApp::CmFileOpen() {
   }
   for (const QString& f : files) {
     if (!AddFile(f))
-      TheHost().MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns", MB_OK | MB_ICONEXCLAMATION);
+      TheHost().MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns",
+                           MB_OK | MB_ICONEXCLAMATION);
   }
 }
 
@@ -939,7 +965,8 @@ QString TZarnsApp::MimePackagePath() {
 
 namespace {
 QString AppIconPath() {
-  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("icons/hicolor/scalable/apps/zarns.svg");
+  return QString::fromStdString(plat::XdgDataHome()) +
+         QStringLiteral("icons/hicolor/scalable/apps/zarns.svg");
 }
 QString DocIconPath() {
   return QString::fromStdString(plat::XdgDataHome()) +
@@ -956,7 +983,8 @@ void TZarnsApp::RegisterInfo() {
     if (reg.GetString(key, "") != value) reg.SetString(key, "", value);
   };
   set("Zarns.Application\\DefaultIcon", exe);
-  if (!reg.KeyExists("Zarns.Application\\FileCategories")) reg.CreateKey("Zarns.Application\\FileCategories");
+  if (!reg.KeyExists("Zarns.Application\\FileCategories"))
+    reg.CreateKey("Zarns.Application\\FileCategories");
   set("Zarns.Document.1\\DefaultIcon", exe + ",1");
   set(".zxt", "Zarns.Document.1");
 
@@ -968,15 +996,20 @@ void TZarnsApp::RegisterInfo() {
       "Name=Zarns\n"
       "GenericName=Text Editor\n"
       "Comment=Text editor with zarns and a word catalog of your files\n"
-      "Exec=\"" + DesktopQuoted(exe) + "\" --open %F\n"
+      "Exec=\"" +
+      DesktopQuoted(exe) +
+      "\" --open %F\n"
       "Icon=zarns\n"
       "Terminal=false\n"
       "Categories=Utility;TextEditor;\n"
-      "MimeType=" + QByteArray(kMimeType) + ";text/plain;\n";
+      "MimeType=" +
+      QByteArray(kMimeType) + ";text/plain;\n";
   const QByteArray mime =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-      "  <mime-type type=\"" + QByteArray(kMimeType) + "\">\n"
+      "  <mime-type type=\"" +
+      QByteArray(kMimeType) +
+      "\">\n"
       "    <comment>Zarns document</comment>\n"
       "    <sub-class-of type=\"text/plain\"/>\n"
       "    <icon name=\"application-x-zarns-document\"/>\n"

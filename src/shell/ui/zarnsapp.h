@@ -20,7 +20,9 @@ class QMenu;
 class QToolBar;
 class TZarnsMDIClient;
 class TZarnsMDIChild;
-namespace zui { class TZarnsEditView; }
+namespace zui {
+class TZarnsEditView;
+}
 
 // The main frame window: the parent of every dialog the shell opens; null
 // before the main window exists and after it is gone.

@@ -9,7 +9,9 @@ namespace zcmd {
 
 namespace {
 
-MenuItem Cmd(int id, const char* text) { return {MenuItem::Command, id, QString::fromUtf8(text), {}}; }
+MenuItem Cmd(int id, const char* text) {
+  return {MenuItem::Command, id, QString::fromUtf8(text), {}};
+}
 MenuItem Sep() { return {MenuItem::Separator, 0, {}, {}}; }
 MenuItem Pop(const char* text, std::vector<MenuItem> items) {
   return {MenuItem::Popup, 0, QString::fromUtf8(text), std::move(items)};
@@ -20,16 +22,26 @@ MenuItem Pop(const char* text, std::vector<MenuItem> items) {
 // be opened from the keyboard.
 std::vector<MenuItem> BuildMenu() {
   return {
-      Pop("&File", {Cmd(CM_FILENEW, "&New   (CTRL + N)"), Cmd(CM_FILEOPEN, "&Open..."),
-                    Cmd(CM_FILECLOSE, "&Close"), Sep(), Cmd(CM_FILESAVE, "&Save"),
-                    Cmd(CM_FILESAVEAS, "Save &As..."), Sep(),
-                    Cmd(CM_FILEPRINTPREVIEW, "Print Pre&view..."), Cmd(CM_FILEPRINT, "&Print..."),
-                    Cmd(CM_FILEPRINTERSETUP, "P&rint Setup..."), Sep(), Cmd(CM_FILESEND, "Sen&d..."),
-                    {MenuItem::RecentFiles, 0, {}, {}}, Sep(), Cmd(CM_EXIT, "E&xit\tAlt+F4")}),
-      Pop("E&dit", {Cmd(CM_EDITUNDO, "&Undo\tAlt+BkSp"), Sep(), Cmd(CM_EDITCUT, "Cu&t\tShift+Del"),
-                    Cmd(CM_EDITCOPY, "&Copy\tCtrl+C"), Cmd(CM_EDITPASTE, "&Paste\tShift+Ins"), Sep(),
-                    Cmd(CM_EDITCLEAR, "Clear &All\tCtrl+Del"), Cmd(CM_EDITDELETE, "&Delete\tDel"), Sep(),
-                    Cmd(CM_PREFERENCES, "P&references\tCtrl+R")}),
+      Pop("&File", {Cmd(CM_FILENEW, "&New   (CTRL + N)"),
+                    Cmd(CM_FILEOPEN, "&Open..."),
+                    Cmd(CM_FILECLOSE, "&Close"),
+                    Sep(),
+                    Cmd(CM_FILESAVE, "&Save"),
+                    Cmd(CM_FILESAVEAS, "Save &As..."),
+                    Sep(),
+                    Cmd(CM_FILEPRINTPREVIEW, "Print Pre&view..."),
+                    Cmd(CM_FILEPRINT, "&Print..."),
+                    Cmd(CM_FILEPRINTERSETUP, "P&rint Setup..."),
+                    Sep(),
+                    Cmd(CM_FILESEND, "Sen&d..."),
+                    {MenuItem::RecentFiles, 0, {}, {}},
+                    Sep(),
+                    Cmd(CM_EXIT, "E&xit\tAlt+F4")}),
+      Pop("E&dit",
+          {Cmd(CM_EDITUNDO, "&Undo\tAlt+BkSp"), Sep(), Cmd(CM_EDITCUT, "Cu&t\tShift+Del"),
+           Cmd(CM_EDITCOPY, "&Copy\tCtrl+C"), Cmd(CM_EDITPASTE, "&Paste\tShift+Ins"), Sep(),
+           Cmd(CM_EDITCLEAR, "Clear &All\tCtrl+Del"), Cmd(CM_EDITDELETE, "&Delete\tDel"), Sep(),
+           Cmd(CM_PREFERENCES, "P&references\tCtrl+R")}),
       Pop("Sear&ch", {Cmd(CM_SEARCHWORD, "My Computer     (CTRL + Enter)"),
                       Cmd(CM_FILEEXTENSIONS, "File &Types         (CTRL + T)"),
                       Pop("&Word Catalog", {Cmd(CM_WORDCATALOGCREATE, "&Create"),
@@ -37,12 +49,12 @@ std::vector<MenuItem> BuildMenu() {
                                             Cmd(CM_WORDCATALOGRESCAN, "Re&Scan")}),
                       Sep(), Cmd(CM_EDITFIND, "&Find...            (CTRL + F)"),
                       Cmd(CM_EDITREPLACE, "&Replace..."), Cmd(CM_EDITFINDNEXT, "&Next\tF3")}),
-      Pop("&Advanced", {Cmd(CM_TESTZARN, "&Test Zarn"), Cmd(CM_SAVEZARN, "&Save Zarn"), Sep(),
-                        Cmd(CM_LOADZFILE, "&Load From File"), Cmd(CM_BROWSEZARNS, "&Browse Zarns"),
-                        Cmd(CM_EXTRACTZARNS, "&Extract Zarns"), Sep(),
-                        Cmd(CM_RESETZARNS, "&Reset Zarns"), Sep(),
-                        Pop("&Options", {Cmd(CM_USERFTYPES, "&File types to catalog"),
-                                         Cmd(CM_SKED, "&Schedule Cataloging")})}),
+      Pop("&Advanced",
+          {Cmd(CM_TESTZARN, "&Test Zarn"), Cmd(CM_SAVEZARN, "&Save Zarn"), Sep(),
+           Cmd(CM_LOADZFILE, "&Load From File"), Cmd(CM_BROWSEZARNS, "&Browse Zarns"),
+           Cmd(CM_EXTRACTZARNS, "&Extract Zarns"), Sep(), Cmd(CM_RESETZARNS, "&Reset Zarns"), Sep(),
+           Pop("&Options", {Cmd(CM_USERFTYPES, "&File types to catalog"),
+                            Cmd(CM_SKED, "&Schedule Cataloging")})}),
       Pop("&Window", {Cmd(CM_CASCADECHILDREN, "&Cascade"), Cmd(CM_TILECHILDREN, "&Tile"),
                       Cmd(CM_ARRANGEICONS, "Arrange &Icons"), Cmd(CM_CLOSECHILDREN, "C&lose All")}),
       Pop("&Help", {Cmd(CM_HELPCONTENTS, "&Contents"), Cmd(CM_DEBUG, "&Sys Info"),
@@ -71,7 +83,8 @@ const QHash<int, QString>& Hints() {
       {CM_EDITCLEAR, "Clears the active document"},
       {CM_EDITDELETE, "Deletes the selection"},
       {CM_PREFERENCES, "Set User Preferences"},
-      {CM_FILEEXTENSIONS, "File Type Viewer\nView different categories of file types, Audio, Video, Text, etc."},
+      {CM_FILEEXTENSIONS,
+       "File Type Viewer\nView different categories of file types, Audio, Video, Text, etc."},
       {CM_EDITFIND, "Finds the specified text"},
       {CM_EDITREPLACE, "Finds the specified text and changes it"},
       {CM_EDITFINDNEXT, "Finds the next match"},
@@ -109,8 +122,10 @@ const QHash<int, QString>& Hints() {
 
 void CollectMenuTexts(const std::vector<MenuItem>& items, QHash<int, QString>& out) {
   for (const auto& m : items) {
-    if (m.kind == MenuItem::Command) out.insert(m.id, m.text);
-    else if (m.kind == MenuItem::Popup) CollectMenuTexts(m.items, out);
+    if (m.kind == MenuItem::Command)
+      out.insert(m.id, m.text);
+    else if (m.kind == MenuItem::Popup)
+      CollectMenuTexts(m.items, out);
   }
 }
 
@@ -159,17 +174,23 @@ const std::vector<Accel>& Accelerators() {
 
 const std::vector<Gadget>& Gadgets() {
   static const std::vector<Gadget> g = {
-      {CM_FILENEW, 0, true},     {CM_FILEOPEN, 0, true},  {CM_FILESAVE, 0, true},
-      {0, 6, true},              {CM_EDITCOPY, 0, false}, {CM_EDITUNDO, 0, false},
-      {0, 6, false},             {CM_RUNZARN, 0, false},  {CM_ZARNFIND, 0, false},
-      {CM_FILEEXTENSIONS, 0, false}, {CM_BROWSER, 0, false}, {CM_VANILLA, 0, false},
-      {0, 10, false},            {CM_CALCULATE, 0, false}, {CM_SORT, 0, false},
-      {CM_INSERTDATE, 0, false}, {CM_TIME, 0, false},     {CM_TIMERESET, 0, false},
-      {CM_PHONE, 0, false},      {0, 10, false},          {CM_ATLAS, 0, false},
-      {CM_DICTIONARY, 0, false}, {CM_ENCYC, 0, false},    {CM_ARTS, 0, false},
-      {CM_SCIENCE, 0, false},    {CM_SPORTS, 0, false},   {CM_WEB, 0, false},
-      {0, 25, true},             {CM_FILEPRINT, 0, true}, {CM_FILEPRINTPREVIEW, 0, true},
-      {0, 25, false},            {CM_HELPCONTENTS, 0, false}, {CM_BRINDLE, 0, false},
+      {CM_FILENEW, 0, true},   {CM_FILEOPEN, 0, true},
+      {CM_FILESAVE, 0, true},  {0, 6, true},
+      {CM_EDITCOPY, 0, false}, {CM_EDITUNDO, 0, false},
+      {0, 6, false},           {CM_RUNZARN, 0, false},
+      {CM_ZARNFIND, 0, false}, {CM_FILEEXTENSIONS, 0, false},
+      {CM_BROWSER, 0, false},  {CM_VANILLA, 0, false},
+      {0, 10, false},          {CM_CALCULATE, 0, false},
+      {CM_SORT, 0, false},     {CM_INSERTDATE, 0, false},
+      {CM_TIME, 0, false},     {CM_TIMERESET, 0, false},
+      {CM_PHONE, 0, false},    {0, 10, false},
+      {CM_ATLAS, 0, false},    {CM_DICTIONARY, 0, false},
+      {CM_ENCYC, 0, false},    {CM_ARTS, 0, false},
+      {CM_SCIENCE, 0, false},  {CM_SPORTS, 0, false},
+      {CM_WEB, 0, false},      {0, 25, true},
+      {CM_FILEPRINT, 0, true}, {CM_FILEPRINTPREVIEW, 0, true},
+      {0, 25, false},          {CM_HELPCONTENTS, 0, false},
+      {CM_BRINDLE, 0, false},
   };
   return g;
 }
@@ -215,8 +236,10 @@ std::vector<int> AllCommands() {
   };
   std::function<void(const std::vector<MenuItem>&)> walk = [&](const std::vector<MenuItem>& items) {
     for (const auto& m : items) {
-      if (m.kind == MenuItem::Command) add(m.id);
-      else if (m.kind == MenuItem::Popup) walk(m.items);
+      if (m.kind == MenuItem::Command)
+        add(m.id);
+      else if (m.kind == MenuItem::Popup)
+        walk(m.items);
     }
   };
   walk(MainMenu());

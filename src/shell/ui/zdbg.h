@@ -20,9 +20,9 @@ class ZDbg : public QDialog {
   static int AvailablePercent(const plat::MemoryStatus& ms);
 
  private:
-  QLabel* total_ = nullptr;      // 26001
-  QLabel* avail_ = nullptr;      // 26002
-  QLabel* load_ = nullptr;       // 26003
+  QLabel* total_ = nullptr;             // 26001
+  QLabel* avail_ = nullptr;             // 26002
+  QLabel* load_ = nullptr;              // 26003
   QProgressBar* gaugeAvail_ = nullptr;  // 2602
   QProgressBar* gaugeLoad_ = nullptr;   // 2603
 };

@@ -21,8 +21,9 @@ inline QFont DialogFont() {
 // a vertical unit an eighth of the line height.
 inline QRect Units(const QWidget* w, int x, int y, int cx, int cy) {
   const QFontMetrics fm(w->font());
-  const int avg = fm.horizontalAdvance(QStringLiteral(
-                      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52;
+  const int avg =
+      fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+      52;
   const int h = fm.height();
   auto hx = [&](int v) { return (v * avg + 2) / 4; };
   auto vy = [&](int v) { return (v * h + 4) / 8; };

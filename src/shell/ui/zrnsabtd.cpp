@@ -14,12 +14,13 @@
 namespace {
 // Language and code page of the strings: US English, Windows Latin-1.
 constexpr std::uint32_t kTranslation = 0x040904E4u;
-}
+}  // namespace
 
 TProjectRCVersion::Info TProjectRCVersion::BuildInfo() {
   Info info{{"ProductName", "Zarns"},
             {"ProductVersion", ZARNS_VERSION},
-            {"LegalCopyright", "Copyright (C) the Zarns authors.\nFree software: use, share and change it."}};
+            {"LegalCopyright",
+             "Copyright (C) the Zarns authors.\nFree software: use, share and change it."}};
 #ifndef NDEBUG
   info["SpecialBuild"] = "Debug build";
 #endif
@@ -98,7 +99,8 @@ void TZarnsAboutDlg::SetupWindow(const TProjectRCVersion& version) {
   const char* text = nullptr;
   if (version.GetProductName(name) && version.GetProductVersion(ver)) {
     const QString current = maker->text().left(128);
-    maker->setText(QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(name), current, QString::fromUtf8(ver)));
+    maker->setText(
+        QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(name), current, QString::fromUtf8(ver)));
   }
   if (version.GetCopyright(text)) copyright->setText(QString::fromUtf8(text));
   if (version.GetDebug(text)) special->setText(QString::fromUtf8(text));

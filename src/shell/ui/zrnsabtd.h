@@ -42,7 +42,8 @@ class TZarnsAboutDlg : public QDialog {
   Q_OBJECT
  public:
   // `version` replaces the program's own version information (for tests).
-  explicit TZarnsAboutDlg(QWidget* parent, int resId = 22000, const TProjectRCVersion* version = nullptr);
+  explicit TZarnsAboutDlg(QWidget* parent, int resId = 22000,
+                          const TProjectRCVersion* version = nullptr);
   // Fills 22001 to 22003 from the version information.
   void SetupWindow(const TProjectRCVersion& version);
 };

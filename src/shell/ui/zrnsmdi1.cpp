@@ -2,10 +2,10 @@
 
 #include <QCloseEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMdiArea>
+#include <QMimeData>
 #include <QPointer>
 #include <QTextDocument>
 
@@ -45,7 +45,8 @@ TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view)
   setWindowIcon(QIcon(QStringLiteral(":/icons/1002.svg")));
   if (view_->FilePath().isEmpty()) untitled_ = ++untitledCount;
   view_->viewport()->installEventFilter(this);
-  connect(view_->document(), &QTextDocument::modificationChanged, this, [this] { UpdateCaption(); });
+  connect(view_->document(), &QTextDocument::modificationChanged, this,
+          [this] { UpdateCaption(); });
   UpdateCaption();
 }
 
@@ -64,7 +65,8 @@ void TZarnsMDIChild::SetDirty(bool dirty) { view_->document()->setModified(dirty
 
 void TZarnsMDIChild::UpdateCaption() {
   QString t = Title();
-  if (t.isEmpty()) t = QStringLiteral("Untitled%1").arg(untitled_ > 1 ? QString::number(untitled_) : QString());
+  if (t.isEmpty())
+    t = QStringLiteral("Untitled%1").arg(untitled_ > 1 ? QString::number(untitled_) : QString());
   setWindowTitle(t + QStringLiteral("[*]"));
   setWindowModified(IsDirty());
 }
@@ -92,7 +94,8 @@ bool TZarnsMDIChild::Save() {
 }
 
 bool TZarnsMDIChild::SaveAs() {
-  const QString path = TZarnsApp::AskSaveName(Path().isEmpty() ? QStringLiteral("Untitled.zxt") : Path());
+  const QString path =
+      TZarnsApp::AskSaveName(Path().isEmpty() ? QStringLiteral("Untitled.zxt") : Path());
   if (path.isEmpty()) return false;
   QString error;
   if (!view_->SaveFile(path, &error)) {
@@ -112,7 +115,8 @@ bool TZarnsMDIChild::CanClose() {
   QString name = Title();
   if (name.isEmpty()) name = windowTitle().remove(QStringLiteral("[*]"));
   const int answer = TheHost().MessageBox(
-      ("The document \"" + name + "\" has changed.\n\nDo you want to save the changes?").toStdString(),
+      ("The document \"" + name + "\" has changed.\n\nDo you want to save the changes?")
+          .toStdString(),
       "Zarns", MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDYES) return Save();
   return answer == IDNO;
@@ -136,8 +140,7 @@ bool TZarnsMDIChild::eventFilter(QObject* obj, QEvent* e) {
         emit FilesDropped(files);
         return true;
       }
-      default:
-        break;
+      default: break;
     }
   }
   return QMdiSubWindow::eventFilter(obj, e);
@@ -158,17 +161,12 @@ bool TZarnsMDIChild::IsCommandEnabled(int id) const {
     case CM_FILESAVEAS:
     case CM_EDITCLEAR:
     case CM_EDITFIND:
-    case CM_EDITREPLACE:
-      return true;
-    case CM_EDITUNDO:
-      return view_->document()->isUndoAvailable();
+    case CM_EDITREPLACE: return true;
+    case CM_EDITUNDO: return view_->document()->isUndoAvailable();
     case CM_EDITCUT:
-    case CM_EDITDELETE:
-      return view_->textCursor().hasSelection() && !view_->isReadOnly();
-    case CM_EDITFINDNEXT:
-      return !LastFind().what.isEmpty();
-    default:
-      return false;
+    case CM_EDITDELETE: return view_->textCursor().hasSelection() && !view_->isReadOnly();
+    case CM_EDITFINDNEXT: return !LastFind().what.isEmpty();
+    default: return false;
   }
 }
 

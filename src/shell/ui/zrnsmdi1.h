@@ -4,7 +4,9 @@
 #include <QMdiSubWindow>
 #include <QString>
 
-namespace zui { class TZarnsEditView; }
+namespace zui {
+class TZarnsEditView;
+}
 
 class TZarnsMDIChild : public QMdiSubWindow {
   Q_OBJECT

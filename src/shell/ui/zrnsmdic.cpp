@@ -48,10 +48,8 @@ bool TZarnsMDIClient::IsCommandEnabled(int id) const {
     case CM_CASCADECHILDREN:
     case CM_TILECHILDREN:
     case CM_ARRANGEICONS:
-    case CM_CLOSECHILDREN:
-      return !subWindowList().isEmpty();
-    default:
-      return false;
+    case CM_CLOSECHILDREN: return !subWindowList().isEmpty();
+    default: return false;
   }
 }
 
@@ -80,13 +78,17 @@ void TZarnsMDIClient::ArrangeIcons() {
 }
 
 void TZarnsMDIClient::dragEnterEvent(QDragEnterEvent* e) {
-  if (!DroppedFiles(e->mimeData()).isEmpty()) e->acceptProposedAction();
-  else e->ignore();
+  if (!DroppedFiles(e->mimeData()).isEmpty())
+    e->acceptProposedAction();
+  else
+    e->ignore();
 }
 
 void TZarnsMDIClient::dragMoveEvent(QDragMoveEvent* e) {
-  if (!DroppedFiles(e->mimeData()).isEmpty()) e->acceptProposedAction();
-  else e->ignore();
+  if (!DroppedFiles(e->mimeData()).isEmpty())
+    e->acceptProposedAction();
+  else
+    e->ignore();
 }
 
 void TZarnsMDIClient::dropEvent(QDropEvent* e) {

@@ -6,8 +6,8 @@ class QRadioButton;
 
 // How a double click in the Find results list opens a file.
 enum ListDblClkActionKind : int {
-  kOpenInOwnApp = 0,   // in the application the desktop associates with it
-  kOpenInZarns = 1     // in an editor view of this program
+  kOpenInOwnApp = 0,  // in the application the desktop associates with it
+  kOpenInZarns = 1    // in an editor view of this program
 };
 
 // The choice kept in "Zarns.ini" (section "Preferences"); kOpenInOwnApp when

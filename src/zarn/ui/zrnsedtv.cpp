@@ -265,11 +265,12 @@ bool TZarnsEditView::SaveFile(const QString& path, QString* error) {
   // that has no such byte would be written as "?", so ask first.
   if (buffer_.Encoding() == TextEncoding::Latin1) {
     const QString all = toPlainText();
-    const bool lossy = std::any_of(all.begin(), all.end(), [](QChar c) { return c.unicode() > 0xFF; });
-    if (lossy &&
-        TheHost().MessageBox("This file is kept one byte per character. Characters that have no such byte "
-                             "will be saved as \"?\".\r\nSave anyway?",
-                             "Zarns", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
+    const bool lossy =
+        std::any_of(all.begin(), all.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    if (lossy && TheHost().MessageBox(
+                     "This file is kept one byte per character. Characters that have no such byte "
+                     "will be saved as \"?\".\r\nSave anyway?",
+                     "Zarns", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
       if (error) *error = QStringLiteral("Not saved");
       return false;
     }

@@ -2,13 +2,13 @@
 
 #include "common/testenv.h"
 
+#include <unistd.h>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -44,15 +44,15 @@ bool ModalHandled();
 }  // namespace uitest
 
 // main() of a Qt test program with a private data directory.
-#define ZARNS_UI_TEST_MAIN(TestClass)          \
-  int main(int argc, char** argv) {            \
-    uitest::Setup();                           \
-    int rc = 0;                                \
-    {                                          \
-      QApplication app(argc, argv);            \
-      TestClass t;                             \
-      rc = QTest::qExec(&t, argc, argv);       \
-    }                                          \
-    uitest::Teardown();                        \
-    return rc;                                 \
+#define ZARNS_UI_TEST_MAIN(TestClass)    \
+  int main(int argc, char** argv) {      \
+    uitest::Setup();                     \
+    int rc = 0;                          \
+    {                                    \
+      QApplication app(argc, argv);      \
+      TestClass t;                       \
+      rc = QTest::qExec(&t, argc, argv); \
+    }                                    \
+    uitest::Teardown();                  \
+    return rc;                           \
   }
