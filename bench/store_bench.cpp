@@ -35,8 +35,8 @@ std::string Name(int i) { return "zarn" + std::to_string(i); }
 // The lookup the files alone allow: read each record, then the name it points
 // at through a 4096-byte window, until the name matches.
 bool PlainScan(const std::string& upper, std::string& value) {
-  HANDLE tbl = Files->OpenFile(Files->FileName(14).c_str(), "r");
-  HANDLE names = Files->OpenFile(Files->FileName(11).c_str(), "r");
+  HANDLE tbl = Files->OpenFile(Files->FileName(DataFile::kZarnTable).c_str(), "r");
+  HANDLE names = Files->OpenFile(Files->FileName(DataFile::kZarnNames).c_str(), "r");
   ZarnMatchStructType r{0, 0, 0};
   char buf[kGenBufferSize + 1];
   bool found = false;
@@ -51,7 +51,7 @@ bool PlainScan(const std::string& upper, std::string& value) {
     if (Files->ReadFromFile(&r, tbl) <= 0) break;
   }
   if (found) {
-    HANDLE defs = Files->OpenFile(Files->FileName(12).c_str(), "r");
+    HANDLE defs = Files->OpenFile(Files->FileName(DataFile::kZarnValues).c_str(), "r");
     Files->ReadFromFileAtOffset(buf, defs, r.OffsetB);
     value = buf;
     Files->CloseFile(defs);

@@ -66,7 +66,7 @@ void PutLE(char* b, std::uint32_t v) {
 // file receives exactly the bytes that one write per record would give.
 class OutBuf {
  public:
-  explicit OutBuf(int fileNum) : num_(fileNum) {}
+  explicit OutBuf(DataFile fileNum) : num_(fileNum) {}
   void Str(const char* s, std::size_t len) {
     buf_.append(s, len);
     buf_.push_back('\0');
@@ -108,7 +108,7 @@ class OutBuf {
   void MaybeFlush() {
     if (buf_.size() >= kFlushBytes) Flush();
   }
-  int num_;
+  DataFile num_;
   std::string buf_;
 };
 
@@ -411,8 +411,10 @@ struct WordCat::Impl {
   bool DirSearchOk = true;  // false once the user cancelled
   std::uint64_t rootDev = 0;
 
-  OutBuf wordsBuf{1}, wordsTbl{2}, wordsIdx{3}, filesBuf{5}, filesTbl{6}, matches{7}, pathsBuf{8},
-      pathsTbl{9}, extMatch{22};
+  OutBuf wordsBuf{DataFile::kWordsBuf}, wordsTbl{DataFile::kWordsTbl},
+      wordsIdx{DataFile::kWordsIdx}, filesBuf{DataFile::kFilesBuf}, filesTbl{DataFile::kFilesTbl},
+      matches{DataFile::kMatches}, pathsBuf{DataFile::kPathsBuf}, pathsTbl{DataFile::kPathsTbl},
+      extMatch{DataFile::kExtMatch};
 
   Impl(WordCat& o, BuildStats& s) : owner(o), stats(s) {}
 
@@ -831,7 +833,7 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   SilentProgress silent;
 
   Files->CloseFiles();
-  Files->OpenFile(10, "r");
+  Files->OpenFile(DataFile::kExtensions, "r");
   bool noExtensions = !plat::IsOpen(Files->ExtensionsOut);
   Files->CloseFiles();
   // Every file of the old catalog goes, numbered word files included (they
@@ -839,24 +841,26 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   // removed after it).
   OldCatalogRelease old;
   {
-    int keepNum = Files->currentWordCat;
-    for (int n = 3; n <= 9; ++n) old.Take(Files->FileName(n));
+    for (DataFile f : kCatalogFiles)
+      if (f != DataFile::kWordsBuf && f != DataFile::kWordsTbl) old.Take(DataFilePath(f));
     for (int n = 1; n < 100000; ++n) {
-      Files->currentWordCat = n;
-      std::string buf = Files->FileName(1), tbl = Files->FileName(2);
+      std::string buf = DataFilePath(DataFile::kWordsBuf, n);
+      std::string tbl = DataFilePath(DataFile::kWordsTbl, n);
       bool any = plat::Fs().Exists(buf) || plat::Fs().Exists(tbl);
       if (!any && n > 1) break;
       old.Take(buf);
       old.Take(tbl);
     }
-    Files->currentWordCat = keepNum;
     old.Start();
   }
   Files->DeleteCatalogs();
   Files->OpenFiles("w+");
   Files->currentWordCat = 1;
   // Without its files a build could only lose what it read: stop at once.
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22}) {
+  for (DataFile n :
+       {DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx, DataFile::kWordsLtr,
+        DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
+        DataFile::kPathsTbl, DataFile::kExtMatch}) {
     if (!plat::IsOpen(*Files->HandleField(n))) {
       stats_.failed = true;
       Files->CloseFiles();
@@ -914,15 +918,13 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
 
   // Word files of numbers past this build's last catalog belong to an older
   // build; nothing refers to them any more.
-  int keep = Files->currentWordCat;
   for (int n = b.CurrentCatNumber + 1; n < b.CurrentCatNumber + 100000; ++n) {
-    Files->currentWordCat = n;
-    std::string buf = Files->FileName(1), tbl = Files->FileName(2);
+    std::string buf = DataFilePath(DataFile::kWordsBuf, n);
+    std::string tbl = DataFilePath(DataFile::kWordsTbl, n);
     if (!plat::Fs().Exists(buf) && !plat::Fs().Exists(tbl)) break;
     plat::Fs().Remove(buf);
     plat::Fs().Remove(tbl);
   }
-  Files->currentWordCat = keep;
 
   impl_.reset();
   old.Wait();

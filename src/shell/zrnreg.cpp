@@ -48,7 +48,7 @@ std::vector<std::string> SplitStars(const std::string& buf) {
 // Close() puts the handle field back the way it was found.
 class ListFileReader {
  public:
-  explicit ListFileReader(int num) : num_(num) {
+  explicit ListFileReader(DataFile num) : num_(num) {
     if (!Files) return;
     field_ = Files->HandleField(num);
     if (!field_) return;
@@ -83,7 +83,7 @@ class ListFileReader {
   }
 
  private:
-  int num_;
+  DataFile num_;
   HANDLE* field_ = nullptr;
   bool opened_ = false;
 };
@@ -102,13 +102,13 @@ std::vector<std::string> ListStrings(const std::string& data) {
   return out;
 }
 
-std::vector<std::string> ReadList(int num) {
+std::vector<std::string> ReadList(DataFile num) {
   ListFileReader r(num);
   return ListStrings(r.ReadAll());
 }
 
 // Recreates list file `num` empty and appends `items`, then closes it.
-void WriteList(int num, const std::vector<std::string>& items) {
+void WriteList(DataFile num, const std::vector<std::string>& items) {
   HANDLE* field = Files->HandleField(num);
   if (!field) return;
   Files->ReopenFile(num, "w+");
@@ -165,10 +165,10 @@ void ZrnReg::GetRegistryTextExt() {
   std::stable_sort(cats.begin(), cats.end(), ByteLess);
   cats.erase(std::unique(cats.begin(), cats.end()), cats.end());
 
-  WriteList(10, toCatalog);
-  WriteList(19, exts);
-  WriteList(20, SplitStars(extMatch));
-  WriteList(21, cats);
+  WriteList(DataFile::kExtensions, toCatalog);
+  WriteList(DataFile::kExtList, exts);
+  WriteList(DataFile::kExtTypeCatMatch, SplitStars(extMatch));
+  WriteList(DataFile::kExtCategory, cats);
 }
 
 void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& ExtensionPairs,
@@ -196,11 +196,11 @@ void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& Ext
 void ZrnReg::GetExtensions() {
   if (!Files) return;
   if (RegExtPtr)
-    for (auto& s : ReadList(10)) RegExtPtr->push_back(s);
+    for (auto& s : ReadList(DataFile::kExtensions)) RegExtPtr->push_back(s);
   std::memset(ExtListList, 0, sizeof ExtListList);
   std::string data;
   {
-    ListFileReader r(19);
+    ListFileReader r(DataFile::kExtList);
     data = r.ReadAll();
   }
   // Only whole strings are kept, followed by the empty string that ends the
@@ -230,12 +230,12 @@ void ZrnReg::SetExtensions() {
   std::vector<std::string> items;
   for (auto& s : *RegExtPtr)
     if (!s.empty()) items.push_back(s);  // an empty string would end the list early
-  WriteList(10, items);
+  WriteList(DataFile::kExtensions, items);
 }
 
 void ZrnReg::GetUserAddedExt() {
   if (!Files || !ExtList) return;
-  for (auto& s : ReadList(10)) {
+  for (auto& s : ReadList(DataFile::kExtensions)) {
     if (s == "~~~" || s == "~++" || s == "~--") continue;
     ExtList->push_back({s, 0, false});
   }
@@ -244,7 +244,7 @@ void ZrnReg::GetUserAddedExt() {
 void ZrnReg::GetFileCategories(ListData& cb) {
   if (!Files) return;
   bool first = true;
-  for (auto& s : ReadList(21)) {
+  for (auto& s : ReadList(DataFile::kExtCategory)) {
     // A combo box keeps one selection: each entry after the first takes it.
     if (!first)
       for (auto& e : cb) e.selected = false;
@@ -255,7 +255,7 @@ void ZrnReg::GetFileCategories(ListData& cb) {
 
 void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
   if (!Files) return;
-  auto items = ReadList(20);
+  auto items = ReadList(DataFile::kExtTypeCatMatch);
   bool first = true;
   for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
     if (items[i] != cat) continue;
@@ -271,11 +271,11 @@ void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
   extStr = Lower(extStr);
   std::string names, pairs;
   {
-    ListFileReader n(5);
+    ListFileReader n(DataFile::kFilesBuf);
     names = n.ReadAll();
   }
   {
-    ListFileReader p(22);
+    ListFileReader p(DataFile::kExtMatch);
     pairs = p.ReadAll();
   }
   std::size_t records = pairs.size() / sizeof(FilesTblStructType);
@@ -295,7 +295,7 @@ void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
 
 bool ZrnReg::GetPathFromOffset(std::uint32_t Offset, std::string& buffer) {
   if (!Files) return false;
-  ListFileReader r(8);
+  ListFileReader r(DataFile::kPathsBuf);
   HANDLE h = r.handle();
   if (!plat::IsOpen(h) || Offset >= Files->FileSize(h)) return false;
   char text[kGenBufferSize];

@@ -17,6 +17,16 @@ ZrnIO* Files = nullptr;
 
 namespace {
 
+// The list files that a catalog rebuild ("w+") leaves alone.
+constexpr DataFile kCatalogLists[] = {DataFile::kExtensions, DataFile::kExtList,
+                                      DataFile::kExtTypeCatMatch, DataFile::kExtCategory};
+// The catalog group: every file OpenFiles opens.
+constexpr DataFile kCatalogGroup[] = {
+    DataFile::kWordsBuf,    DataFile::kWordsTbl,   DataFile::kWordsIdx, DataFile::kWordsLtr,
+    DataFile::kFilesBuf,    DataFile::kFilesTbl,   DataFile::kMatches,  DataFile::kPathsBuf,
+    DataFile::kPathsTbl,    DataFile::kExtensions, DataFile::kExtList,  DataFile::kExtTypeCatMatch,
+    DataFile::kExtCategory, DataFile::kExtMatch};
+
 // Sequential reader state beyond the two public counters: how much of
 // GenBuffer holds file data, whether the file has no more, and whether the
 // rest of an over-long string is still to be skipped.
@@ -104,81 +114,87 @@ ZrnIO::ZrnIO() = default;
 
 // Whatever a caller left open is closed; stale handles are harmless.
 ZrnIO::~ZrnIO() {
-  for (int n = 1; n <= 22; ++n)
+  for (DataFile n : kAllDataFiles)
     if (HANDLE* f = HandleField(n); f && plat::IsOpen(*f)) plat::Fs().Close(*f);
 }
 
-HANDLE* ZrnIO::HandleField(int FileNum) {
+HANDLE* ZrnIO::HandleField(DataFile FileNum) {
   switch (FileNum) {
-    case 1: return &WordsBufOut;
-    case 2: return &WordsTblOut;
-    case 3: return &WordsIdxOut;
-    case 4: return &WordsLtrOut;
-    case 5: return &FilesBufOut;
-    case 6: return &FilesTblOut;
-    case 7: return &MatchesOut;
-    case 8: return &PathsBufOut;
-    case 9: return &PathsTblOut;
-    case 10: return &ExtensionsOut;
-    case 11: return &Lvl1ZrnOut;
-    case 12: return &Lvl1ValOut;
-    case 14: return &Lvl1TblOut;
-    case 15: return &ZarnBrowseOut;
-    case 16: return &ZarnPkgOut;
-    case 17: return &PkgTblOut;
-    case 18: return &PkgBufOut;
-    case 19: return &ExtListOut;
-    case 20: return &ExtTypeCatMatchOut;
-    case 21: return &ExtCategoryOut;
-    case 22: return &ExtMatchOut;
-    default: return nullptr;
+    case DataFile::kWordsBuf: return &WordsBufOut;
+    case DataFile::kWordsTbl: return &WordsTblOut;
+    case DataFile::kWordsIdx: return &WordsIdxOut;
+    case DataFile::kWordsLtr: return &WordsLtrOut;
+    case DataFile::kFilesBuf: return &FilesBufOut;
+    case DataFile::kFilesTbl: return &FilesTblOut;
+    case DataFile::kMatches: return &MatchesOut;
+    case DataFile::kPathsBuf: return &PathsBufOut;
+    case DataFile::kPathsTbl: return &PathsTblOut;
+    case DataFile::kExtensions: return &ExtensionsOut;
+    case DataFile::kZarnNames: return &Lvl1ZrnOut;
+    case DataFile::kZarnValues: return &Lvl1ValOut;
+    case DataFile::kZarnTable: return &Lvl1TblOut;
+    case DataFile::kZarnBrowse: return &ZarnBrowseOut;
+    case DataFile::kPkgMembers: return &ZarnPkgOut;
+    case DataFile::kPkgTable: return &PkgTblOut;
+    case DataFile::kPkgText: return &PkgBufOut;
+    case DataFile::kExtList: return &ExtListOut;
+    case DataFile::kExtTypeCatMatch: return &ExtTypeCatMatchOut;
+    case DataFile::kExtCategory: return &ExtCategoryOut;
+    case DataFile::kExtMatch: return &ExtMatchOut;
   }
+  return nullptr;
 }
 
-void ZrnIO::CloseFileNum(int FileNum) {
+void ZrnIO::CloseFileNum(DataFile FileNum) {
   HANDLE* f = HandleField(FileNum);
   if (!f) return;
   if (plat::IsOpen(*f)) CloseFile(*f);
   *f = nullptr;
 }
 
-void ZrnIO::ReopenFile(int FileNum, const char* OpenMode) {
+void ZrnIO::ReopenFile(DataFile FileNum, const char* OpenMode) {
   CloseFileNum(FileNum);
   OpenFile(FileNum, OpenMode);
 }
 
-std::string ZrnIO::FileName(int FileNum) const {
-  const char* base = nullptr;
-  switch (FileNum) {
-    case 1: return plat::DataPath("LES" + std::to_string(currentWordCat) + ".007");
-    case 2: return plat::DataPath("LESt" + std::to_string(currentWordCat) + ".007");
-    case 3: base = "LESi.007"; break;
-    case 4: base = "LESl.007"; break;
-    case 5: base = "IMS.007"; break;
-    case 6: base = "IMSt.007"; break;
-    case 7: base = "NCS.007"; break;
-    case 8: base = "DES.007"; break;
-    case 9: base = "DESt.007"; break;
-    case 10: base = "EMS.007"; break;
-    case 11: base = "EMSZrn.007"; break;
-    case 12: base = "EMSVal.007"; break;
-    case 14: base = "EMSVt.007"; break;
-    case 15: base = "BROWSE.007"; break;
-    case 16: base = "EMSPkg.007"; break;
-    case 17: base = "PkgT.007"; break;
-    case 18: base = "PkgBuf.007"; break;
-    case 19: base = "KEP.007"; break;
-    case 20: base = "KEPt.007"; break;
-    case 21: base = "KEPc.007"; break;
-    case 22: base = "KEPb.007"; break;
-    default: return std::string();
+std::string DataFileName(DataFile file, int catalog) {
+  switch (file) {
+    case DataFile::kWordsBuf: return "LES" + std::to_string(catalog) + ".007";
+    case DataFile::kWordsTbl: return "LESt" + std::to_string(catalog) + ".007";
+    case DataFile::kWordsIdx: return "LESi.007";
+    case DataFile::kWordsLtr: return "LESl.007";
+    case DataFile::kFilesBuf: return "IMS.007";
+    case DataFile::kFilesTbl: return "IMSt.007";
+    case DataFile::kMatches: return "NCS.007";
+    case DataFile::kPathsBuf: return "DES.007";
+    case DataFile::kPathsTbl: return "DESt.007";
+    case DataFile::kExtensions: return "EMS.007";
+    case DataFile::kZarnNames: return "EMSZrn.007";
+    case DataFile::kZarnValues: return "EMSVal.007";
+    case DataFile::kZarnTable: return "EMSVt.007";
+    case DataFile::kZarnBrowse: return "BROWSE.007";
+    case DataFile::kPkgMembers: return "EMSPkg.007";
+    case DataFile::kPkgTable: return "PkgT.007";
+    case DataFile::kPkgText: return "PkgBuf.007";
+    case DataFile::kExtList: return "KEP.007";
+    case DataFile::kExtTypeCatMatch: return "KEPt.007";
+    case DataFile::kExtCategory: return "KEPc.007";
+    case DataFile::kExtMatch: return "KEPb.007";
   }
-  return plat::DataPath(base);
+  return std::string();
+}
+
+std::string DataFilePath(DataFile file, int catalog) {
+  return plat::DataPath(DataFileName(file, catalog));
+}
+
+std::string ZrnIO::FileName(DataFile FileNum) const {
+  return DataFilePath(FileNum, currentWordCat);
 }
 
 // The name is handed out in a buffer of at least 80 bytes, larger when the
 // data directory's path needs it: a long path is never cut or overrun.
-char* ZrnIO::GetFileStr(int FileNum) {
+char* ZrnIO::GetFileStr(DataFile FileNum) {
   std::string name = FileName(FileNum);
   std::size_t size = name.size() + 1 > 80 ? name.size() + 1 : 80;
   char* text = new char[size]();
@@ -201,7 +217,7 @@ HANDLE ZrnIO::OpenFile(const char* FileToOpen, const char* OpenMode) {
   return NewFile(FileToOpen, OpenMode);
 }
 
-void ZrnIO::OpenFile(int FileToOpen, const char* OpenMode) {
+void ZrnIO::OpenFile(DataFile FileToOpen, const char* OpenMode) {
   HANDLE* field = HandleField(FileToOpen);
   if (!field) return;
   *field = NewFile(FileName(FileToOpen).c_str(), OpenMode);
@@ -213,28 +229,32 @@ void ZrnIO::CloseFile(HANDLE FileToClose) {
 
 void ZrnIO::OpenFiles(const char* OpenMode) {
   // Files 1 and 2 of the group are always those of word catalog 1.
-  if (WordsBufOut == nullptr) WordsBufOut = NewFile(plat::DataPath("LES1.007").c_str(), OpenMode);
-  if (WordsTblOut == nullptr) WordsTblOut = NewFile(plat::DataPath("LESt1.007").c_str(), OpenMode);
-  for (int n : {3, 4, 5, 6, 7, 8, 9, 22}) {
+  if (WordsBufOut == nullptr)
+    WordsBufOut = NewFile(DataFilePath(DataFile::kWordsBuf, 1).c_str(), OpenMode);
+  if (WordsTblOut == nullptr)
+    WordsTblOut = NewFile(DataFilePath(DataFile::kWordsTbl, 1).c_str(), OpenMode);
+  for (DataFile n :
+       {DataFile::kWordsIdx, DataFile::kWordsLtr, DataFile::kFilesBuf, DataFile::kFilesTbl,
+        DataFile::kMatches, DataFile::kPathsBuf, DataFile::kPathsTbl, DataFile::kExtMatch}) {
     HANDLE* f = HandleField(n);
     if (*f == nullptr) *f = NewFile(FileName(n).c_str(), OpenMode);
   }
   // A rebuild ("w+") must not empty the extension and category lists.
   if (OpenMode && std::strcmp(OpenMode, "w+") == 0) return;
-  for (int n : {10, 19, 20, 21}) {
+  for (DataFile n : kCatalogLists) {
     HANDLE* f = HandleField(n);
     if (*f == nullptr) *f = NewFile(FileName(n).c_str(), OpenMode);
   }
 }
 
 int ZrnIO::TestFiles() {
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22})
+  for (DataFile n : kCatalogGroup)
     if (!plat::IsOpen(*HandleField(n))) return 0;
   return 1;
 }
 
 void ZrnIO::CloseFiles() {
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22}) {
+  for (DataFile n : kCatalogGroup) {
     HANDLE* f = HandleField(n);
     CloseFile(*f);
     *f = nullptr;
@@ -247,9 +267,9 @@ bool ZrnIO::IncrementWordFiles() {
   WordsBufOut = nullptr;
   WordsTblOut = nullptr;
   ++currentWordCat;
-  OpenFile(1, "w+");
+  OpenFile(DataFile::kWordsBuf, "w+");
   if (!plat::IsOpen(WordsBufOut)) return false;
-  OpenFile(2, "w+");
+  OpenFile(DataFile::kWordsTbl, "w+");
   return plat::IsOpen(WordsTblOut);
 }
 
@@ -259,9 +279,9 @@ bool ZrnIO::SetCurrentWordDB(int idx) {
   WordsBufOut = nullptr;
   WordsTblOut = nullptr;
   currentWordCat = idx;
-  OpenFile(1, "r");
+  OpenFile(DataFile::kWordsBuf, "r");
   if (!plat::IsOpen(WordsBufOut)) return false;
-  OpenFile(2, "r");
+  OpenFile(DataFile::kWordsTbl, "r");
   return plat::IsOpen(WordsTblOut);
 }
 
@@ -494,10 +514,10 @@ void ZrnIO::SetFilePtr(HANDLE FileToRead, std::uint32_t AtOffset) {
 }
 
 void ZrnIO::DeleteCatalogs() {
-  for (int n = 1; n <= 9; ++n) DeleteFileA(n);
+  for (DataFile n : kCatalogFiles) DeleteFileA(n);
 }
 
-void ZrnIO::DeleteFileA(int FileToDelete) {
+void ZrnIO::DeleteFileA(DataFile FileToDelete) {
   std::string name = FileName(FileToDelete);
   if (!name.empty()) plat::Fs().Remove(name);
 }

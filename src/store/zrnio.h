@@ -37,6 +37,54 @@ struct ZarnMatchStructType {
 static_assert(sizeof(WordIdxStructType) == 8 && sizeof(MatchStructType) == 12 &&
               sizeof(FilesTblStructType) == 8 && sizeof(ZarnMatchStructType) == 12);
 
+// The data files of the set, named after what they hold. The values are the
+// files' numbers in the program's design; only the file set uses them.
+enum class DataFile : int {
+  kWordsBuf = 1,          // "LES<n>.007": words of numbered catalog n
+  kWordsTbl = 2,          // "LESt<n>.007": their table
+  kWordsIdx = 3,          // "LESi.007": sorted word index
+  kWordsLtr = 4,          // "LESl.007": letter index
+  kFilesBuf = 5,          // "IMS.007": catalogued file names
+  kFilesTbl = 6,          // "IMSt.007": their table
+  kMatches = 7,           // "NCS.007": which words occur in which files
+  kPathsBuf = 8,          // "DES.007": directory paths
+  kPathsTbl = 9,          // "DESt.007": their table
+  kExtensions = 10,       // "EMS.007": extensions chosen for cataloging
+  kZarnNames = 11,        // "EMSZrn.007": stored zarn names
+  kZarnValues = 12,       // "EMSVal.007": their definitions
+  kZarnTable = 14,        // "EMSVt.007": the zarn table
+  kZarnBrowse = 15,       // "BROWSE.007": descriptions and usage
+  kPkgMembers = 16,       // "EMSPkg.007": package membership
+  kPkgTable = 17,         // "PkgT.007": package table
+  kPkgText = 18,          // "PkgBuf.007": package names and paths
+  kExtList = 19,          // "KEP.007": every typed extension
+  kExtTypeCatMatch = 20,  // "KEPt.007": file types per category
+  kExtCategory = 21,      // "KEPc.007": categories
+  kExtMatch = 22,         // "KEPb.007": catalogued files of a file type
+};
+
+// Every data file, in number order.
+inline constexpr DataFile kAllDataFiles[] = {
+    DataFile::kWordsBuf,  DataFile::kWordsTbl,   DataFile::kWordsIdx,        DataFile::kWordsLtr,
+    DataFile::kFilesBuf,  DataFile::kFilesTbl,   DataFile::kMatches,         DataFile::kPathsBuf,
+    DataFile::kPathsTbl,  DataFile::kExtensions, DataFile::kZarnNames,       DataFile::kZarnValues,
+    DataFile::kZarnTable, DataFile::kZarnBrowse, DataFile::kPkgMembers,      DataFile::kPkgTable,
+    DataFile::kPkgText,   DataFile::kExtList,    DataFile::kExtTypeCatMatch, DataFile::kExtCategory,
+    DataFile::kExtMatch};
+
+// The files a catalog build writes: the numbered word files (of the current
+// catalog), the index, names, matches, paths and file-type matches.
+inline constexpr DataFile kCatalogFiles[] = {
+    DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx,
+    DataFile::kWordsLtr, DataFile::kFilesBuf, DataFile::kFilesTbl,
+    DataFile::kMatches,  DataFile::kPathsBuf, DataFile::kPathsTbl};
+
+// The name (without directory) of `file`; the numbered word files take the
+// catalog number `catalog`.
+std::string DataFileName(DataFile file, int catalog = 1);
+// The full path of that name in the data directory.
+std::string DataFilePath(DataFile file, int catalog = 1);
+
 // The size of the sequential reader's window; a stored string is at most
 // kGenBufferSize - 1 bytes long.
 constexpr std::uint32_t kGenBufferSize = 4096;
@@ -59,9 +107,9 @@ class ZrnIO {
   int TestFiles();
   // Closes the catalog group and sets its handles to null.
   void CloseFiles();
-  // Opens data file number FileToOpen into its handle field (13 and numbers
-  // outside 1..22 do nothing). The previous handle is not closed.
-  void OpenFile(int FileToOpen, const char* OpenMode);
+  // Opens data file FileToOpen into its handle field. The previous handle is
+  // not closed.
+  void OpenFile(DataFile FileToOpen, const char* OpenMode);
   // Opens a file by full name; returns the handle, no field changes.
   HANDLE OpenFile(const char* FileToOpen, const char* OpenMode);
   // One open with the access, sharing and creation of the mode string.
@@ -74,10 +122,10 @@ class ZrnIO {
   bool SetCurrentWordDB(int idx);
   // The full name of data file FileNum (new[]'d text of at least 80 bytes,
   // longer when the data directory's path needs it; the caller deletes it
-  // with delete[]); empty for 13 and unknown numbers.
-  char* GetFileStr(int FileNum);
+  // with delete[]). The numbered word files are those of currentWordCat.
+  char* GetFileStr(DataFile FileNum);
   // The same as a std::string, for callers that prefer not to own memory.
-  std::string FileName(int FileNum) const;
+  std::string FileName(DataFile FileNum) const;
 
   // --- writing ---------------------------------------------------------------
   // At the end of the file: the text and its NUL.
@@ -127,42 +175,42 @@ class ZrnIO {
   // Deletes files 1 to 9 (1 and 2 of the current numbered catalog only).
   void DeleteCatalogs();
   // Deletes data file FileToDelete.
-  void DeleteFileA(int FileToDelete);
+  void DeleteFileA(DataFile FileToDelete);
   // Deletes the file with that full name.
   void DeleteF(const char* FileStr);
   // Sets Length bytes to 0.
   static void FillChar(void* stringPtr, std::uint32_t Length);
 
-  // The handle field of a file number (nullptr for 13 and unknown numbers).
-  HANDLE* HandleField(int FileNum);
+  // The handle field of a data file.
+  HANDLE* HandleField(DataFile FileNum);
   // Closes data file FileNum when it is open and clears its handle field.
-  void CloseFileNum(int FileNum);
+  void CloseFileNum(DataFile FileNum);
   // Closes data file FileNum if open, then opens it again with OpenMode.
-  void ReopenFile(int FileNum, const char* OpenMode);
+  void ReopenFile(DataFile FileNum, const char* OpenMode);
 
   // --- fields, in the order of the data model ---------------------------------
   HANDLE CurrentFileIn = nullptr;
-  HANDLE WordsBufOut = nullptr;         // 1
-  HANDLE WordsTblOut = nullptr;         // 2
-  HANDLE WordsIdxOut = nullptr;         // 3
-  HANDLE WordsLtrOut = nullptr;         // 4
-  HANDLE FilesBufOut = nullptr;         // 5
-  HANDLE FilesTblOut = nullptr;         // 6
-  HANDLE MatchesOut = nullptr;          // 7
-  HANDLE PathsBufOut = nullptr;         // 8
-  HANDLE PathsTblOut = nullptr;         // 9
-  HANDLE ExtensionsOut = nullptr;       // 10
-  HANDLE ExtListOut = nullptr;          // 19
-  HANDLE ExtTypeCatMatchOut = nullptr;  // 20
-  HANDLE ExtMatchOut = nullptr;         // 22
-  HANDLE ExtCategoryOut = nullptr;      // 21
-  HANDLE Lvl1ZrnOut = nullptr;          // 11
-  HANDLE Lvl1ValOut = nullptr;          // 12
-  HANDLE Lvl1TblOut = nullptr;          // 14
-  HANDLE ZarnBrowseOut = nullptr;       // 15
-  HANDLE ZarnPkgOut = nullptr;          // 16
-  HANDLE PkgTblOut = nullptr;           // 17
-  HANDLE PkgBufOut = nullptr;           // 18
+  HANDLE WordsBufOut = nullptr;         // kWordsBuf
+  HANDLE WordsTblOut = nullptr;         // kWordsTbl
+  HANDLE WordsIdxOut = nullptr;         // kWordsIdx
+  HANDLE WordsLtrOut = nullptr;         // kWordsLtr
+  HANDLE FilesBufOut = nullptr;         // kFilesBuf
+  HANDLE FilesTblOut = nullptr;         // kFilesTbl
+  HANDLE MatchesOut = nullptr;          // kMatches
+  HANDLE PathsBufOut = nullptr;         // kPathsBuf
+  HANDLE PathsTblOut = nullptr;         // kPathsTbl
+  HANDLE ExtensionsOut = nullptr;       // kExtensions
+  HANDLE ExtListOut = nullptr;          // kExtList
+  HANDLE ExtTypeCatMatchOut = nullptr;  // kExtTypeCatMatch
+  HANDLE ExtMatchOut = nullptr;         // kExtMatch
+  HANDLE ExtCategoryOut = nullptr;      // kExtCategory
+  HANDLE Lvl1ZrnOut = nullptr;          // kZarnNames
+  HANDLE Lvl1ValOut = nullptr;          // kZarnValues
+  HANDLE Lvl1TblOut = nullptr;          // kZarnTable
+  HANDLE ZarnBrowseOut = nullptr;       // kZarnBrowse
+  HANDLE ZarnPkgOut = nullptr;          // kPkgMembers
+  HANDLE PkgTblOut = nullptr;           // kPkgTable
+  HANDLE PkgBufOut = nullptr;           // kPkgText
   std::int32_t currentWordCat = 1;
 };
 

@@ -7,8 +7,10 @@
 
 namespace {
 
-constexpr int kNames = 11, kDefs = 12, kTable = 14, kBrowse = 15;
-constexpr int kPkgMembers = 16, kPkgTable = 17, kPkgBuf = 18;
+constexpr DataFile kNames = DataFile::kZarnNames, kDefs = DataFile::kZarnValues,
+                   kTable = DataFile::kZarnTable, kBrowse = DataFile::kZarnBrowse;
+constexpr DataFile kPkgMembers = DataFile::kPkgMembers, kPkgTable = DataFile::kPkgTable,
+                   kPkgBuf = DataFile::kPkgText;
 constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
 
 ZrnIO& F() {
@@ -23,7 +25,7 @@ ZrnIO& F() {
 // listing that is open in the file set's fields.
 class LocalFile {
  public:
-  LocalFile(int num, const char* mode) : h_(F().OpenFile(F().FileName(num).c_str(), mode)) {}
+  LocalFile(DataFile num, const char* mode) : h_(F().OpenFile(F().FileName(num).c_str(), mode)) {}
   ~LocalFile() { Close(); }
   LocalFile(const LocalFile&) = delete;
   LocalFile& operator=(const LocalFile&) = delete;
@@ -325,7 +327,7 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
     // A new table starts a new store: whatever the other files still hold
     // (e.g. after an interrupted reset) is unreachable, and old package
     // membership would attach to the new zarns' positions.
-    for (int n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
+    for (DataFile n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
       if (n != kTable && !plat::Fs().Exists(F().FileName(n))) continue;
       LocalFile f(n, "w+");
       if (!f.ok()) return false;
@@ -490,11 +492,11 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
 }
 
 void ZrnLvl1::StartSet() {
-  for (int n : {kNames, kDefs, kTable, kBrowse}) F().ReopenFile(n, "w");
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) F().ReopenFile(n, "w");
 }
 
 void ZrnLvl1::StopSet() {
-  for (int n : {kNames, kDefs, kTable, kBrowse}) F().CloseFileNum(n);
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) F().CloseFileNum(n);
 }
 
 void ZrnLvl1::CloseZarnFiles() {
@@ -503,10 +505,10 @@ void ZrnLvl1::CloseZarnFiles() {
 }
 
 bool ZrnLvl1::ResetZarns() {
-  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers})
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers})
     F().CloseFileNum(n);
   bool gone = true;
-  for (int n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
     F().DeleteFileA(n);
     if (plat::Fs().Exists(F().FileName(n))) gone = false;
   }

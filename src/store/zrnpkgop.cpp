@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr int kPkgMembers = 16, kPkgTable = 17, kPkgBuf = 18;
+constexpr DataFile kPkgMembers = DataFile::kPkgMembers, kPkgTable = DataFile::kPkgTable,
+                   kPkgBuf = DataFile::kPkgText;
 constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
 // A package text is read whole, up to its first NUL; anything larger than
 // this is not a package a person wrote and is refused rather than cut.

@@ -75,13 +75,14 @@ CatalogCache& Cache() {
 }
 
 std::string CatalogFingerprint() {
-  static const int kLoaded[] = {3, 5, 6, 7,
-                                8, 9, 22};  // index, files, paths, matches, file-type matches
-  ZrnIO names;
+  // The index, names, matches, paths and file-type matches.
+  static constexpr DataFile kLoaded[] = {
+      DataFile::kWordsIdx, DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches,
+      DataFile::kPathsBuf, DataFile::kPathsTbl, DataFile::kExtMatch};
   plat::FileSystem& fs = plat::Fs();
   std::string fp;
-  for (int n : kLoaded) {
-    const std::string path = names.FileName(n);
+  for (DataFile n : kLoaded) {
+    const std::string path = DataFilePath(n);
     fp += path;
     plat::HANDLE h = fs.Open(path, plat::Access::Read, plat::Creation::OpenExisting);
     if (!plat::IsOpen(h)) {

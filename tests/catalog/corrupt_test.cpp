@@ -41,15 +41,15 @@ class CorruptTest : public CatalogTest {
   RecordingHost host;
 };
 
-const char* kCatalogFiles[] = {"LES1.007", "LESt1.007", "LESi.007", "IMS.007", "IMSt.007",
-                               "NCS.007",  "DES.007",   "DESt.007", "KEPb.007"};
+const char* kSearchedFiles[] = {"LES1.007", "LESt1.007", "LESi.007", "IMS.007", "IMSt.007",
+                                "NCS.007",  "DES.007",   "DESt.007", "KEPb.007"};
 
 }  // namespace
 
 TEST_F(CorruptTest, IntactCatalogFindsItsFiles) { EXPECT_EQ(Exercise(), 1u + 1u + 2u); }
 
 TEST_F(CorruptTest, TruncatedFiles) {
-  for (const char* name : kCatalogFiles) {
+  for (const char* name : kSearchedFiles) {
     const std::string good = ReadData(name);
     for (std::size_t cut :
          {std::size_t{0}, std::size_t{1}, good.size() / 2, good.size() ? good.size() - 1 : 0}) {
@@ -88,14 +88,14 @@ TEST_F(CorruptTest, OffsetsPastTheEnds) {
 TEST_F(CorruptTest, RandomBytes) {
   std::mt19937 rng(12345);
   std::vector<std::string> good;
-  for (const char* name : kCatalogFiles) good.push_back(ReadData(name));
+  for (const char* name : kSearchedFiles) good.push_back(ReadData(name));
   for (int round = 0; round < 150; ++round) {
     for (std::size_t i = 0; i < good.size(); ++i) {
       std::string bad = good[i];
       if (!bad.empty())
         for (int k = 0; k < 3; ++k) bad[rng() % bad.size()] = static_cast<char>(rng() & 0xFF);
       if (rng() % 4 == 0) bad += std::string(rng() % 13, static_cast<char>(rng() & 0xFF));
-      WriteData(kCatalogFiles[i], bad);
+      WriteData(kSearchedFiles[i], bad);
     }
     Exercise();
   }

@@ -1,6 +1,9 @@
 // The test process's private environment.
 #pragma once
+#include <ostream>
 #include <string>
+
+#include "store/zrnio.h"
 
 namespace TestEnv {
 // Creates a temporary root and points ZARNS_DATA_DIR, XDG_DATA_HOME,
@@ -15,3 +18,6 @@ std::string FreshDir(const std::string& name);
 // Empties the data directory (between tests that need a clean one).
 void ClearDataDir();
 }  // namespace TestEnv
+
+// Test messages name a data file by its file name.
+inline std::ostream& operator<<(std::ostream& o, DataFile f) { return o << DataFileName(f); }

@@ -228,7 +228,9 @@ TEST_F(Pkg, ResetLeavesNoMembershipForLaterZarns) {
 // membership before any new zarn could be claimed by it.
 TEST_F(Pkg, PartialResetStillLeavesNoMembershipForLaterZarns) {
   op.LoadPackage(Write("old.pkg", "ZPKG old\nztxt o1 a\nztxt o2 b\n"));
-  for (int n : {11, 12, 14, 15, 18, 17}) Files->DeleteFileA(n);
+  for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
+                     DataFile::kZarnBrowse, DataFile::kPkgText, DataFile::kPkgTable})
+    Files->DeleteFileA(n);
   ASSERT_TRUE(Exists("EMSPkg.007"));
   PkgLoadResult r = op.LoadPackage(Write("new.pkg", "ZPKG new\nztxt m1 z\n"));
   EXPECT_EQ(r.pkgId, 0u);

@@ -48,7 +48,7 @@ TEST_F(ZrnIOFaultTest, ShortReadsStillDeliverEverything) {
   Put(f, content);
   fs_.maxReadChunk = 7;
   FaultFs::Scope scope(fs_);
-  io_.OpenFile(15, "r");
+  io_.OpenFile(DataFile::kZarnBrowse, "r");
   char text[kGenBufferSize];
   for (const auto& s : strings) {
     ASSERT_EQ(io_.ReadFromFile(text, io_.ZarnBrowseOut), s.size() + 1);
@@ -71,7 +71,7 @@ TEST_F(ZrnIOFaultTest, FailedReadsWriteTheGuardTexts) {
   Put(f, std::string("pkg\0", 4));
   fs_.failReads = true;
   FaultFs::Scope scope(fs_);
-  io_.OpenFile(18, "r");
+  io_.OpenFile(DataFile::kPkgText, "r");
   ASSERT_TRUE(plat::IsOpen(io_.PkgBufOut));
   char text[kGenBufferSize];
   std::memset(text, 'q', sizeof text);
@@ -105,7 +105,7 @@ TEST_F(ZrnIOFaultTest, FailedWritesLoseOnlyTheNewData) {
   Put(f, stored);
   fs_.failWrites = true;
   FaultFs::Scope scope(fs_);
-  io_.OpenFile(14, "w");
+  io_.OpenFile(DataFile::kZarnTable, "w");
   ASSERT_TRUE(plat::IsOpen(io_.Lvl1TblOut));
   io_.WriteToFile(ZarnMatchStructType{9, 9, 9}, io_.Lvl1TblOut);
   io_.WriteToFile("text", io_.Lvl1TblOut);
@@ -125,7 +125,7 @@ TEST_F(ZrnIOFaultTest, FullDiskKeepsWhatWasThere) {
   Put(f, std::string("first\0", 6));
   fs_.diskSpace = 10;
   FaultFs::Scope scope(fs_);
-  io_.OpenFile(12, "w");
+  io_.OpenFile(DataFile::kZarnValues, "w");
   io_.WriteToFile("second", io_.Lvl1ValOut);       // 7 bytes fit
   io_.WriteToFile("third value", io_.Lvl1ValOut);  // 3 of 12 fit
   io_.WriteToFile("fourth", io_.Lvl1ValOut);       // nothing fits
@@ -137,7 +137,7 @@ TEST_F(ZrnIOFaultTest, FullDiskKeepsWhatWasThere) {
   EXPECT_EQ(got, std::string("first\0second\0thi", 16));
   // Reading the damaged tail back is harmless.
   fs_.diskSpace = -1;
-  io_.OpenFile(12, "r");
+  io_.OpenFile(DataFile::kZarnValues, "r");
   char text[kGenBufferSize];
   io_.ReadFromFile(text, nullptr);
   EXPECT_EQ(io_.ReadFromFile(text, io_.Lvl1ValOut), 6u);
@@ -149,7 +149,12 @@ TEST_F(ZrnIOFaultTest, FullDiskKeepsWhatWasThere) {
 }
 
 TEST_F(ZrnIOFaultTest, FailedOpenInTheGroup) {
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22}) Put(io_.FileName(n), "x");
+  for (DataFile n :
+       {DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx, DataFile::kWordsLtr,
+        DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
+        DataFile::kPathsTbl, DataFile::kExtensions, DataFile::kExtList, DataFile::kExtTypeCatMatch,
+        DataFile::kExtCategory, DataFile::kExtMatch})
+    Put(io_.FileName(n), "x");
   fs_.failOpenMatching = "NCS.007";
   {
     FaultFs::Scope scope(fs_);

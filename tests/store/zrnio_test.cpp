@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "common/testenv.h"
@@ -32,7 +33,11 @@ bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::string D(const std::string& name) { return plat::DataPath(name); }
 
-const int kGroup[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 21, 22};
+const DataFile kGroup[] = {DataFile::kWordsBuf,    DataFile::kWordsTbl, DataFile::kWordsIdx,
+                           DataFile::kWordsLtr,    DataFile::kFilesBuf, DataFile::kFilesTbl,
+                           DataFile::kMatches,     DataFile::kPathsBuf, DataFile::kPathsTbl,
+                           DataFile::kExtensions,  DataFile::kExtList,  DataFile::kExtTypeCatMatch,
+                           DataFile::kExtCategory, DataFile::kExtMatch};
 
 class ZrnIOTest : public ::testing::Test {
  protected:
@@ -47,7 +52,7 @@ class ZrnIOTest : public ::testing::Test {
   }
   // Creates every catalog-group file (catalog 1) with a marker text.
   void MakeGroup() {
-    for (int n : kGroup) Put(io_->FileName(n), "old" + std::to_string(n));
+    for (DataFile n : kGroup) Put(io_->FileName(n), "old" + DataFileName(n));
   }
   std::unique_ptr<ZrnIO> io_;
 };
@@ -56,39 +61,42 @@ class ZrnIOTest : public ::testing::Test {
 
 TEST_F(ZrnIOTest, FileNamesAndNumbers) {
   EXPECT_EQ(io_->currentWordCat, 1);
-  for (int n = 1; n <= 22; ++n) {
-    if (n == 13) continue;
-    EXPECT_NE(io_->HandleField(n), nullptr) << n;
+  std::set<HANDLE*> fields;
+  for (DataFile n : kAllDataFiles) {
+    ASSERT_NE(io_->HandleField(n), nullptr) << n;
     EXPECT_EQ(*io_->HandleField(n), nullptr) << n;  // null: never opened
+    fields.insert(io_->HandleField(n));
   }
-  EXPECT_EQ(io_->HandleField(13), nullptr);
-  EXPECT_EQ(io_->HandleField(0), nullptr);
-  EXPECT_EQ(io_->HandleField(23), nullptr);
-  EXPECT_EQ(io_->HandleField(1), &io_->WordsBufOut);
-  EXPECT_EQ(io_->HandleField(14), &io_->Lvl1TblOut);
-  EXPECT_EQ(io_->HandleField(21), &io_->ExtCategoryOut);
-  EXPECT_EQ(io_->HandleField(22), &io_->ExtMatchOut);
+  EXPECT_EQ(fields.size(), std::size(kAllDataFiles));  // one field each
+  EXPECT_EQ(io_->HandleField(DataFile::kWordsBuf), &io_->WordsBufOut);
+  EXPECT_EQ(io_->HandleField(DataFile::kZarnTable), &io_->Lvl1TblOut);
+  EXPECT_EQ(io_->HandleField(DataFile::kExtCategory), &io_->ExtCategoryOut);
+  EXPECT_EQ(io_->HandleField(DataFile::kExtMatch), &io_->ExtMatchOut);
 
+  // The design's file numbers: 1 to 22, 13 unused.
   const char* names[] = {nullptr,      "LES1.007",   "LESt1.007",  "LESi.007",   "LESl.007",
                          "IMS.007",    "IMSt.007",   "NCS.007",    "DES.007",    "DESt.007",
                          "EMS.007",    "EMSZrn.007", "EMSVal.007", nullptr,      "EMSVt.007",
                          "BROWSE.007", "EMSPkg.007", "PkgT.007",   "PkgBuf.007", "KEP.007",
                          "KEPt.007",   "KEPc.007",   "KEPb.007"};
-  for (int n = 1; n <= 22; ++n) {
+  EXPECT_EQ(std::size(kAllDataFiles), 21u);
+  for (DataFile n : kAllDataFiles) {
+    const int num = static_cast<int>(n);
+    ASSERT_TRUE(num >= 1 && num <= 22 && names[num]) << num;
     char* s = io_->GetFileStr(n);
-    EXPECT_EQ(std::string(s), names[n] ? D(names[n]) : "") << n;
+    EXPECT_EQ(std::string(s), D(names[num])) << num;
+    EXPECT_EQ(DataFileName(n), names[num]);
     delete[] s;
   }
-  char* s = io_->GetFileStr(99);
-  EXPECT_EQ(s[0], 0);
-  delete[] s;
+  EXPECT_EQ(DataFileName(DataFile::kWordsBuf, 12), "LES12.007");
+  EXPECT_EQ(DataFileName(DataFile::kWordsTbl, 12), "LESt12.007");
 }
 
 TEST_F(ZrnIOTest, FileNameBufferFitsALongDataDirectory) {
   std::string saved = std::getenv("ZARNS_DATA_DIR");
   std::string longDir = TestEnv::FreshDir(std::string(120, 'd'));
   setenv("ZARNS_DATA_DIR", longDir.c_str(), 1);
-  char* s = io_->GetFileStr(15);
+  char* s = io_->GetFileStr(DataFile::kZarnBrowse);
   EXPECT_EQ(std::string(s), longDir + "BROWSE.007");  // whole, not cut at 80
   delete[] s;
   setenv("ZARNS_DATA_DIR", saved.c_str(), 1);
@@ -134,7 +142,7 @@ TEST_F(ZrnIOTest, OpenModes) {
   // OpenFile by name is NewFile and touches no field.
   h = io_->OpenFile(f.c_str(), "r");
   EXPECT_TRUE(plat::IsOpen(h));
-  for (int n : kGroup) EXPECT_EQ(*io_->HandleField(n), nullptr);
+  for (DataFile n : kGroup) EXPECT_EQ(*io_->HandleField(n), nullptr);
   io_->CloseFile(h);
 }
 
@@ -176,20 +184,31 @@ TEST_F(ZrnIOTest, SharingBetweenProcesses) {
   waitpid(pid, &st, 0);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
   io_->CloseFiles();
-  for (int n : kGroup) EXPECT_EQ(Slurp(io_->FileName(n)), "old" + std::to_string(n)) << n;
+  for (DataFile n : kGroup) EXPECT_EQ(Slurp(io_->FileName(n)), "old" + DataFileName(n)) << n;
 }
 
 TEST_F(ZrnIOTest, OpenFilesWithEmptyingModeKeepsExtensionFiles) {
   MakeGroup();
   io_->OpenFiles("w+");
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22})
+  for (DataFile n :
+       {DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx, DataFile::kWordsLtr,
+        DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
+        DataFile::kPathsTbl, DataFile::kExtMatch})
     EXPECT_TRUE(plat::IsOpen(*io_->HandleField(n))) << n;
-  for (int n : {10, 19, 20, 21}) EXPECT_EQ(*io_->HandleField(n), nullptr) << n;
+  for (DataFile n : {DataFile::kExtensions, DataFile::kExtList, DataFile::kExtTypeCatMatch,
+                     DataFile::kExtCategory})
+    EXPECT_EQ(*io_->HandleField(n), nullptr) << n;
   EXPECT_EQ(io_->TestFiles(), 0);
   io_->CloseFiles();
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22}) EXPECT_EQ(Slurp(io_->FileName(n)), "") << n;
-  for (int n : {10, 19, 20, 21}) EXPECT_EQ(Slurp(io_->FileName(n)), "old" + std::to_string(n)) << n;
-  for (int n : kGroup) EXPECT_EQ(*io_->HandleField(n), nullptr);
+  for (DataFile n :
+       {DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx, DataFile::kWordsLtr,
+        DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
+        DataFile::kPathsTbl, DataFile::kExtMatch})
+    EXPECT_EQ(Slurp(io_->FileName(n)), "") << n;
+  for (DataFile n : {DataFile::kExtensions, DataFile::kExtList, DataFile::kExtTypeCatMatch,
+                     DataFile::kExtCategory})
+    EXPECT_EQ(Slurp(io_->FileName(n)), "old" + DataFileName(n)) << n;
+  for (DataFile n : kGroup) EXPECT_EQ(*io_->HandleField(n), nullptr);
 }
 
 TEST_F(ZrnIOTest, OpenFilesUsesCatalogOneAndSkipsSetHandles) {
@@ -199,7 +218,7 @@ TEST_F(ZrnIOTest, OpenFilesUsesCatalogOneAndSkipsSetHandles) {
   EXPECT_EQ(io_->TestFiles(), 1);
   char buf[16] = {};
   io_->ReadFromFile(buf, 15, io_->WordsBufOut);
-  EXPECT_STREQ(buf, "old1");  // "LES1.007", whatever the current catalog
+  EXPECT_STREQ(buf, "oldLES1.007");  // "LES1.007", whatever the current catalog
   HANDLE before = io_->WordsIdxOut;
   io_->OpenFiles("r");  // set handles stay as they are
   EXPECT_EQ(io_->WordsIdxOut, before);
@@ -208,11 +227,11 @@ TEST_F(ZrnIOTest, OpenFilesUsesCatalogOneAndSkipsSetHandles) {
 
 TEST_F(ZrnIOTest, FailedOpenIsNotRetriedUntilCloseFiles) {
   MakeGroup();
-  std::remove(io_->FileName(7).c_str());
+  std::remove(io_->FileName(DataFile::kMatches).c_str());
   io_->OpenFiles("r");
   EXPECT_EQ(io_->MatchesOut, INVALID_HANDLE_VALUE);
   EXPECT_EQ(io_->TestFiles(), 0);  // one missing file is enough
-  Put(io_->FileName(7), "now here");
+  Put(io_->FileName(DataFile::kMatches), "now here");
   io_->OpenFiles("r");
   EXPECT_EQ(io_->MatchesOut, INVALID_HANDLE_VALUE);  // still the failed one
   EXPECT_EQ(io_->TestFiles(), 0);
@@ -227,25 +246,17 @@ TEST_F(ZrnIOTest, FailedOpenIsNotRetriedUntilCloseFiles) {
 TEST_F(ZrnIOTest, TestFilesOnAFreshMachine) {
   io_->OpenFiles("r");
   EXPECT_EQ(io_->TestFiles(), 0);
-  for (int n : kGroup) EXPECT_EQ(*io_->HandleField(n), INVALID_HANDLE_VALUE);
+  for (DataFile n : kGroup) EXPECT_EQ(*io_->HandleField(n), INVALID_HANDLE_VALUE);
   io_->CloseFiles();
-  for (int n : kGroup) EXPECT_FALSE(Exists(io_->FileName(n)));  // reading creates nothing
+  for (DataFile n : kGroup) EXPECT_FALSE(Exists(io_->FileName(n)));  // reading creates nothing
 }
 
-TEST_F(ZrnIOTest, OpenFileByNumber) {
-  io_->OpenFile(13, "w+");
-  io_->OpenFile(0, "w+");
-  io_->OpenFile(23, "w+");
-  for (int n = 1; n <= 22; ++n) {
-    if (n != 13) {
-      EXPECT_EQ(*io_->HandleField(n), nullptr);
-    }
-  }
+TEST_F(ZrnIOTest, OpenDataFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(plat::DataDir()), {}), 0);
 
-  io_->OpenFile(14, "r");
+  io_->OpenFile(DataFile::kZarnTable, "r");
   EXPECT_EQ(io_->Lvl1TblOut, INVALID_HANDLE_VALUE);
-  io_->OpenFile(14, "w");
+  io_->OpenFile(DataFile::kZarnTable, "w");
   ASSERT_TRUE(plat::IsOpen(io_->Lvl1TblOut));
   io_->WriteToFile(ZarnMatchStructType{1, 2, 3}, io_->Lvl1TblOut);
   HANDLE h = io_->Lvl1TblOut;
@@ -265,8 +276,8 @@ TEST_F(ZrnIOTest, NumberedWordCatalogs) {
   ASSERT_TRUE(io_->IncrementWordFiles());
   EXPECT_EQ(io_->currentWordCat, 3);
   io_->WriteToFile("three", io_->WordsBufOut);
-  char* a = io_->GetFileStr(1);
-  char* b = io_->GetFileStr(2);
+  char* a = io_->GetFileStr(DataFile::kWordsBuf);
+  char* b = io_->GetFileStr(DataFile::kWordsTbl);
   EXPECT_EQ(std::string(a), D("LES3.007"));
   EXPECT_EQ(std::string(b), D("LESt3.007"));
   delete[] a;
@@ -301,11 +312,10 @@ TEST_F(ZrnIOTest, NumberedWordCatalogs) {
   EXPECT_TRUE(Exists(D("KEPb.007")));
   EXPECT_TRUE(Exists(D("EMS.007")));
 
-  io_->DeleteFileA(22);
+  io_->DeleteFileA(DataFile::kExtMatch);
   EXPECT_FALSE(Exists(D("KEPb.007")));
   io_->DeleteF(D("EMS.007").c_str());
   EXPECT_FALSE(Exists(D("EMS.007")));
-  io_->DeleteFileA(13);  // nothing to delete, no harm
   io_->DeleteF(nullptr);
 }
 
@@ -604,11 +614,11 @@ TEST_F(ZrnIOTest, DestructorClosesWhatIsLeftOpen) {
   std::string f = D("left.007");
   {
     ZrnIO io;
-    io.OpenFile(17, "w");
+    io.OpenFile(DataFile::kPkgTable, "w");
     ASSERT_TRUE(plat::IsOpen(io.PkgTblOut));
   }
   ZrnIO io;
-  io.OpenFile(17, "w");  // the lock is free again
+  io.OpenFile(DataFile::kPkgTable, "w");  // the lock is free again
   EXPECT_TRUE(plat::IsOpen(io.PkgTblOut));
   io.CloseFile(io.PkgTblOut);
 }

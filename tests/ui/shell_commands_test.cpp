@@ -401,7 +401,7 @@ class ShellCommandsTest : public QObject {
   }
 
   void f1InAnOpenMenuShowsTheHighlightedItemsTopic() {
-    uitest::WriteFile(Files->FileName(11), "zarn");
+    uitest::WriteFile(Files->FileName(DataFile::kZarnNames), "zarn");
     QMenu* advanced = Bar()->actions()[3]->menu();
     advanced->popup(QPoint(10, 10));
     QTRY_VERIFY(QApplication::activePopupWidget() == advanced);
@@ -410,7 +410,7 @@ class ShellCommandsTest : public QObject {
     QCOMPARE(HelpWindow()->CurrentPage(), QStringLiteral(":/help/16.html"));
     QVERIFY(!QApplication::activePopupWidget());  // the menu closed, Reset Zarns did not run
     QVERIFY(!app_->InContextHelp());
-    QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(11))));
+    QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(DataFile::kZarnNames))));
   }
 
   void everyCommandHasAHelpTopic() {

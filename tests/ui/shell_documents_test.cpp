@@ -329,11 +329,18 @@ class ShellDocumentsTest : public QObject {
   }
 
   void resetZarnsDeletesTheZarnFilesOnly() {
-    for (int n : {11, 12, 14, 15, 17, 18, 16, 1, 10}) uitest::WriteFile(Files->FileName(n), "x");
+    for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
+                       DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
+                       DataFile::kPkgMembers, DataFile::kWordsBuf, DataFile::kExtensions})
+      uitest::WriteFile(Files->FileName(n), "x");
     QVERIFY(app_->Command(16));
-    for (int n : {11, 12, 14, 15, 17, 18})
+    // Reset Zarns is the store's: the membership file goes with the zarns.
+    for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
+                       DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
+                       DataFile::kPkgMembers})
       QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
-    for (int n : {16, 1, 10}) QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));
+    for (DataFile n : {DataFile::kWordsBuf, DataFile::kExtensions})
+      QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));
   }
 
   void findReplaceAndFindNext() {

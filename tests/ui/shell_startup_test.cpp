@@ -32,7 +32,11 @@ std::vector<Prompt> prompts;
 // Makes every file of the catalog group exist, so the catalog check passes.
 void MakeCatalogFiles() {
   ZrnIO io;
-  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 22, 10, 19, 20, 21})
+  for (DataFile n :
+       {DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx, DataFile::kWordsLtr,
+        DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
+        DataFile::kPathsTbl, DataFile::kExtMatch, DataFile::kExtensions, DataFile::kExtList,
+        DataFile::kExtTypeCatMatch, DataFile::kExtCategory})
     uitest::WriteFile(io.FileName(n), "");
 }
 }  // namespace
@@ -86,7 +90,7 @@ class ShellStartupTest : public QObject {
     { auto app = Start({}); }
     QCOMPARE(prompts.size(), std::size_t(2));
     ZrnIO io;
-    QVERIFY(QFile::remove(QString::fromStdString(io.FileName(20))));
+    QVERIFY(QFile::remove(QString::fromStdString(io.FileName(DataFile::kExtTypeCatMatch))));
     { auto app = Start({}); }
     QCOMPARE(prompts.size(), std::size_t(3));
   }
@@ -95,7 +99,8 @@ class ShellStartupTest : public QObject {
     MakeCatalogFiles();
     auto app = Start({});
     // Every catalog file can be opened for writing right away.
-    for (int n : {1, 5, 10, 22}) {
+    for (DataFile n :
+         {DataFile::kWordsBuf, DataFile::kFilesBuf, DataFile::kExtensions, DataFile::kExtMatch}) {
       HANDLE h = Files->NewFile(Files->FileName(n).c_str(), "w");
       QVERIFY(plat::IsOpen(h));
       Files->CloseFile(h);

@@ -880,10 +880,7 @@ void TZarnsApp::CmLoadzfile() {
   op.CmNewPackage();
 }
 
-void TZarnsApp::CmResetzarns() {
-  if (!Files) return;
-  for (int n : {11, 12, 14, 15, 18, 17}) Files->DeleteFileA(n);
-}
+void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(); }
 
 void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
 
