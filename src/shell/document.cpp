@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/pfile.h"
+#include "platform/ptext.h"
 
 bool TextDocument::Load(const std::string& path) {
   std::string bytes;
@@ -69,40 +70,12 @@ bool TextDocument::SaveAs(const std::string& path, const std::string& crlfText) 
   return true;
 }
 
-std::string TextDocument::ToCrLf(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 32);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    char c = bytes[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+std::string TextDocument::ToCrLf(const std::string& bytes) { return plat::ToCrLf(bytes); }
 
 std::string TextDocument::FromCrLf(const std::string& crlfText, LineEnding e) {
-  if (e == LineEnding::CRLF) return ToCrLf(crlfText);
-  const char* brk = e == LineEnding::LF ? "\n" : "\r";
-  std::string out;
-  out.reserve(crlfText.size());
-  for (std::size_t i = 0; i < crlfText.size(); ++i) {
-    char c = crlfText[i];
-    if (c == '\r') {
-      out += brk;
-      if (i + 1 < crlfText.size() && crlfText[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      out += brk;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return plat::ReplaceBreaks(crlfText, e == LineEnding::CRLF ? "\r\n"
+                                       : e == LineEnding::LF ? "\n"
+                                                             : "\r");
 }
 
 bool TextDocument::IsValidUtf8(const std::string& bytes) {

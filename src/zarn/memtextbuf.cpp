@@ -2,21 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/ptext.h"
+
 std::string MemoryTextBuffer::NormalizeBreaks(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 32);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return plat::ToCrLf(text);
 }
 
 MemoryTextBuffer::MemoryTextBuffer(const std::string& text) { SetText(text); }
