@@ -4,27 +4,14 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStringDecoder>
 
 #include "catalog/ui/zrndlg.h"
 #include "catalog/ui/zrnmtchd.h"
+#include "framework/qtstrings.h"
 #include "framework/uihooks.h"
 #include "zarn/ui/zrninput.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnsedtv.h"
-
-QString QtHost::ToQt(const std::string& s) {
-  const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
-  QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-  QString out = dec(bytes);
-  if (dec.hasError()) return QString::fromLatin1(bytes);
-  return out;
-}
-
-std::string QtHost::FromQt(const QString& s) {
-  const QByteArray b = s.toUtf8();
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
 
 int QtHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   QString body = ToQt(text);

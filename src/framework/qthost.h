@@ -26,9 +26,4 @@ class QtHost : public Host {
                                             const std::string& filter) override;
   // Opens the file in a new editor view through uihooks::OpenDocument.
   bool AddFile(const std::string& path) override;
-
-  // Texts between the core (bytes, mostly ASCII) and Qt: UTF-8 when valid,
-  // else one character per byte.
-  static QString ToQt(const std::string& s);
-  static std::string FromQt(const QString& s);
 };

@@ -426,7 +426,7 @@ bool TZarnsEditView::HandlesCommand(int id) {
     case CM_SCIENCE:
     case CM_SPORTS:
     case CM_CALCULATE:
-    case CM_SEARCHWORD2:
+    case CM_ZARNFIND:
     case CM_WEB:
     case CM_EDITCOPY: return true;
     default: return id >= CM_FIRSTCLIP && id <= CM_LASTCLIP;
@@ -437,7 +437,7 @@ bool TZarnsEditView::Command(int id) {
   switch (id) {
     case CM_RUNZARN: CmRunzarn(); return true;
     case CM_SEARCHWORD:
-    case CM_SEARCHWORD2: CmSearchword(); return true;
+    case CM_ZARNFIND: CmSearchword(); return true;
     case CM_DICTIONARY: CmDictionary(); return true;
     case CM_SAVEZARN: CmSavezarn(); return true;
     case CM_TESTZARN: CmTestzarn(); return true;

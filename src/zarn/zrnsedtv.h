@@ -7,33 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "zarn/cmdids.h"
 #include "zarn/textbuf.h"
-
-// Command ids the view answers (the GUI routes these to Command()).
-enum ZarnViewCommand : int {
-  CM_RUNZARN = 21,
-  CM_SEARCHWORD = 23,
-  CM_DICTIONARY = 26,
-  CM_SAVEZARN = 11,
-  CM_TESTZARN = 14,
-  CM_ATLAS = 261,
-  CM_ENCYC = 262,
-  CM_SORT = 263,
-  CM_INSERTDATE = 264,
-  CM_TIME = 265,
-  CM_TIMERESET = 266,
-  CM_PHONE = 268,
-  CM_ARTS = 270,
-  CM_SCIENCE = 271,
-  CM_SPORTS = 272,
-  CM_CALCULATE = 293,
-  CM_SEARCHWORD2 = 2922,
-  CM_WEB = 2923,
-  CM_EDITCOPY = 24323,
-  CM_EDITPASTE = 24324,
-  CM_FIRSTCLIP = 10001,  // paste-menu items: clip (id - 10001)
-  CM_LASTCLIP = 10100
-};
 
 // Size of the buffer the caret line is copied into: at most this many
 // characters of a line take part in tokenizing.

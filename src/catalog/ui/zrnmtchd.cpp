@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "catalog/zrnfile.h"
-#include "framework/qthost.h"
+#include "framework/qtstrings.h"
 #include "framework/uihooks.h"
 #include "platform/pdatadir.h"
 #include "shell/host.h"
@@ -75,8 +75,8 @@ ShowMatchDlg::ShowMatchDlg(ShowMatchXfer xfer, QWidget* parent, int resId)
 
   // The transfer buffer into the controls.
   FillList(xfer_.ListOfMatches);
-  MatchString->setText(QtHost::ToQt(xfer_.MatchString.substr(0, 255)));
-  PathString->setText(QtHost::ToQt(xfer_.PathString.substr(0, 255)));
+  MatchString->setText(ToQt(xfer_.MatchString.substr(0, 255)));
+  PathString->setText(ToQt(xfer_.PathString.substr(0, 255)));
   if (!xfer_.PathString.empty()) PathString->show();
 
   resize(560, 400);
@@ -90,17 +90,17 @@ ShowMatchXfer ShowMatchDlg::Transfer() const {
   ShowMatchXfer x;
   for (int i = 0; i < MatchList->count(); ++i) {
     const QListWidgetItem* it = MatchList->item(i);
-    x.ListOfMatches.push_back({QtHost::FromQt(it->text()), it->data(kMatchRole).toUInt()});
+    x.ListOfMatches.push_back({FromQt(it->text()), it->data(kMatchRole).toUInt()});
   }
-  x.MatchString = QtHost::FromQt(MatchString->text());
-  x.PathString = QtHost::FromQt(PathString->text());
+  x.MatchString = FromQt(MatchString->text());
+  x.PathString = FromQt(PathString->text());
   return x;
 }
 
 void ShowMatchDlg::FillList(const std::vector<MatchItem>& items) {
   MatchList->clear();
   for (const MatchItem& m : items) {
-    auto* it = new QListWidgetItem(QtHost::ToQt(m.name));
+    auto* it = new QListWidgetItem(ToQt(m.name));
     it->setData(kMatchRole, static_cast<uint>(m.fileid));
     MatchList->addItem(it);
   }
@@ -110,7 +110,7 @@ void ShowMatchDlg::FillList(const std::vector<MatchItem>& items) {
 void ShowMatchDlg::BNClicked() {
   ShowCatalog.HitList.clear();
   // The words field as an 80-character buffer: at most 79 characters count.
-  std::string words = QtHost::FromQt(MatchString->text());
+  std::string words = FromQt(MatchString->text());
   if (words.size() > 79) words.resize(79);
   ShowCatalog.FindName = words;
   ShowCatalog.InterpretWords();
@@ -127,7 +127,7 @@ void ShowMatchDlg::LBNSetFocus() {
   PathString->show();
   ShowCatalog.fileid = it->data(kMatchRole).toUInt();
   ShowCatalog.GetFilePath(false);
-  PathString->setText(QtHost::ToQt(ShowCatalog.FindPath.substr(0, 255)));
+  PathString->setText(ToQt(ShowCatalog.FindPath.substr(0, 255)));
 }
 
 std::string ShowMatchDlg::FullPath(const std::string& name) const {
@@ -141,7 +141,7 @@ void ShowMatchDlg::LBNDblclk() {
   for (QListWidgetItem* it : MatchList->selectedItems()) {
     ShowCatalog.fileid = it->data(kMatchRole).toUInt();
     ShowCatalog.GetFilePath(false);
-    const std::string name = QtHost::FromQt(it->text());
+    const std::string name = FromQt(it->text());
     if (action == 1) {
       AddFile(FullPath(name));
     } else {

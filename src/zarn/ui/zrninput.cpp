@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "framework/qthost.h"
+#include "framework/qtstrings.h"
 #include "zarn/zrnsedtv.h"
 
 ZrnInput::ZrnInput(QWidget* parent, int resId) : QDialog(parent) {
@@ -48,7 +48,7 @@ void ZrnInput::SetText(const QString& text) {
 
 void ZrnInput::BNOKClicked() {
   // A one-line entry: its first line is its whole text.
-  std::string line = QtHost::FromQt(InputEdit_->text().section(QLatin1Char('\n'), 0, 0));
+  std::string line = FromQt(InputEdit_->text().section(QLatin1Char('\n'), 0, 0));
   if (line.size() > 19) {
     line.resize(19);
     // Never end in the middle of a multi-byte character.

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "framework/qthost.h"
+#include "framework/qtstrings.h"
 #include "shell/document.h"
 #include "shell/host.h"
 #include "zarn/zrnclip.h"
@@ -22,8 +22,6 @@
 namespace zui {
 
 namespace {
-
-constexpr int kEditCut = 24322;  // the right-click menu's Cut
 
 // The views alive, for finding the widget of a core view.
 std::vector<TZarnsEditView*>& LiveViews() {
@@ -38,7 +36,7 @@ QPointer<QMenu>& PasteMenuPtr() {
 
 // A menu label shows '&' as itself, not as a mnemonic.
 QString MenuLabel(const std::string& label) {
-  QString s = QtHost::ToQt(label);
+  QString s = ToQt(label);
   s.replace(QLatin1Char('&'), QLatin1String("&&"));
   return s;
 }
@@ -72,8 +70,10 @@ TZarnsEditView::TZarnsEditView(QWidget* parent)
   setFont(f);
 
   popupMenu_ = new QMenu(this);
-  const std::pair<const char*, int> items[] = {
-      {"Copy", CM_EDITCOPY}, {"Cut", kEditCut}, {"Paste", CM_EDITPASTE}, {"Select Word", kEditCut}};
+  const std::pair<const char*, int> items[] = {{"Copy", CM_EDITCOPY},
+                                               {"Cut", CM_EDITCUT},
+                                               {"Paste", CM_EDITPASTE},
+                                               {"Select Word", CM_EDITCUT}};
   for (const auto& [text, id] : items) {
     QAction* a = popupMenu_->addAction(QString::fromLatin1(text));
     a->setObjectName(QString::number(id));
@@ -171,7 +171,7 @@ void TZarnsEditView::contextMenuEvent(QContextMenuEvent* e) {
     // the user's text.
     if (chosen->text() == QLatin1String("Select Word"))
       SelectWordAtCaret();
-    else if (id == kEditCut)
+    else if (id == CM_EDITCUT)
       cut();
     else
       HandleCommand(id);
