@@ -5,11 +5,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "shell/ui/zdlgunits.h"
+#include "framework/dlgunits.h"
 
 namespace {
 QProgressBar* Gauge(QWidget* parent, int id, int x, int y) {
-  auto* g = zdlg::Id(new QProgressBar(parent), id);
+  auto* g = dlgunits::Id(new QProgressBar(parent), id);
   g->setGeometry(x, y, 160, 25);
   g->setRange(0, 100);
   g->setValue(0);
@@ -20,7 +20,7 @@ QProgressBar* Gauge(QWidget* parent, int id, int x, int y) {
 }
 
 QLabel* Number(QWidget* parent, int id) {
-  auto* l = zdlg::Id(new QLabel(parent), id);
+  auto* l = dlgunits::Id(new QLabel(parent), id);
   l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   return l;
@@ -30,8 +30,8 @@ QLabel* Number(QWidget* parent, int id) {
 ZDbg::ZDbg(QWidget* parent, int resId, const plat::MemoryStatus* status) : QDialog(parent) {
   setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("System Information"));
-  setFont(zdlg::DialogFont());
-  const QSize size = zdlg::Units(this, 0, 0, 224, 95).size();
+  setFont(dlgunits::DialogFont());
+  const QSize size = dlgunits::Rect(0, 0, 224, 95).size();
   // The gauges sit at fixed pixel positions; the labels and numbers go to their right.
   setFixedSize(std::max(size.width(), 440), std::max(size.height(), 185));
 
@@ -54,7 +54,7 @@ ZDbg::ZDbg(QWidget* parent, int resId, const plat::MemoryStatus* status) : QDial
   pal.setColor(QPalette::Highlight, QColor(255, 40, 40));
   gaugeAvail_->setPalette(pal);
 
-  auto* ok = zdlg::Id(new QPushButton(QStringLiteral("OK"), this), 1);
+  auto* ok = dlgunits::Id(new QPushButton(QStringLiteral("OK"), this), 1);
   ok->setGeometry(width() - 100, height() - 42, 84, 28);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "shell/ui/zdlgunits.h"
+#include "framework/dlgunits.h"
 #include "shell/ui/zrnshelp.h"
 
 #ifndef ZARNS_VERSION
@@ -56,28 +56,28 @@ TZarnsAboutDlg::TZarnsAboutDlg(QWidget* parent, int resId, const TProjectRCVersi
   InitShellResources();
   setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("About Zarns"));
-  setFont(zdlg::DialogFont());
-  setFixedSize(zdlg::Units(this, 0, 0, 204, 65).size().expandedTo(QSize(320, 130)));
+  setFont(dlgunits::DialogFont());
+  setFixedSize(dlgunits::Rect(0, 0, 204, 65).size().expandedTo(QSize(320, 130)));
   const int W = width();
 
-  auto* icon = zdlg::Id(new QLabel(this), 1001);
+  auto* icon = dlgunits::Id(new QLabel(this), 1001);
   icon->setPixmap(QIcon(QStringLiteral(":/icons/1001.svg")).pixmap(32, 32));
   icon->setGeometry(10, 10, 32, 32);
 
   auto* title = new QLabel(QStringLiteral("Zarns 1.0"), this);
   title->setAlignment(Qt::AlignHCenter);
   title->setGeometry(48, 10, W - 96, 18);
-  auto* maker = zdlg::Id(new QLabel(QStringLiteral("by Brindle"), this), 22001);
+  auto* maker = dlgunits::Id(new QLabel(QStringLiteral("by Brindle"), this), 22001);
   maker->setAlignment(Qt::AlignHCenter);
   maker->setGeometry(48, 30, W - 96, 18);
-  auto* copyright = zdlg::Id(new QLabel(this), 22002);
+  auto* copyright = dlgunits::Id(new QLabel(this), 22002);
   copyright->setAlignment(Qt::AlignHCenter);
   copyright->setGeometry(20, 50, W - 40, 34);
-  auto* special = zdlg::Id(new QLabel(this), 22003);
+  auto* special = dlgunits::Id(new QLabel(this), 22003);
   special->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   special->setGeometry(10, height() - 30, W - 110, 20);
 
-  auto* ok = zdlg::Id(new QPushButton(QStringLiteral("OK"), this), 1);
+  auto* ok = dlgunits::Id(new QPushButton(QStringLiteral("OK"), this), 1);
   ok->setGeometry(W - 90, height() - 34, 80, 26);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -5,8 +5,8 @@
 #include <QRadioButton>
 #include <QSettings>
 
+#include "framework/dlgunits.h"
 #include "platform/pdatadir.h"
-#include "shell/ui/zdlgunits.h"
 #include "shell/ui/zrnshelp.h"
 
 int ListDblClkAction() {
@@ -26,22 +26,24 @@ void SetListDblClkAction(int action) {
 TZarnsUserPref::TZarnsUserPref(QWidget* parent, int resId) : QDialog(parent) {
   setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("Preferences"));
-  setFont(zdlg::DialogFont());
-  setFixedSize(zdlg::Units(this, 0, 0, 240, 170).size());
+  setFont(dlgunits::DialogFont());
+  setFixedSize(dlgunits::Rect(0, 0, 240, 170).size());
 
-  auto* group = zdlg::Id(new QGroupBox(QStringLiteral("File List Double Click Action"), this), 101);
-  group->setGeometry(zdlg::Units(this, 10, 12, 160, 60));
-  app_ = zdlg::Id(new QRadioButton(QStringLiteral("Open File In Its Application"), group), 1052);
-  zarns_ = zdlg::Id(new QRadioButton(QStringLiteral("Open File in Zarns"), group), 1053);
-  app_->setGeometry(zdlg::Units(this, 10, 16, 140, 12));
-  zarns_->setGeometry(zdlg::Units(this, 10, 36, 140, 12));
+  auto* group =
+      dlgunits::Id(new QGroupBox(QStringLiteral("File List Double Click Action"), this), 101);
+  group->setGeometry(dlgunits::Rect(10, 12, 160, 60));
+  app_ =
+      dlgunits::Id(new QRadioButton(QStringLiteral("Open File In Its Application"), group), 1052);
+  zarns_ = dlgunits::Id(new QRadioButton(QStringLiteral("Open File in Zarns"), group), 1053);
+  app_->setGeometry(dlgunits::Rect(10, 16, 140, 12));
+  zarns_->setGeometry(dlgunits::Rect(10, 36, 140, 12));
 
-  auto* ok = zdlg::Id(new QPushButton(QStringLiteral("OK"), this), 1);
-  auto* cancel = zdlg::Id(new QPushButton(QStringLiteral("Cancel"), this), 2);
-  auto* help = zdlg::Id(new QPushButton(QStringLiteral("Help"), this), 9);
-  ok->setGeometry(zdlg::Units(this, 184, 12, 50, 14));
-  cancel->setGeometry(zdlg::Units(this, 184, 32, 50, 14));
-  help->setGeometry(zdlg::Units(this, 184, 52, 50, 14));
+  auto* ok = dlgunits::Id(new QPushButton(QStringLiteral("OK"), this), 1);
+  auto* cancel = dlgunits::Id(new QPushButton(QStringLiteral("Cancel"), this), 2);
+  auto* help = dlgunits::Id(new QPushButton(QStringLiteral("Help"), this), 9);
+  ok->setGeometry(dlgunits::Rect(184, 12, 50, 14));
+  cancel->setGeometry(dlgunits::Rect(184, 32, 50, 14));
+  help->setGeometry(dlgunits::Rect(184, 52, 50, 14));
   ok->setDefault(true);
 
   // The stored choice is shown marked; before anything was chosen neither
