@@ -19,8 +19,15 @@ std::string WithSlash(std::string p) {
   return p;
 }
 
-// mkdir -p; existing directories are fine, failures are left to the first
-// open in the directory, which then fails like any missing file.
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+}  // namespace
+
+// Failures are left to the first open in the directory, which then fails
+// like any missing file.
 void MakeDirs(const std::string& path) {
   std::string cur;
   for (std::size_t i = 0; i < path.size(); ++i) {
@@ -30,13 +37,6 @@ void MakeDirs(const std::string& path) {
     }
   }
 }
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
-}
-
-}  // namespace
 
 std::string HomeDir() {
   std::string home = Env("HOME");

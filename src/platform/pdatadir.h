@@ -13,5 +13,8 @@ std::string DataPath(const std::string& name);
 std::string HomeDir();
 // $XDG_DATA_HOME (default ~/.local/share), ending with "/".
 std::string XdgDataHome();
+// Creates `path` and every missing directory above it (mkdir -p); existing
+// directories are fine.
+void MakeDirs(const std::string& path);
 
 }  // namespace plat

@@ -1,0 +1,29 @@
+// The program's command line: the unregister option, and the files the
+// desktop entry hands over after "--open".
+#pragma once
+#include <string>
+#include <vector>
+
+#include "shell/desktopreg.h"
+
+struct CommandLine {
+  // The arguments before "--open", joined with blanks: where options are looked for.
+  std::string options;
+  // The arguments after "--open": file names, never options, whatever they contain.
+  std::vector<std::string> files;
+};
+
+// Splits the arguments (without the program's name). File names before
+// "--open" are not taken: only the desktop entry's hand-over opens files.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// True when `cmdLine` holds the unregister option: a token "-" or "/"
+// followed by a prefix of "unregister" in any case ("/u", "-UNREG", a bare
+// "-"), alone or among other options ("-x/u", "-u=yes"). Words without a
+// leading "-" or "/" and absolute paths are names, not options.
+bool HasUnregisterOption(const std::string& cmdLine);
+
+// Unregisters when `cmdLine` holds the unregister option, else registers
+// with `icons`. Returns true when it unregistered.
+bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
+                    const DesktopRegistration::Icons& icons);
