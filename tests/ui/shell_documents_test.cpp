@@ -19,6 +19,7 @@
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "shell/host.h"
+#include "shell/ui/recentfiles.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zfindrep.h"
 #include "shell/ui/zrnsmdi1.h"
@@ -131,7 +132,7 @@ class ShellDocumentsTest : public QObject {
     // At most 8, the most recent first.
     QStringList expect;
     for (int i = 9; i >= 2; --i) expect << names[i];
-    QCOMPARE(app_->RecentFiles(), expect);
+    QCOMPARE(app_->Recent().Files(), expect);
     QSettings ini(QString::fromStdString(plat::DataPath("Zarns.ini")), QSettings::IniFormat);
     QCOMPARE(ini.value("MRU/Count").toInt(), 8);
     QCOMPARE(ini.value("MRU/File1").toString(), names[9]);
@@ -139,9 +140,9 @@ class ShellDocumentsTest : public QObject {
     QVERIFY(Ini().contains(QStringLiteral("[MRU]")));
     // Opening a listed file again moves it to the top without a repeat.
     app_->AddFile(names[5]);
-    QCOMPARE(app_->RecentFiles().first(), names[5]);
-    QCOMPARE(app_->RecentFiles().count(names[5]), 1);
-    QCOMPARE(app_->RecentFiles().size(), 8);
+    QCOMPARE(app_->Recent().Files().first(), names[5]);
+    QCOMPARE(app_->Recent().Files().count(names[5]), 1);
+    QCOMPARE(app_->Recent().Files().size(), 8);
     // The File menu lists them numbered, before Exit.
     QMenu* file = app_->RecentMenuAnchor();
     QStringList items;
@@ -158,15 +159,15 @@ class ShellDocumentsTest : public QObject {
     app_->CmFileSelected(2);
     QCOMPARE(Windows(), 1);
     // Opening an entry makes it the most recent; the list is read from the file each time.
-    QCOMPARE(app_->RecentFiles().first(), names[9]);
-    QCOMPARE(app_->RecentFiles().at(1), names[5]);
+    QCOMPARE(app_->Recent().Files().first(), names[9]);
+    QCOMPARE(app_->Recent().Files().at(1), names[5]);
   }
 
   void aDamagedRecentListReadsSafely() {
     const std::string ini = plat::DataPath("Zarns.ini");
     uitest::WriteFile(ini, std::string("[MRU]\nCount=100000\nFile1=/no/such/file\nFile2=\nFile3=") +
                                std::string(5000, 'x') + "\n\x01\xff[broken\n");
-    const QStringList list = app_->RecentFiles();
+    const QStringList list = app_->Recent().Files();
     QVERIFY(list.size() <= 8);
     for (const QString& f : list) QVERIFY(f.size() <= 260);
     app_->CmFileSelected(0);  // gone: skipped
@@ -174,11 +175,11 @@ class ShellDocumentsTest : public QObject {
     app_->CmFileSelected(-1);
     QCOMPARE(Windows(), 0);
     uitest::WriteFile(ini, "[MRU]\nCount=banana\n");
-    QVERIFY(app_->RecentFiles().isEmpty());
+    QVERIFY(app_->Recent().Files().isEmpty());
     // A new entry repairs the list.
     const QString f = File("fresh.txt", "x");
     QVERIFY(app_->AddFile(f));
-    QCOMPARE(app_->RecentFiles(), QStringList{f});
+    QCOMPARE(app_->Recent().Files(), QStringList{f});
   }
 
   void savedUnderANewNameTheFileBecomesRecent() {
@@ -194,7 +195,7 @@ class ShellDocumentsTest : public QObject {
     QVERIFY(!child->IsDirty());
     QCOMPARE(QString::fromStdString(uitest::ReadFile(target.toStdString())),
              QStringLiteral("new text"));
-    QCOMPARE(app_->RecentFiles().first(), target);
+    QCOMPARE(app_->Recent().Files().first(), target);
     QVERIFY(child->windowTitle().startsWith(QStringLiteral("saved.zxt")));
   }
 
@@ -335,9 +336,9 @@ class ShellDocumentsTest : public QObject {
       uitest::WriteFile(Files->FileName(n), "x");
     QVERIFY(app_->Command(16));
     // Reset Zarns is the store's: the membership file goes with the zarns.
-    for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
-                       DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
-                       DataFile::kPkgMembers})
+    for (DataFile n :
+         {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable, DataFile::kZarnBrowse,
+          DataFile::kPkgTable, DataFile::kPkgText, DataFile::kPkgMembers})
       QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
     for (DataFile n : {DataFile::kWordsBuf, DataFile::kExtensions})
       QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));

@@ -11,6 +11,8 @@
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
+#include "shell/cmdline.h"
+#include "shell/desktopreg.h"
 #include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zrnsmdi1.h"
@@ -28,6 +30,13 @@ struct Prompt {
   bool hadFiles;
 };
 std::vector<Prompt> prompts;
+
+QString DesktopEntryPath() {
+  return QString::fromStdString(DesktopRegistration::DesktopEntryPath(plat::XdgDataHome()));
+}
+QString MimePackagePath() {
+  return QString::fromStdString(DesktopRegistration::MimePackagePath(plat::XdgDataHome()));
+}
 
 // Makes every file of the catalog group exist, so the catalog check passes.
 void MakeCatalogFiles() {
@@ -111,11 +120,11 @@ class ShellStartupTest : public QObject {
     for (const char* yes :
          {"/unregister", "-unregister", "-UNREG", "/u", "-U", "-", "/unreg", "/UnRegister", "-x -u",
           "file.txt /unr", "-a/u", "-u=yes", "\t-unregister\t"})
-      QVERIFY2(TZarnsApp::HasUnregisterOption(yes), yes);
+      QVERIFY2(HasUnregisterOption(yes), yes);
     for (const char* no :
          {"", "unregister", "-unregisterx", "/unregisterx", "--open", "-x", "notes.txt",
           "/home/me/u.zxt", "/usr/share/doc/unreg", "u", "-register", "x-u"})
-      QVERIFY2(!TZarnsApp::HasUnregisterOption(no), no);
+      QVERIFY2(!HasUnregisterOption(no), no);
   }
 
   void everyNormalStartRegisters() {
@@ -130,12 +139,12 @@ class ShellStartupTest : public QObject {
     QCOMPARE(Reg().GetString(".zxt", "").value_or(""), std::string("Zarns.Document.1"));
     QVERIFY(Reg().KeyExists("Zarns.Application\\FileCategories"));
     // The desktop knows the program and the ".zxt" type.
-    QFile desktop(TZarnsApp::DesktopEntryPath());
+    QFile desktop(DesktopEntryPath());
     QVERIFY(desktop.open(QIODevice::ReadOnly));
     const QByteArray entry = desktop.readAll();
     QVERIFY(entry.contains("Exec=\"" + exe.toUtf8() + "\" --open %F"));
     QVERIFY(entry.contains("MimeType=application/x-zarns-document;"));
-    QFile mime(TZarnsApp::MimePackagePath());
+    QFile mime(MimePackagePath());
     QVERIFY(mime.open(QIODevice::ReadOnly));
     QVERIFY(mime.readAll().contains("<glob pattern=\"*.zxt\"/>"));
     // A value someone changed is written again at the next start.
@@ -155,8 +164,8 @@ class ShellStartupTest : public QObject {
       QVERIFY2(!Reg().KeyExists(".zxt"), qPrintable(opt));
       QVERIFY(!Reg().KeyExists("Zarns.Document.1"));
       QVERIFY(!Reg().KeyExists("Zarns.Application\\DefaultIcon"));
-      QVERIFY(!QFile::exists(TZarnsApp::DesktopEntryPath()));
-      QVERIFY(!QFile::exists(TZarnsApp::MimePackagePath()));
+      QVERIFY(!QFile::exists(DesktopEntryPath()));
+      QVERIFY(!QFile::exists(MimePackagePath()));
     }
     // "-unregisterx" and a bare word register instead.
     for (const QString& opt : {QStringLiteral("-unregisterx"), QStringLiteral("unregister")}) {

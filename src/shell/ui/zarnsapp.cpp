@@ -12,24 +12,18 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
-#include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
-#include <QSettings>
 #include <QStatusBar>
-#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "catalog/ui/zrnsked.h"
@@ -37,10 +31,14 @@
 #include "framework/qthost.h"
 #include "framework/uihooks.h"
 #include "platform/pdatadir.h"
-#include "platform/pfile.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
+#include "shell/cmdline.h"
+#include "shell/desktopreg.h"
 #include "shell/host.h"
+#include "shell/ui/dropfiles.h"
+#include "shell/ui/recentfiles.h"
+#include "shell/ui/statusind.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zdbg.h"
 #include "shell/ui/zrnsabtd.h"
@@ -86,9 +84,6 @@ TZarnsApp* theApp = nullptr;
 QtHost* theQtHost = nullptr;
 
 constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
-constexpr const char* kMimeType = "application/x-zarns-document";
-
-QString IniPath() { return QString::fromStdString(plat::DataPath("Zarns.ini")); }
 
 QIcon CommandIcon(int id) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(id)); }
 
@@ -115,71 +110,15 @@ class GadgetSeparator : public QWidget {
   int size_;
 };
 
-// The keyboard lock states as the kernel's keyboard LEDs show them.
-// The LED files are looked up once; reading them is cheap enough for the
-// status bar's refresh.
-bool LedOn(const char* kind) {
-  static std::map<std::string, QStringList> files;
-  auto it = files.find(kind);
-  if (it == files.end()) {
-    QDir leds(QStringLiteral("/sys/class/leds"));
-    QStringList paths;
-    for (const QString& n : leds.entryList({QStringLiteral("*::%1").arg(QLatin1String(kind))},
-                                           QDir::Dirs | QDir::System))
-      paths << leds.filePath(n + QStringLiteral("/brightness"));
-    it = files.emplace(kind, paths).first;
-  }
-  for (const QString& path : it->second) {
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly) && f.readAll().trimmed().toInt() > 0) return true;
-  }
-  return false;
-}
-
-bool WriteIfChanged(const QString& path, const QByteArray& content) {
-  QFile existing(path);
-  if (existing.open(QIODevice::ReadOnly) && existing.readAll() == content) return false;
-  existing.close();
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  f.write(content);
-  return f.commit();
-}
-
-QByteArray ResourceBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Refreshes the desktop's caches of MIME types and applications, when the tools exist.
-void RefreshDesktopCaches(const QString& dataHome) {
-  QProcess::startDetached(QStringLiteral("update-mime-database"),
-                          {dataHome + QStringLiteral("mime")});
-  QProcess::startDetached(QStringLiteral("update-desktop-database"),
-                          {dataHome + QStringLiteral("applications")});
-}
-
-// A path inside a quoted desktop-entry argument: the characters the format
-// reserves are escaped, a percent sign doubled.
-QByteArray DesktopQuoted(const std::string& path) {
-  QByteArray out;
-  for (char c : path) {
-    if (c == '\\') {  // the string escape, then the quoting escape: four in the file
-      out += "\\\\\\\\";
-      continue;
-    }
-    if (c == '"' || c == '`' || c == '$') out += "\\\\";
-    if (c == '%') out += '%';
-    out += c;
-  }
-  return out;
-}
-
 QString ExePath() {
   QString exe = QCoreApplication::applicationFilePath();
   if (exe.isEmpty()) exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
   return exe.left(260);
+}
+
+std::string ResourceBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
 }
 
 }  // namespace
@@ -234,6 +173,8 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   QCoreApplication::setApplicationName(QStringLiteral("Zarns"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
   // The recent-file list lives in Zarns.ini in the data directory (read when the menu is built).
+  recent_ = new RecentFiles(QString(), this);
+  connect(recent_, &RecentFiles::Chosen, this, &TZarnsApp::CmFileSelected);
   HelpState = ContextHelp = false;
   HelpCursor = nullptr;
   Printer = nullptr;
@@ -252,7 +193,7 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   Clips = new ZrnClip;
   delete Files;
   Files = new ZrnIO;
-  NumClips = 10001;
+  NumClips = CM_FIRSTCLIP;
 
   // The catalog check: every catalog file must open for reading.
   Files->OpenFiles("r");
@@ -315,10 +256,11 @@ void TZarnsApp::InitInstance() {
   // The desktop entry hands files over after --open: those are names, never
   // options, whatever they contain. Other file names on the command line are
   // not opened.
-  const QStringList rest = args_.mid(1);
-  const int at = rest.indexOf(QStringLiteral("--open"));
-  ProcessCmdLine((at < 0 ? rest : rest.mid(0, at)).join(QLatin1Char(' ')).toStdString());
-  if (at >= 0) AddFiles(rest.mid(at + 1));
+  std::vector<std::string> args;
+  for (const QString& a : args_.mid(1)) args.push_back(a.toStdString());
+  const CommandLine cmd = ParseCommandLine(args);
+  ProcessCmdLine(cmd.options);
+  for (const std::string& f : cmd.files) AddFile(QString::fromStdString(f));
 }
 
 // ---------------------------------------------------------------------------
@@ -376,14 +318,15 @@ void TZarnsApp::InitMainWindow() {
   // Menu 100.
   QMenuBar* bar = frame_->menuBar();
   bar->setObjectName(QString::number(IDM_MAIN));
+  QAction* recentAnchor = nullptr;  // the separator before Exit
   for (const MenuItem& top : MainMenu()) {
     QMenu* menu = bar->addMenu(top.text);
-    FillMenu(this, menu, top.items, actions_, recentAnchor_, fileMenu_);
+    FillMenu(this, menu, top.items, actions_, recentAnchor, fileMenu_);
   }
   // Menus are enabled as they open, like the tool bar on every idle moment.
   for (QMenu* m : bar->findChildren<QMenu*>())
     connect(m, &QMenu::aboutToShow, this, &TZarnsApp::UpdateCommandStates);
-  RebuildRecentMenu();
+  if (fileMenu_ && recentAnchor) recent_->AttachMenu(fileMenu_, recentAnchor);
   // The Window menu lists the open documents below its commands.
   for (QMenu* m : bar->findChildren<QMenu*>()) {
     if (m->actions().isEmpty() || m->actions().first() != Action(CM_CASCADECHILDREN)) continue;
@@ -395,28 +338,14 @@ void TZarnsApp::InitMainWindow() {
   // Status bar with the keyboard-lock indicators.
   QStatusBar* status = frame_->statusBar();
   status->setSizeGripEnabled(true);
-  auto indicator = [&](const char* text) {
-    auto* l = new QLabel(QString::fromLatin1(text), status);
-    l->setObjectName(QString::fromLatin1(text));
-    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
-    status->addPermanentWidget(l);
-    return l;
-  };
-  caps_ = indicator("CAPS");
-  num_ = indicator("NUM");
-  scrl_ = indicator("SCRL");
-  UpdateIndicators();
+  indicators_ = new StatusIndicators(status);
+  status->addPermanentWidget(indicators_);
 
   MainWin = frame_;
 
   auto* timer = new QTimer(frame_);
   timer->setInterval(200);
-  connect(timer, &QTimer::timeout, this, [this] {
-    UpdateCommandStates();
-    UpdateIndicators();
-  });
+  connect(timer, &QTimer::timeout, this, &TZarnsApp::UpdateCommandStates);
   timer->start();
   connect(MdiClient, &QMdiArea::subWindowActivated, this, &TZarnsApp::UpdateCommandStates);
   UpdateCommandStates();
@@ -464,13 +393,6 @@ QAction* TZarnsApp::Action(int id) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
-void TZarnsApp::UpdateIndicators() {
-  if (!caps_) return;
-  caps_->setEnabled(LedOn("capslock"));
-  num_->setEnabled(LedOn("numlock"));
-  scrl_->setEnabled(LedOn("scrolllock"));
-}
-
 bool TZarnsApp::CanClose() {
   if (MdiClient) {
     for (QMdiSubWindow* w : MdiClient->subWindowList()) {
@@ -500,6 +422,13 @@ zui::TZarnsEditView* TZarnsApp::ActiveView() const {
 TZarnsMDIChild* TZarnsApp::ActiveChild() const {
   return MdiClient ? MdiClient->ActiveChild() : nullptr;
 }
+
+QPlainTextEdit* TZarnsApp::ActiveEditor() const {
+  TZarnsMDIChild* child = ActiveChild();
+  return child ? child->View() : nullptr;
+}
+
+QWidget* TZarnsApp::MainWindow() const { return frame_; }
 
 bool TZarnsApp::AppHandles(int id) const {
   switch (id) {
@@ -679,8 +608,8 @@ void TZarnsApp::PlaceChild(TZarnsMDIChild* child) {
 TZarnsMDIChild* TZarnsApp::NewDocument() {
   if (!MdiClient) return nullptr;
   auto* view = new zui::TZarnsEditView;
-  auto* child = new TZarnsMDIChild(MdiClient, view);
-  connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  auto* child = new TZarnsMDIChild(MdiClient, view, *this);
+  connect(child, &TZarnsMDIChild::PathChanged, recent_, &RecentFiles::Add);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
           Qt::QueuedConnection);
   PlaceChild(child);
@@ -699,14 +628,14 @@ bool TZarnsApp::AddFile(const QString& path) {
     return false;
   }
   view->document()->setModified(false);
-  auto* child = new TZarnsMDIChild(MdiClient, view);
-  connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
+  auto* child = new TZarnsMDIChild(MdiClient, view, *this);
+  connect(child, &TZarnsMDIChild::PathChanged, recent_, &RecentFiles::Add);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
           Qt::QueuedConnection);
   PlaceChild(child);
   MdiClient->setActiveSubWindow(child);
   view->setFocus();
-  AddRecentFile(fi.absoluteFilePath());
+  recent_->Add(fi.absoluteFilePath());
   return true;
 }
 
@@ -748,58 +677,6 @@ void TZarnsApp::CmFileOpen() {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Recent files.
-
-QStringList TZarnsApp::RecentFiles() const {
-  QSettings ini(IniPath(), QSettings::IniFormat);
-  ini.beginGroup(QStringLiteral("MRU"));
-  const int count = std::clamp(ini.value(QStringLiteral("Count"), 0).toInt(), 0, kMaxRecent);
-  QStringList list;
-  for (int i = 1; i <= count; ++i) {
-    const QString f = ini.value(QStringLiteral("File%1").arg(i)).toString().left(260);
-    if (!f.isEmpty() && !list.contains(f)) list << f;
-  }
-  return list;
-}
-
-void TZarnsApp::AddRecentFile(const QString& path) {
-  if (path.isEmpty()) return;
-  QStringList list = RecentFiles();
-  list.removeAll(path);
-  list.prepend(path);
-  while (list.size() > kMaxRecent) list.removeLast();
-  QSettings ini(IniPath(), QSettings::IniFormat);
-  ini.remove(QStringLiteral("MRU"));
-  ini.beginGroup(QStringLiteral("MRU"));
-  ini.setValue(QStringLiteral("Count"), static_cast<int>(list.size()));
-  for (int i = 0; i < list.size(); ++i) ini.setValue(QStringLiteral("File%1").arg(i + 1), list[i]);
-  ini.endGroup();
-  ini.sync();
-  RebuildRecentMenu();
-}
-
-void TZarnsApp::RebuildRecentMenu() {
-  if (!fileMenu_ || !recentAnchor_) return;
-  for (QAction* a : recentActions_) {
-    fileMenu_->removeAction(a);
-    a->deleteLater();
-  }
-  recentActions_.clear();
-  const QStringList list = RecentFiles();
-  for (int i = 0; i < list.size(); ++i) {
-    QString shown = list[i];
-    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), fileMenu_);
-    a->setObjectName(QStringLiteral("MRU%1").arg(i + 1));
-    a->setStatusTip(QStringLiteral("Opens this document"));
-    connect(a, &QAction::triggered, this, [this, i] { CmFileSelected(i); });
-    fileMenu_->insertAction(recentAnchor_, a);
-    recentActions_.push_back(a);
-  }
-  recentAnchor_->setVisible(!list.isEmpty());
-}
-
 void TZarnsApp::RebuildWindowList(QMenu* menu) {
   for (QAction* a : menu->actions()) {
     if (a->property("windowList").toBool()) {
@@ -830,8 +707,11 @@ void TZarnsApp::RebuildWindowList(QMenu* menu) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Recent files.
+
 void TZarnsApp::CmFileSelected(int index) {
-  const QStringList list = RecentFiles();
+  const QStringList list = recent_->Files();
   if (index < 0 || index >= list.size()) return;
   AddFile(list[index]);  // a file that is gone is skipped silently
 }
@@ -904,141 +784,12 @@ void TZarnsApp::CmBrindle() {
 // ---------------------------------------------------------------------------
 // Command line and registration.
 
-bool TZarnsApp::HasUnregisterOption(const std::string& cmd) {
-  static const std::string kWord = "unregister";
-  // Compared over the token's own length: "/u", "-UNREG" and a bare "-" all match.
-  auto matches = [](const std::string& token) {
-    if (token.size() > kWord.size()) return false;
-    for (std::size_t k = 0; k < token.size(); ++k)
-      if (std::tolower(static_cast<unsigned char>(token[k])) != kWord[k]) return false;
-    return true;
-  };
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  std::size_t i = 0;
-  const std::size_t n = cmd.size();
-  while (i < n) {
-    while (i < n && blank(cmd[i])) ++i;
-    if (i >= n) break;
-    std::size_t end = i;
-    while (end < n && !blank(cmd[end])) ++end;
-    const std::string word = cmd.substr(i, end - i);
-    i = end;
-    if (word[0] != '-' && word[0] != '/') continue;  // a name, not an option
-    // An absolute path ("/home/me/notes.zxt") names a file, it is no option.
-    if (word[0] == '/' && word.find('/', 1) != std::string::npos) continue;
-    std::size_t k = 0;
-    while (k < word.size()) {
-      if (word[k] == '-' || word[k] == '/') {  // an option token, up to "=" or "/"
-        const std::size_t start = ++k;
-        while (k < word.size() && word[k] != '=' && word[k] != '/') ++k;
-        if (matches(word.substr(start, k - start))) return true;
-      } else if (word[k] == '=') {  // the option's value
-        ++k;
-        while (k < word.size() && word[k] != '/') ++k;
-      } else {
-        ++k;
-      }
-    }
-  }
-  return false;
-}
-
-bool TZarnsApp::ProcessCmdLine(const std::string& cmdLine) {
-  if (HasUnregisterOption(cmdLine)) {
-    UnRegisterInfo();
-    return true;
-  }
-  RegisterInfo();
-  return false;
-}
-
-QString TZarnsApp::DesktopEntryPath() {
-  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("applications/zarns.desktop");
-}
-
-QString TZarnsApp::MimePackagePath() {
-  return QString::fromStdString(plat::XdgDataHome()) + QStringLiteral("mime/packages/zarns.xml");
-}
-
-namespace {
-QString AppIconPath() {
-  return QString::fromStdString(plat::XdgDataHome()) +
-         QStringLiteral("icons/hicolor/scalable/apps/zarns.svg");
-}
-QString DocIconPath() {
-  return QString::fromStdString(plat::XdgDataHome()) +
-         QStringLiteral("icons/hicolor/scalable/mimetypes/application-x-zarns-document.svg");
-}
-}  // namespace
-
-void TZarnsApp::RegisterInfo() {
-  plat::Registry& reg = plat::ClassesRoot();
-  const std::string exe = ExePath().toStdString();
-  // Every start makes the values right; one that already holds its value is
-  // not written again, which spares the store a rewrite (and its flush) per start.
-  auto set = [&reg](const std::string& key, const std::string& value) {
-    if (reg.GetString(key, "") != value) reg.SetString(key, "", value);
-  };
-  set("Zarns.Application\\DefaultIcon", exe);
-  if (!reg.KeyExists("Zarns.Application\\FileCategories"))
-    reg.CreateKey("Zarns.Application\\FileCategories");
-  set("Zarns.Document.1\\DefaultIcon", exe + ",1");
-  set(".zxt", "Zarns.Document.1");
-
-  // The desktop's side of the document type: the program, the ".zxt" type, the icons.
-  const QString dataHome = QString::fromStdString(plat::XdgDataHome());
-  const QByteArray desktop =
-      "[Desktop Entry]\n"
-      "Type=Application\n"
-      "Name=Zarns\n"
-      "GenericName=Text Editor\n"
-      "Comment=Text editor with zarns and a word catalog of your files\n"
-      "Exec=\"" +
-      DesktopQuoted(exe) +
-      "\" --open %F\n"
-      "Icon=zarns\n"
-      "Terminal=false\n"
-      "Categories=Utility;TextEditor;\n"
-      "MimeType=" +
-      QByteArray(kMimeType) + ";text/plain;\n";
-  const QByteArray mime =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-      "  <mime-type type=\"" +
-      QByteArray(kMimeType) +
-      "\">\n"
-      "    <comment>Zarns document</comment>\n"
-      "    <sub-class-of type=\"text/plain\"/>\n"
-      "    <icon name=\"application-x-zarns-document\"/>\n"
-      "    <glob pattern=\"*.zxt\"/>\n"
-      "  </mime-type>\n"
-      "</mime-info>\n";
-  bool changed = WriteIfChanged(DesktopEntryPath(), desktop);
-  changed = WriteIfChanged(MimePackagePath(), mime) || changed;
-  WriteIfChanged(AppIconPath(), ResourceBytes(QStringLiteral(":/icons/1001.svg")));
-  WriteIfChanged(DocIconPath(), ResourceBytes(QStringLiteral(":/icons/1002.svg")));
-  if (changed) RefreshDesktopCaches(dataHome);
-}
-
-void TZarnsApp::UnRegisterInfo() {
-  plat::Registry& reg = plat::ClassesRoot();
-  // A key that still has subkeys (the file categories) stays, as a registry
-  // refuses to delete it: the user's categories survive.
-  auto deleteIfLeaf = [&reg](const std::string& key) {
-    std::string sub;
-    if (!reg.EnumKey(key, 0, sub)) reg.DeleteKey(key);
-  };
-  deleteIfLeaf("Zarns.Application\\DefaultIcon");
-  deleteIfLeaf("Zarns.Document.1\\DefaultIcon");
-  deleteIfLeaf("Zarns.Application");
-  deleteIfLeaf("Zarns.Document.1");
-  deleteIfLeaf(".zxt");
-
-  bool changed = QFile::remove(DesktopEntryPath());
-  changed = QFile::remove(MimePackagePath()) || changed;
-  QFile::remove(AppIconPath());
-  QFile::remove(DocIconPath());
-  if (changed) RefreshDesktopCaches(QString::fromStdString(plat::XdgDataHome()));
+bool TZarnsApp::ProcessCmdLine(const std::string& options) {
+  DesktopRegistration reg(plat::ClassesRoot(), plat::XdgDataHome(), ExePath().toStdString());
+  // The icons are the program's own, shipped as resources.
+  const DesktopRegistration::Icons icons{ResourceBytes(QStringLiteral(":/icons/1001.svg")),
+                                         ResourceBytes(QStringLiteral(":/icons/1002.svg"))};
+  return ::ProcessCmdLine(options, reg, icons);
 }
 
 // ---------------------------------------------------------------------------

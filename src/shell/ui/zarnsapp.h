@@ -1,7 +1,6 @@
 // The program: the application object with its start-up and shut-down, the
 // main window (MDI frame with menu, accelerators, tool bar and status bar),
-// command routing and enabling, help, drag and drop, recent files, Send,
-// and the registration of the document type.
+// command routing and enabling, help, drag and drop, and Send.
 #pragma once
 #include <QMainWindow>
 #include <QObject>
@@ -13,13 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "shell/ui/zrnsmdi1.h"
+
 class QAction;
 class QCursor;
-class QLabel;
+class QPlainTextEdit;
 class QMenu;
 class QToolBar;
+class RecentFiles;
+class StatusIndicators;
 class TZarnsMDIClient;
-class TZarnsMDIChild;
 namespace zui {
 class TZarnsEditView;
 }
@@ -60,7 +62,7 @@ class TZarnsFrame : public QMainWindow {
   TZarnsApp* app_;
 };
 
-class TZarnsApp : public QObject {
+class TZarnsApp : public QObject, public DocumentSite {
   Q_OBJECT
  public:
   // Start-up up to the main window: recent files, shared objects, the catalog check.
@@ -81,19 +83,10 @@ class TZarnsApp : public QObject {
   // closes the help window when the program may close.
   bool CanClose();
 
-  // --- command line and registration ---------------------------------------
-  // Looks for the unregister option; unregisters when found, else registers.
-  // Returns true when it unregistered.
-  static bool ProcessCmdLine(const std::string& cmdLine);
-  // True when `cmdLine` holds the unregister option (the parse alone).
-  static bool HasUnregisterOption(const std::string& cmdLine);
-  // Writes the document-type keys, the desktop entry and the ".zxt" MIME type.
-  static void RegisterInfo();
-  // Removes them again.
-  static void UnRegisterInfo();
-  // Paths of the desktop integration files under $XDG_DATA_HOME.
-  static QString DesktopEntryPath();
-  static QString MimePackagePath();
+  // --- command line ----------------------------------------------------------
+  // Registers the document type with the desktop, or unregisters it when
+  // `options` hold the unregister option. Returns true when it unregistered.
+  static bool ProcessCmdLine(const std::string& options);
 
   // --- main window parts ----------------------------------------------------
   void SetupSpeedBar(QMainWindow* frame);
@@ -117,6 +110,10 @@ class TZarnsApp : public QObject {
   zui::TZarnsEditView* ActiveView() const;
   // The active document window, or null.
   TZarnsMDIChild* ActiveChild() const;
+  // The active document's editor, or null.
+  QPlainTextEdit* ActiveEditor() const override;
+  // The main frame, or null before it is built.
+  QWidget* MainWindow() const override;
 
   // --- documents --------------------------------------------------------------
   // Opens each file in order (files that cannot be opened are skipped).
@@ -125,14 +122,12 @@ class TZarnsApp : public QObject {
   bool AddFile(const QString& path);
   // A new empty document.
   TZarnsMDIChild* NewDocument();
-  // Asks for a name to save under (the Save As dialog).
-  static QString AskSaveName(const QString& suggested);
+  // Asks for a name to save under (the Save As dialog); empty when cancelled.
+  QString AskSaveName(const QString& suggested) override;
 
-  // --- recent files (Zarns.ini, section MRU) ---------------------------------
-  static constexpr int kMaxRecent = 8;
-  QStringList RecentFiles() const;
-  void AddRecentFile(const QString& path);
-  // Opens entry `index` (0 = the most recent).
+  // --- recent files -------------------------------------------------------------
+  RecentFiles& Recent() const { return *recent_; }
+  // Opens entry `index` of the recent files (0 = the most recent).
   void CmFileSelected(int index);
 
   // --- context help -------------------------------------------------------------
@@ -156,10 +151,8 @@ class TZarnsApp : public QObject {
   bool ProcessAppMsg(QObject* obj, QEvent* ev);
   bool AppHandles(int id) const;
   bool AppCommand(int id);
-  void RebuildRecentMenu();
   void EnterContextHelp();
   void LeaveContextHelp();
-  void UpdateIndicators();
   void PlaceChild(TZarnsMDIChild* child);
   void RebuildWindowList(QMenu* menu);
 
@@ -183,12 +176,9 @@ class TZarnsApp : public QObject {
   QStringList args_;
   TZarnsFrame* frame_ = nullptr;
   QMenu* fileMenu_ = nullptr;
-  QAction* recentAnchor_ = nullptr;  // the separator before Exit
-  std::vector<QAction*> recentActions_;
+  RecentFiles* recent_ = nullptr;
   std::map<int, QAction*> actions_;
-  QLabel* caps_ = nullptr;
-  QLabel* num_ = nullptr;
-  QLabel* scrl_ = nullptr;
+  StatusIndicators* indicators_ = nullptr;
   QString mailDir_;
 };
 

@@ -7,8 +7,6 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "shell/ui/zarnsapp.h"
-
 void InitShellResources() {
   static const bool done = [] {
     Q_INIT_RESOURCE(zarnsshell);

@@ -11,10 +11,9 @@
 
 #include "platform/pfile.h"
 #include "shell/host.h"
-#include "shell/ui/zarnsapp.h"
+#include "shell/ui/dropfiles.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zfindrep.h"
-#include "shell/ui/zrnsmdic.h"
 #include "zarn/ui/zrnsedtv.h"
 
 using namespace zcmd;
@@ -23,14 +22,13 @@ namespace {
 int untitledCount = 0;
 QPointer<TZarnsFindDlg> findDlg;
 
-QPlainTextEdit* ActiveEditor() {
-  TZarnsApp* app = TZarnsApp::Instance();
-  TZarnsMDIChild* child = app ? app->ActiveChild() : nullptr;
-  return child ? child->View() : nullptr;
-}
-
-void ShowFind(QWidget* parent, bool replace) {
-  if (!findDlg) findDlg = new TZarnsFindDlg(MainWin ? MainWin : parent, replace, ActiveEditor);
+// One find box serves every document: it works on whichever is active.
+void ShowFind(QWidget* parent, DocumentSite& site, bool replace) {
+  if (!findDlg) {
+    QWidget* main = site.MainWindow();
+    findDlg =
+        new TZarnsFindDlg(main ? main : parent, replace, [&site] { return site.ActiveEditor(); });
+  }
   findDlg->SetReplaceMode(replace);
   findDlg->show();
   findDlg->raise();
@@ -38,8 +36,8 @@ void ShowFind(QWidget* parent, bool replace) {
 }
 }  // namespace
 
-TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view)
-    : QMdiSubWindow(parent), view_(view) {
+TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view, DocumentSite& site)
+    : QMdiSubWindow(parent), view_(view), site_(site) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWidget(view_);
   setWindowIcon(QIcon(QStringLiteral(":/icons/1002.svg")));
@@ -95,7 +93,7 @@ bool TZarnsMDIChild::Save() {
 
 bool TZarnsMDIChild::SaveAs() {
   const QString path =
-      TZarnsApp::AskSaveName(Path().isEmpty() ? QStringLiteral("Untitled.zxt") : Path());
+      site_.AskSaveName(Path().isEmpty() ? QStringLiteral("Untitled.zxt") : Path());
   if (path.isEmpty()) return false;
   QString error;
   if (!view_->SaveFile(path, &error)) {
@@ -186,8 +184,8 @@ bool TZarnsMDIChild::HandleCommand(int id) {
       c.removeSelectedText();
       break;
     }
-    case CM_EDITFIND: ShowFind(this, false); break;
-    case CM_EDITREPLACE: ShowFind(this, true); break;
+    case CM_EDITFIND: ShowFind(this, site_, false); break;
+    case CM_EDITREPLACE: ShowFind(this, site_, true); break;
     case CM_EDITFINDNEXT:
       if (!FindInEdit(view_, LastFind()))
         TheHost().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",

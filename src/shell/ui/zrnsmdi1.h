@@ -4,15 +4,30 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+class QPlainTextEdit;
 namespace zui {
 class TZarnsEditView;
 }
 
+// What a document window needs from the application that holds it.
+class DocumentSite {
+ public:
+  virtual ~DocumentSite() = default;
+  // The name to save a document under, `suggested` first (the Save As
+  // dialog); empty when cancelled.
+  virtual QString AskSaveName(const QString& suggested) = 0;
+  // The editor Find and Replace work on: the active document's, or null.
+  virtual QPlainTextEdit* ActiveEditor() const = 0;
+  // The parent of the find box: the main window, or null for none.
+  virtual QWidget* MainWindow() const = 0;
+};
+
 class TZarnsMDIChild : public QMdiSubWindow {
   Q_OBJECT
  public:
-  // A child around `view` (which it takes over) on `parent`'s client.
-  TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view);
+  // A child around `view` (which it takes over) on `parent`'s client;
+  // `site` outlives it.
+  TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view, DocumentSite& site);
   ~TZarnsMDIChild() override;
 
   zui::TZarnsEditView* View() const { return view_; }
@@ -58,5 +73,6 @@ class TZarnsMDIChild : public QMdiSubWindow {
 
  private:
   zui::TZarnsEditView* view_;
+  DocumentSite& site_;
   int untitled_ = 0;
 };

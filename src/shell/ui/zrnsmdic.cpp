@@ -4,20 +4,12 @@
 #include <QDropEvent>
 #include <QMdiSubWindow>
 #include <QMimeData>
-#include <QUrl>
 
+#include "shell/ui/dropfiles.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zrnsmdi1.h"
 
 using namespace zcmd;
-
-QStringList DroppedFiles(const QMimeData* data) {
-  QStringList paths;
-  if (!data || !data->hasUrls()) return paths;
-  for (const QUrl& u : data->urls())
-    if (u.isLocalFile()) paths << u.toLocalFile();
-  return paths;
-}
 
 TZarnsMDIClient::TZarnsMDIClient(QWidget* parent) : QMdiArea(parent) {
   setObjectName(QStringLiteral("MDIClient"));

@@ -36,6 +36,3 @@ class TZarnsMDIClient : public QMdiArea {
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
 };
-
-// The local files of a drop, in order (other URLs are left out).
-QStringList DroppedFiles(const class QMimeData* data);
