@@ -95,6 +95,7 @@ class TZarnsApp : public QObject, public DocumentSite {
   TZarnsMDIClient* Client() const { return MdiClient; }
   // The action of a command id (menu item and tool-bar button share it).
   QAction* Action(int id) const;
+  // The File menu, which lists the recent files before Exit.
   QMenu* RecentMenuAnchor() const { return fileMenu_; }
 
   // --- commands ---------------------------------------------------------------
