@@ -55,10 +55,10 @@ class CatalogDialogsTest : public QObject {
   void BuildCatalog() {
     catDir_ = uitest::FreshDir("docs");
     fs::create_directories(catDir_ + "sub");
-    uitest::WriteFile(catDir_ + "pets.txt", "the kitten and the puppy\n");
-    uitest::WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
-    uitest::WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
-    uitest::WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
+    WriteFile(catDir_ + "pets.txt", "the kitten and the puppy\n");
+    WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
+    WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
+    WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
     WordCat builder;
     SilentProgress quiet;
     builder.CreateWordCatalog(&quiet, {catDir_});
@@ -68,7 +68,7 @@ class CatalogDialogsTest : public QObject {
   void initTestCase() {
     if (!Files) Files = new ZrnIO;
     const std::string mime = uitest::Root() + "mime.types";
-    uitest::WriteFile(mime, "text/plain\t\t\ttxt\n");
+    WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     uitest::InstallModalGuard();
     BuildCatalog();
@@ -223,8 +223,8 @@ class CatalogDialogsTest : public QObject {
     const std::string dir = uitest::FreshDir("bin");
     const std::string file = dir + "data.bin";
     const std::string bytes("head\0\x01\x02 text\tmore\n\xff end", 23);
-    uitest::WriteFile(file, bytes);
-    uitest::WriteFile(dir + "data.zrn", "a file of the user's own");
+    WriteFile(file, bytes);
+    WriteFile(dir + "data.zrn", "a file of the user's own");
     QStringList opened;
     uihooks::OpenDocument = [&opened](const QString& p) {
       opened << p;
@@ -239,13 +239,13 @@ class CatalogDialogsTest : public QObject {
     const std::string copy = opened[0].toStdString();
     QCOMPARE(copy, PlainTextCopyPath(file));
     QVERIFY(copy.find("/copies/data.zrn") != std::string::npos);
-    const std::string text = uitest::ReadFile(copy);
+    const std::string text = Slurp(copy);
     QVERIFY(text.find('\x01') == std::string::npos);
     QVERIFY(text.find("head") == 0);
     QVERIFY(text.find("text\tmore\n") != std::string::npos);
     // Nothing beside the original changed.
-    QCOMPARE(uitest::ReadFile(file), bytes);
-    QCOMPARE(uitest::ReadFile(dir + "data.zrn"), std::string("a file of the user's own"));
+    QCOMPARE(Slurp(file), bytes);
+    QCOMPARE(Slurp(dir + "data.zrn"), std::string("a file of the user's own"));
   }
 
   void progressDialogControls() {
@@ -304,7 +304,7 @@ class CatalogDialogsTest : public QObject {
     const std::string dir = uitest::FreshDir("many");
     for (int i = 0; i < 30; ++i) {
       fs::create_directories(dir + "d" + std::to_string(i));
-      uitest::WriteFile(dir + "d" + std::to_string(i) + "/f.txt", "words inside\n");
+      WriteFile(dir + "d" + std::to_string(i) + "/f.txt", "words inside\n");
     }
     ZDialog dlg(nullptr);
     dlg.show();
@@ -442,7 +442,7 @@ class CatalogDialogsTest : public QObject {
   void nowBuildsTheCatalogWithTheProgressDialog() {
     uitest::ClearDataDir();
     const std::string dir = uitest::FreshDir("now");
-    uitest::WriteFile(dir + "notes.txt", "giraffe spotted today\n");
+    WriteFile(dir + "notes.txt", "giraffe spotted today\n");
     QVERIFY(SetCatalogRoots({dir}));
     ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     bool progressSeen = false;
