@@ -2,6 +2,7 @@
 // OK button, geometry), the build's progress dialog, the "Input Required"
 // box, the zarn-name prompt, the cataloging dialog with a real "Now" build
 // and the start-up question, and the Qt host's message boxes.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -62,6 +65,53 @@ class CatalogDialogsTest : public QObject {
     WordCat builder;
     SilentProgress quiet;
     builder.CreateWordCatalog(&quiet, {catDir_});
+  }
+
+  // The relations catalogingDialogFitsAnyFont checks, for one font.
+  static void ExpectSkedFits(ZrnSked& dlg, const QString& what) {
+    const QByteArray font = what.toUtf8();
+    dlg.show();
+    QLabel* head = nullptr;
+    QLabel* body = nullptr;
+    QList<QWidget*> below{uitest::ById<QWidget>(&dlg, 9)};
+    for (QLabel* l : dlg.findChildren<QLabel*>()) {
+      if (l->text().startsWith("Create"))
+        head = l;
+      else if (l->text().startsWith("-access"))
+        body = l;
+      else
+        below << l;
+    }
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+      const bool frame = w->metaObject() == &QFrame::staticMetaObject;
+      if (frame || qobject_cast<QCheckBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+          qobject_cast<QScrollBar*>(w))
+        below << w;
+    }
+    QVERIFY2(head && body, font);
+    QCOMPARE(below.size(), 1 + 3 + 3 + 5 + 4 + 4);
+    const QRect visible = dlg.rect();
+    for (QLabel* l : {head, body}) {
+      QVERIFY2(visible.contains(l->geometry()), font);
+      QVERIFY2(l->height() >= l->heightForWidth(l->width()), font);  // every wrapped line
+      QVERIFY2(l->width() >= l->minimumSizeHint().width(), font);    // the longest word
+    }
+    QVERIFY2(!head->geometry().intersects(body->geometry()), font);
+    auto* now = uitest::ById<QPushButton>(&dlg, 7110);
+    auto* cancel = uitest::ById<QPushButton>(&dlg, 2);
+    for (QPushButton* b : {now, cancel}) {
+      QVERIFY2(visible.contains(b->geometry()), font);
+      QVERIFY2(b->width() >= b->sizeHint().width(), font);
+      QVERIFY2(b->height() >= b->sizeHint().height(), font);
+      QVERIFY2(!b->geometry().intersects(head->geometry()), font);
+      QVERIFY2(!b->geometry().intersects(body->geometry()), font);
+    }
+    QVERIFY2(!now->geometry().intersects(cancel->geometry()), font);
+    for (QWidget* w : below)
+      QVERIFY2(
+          w->geometry().top() >= visible.height(),
+          qPrintable(
+              QString("%1: %2 %3 shows").arg(what, w->metaObject()->className(), w->objectName())));
   }
 
  private slots:
@@ -423,6 +473,42 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(dlg.rect().contains(uitest::ById<QWidget>(&dlg, 7110)->geometry()));
     QVERIFY(dlg.rect().contains(uitest::ById<QWidget>(&dlg, 2)->geometry()));
     QVERIFY(!dlg.rect().intersects(dlg.findChildren<QCheckBox*>("105").first()->geometry()));
+  }
+
+  // Whatever the font, the visible part holds both texts and "Now" and
+  // "Cancel" whole, none of them overlap, and every scheduling control and
+  // "Help" lie wholly below it. Measured against the widgets' own size
+  // wishes, so the fonts installed on the machine do not matter.
+  void catalogingDialogFitsAnyFont() {
+    {
+      ZrnSked dlg;
+      const int nominalHeight = dlg.height();
+      ExpectSkedFits(dlg, "the dialog's own font");
+      if (QTest::currentTestFailed()) return;
+      QFont f = dlg.font();
+      int lastHeight = 0;
+      for (int size : {6, 12, 18, 26}) {
+        f.setPointSize(size);
+        dlg.setFont(f);
+        ExpectSkedFits(dlg, QString("%1 pt").arg(size));
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(dlg.height() >= lastHeight);
+        lastHeight = dlg.height();
+      }
+      // Large type needs more room than the nominal size gives it.
+      QVERIFY(lastHeight > nominalHeight);
+    }
+    // Another application font reaches the dialog's texts through what the
+    // dialog's own font leaves open (here: weight and letter spacing).
+    const QFont appFont = QApplication::font();
+    const auto restore = qScopeGuard([&appFont] { QApplication::setFont(appFont); });
+    QFont wide = appFont;
+    wide.setBold(true);
+    wide.setLetterSpacing(QFont::PercentageSpacing, 180);
+    QApplication::setFont(wide);
+    ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
+    QVERIFY(dlg.font().bold());
+    ExpectSkedFits(dlg, "a bold, widely spaced application font");
   }
 
   void startupQuestionCancelBuildsNothing() {
