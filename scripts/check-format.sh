@@ -9,6 +9,10 @@ if ! command -v "$CLANG_FORMAT" >/dev/null 2>&1; then
   echo "check-format: $CLANG_FORMAT not found (scripts/deps.sh installs it)" >&2
   exit 2
 fi
+if ! git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  echo "check-format: $(pwd) is not a git work tree; it checks the tracked files" >&2
+  exit 2
+fi
 files=()
 while IFS= read -r -d '' f; do
   [ -f "$f" ] && files+=("$f")  # skips files deleted but not yet committed
