@@ -12,39 +12,17 @@
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "shell/zrnreg.h"
 #include "store/zrnio.h"
 
 namespace cattest {
 
-inline void WriteFile(const std::string& path, const std::string& content) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream f(path, std::ios::binary);
-  f << content;
-}
-
-inline std::string ReadData(const std::string& name) {
-  std::ifstream f(plat::DataPath(name), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
 inline bool DataExists(const std::string& name) {
   return std::filesystem::exists(plat::DataPath(name));
 }
 
-inline void WriteData(const std::string& name, const std::string& bytes) {
-  std::ofstream f(plat::DataPath(name), std::ios::binary | std::ios::trunc);
-  f << bytes;
-}
-
-inline std::string Z(const std::string& s) { return s + std::string(1, '\0'); }
-
-inline std::string U32(std::uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
 inline std::string R8(std::uint32_t a, std::uint32_t b) { return U32(a) + U32(b); }
 inline std::string R12(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   return U32(a) + U32(b) + U32(c);

@@ -14,17 +14,13 @@
 #include "cli/cli_runner.h"
 #include "cli/clihost.h"
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pfile.h"
 
 namespace {
 
 CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
   return RunZarnsCli(args, input, TestEnv::Root() + "catcli");
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << content;
 }
 
 class CatalogCli : public ::testing::Test {

@@ -7,26 +7,14 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pfile.h"
 
 using namespace plat;
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Runs `fn` in a child process and returns its exit status.
 template <class Fn>
@@ -69,7 +57,7 @@ TEST(PosixFile, CreationModes) {
 
 TEST(PosixFile, ReadAndWriteOnlyThroughTheirOwnAccess) {
   std::string f = TestEnv::FreshDir("access") + "x";
-  Put(f, "abc");
+  WriteFile(f, "abc");
   HANDLE r = Fs().Open(f, Access::Read, Creation::OpenExisting);
   ASSERT_TRUE(IsOpen(r));
   EXPECT_LT(Fs().Write(r, "zz", 2), 1);
@@ -92,7 +80,7 @@ TEST(PosixFile, ReadAndWriteOnlyThroughTheirOwnAccess) {
 
 TEST(PosixFile, ShareModesWithinOneProcess) {
   std::string f = TestEnv::FreshDir("share") + "s";
-  Put(f, "data");
+  WriteFile(f, "data");
   HANDLE r1 = Fs().Open(f, Access::Read, Creation::OpenExisting);
   HANDLE r2 = Fs().Open(f, Access::Read, Creation::OpenExisting);
   EXPECT_TRUE(IsOpen(r1));
@@ -116,7 +104,7 @@ TEST(PosixFile, ShareModesWithinOneProcess) {
 
 TEST(PosixFile, ShareModesBetweenProcesses) {
   std::string f = TestEnv::FreshDir("xproc") + "p";
-  Put(f, "keep me");
+  WriteFile(f, "keep me");
   HANDLE w = Fs().Open(f, Access::Write, Creation::OpenAlways);
   ASSERT_TRUE(IsOpen(w));
   // Another process can neither read nor write while we write.
@@ -165,7 +153,7 @@ TEST(PosixFile, ShareModesBetweenProcesses) {
 
 TEST(PosixFile, StaleAndInvalidHandlesAreHarmless) {
   std::string f = TestEnv::FreshDir("stale") + "s";
-  Put(f, "abc");
+  WriteFile(f, "abc");
   HANDLE h = Fs().Open(f, Access::Read, Creation::OpenExisting);
   ASSERT_TRUE(Fs().Close(h));
   HANDLE h2 = Fs().Open(f, Access::Read, Creation::OpenExisting);
@@ -230,7 +218,7 @@ TEST(PosixFile, AtomicWriteFailureLeavesOriginal) {
   // fails late, after the temporary file was written.
   std::string target = dir + "doc";
   mkdir(target.c_str(), 0755);
-  Put(target + "/inside", "original");
+  WriteFile(target + "/inside", "original");
   EXPECT_FALSE(WriteFileAtomic(target, "replacement"));
   EXPECT_EQ(Slurp(target + "/inside"), "original");
   EXPECT_FALSE(WriteFileAtomic(dir + "missing-dir/x", "y"));
@@ -238,7 +226,7 @@ TEST(PosixFile, AtomicWriteFailureLeavesOriginal) {
   for (auto& e : std::filesystem::directory_iterator(dir)) (void)e, ++entries;
   EXPECT_EQ(entries, 1);  // the temporary file is gone
   if (geteuid() != 0) {   // root writes into read-only directories
-    Put(dir + "ro-doc", "original");
+    WriteFile(dir + "ro-doc", "original");
     chmod(dir.c_str(), 0555);
     EXPECT_FALSE(WriteFileAtomic(dir + "ro-doc", "replacement"));
     chmod(dir.c_str(), 0755);

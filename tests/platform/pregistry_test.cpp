@@ -6,11 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "platform/pregistry.h"
 
@@ -18,30 +17,19 @@ using namespace plat;
 
 namespace {
 
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // Each test gets its own data directory and MIME file; the store follows.
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = TestEnv::FreshDir("reg");
     setenv("ZARNS_DATA_DIR", (dir_ + "data").c_str(), 1);
-    Put(dir_ + "mime.types",
-        "# comment line\n"
-        "text/plain\t\t\ttxt text conf\n"
-        "text/html html htm\n"
-        "application/x-empty\n"
-        "image/png PNG\n"
-        "text/other txt\n");
+    WriteFile(dir_ + "mime.types",
+              "# comment line\n"
+              "text/plain\t\t\ttxt text conf\n"
+              "text/html html htm\n"
+              "application/x-empty\n"
+              "image/png PNG\n"
+              "text/other txt\n");
     setenv("ZARNS_MIME_TYPES", (dir_ + "mime.types").c_str(), 1);
   }
   void TearDown() override {
@@ -85,7 +73,7 @@ TEST_F(RegistryTest, ValuesPersistAndCaseIsIgnoredButKept) {
   std::string stored = Slurp(file);
   EXPECT_EQ(stored.rfind("ZARNS REGISTRY 1\n", 0), 0u);
   // Another running copy rewrites the file: its version is what we see.
-  Put(file, stored + "K :FromOtherCopy\n");
+  WriteFile(file, stored + "K :FromOtherCopy\n");
   EXPECT_TRUE(r.KeyExists("fromothercopy"));
   EXPECT_EQ(r.GetDword("Zarns.Application\\FileCategories", "Count"), 7u);
   // Switch directories and back: the store follows the data directory.
@@ -165,19 +153,19 @@ TEST_F(RegistryTest, MimeExtensionKeysMergeWithProgramKeys) {
 TEST_F(RegistryTest, DamagedFileIsIgnoredAndKept) {
   Registry& r = ClassesRoot();
   std::string file = DataPath("registry");
-  Put(file, std::string("\x00\xff garbage\nK :x\n", 16));
+  WriteFile(file, std::string("\x00\xff garbage\nK :x\n", 16));
   EXPECT_FALSE(r.KeyExists("x"));  // no header: nothing of it is trusted
-  Put(file,
-      "ZARNS REGISTRY 1\n"
-      "K :Good\n"
-      "S :a :1\n"
-      "S :broken%ZZ :2\n"
-      "D :n :99999999999\n"
-      "D :m :12\n"
-      "Q what\n"
-      "K :Bad :\n"
-      "S :lost :3\n"
-      "S :short\n");
+  WriteFile(file,
+            "ZARNS REGISTRY 1\n"
+            "K :Good\n"
+            "S :a :1\n"
+            "S :broken%ZZ :2\n"
+            "D :n :99999999999\n"
+            "D :m :12\n"
+            "Q what\n"
+            "K :Bad :\n"
+            "S :lost :3\n"
+            "S :short\n");
   EXPECT_EQ(r.GetString("Good", "a"), "1");
   EXPECT_EQ(r.GetDword("Good", "m"), 12u);
   EXPECT_FALSE(r.GetDword("Good", "n").has_value());
@@ -194,7 +182,7 @@ TEST_F(RegistryTest, FailedSaveReportsAndForgets) {
   // A directory in the file's place: unreadable, and the rename over it fails.
   std::string file = DataPath("registry");
   mkdir(file.c_str(), 0755);
-  Put(file + "/x", "y");
+  WriteFile(file + "/x", "y");
   EXPECT_FALSE(r.KeyExists("Lost"));
   EXPECT_FALSE(r.SetString("Lost", "", "no"));
   EXPECT_FALSE(r.KeyExists("Lost"));  // memory matches what is stored
@@ -262,7 +250,7 @@ TEST_F(RegistryTest, GarbageFilesNeverCrash) {
       else
         data += bits[rng() % 15];
     }
-    Put(file, data + std::string(round % 7, 'x'));  // the size changes, so it is read again
+    WriteFile(file, data + std::string(round % 7, 'x'));  // the size changes, so it is read again
     std::string name;
     for (std::uint32_t i = 0; i < 50 && r.EnumKey("", i, name); ++i) {
       RegValue v;

@@ -1,26 +1,14 @@
 // Text documents: what was loaded is what is saved.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "shell/document.h"
 #include "zarn/memtextbuf.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 using LE = TextDocument::LineEnding;
 
@@ -87,7 +75,7 @@ TEST(TextDocument, UneditedSaveGivesBackTheSameBytes) {
   }
   for (const auto& bytes : samples) {
     std::string f = dir + "f.txt";
-    Put(f, bytes);
+    WriteFile(f, bytes);
     TextDocument d;
     ASSERT_TRUE(d.Load(f));
     MemoryTextBuffer buf(d.Text());
@@ -107,7 +95,7 @@ TEST(TextDocument, EditedTextKeepsTheFileStyle) {
   };
   for (const auto& c : cases) {
     std::string f = dir + "e.txt";
-    Put(f, c.in);
+    WriteFile(f, c.in);
     TextDocument d;
     ASSERT_TRUE(d.Load(f));
     MemoryTextBuffer b(d.Text());

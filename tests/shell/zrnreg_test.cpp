@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "platform/pregistry.h"
 #include "shell/host.h"
@@ -15,23 +16,7 @@
 
 namespace {
 
-std::string Z(const std::string& s) { return s + std::string(1, '\0'); }
-
-std::string ReadData(const std::string& name) {
-  std::ifstream f(plat::DataPath(name), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void WriteData(const std::string& name, const std::string& bytes) {
-  std::ofstream(plat::DataPath(name), std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string R8(std::uint32_t a, std::uint32_t b) {
-  std::string s;
-  for (std::uint32_t v : {a, b})
-    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
+std::string R8(std::uint32_t a, std::uint32_t b) { return U32(a) + U32(b); }
 
 class ZrnRegTest : public ::testing::Test {
  protected:

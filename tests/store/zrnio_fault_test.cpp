@@ -4,26 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "common/faultfs.h"
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "store/zrnio.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 class ZrnIOFaultTest : public ::testing::Test {
  protected:
@@ -45,7 +33,7 @@ TEST_F(ZrnIOFaultTest, ShortReadsStillDeliverEverything) {
     strings.push_back("entry number " + std::to_string(i));
     content += strings.back() + '\0';
   }
-  Put(f, content);
+  WriteFile(f, content);
   fs_.maxReadChunk = 7;
   FaultFs::Scope scope(fs_);
   io_.OpenFile(DataFile::kZarnBrowse, "r");
@@ -68,7 +56,7 @@ TEST_F(ZrnIOFaultTest, ShortReadsStillDeliverEverything) {
 
 TEST_F(ZrnIOFaultTest, FailedReadsWriteTheGuardTexts) {
   std::string f = plat::DataPath("PkgBuf.007");
-  Put(f, std::string("pkg\0", 4));
+  WriteFile(f, std::string("pkg\0", 4));
   fs_.failReads = true;
   FaultFs::Scope scope(fs_);
   io_.OpenFile(DataFile::kPkgText, "r");
@@ -102,7 +90,7 @@ TEST_F(ZrnIOFaultTest, FailedReadsWriteTheGuardTexts) {
 TEST_F(ZrnIOFaultTest, FailedWritesLoseOnlyTheNewData) {
   std::string f = plat::DataPath("EMSVt.007");
   std::string stored("\x01\0\0\0\x02\0\0\0\x03\0\0\0", 12);
-  Put(f, stored);
+  WriteFile(f, stored);
   fs_.failWrites = true;
   FaultFs::Scope scope(fs_);
   io_.OpenFile(DataFile::kZarnTable, "w");
@@ -122,7 +110,7 @@ TEST_F(ZrnIOFaultTest, FailedWritesLoseOnlyTheNewData) {
 
 TEST_F(ZrnIOFaultTest, FullDiskKeepsWhatWasThere) {
   std::string f = plat::DataPath("EMSVal.007");
-  Put(f, std::string("first\0", 6));
+  WriteFile(f, std::string("first\0", 6));
   fs_.diskSpace = 10;
   FaultFs::Scope scope(fs_);
   io_.OpenFile(DataFile::kZarnValues, "w");
@@ -154,7 +142,7 @@ TEST_F(ZrnIOFaultTest, FailedOpenInTheGroup) {
         DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
         DataFile::kPathsTbl, DataFile::kExtensions, DataFile::kExtList, DataFile::kExtTypeCatMatch,
         DataFile::kExtCategory, DataFile::kExtMatch})
-    Put(io_.FileName(n), "x");
+    WriteFile(io_.FileName(n), "x");
   fs_.failOpenMatching = "NCS.007";
   {
     FaultFs::Scope scope(fs_);

@@ -6,28 +6,16 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "store/zrnio.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
@@ -52,7 +40,7 @@ class ZrnIOTest : public ::testing::Test {
   }
   // Creates every catalog-group file (catalog 1) with a marker text.
   void MakeGroup() {
-    for (DataFile n : kGroup) Put(io_->FileName(n), "old" + DataFileName(n));
+    for (DataFile n : kGroup) WriteFile(io_->FileName(n), "old" + DataFileName(n));
   }
   std::unique_ptr<ZrnIO> io_;
 };
@@ -148,7 +136,7 @@ TEST_F(ZrnIOTest, OpenModes) {
 
 TEST_F(ZrnIOTest, SharingWithinTheProcess) {
   std::string f = D("shared.007");
-  Put(f, "content");
+  WriteFile(f, "content");
   HANDLE r1 = io_->NewFile(f.c_str(), "r");
   HANDLE r2 = io_->NewFile(f.c_str(), "r");
   EXPECT_TRUE(plat::IsOpen(r1));
@@ -231,7 +219,7 @@ TEST_F(ZrnIOTest, FailedOpenIsNotRetriedUntilCloseFiles) {
   io_->OpenFiles("r");
   EXPECT_EQ(io_->MatchesOut, INVALID_HANDLE_VALUE);
   EXPECT_EQ(io_->TestFiles(), 0);  // one missing file is enough
-  Put(io_->FileName(DataFile::kMatches), "now here");
+  WriteFile(io_->FileName(DataFile::kMatches), "now here");
   io_->OpenFiles("r");
   EXPECT_EQ(io_->MatchesOut, INVALID_HANDLE_VALUE);  // still the failed one
   EXPECT_EQ(io_->TestFiles(), 0);
@@ -284,11 +272,11 @@ TEST_F(ZrnIOTest, NumberedWordCatalogs) {
   delete[] b;
   io_->CloseFile(io_->WordsBufOut);
   io_->CloseFile(io_->WordsTblOut);
-  Put(D("LES1.007"), "one");
-  Put(D("LESt1.007"), "one");
-  Put(D("IMS.007"), "x");
-  Put(D("KEPb.007"), "x");
-  Put(D("EMS.007"), "x");
+  WriteFile(D("LES1.007"), "one");
+  WriteFile(D("LESt1.007"), "one");
+  WriteFile(D("IMS.007"), "x");
+  WriteFile(D("KEPb.007"), "x");
+  WriteFile(D("EMS.007"), "x");
 
   // SetCurrentWordDB opens an existing pair for reading.
   ASSERT_TRUE(io_->SetCurrentWordDB(2));
@@ -320,7 +308,7 @@ TEST_F(ZrnIOTest, NumberedWordCatalogs) {
 }
 
 TEST_F(ZrnIOTest, IncrementFailsWhileTheNextPairIsHeld) {
-  Put(D("LES2.007"), "held");
+  WriteFile(D("LES2.007"), "held");
   HANDLE holder = io_->NewFile(D("LES2.007").c_str(), "r");
   EXPECT_FALSE(io_->IncrementWordFiles());
   EXPECT_EQ(io_->WordsBufOut, INVALID_HANDLE_VALUE);
@@ -430,7 +418,7 @@ TEST_F(ZrnIOTest, CleanWrite) {
 
 TEST_F(ZrnIOTest, NByteAndRecordReads) {
   std::string f = D("r.007");
-  Put(f, std::string("\x01\0\0\0\x02\0\0\0\x03\0\0\0\x04\0", 14));
+  WriteFile(f, std::string("\x01\0\0\0\x02\0\0\0\x03\0\0\0\x04\0", 14));
   HANDLE h = io_->NewFile(f.c_str(), "r");
   ZarnMatchStructType rec{9, 9, 9};
   EXPECT_EQ(io_->ReadFromFile(&rec, h), 12);
@@ -451,7 +439,7 @@ TEST_F(ZrnIOTest, NByteAndRecordReads) {
 
 TEST_F(ZrnIOTest, ReadAtOffset) {
   std::string f = D("off.007");
-  Put(f, std::string("first\0second\0", 13));
+  WriteFile(f, std::string("first\0second\0", 13));
   HANDLE h = io_->NewFile(f.c_str(), "r");
   char text[kGenBufferSize];
   EXPECT_EQ(io_->ReadFromFileAtOffset(text, h, 0), 6u);
@@ -468,7 +456,7 @@ TEST_F(ZrnIOTest, ReadAtOffset) {
   EXPECT_STREQ(text, "");
 
   // A string longer than the window is cut to 4095 bytes.
-  Put(f, std::string(5000, 'L') + '\0' + "after");
+  WriteFile(f, std::string(5000, 'L') + '\0' + "after");
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(io_->ReadFromFileAtOffset(text, h, 0), 4096u);
   EXPECT_EQ(std::strlen(text), 4095u);
@@ -494,7 +482,7 @@ static std::vector<std::string> ReadAll(ZrnIO& io, HANDLE h) {
 
 TEST_F(ZrnIOTest, SequentialReadBasics) {
   std::string f = D("seq.007");
-  Put(f, std::string("a\0bc\0", 5));
+  WriteFile(f, std::string("a\0bc\0", 5));
   HANDLE h = io_->NewFile(f.c_str(), "r");
   char text[kGenBufferSize];
   io_->ReadFromFile(text, nullptr);
@@ -511,7 +499,7 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
 
   // Reset, then the next file starts from its beginning.
   std::string g = D("seq2.007");
-  Put(g, "no terminator");
+  WriteFile(g, "no terminator");
   h = io_->NewFile(g.c_str(), "r");
   io_->ReadFromFile(text, nullptr);
   EXPECT_EQ(genpop, 0u);
@@ -522,7 +510,7 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
   io_->CloseFile(h);
 
   // The string overload: 0 and unchanged for an empty string.
-  Put(g, std::string("xy\0\0z\0", 6));
+  WriteFile(g, std::string("xy\0\0z\0", 6));
   h = io_->NewFile(g.c_str(), "r");
   std::string s = "keep";
   io_->ReadFromFile(s, nullptr);
@@ -562,12 +550,12 @@ TEST_F(ZrnIOTest, SequentialReadAcrossBlockBoundaries) {
 
   // A string that ends exactly at a block's end, and one that starts there.
   std::string exact(kGenBufferSize - 1, 'e');
-  Put(f, exact + '\0' + "next" + '\0');
+  WriteFile(f, exact + '\0' + "next" + '\0');
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(ReadAll(*io_, h), (std::vector<std::string>{exact, "next"}));
   io_->CloseFile(h);
   // A file of exactly one block.
-  Put(f, exact + '\0');
+  WriteFile(f, exact + '\0');
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(ReadAll(*io_, h), (std::vector<std::string>{exact}));
   io_->CloseFile(h);
@@ -577,14 +565,15 @@ TEST_F(ZrnIOTest, SequentialReadCutsOverlongStrings) {
   std::string f = D("long.007");
   std::string huge(10000, 'H');
   std::string big(kGenBufferSize, 'B');  // one byte too many
-  Put(f, std::string("lead") + '\0' + huge + '\0' + "mid" + '\0' + big + '\0' + "tail" + '\0');
+  WriteFile(f,
+            std::string("lead") + '\0' + huge + '\0' + "mid" + '\0' + big + '\0' + "tail" + '\0');
   HANDLE h = io_->NewFile(f.c_str(), "r");
   std::vector<std::string> want{"lead", std::string(kGenBufferSize - 1, 'H'), "mid",
                                 std::string(kGenBufferSize - 1, 'B'), "tail"};
   EXPECT_EQ(ReadAll(*io_, h), want);
   io_->CloseFile(h);
   // An unterminated over-long end of file is cut the same way.
-  Put(f, std::string("x") + '\0' + huge);
+  WriteFile(f, std::string("x") + '\0' + huge);
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(ReadAll(*io_, h),
             (std::vector<std::string>{"x", std::string(kGenBufferSize - 1, 'H')}));
@@ -593,7 +582,7 @@ TEST_F(ZrnIOTest, SequentialReadCutsOverlongStrings) {
 
 TEST_F(ZrnIOTest, PositionsAndSizes) {
   std::string f = D("size.007");
-  Put(f, "123456");
+  WriteFile(f, "123456");
   HANDLE h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(io_->FileSize(h), 6u);
   std::uint32_t e = 0;
@@ -636,7 +625,7 @@ TEST_F(ZrnIOTest, SequentialReadMatchesItsModel) {
     std::string data;
     for (std::size_t i = 0; i < size; ++i)
       data += (rng() % nulEvery == 0) ? '\0' : static_cast<char>(1 + rng() % 255);
-    Put(f, data);
+    WriteFile(f, data);
     std::vector<std::string> want;
     std::size_t start = 0;
     while (start < data.size()) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
 #include "store/zrnio.h"
@@ -30,9 +31,7 @@ inline void Put(const std::string& name, const std::string& bytes) {
 }
 
 // A plain write without the atomic write's flush, for tests that write many files.
-inline void PutFast(const std::string& name, const std::string& bytes) {
-  std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << bytes;
-}
+inline void PutFast(const std::string& name, const std::string& bytes) { WriteData(name, bytes); }
 
 struct Rec {
   std::uint32_t a, b, c;
@@ -53,10 +52,7 @@ inline std::vector<Rec> Recs(const std::string& name) {
 }
 
 inline std::string RecBytes(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-  std::string s;
-  for (std::uint32_t v : {a, b, c})
-    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
+  return U32(a) + U32(b) + U32(c);
 }
 
 // A fresh, empty data directory for each test.

@@ -2,6 +2,7 @@
 // OK button, geometry), the build's progress dialog, the "Input Required"
 // box, the zarn-name prompt, the cataloging dialog with a real "Now" build
 // and the start-up question, and the Qt host's message boxes.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -55,20 +58,67 @@ class CatalogDialogsTest : public QObject {
   void BuildCatalog() {
     catDir_ = uitest::FreshDir("docs");
     fs::create_directories(catDir_ + "sub");
-    uitest::WriteFile(catDir_ + "pets.txt", "the kitten and the puppy\n");
-    uitest::WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
-    uitest::WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
-    uitest::WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
+    WriteFile(catDir_ + "pets.txt", "the kitten and the puppy\n");
+    WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
+    WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
+    WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
     WordCat builder;
     SilentProgress quiet;
     builder.CreateWordCatalog(&quiet, {catDir_});
+  }
+
+  // The relations catalogingDialogFitsAnyFont checks, for one font.
+  static void ExpectSkedFits(ZrnSked& dlg, const QString& what) {
+    const QByteArray font = what.toUtf8();
+    dlg.show();
+    QLabel* head = nullptr;
+    QLabel* body = nullptr;
+    QList<QWidget*> below{uitest::ById<QWidget>(&dlg, 9)};
+    for (QLabel* l : dlg.findChildren<QLabel*>()) {
+      if (l->text().startsWith("Create"))
+        head = l;
+      else if (l->text().startsWith("-access"))
+        body = l;
+      else
+        below << l;
+    }
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+      const bool frame = w->metaObject() == &QFrame::staticMetaObject;
+      if (frame || qobject_cast<QCheckBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+          qobject_cast<QScrollBar*>(w))
+        below << w;
+    }
+    QVERIFY2(head && body, font);
+    QCOMPARE(below.size(), 1 + 3 + 3 + 5 + 4 + 4);
+    const QRect visible = dlg.rect();
+    for (QLabel* l : {head, body}) {
+      QVERIFY2(visible.contains(l->geometry()), font);
+      QVERIFY2(l->height() >= l->heightForWidth(l->width()), font);  // every wrapped line
+      QVERIFY2(l->width() >= l->minimumSizeHint().width(), font);    // the longest word
+    }
+    QVERIFY2(!head->geometry().intersects(body->geometry()), font);
+    auto* now = uitest::ById<QPushButton>(&dlg, 7110);
+    auto* cancel = uitest::ById<QPushButton>(&dlg, 2);
+    for (QPushButton* b : {now, cancel}) {
+      QVERIFY2(visible.contains(b->geometry()), font);
+      QVERIFY2(b->width() >= b->sizeHint().width(), font);
+      QVERIFY2(b->height() >= b->sizeHint().height(), font);
+      QVERIFY2(!b->geometry().intersects(head->geometry()), font);
+      QVERIFY2(!b->geometry().intersects(body->geometry()), font);
+    }
+    QVERIFY2(!now->geometry().intersects(cancel->geometry()), font);
+    for (QWidget* w : below)
+      QVERIFY2(
+          w->geometry().top() >= visible.height(),
+          qPrintable(
+              QString("%1: %2 %3 shows").arg(what, w->metaObject()->className(), w->objectName())));
   }
 
  private slots:
   void initTestCase() {
     if (!Files) Files = new ZrnIO;
     const std::string mime = uitest::Root() + "mime.types";
-    uitest::WriteFile(mime, "text/plain\t\t\ttxt\n");
+    WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     uitest::InstallModalGuard();
     BuildCatalog();
@@ -223,8 +273,8 @@ class CatalogDialogsTest : public QObject {
     const std::string dir = uitest::FreshDir("bin");
     const std::string file = dir + "data.bin";
     const std::string bytes("head\0\x01\x02 text\tmore\n\xff end", 23);
-    uitest::WriteFile(file, bytes);
-    uitest::WriteFile(dir + "data.zrn", "a file of the user's own");
+    WriteFile(file, bytes);
+    WriteFile(dir + "data.zrn", "a file of the user's own");
     QStringList opened;
     uihooks::OpenDocument = [&opened](const QString& p) {
       opened << p;
@@ -239,13 +289,13 @@ class CatalogDialogsTest : public QObject {
     const std::string copy = opened[0].toStdString();
     QCOMPARE(copy, PlainTextCopyPath(file));
     QVERIFY(copy.find("/copies/data.zrn") != std::string::npos);
-    const std::string text = uitest::ReadFile(copy);
+    const std::string text = Slurp(copy);
     QVERIFY(text.find('\x01') == std::string::npos);
     QVERIFY(text.find("head") == 0);
     QVERIFY(text.find("text\tmore\n") != std::string::npos);
     // Nothing beside the original changed.
-    QCOMPARE(uitest::ReadFile(file), bytes);
-    QCOMPARE(uitest::ReadFile(dir + "data.zrn"), std::string("a file of the user's own"));
+    QCOMPARE(Slurp(file), bytes);
+    QCOMPARE(Slurp(dir + "data.zrn"), std::string("a file of the user's own"));
   }
 
   void progressDialogControls() {
@@ -304,7 +354,7 @@ class CatalogDialogsTest : public QObject {
     const std::string dir = uitest::FreshDir("many");
     for (int i = 0; i < 30; ++i) {
       fs::create_directories(dir + "d" + std::to_string(i));
-      uitest::WriteFile(dir + "d" + std::to_string(i) + "/f.txt", "words inside\n");
+      WriteFile(dir + "d" + std::to_string(i) + "/f.txt", "words inside\n");
     }
     ZDialog dlg(nullptr);
     dlg.show();
@@ -425,6 +475,42 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(!dlg.rect().intersects(dlg.findChildren<QCheckBox*>("105").first()->geometry()));
   }
 
+  // Whatever the font, the visible part holds both texts and "Now" and
+  // "Cancel" whole, none of them overlap, and every scheduling control and
+  // "Help" lie wholly below it. Measured against the widgets' own size
+  // wishes, so the fonts installed on the machine do not matter.
+  void catalogingDialogFitsAnyFont() {
+    {
+      ZrnSked dlg;
+      const int nominalHeight = dlg.height();
+      ExpectSkedFits(dlg, "the dialog's own font");
+      if (QTest::currentTestFailed()) return;
+      QFont f = dlg.font();
+      int lastHeight = 0;
+      for (int size : {6, 12, 18, 26}) {
+        f.setPointSize(size);
+        dlg.setFont(f);
+        ExpectSkedFits(dlg, QString("%1 pt").arg(size));
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(dlg.height() >= lastHeight);
+        lastHeight = dlg.height();
+      }
+      // Large type needs more room than the nominal size gives it.
+      QVERIFY(lastHeight > nominalHeight);
+    }
+    // Another application font reaches the dialog's texts through what the
+    // dialog's own font leaves open (here: weight and letter spacing).
+    const QFont appFont = QApplication::font();
+    const auto restore = qScopeGuard([&appFont] { QApplication::setFont(appFont); });
+    QFont wide = appFont;
+    wide.setBold(true);
+    wide.setLetterSpacing(QFont::PercentageSpacing, 180);
+    QApplication::setFont(wide);
+    ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
+    QVERIFY(dlg.font().bold());
+    ExpectSkedFits(dlg, "a bold, widely spaced application font");
+  }
+
   void startupQuestionCancelBuildsNothing() {
     uitest::ClearDataDir();
     ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
@@ -442,7 +528,7 @@ class CatalogDialogsTest : public QObject {
   void nowBuildsTheCatalogWithTheProgressDialog() {
     uitest::ClearDataDir();
     const std::string dir = uitest::FreshDir("now");
-    uitest::WriteFile(dir + "notes.txt", "giraffe spotted today\n");
+    WriteFile(dir + "notes.txt", "giraffe spotted today\n");
     QVERIFY(SetCatalogRoots({dir}));
     ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     bool progressSeen = false;

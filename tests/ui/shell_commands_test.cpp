@@ -401,7 +401,7 @@ class ShellCommandsTest : public QObject {
   }
 
   void f1InAnOpenMenuShowsTheHighlightedItemsTopic() {
-    uitest::WriteFile(Files->FileName(DataFile::kZarnNames), "zarn");
+    WriteFile(Files->FileName(DataFile::kZarnNames), "zarn");
     QMenu* advanced = Bar()->actions()[3]->menu();
     advanced->popup(QPoint(10, 10));
     QTRY_VERIFY(QApplication::activePopupWidget() == advanced);

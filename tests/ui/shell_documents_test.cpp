@@ -45,7 +45,7 @@ class ShellDocumentsTest : public QObject {
     return out;
   }
   QString File(const char* name, const std::string& text) {
-    uitest::WriteFile(dir_ + name, text);
+    WriteFile(dir_ + name, text);
     return QString::fromStdString(dir_ + name);
   }
   static void Drop(QWidget* target, const QStringList& files) {
@@ -165,8 +165,8 @@ class ShellDocumentsTest : public QObject {
 
   void aDamagedRecentListReadsSafely() {
     const std::string ini = plat::DataPath("Zarns.ini");
-    uitest::WriteFile(ini, std::string("[MRU]\nCount=100000\nFile1=/no/such/file\nFile2=\nFile3=") +
-                               std::string(5000, 'x') + "\n\x01\xff[broken\n");
+    WriteFile(ini, std::string("[MRU]\nCount=100000\nFile1=/no/such/file\nFile2=\nFile3=") +
+                       std::string(5000, 'x') + "\n\x01\xff[broken\n");
     const QStringList list = app_->Recent().Files();
     QVERIFY(list.size() <= 8);
     for (const QString& f : list) QVERIFY(f.size() <= 260);
@@ -174,7 +174,7 @@ class ShellDocumentsTest : public QObject {
     app_->CmFileSelected(50);
     app_->CmFileSelected(-1);
     QCOMPARE(Windows(), 0);
-    uitest::WriteFile(ini, "[MRU]\nCount=banana\n");
+    WriteFile(ini, "[MRU]\nCount=banana\n");
     QVERIFY(app_->Recent().Files().isEmpty());
     // A new entry repairs the list.
     const QString f = File("fresh.txt", "x");
@@ -193,8 +193,7 @@ class ShellDocumentsTest : public QObject {
     QVERIFY(app_->Command(24333));  // Save on a new document asks for a name
     QCOMPARE(child->Path(), target);
     QVERIFY(!child->IsDirty());
-    QCOMPARE(QString::fromStdString(uitest::ReadFile(target.toStdString())),
-             QStringLiteral("new text"));
+    QCOMPARE(QString::fromStdString(Slurp(target.toStdString())), QStringLiteral("new text"));
     QCOMPARE(app_->Recent().Files().first(), target);
     QVERIFY(child->windowTitle().startsWith(QStringLiteral("saved.zxt")));
   }
@@ -206,7 +205,7 @@ class ShellDocumentsTest : public QObject {
     view->moveCursor(QTextCursor::End);
     view->insertPlainText(QStringLiteral("three\n"));
     QVERIFY(app_->Command(24333));
-    QCOMPARE(uitest::ReadFile(f.toStdString()), std::string("one\r\ntwo\r\nthree\r\n"));
+    QCOMPARE(Slurp(f.toStdString()), std::string("one\r\ntwo\r\nthree\r\n"));
   }
 
   void closingAChangedDocumentAsksToSave() {
@@ -226,14 +225,14 @@ class ShellDocumentsTest : public QObject {
     app_->Command(24339);
     QCoreApplication::processEvents();
     QCOMPARE(Windows(), 0);
-    QCOMPARE(uitest::ReadFile(f.toStdString()), std::string("keep\nmore\n"));
+    QCOMPARE(Slurp(f.toStdString()), std::string("keep\nmore\n"));
     QVERIFY(app_->AddFile(f));
     app_->ActiveView()->insertPlainText(QStringLiteral("x"));
     host_.answers = {IDNO};
     app_->Command(24339);
     QCoreApplication::processEvents();
     QCOMPARE(Windows(), 0);
-    QCOMPARE(uitest::ReadFile(f.toStdString()), std::string("keep\nmore\n"));
+    QCOMPARE(Slurp(f.toStdString()), std::string("keep\nmore\n"));
     // An unchanged document closes without a question.
     host_.boxes.clear();
     QVERIFY(app_->AddFile(f));
@@ -272,7 +271,7 @@ class ShellDocumentsTest : public QObject {
     const QString attached = QString::fromStdString(launcher_.calls[0].target);
     QVERIFY2(attached.endsWith(QStringLiteral("/Document")), qPrintable(attached));
     // The attachment is still there for the mail program to read.
-    QCOMPARE(uitest::ReadFile(attached.toStdString()), std::string("mail me"));
+    QCOMPARE(Slurp(attached.toStdString()), std::string("mail me"));
     QVERIFY(child->IsDirty());
     QVERIFY(child->Path().isEmpty());
     // A saved document goes under its own name and stays clean.
@@ -291,7 +290,7 @@ class ShellDocumentsTest : public QObject {
 
   void findResultsDoubleClickFollowsThePreference() {
     const std::string corpus = uitest::FreshDir("corpus");
-    uitest::WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
+    WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
     {
       WordCat cat;
       cat.CreateWordCatalog(nullptr, {corpus});
@@ -333,7 +332,7 @@ class ShellDocumentsTest : public QObject {
     for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
                        DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
                        DataFile::kPkgMembers, DataFile::kWordsBuf, DataFile::kExtensions})
-      uitest::WriteFile(Files->FileName(n), "x");
+      WriteFile(Files->FileName(n), "x");
     QVERIFY(app_->Command(16));
     // Reset Zarns is the store's: the membership file goes with the zarns.
     for (DataFile n :

@@ -39,7 +39,7 @@ QStringList MenuTexts(QMenu* m) {
 
 void Led(const std::string& dir, const std::string& name, const std::string& value) {
   QDir().mkpath(Q(dir + name));
-  uitest::WriteFile(dir + name + "/brightness", value);
+  WriteFile(dir + name + "/brightness", value);
 }
 
 // A site that records what the document window asks of it.
@@ -67,7 +67,7 @@ class ShellPartsTest : public QObject {
   void recentFilesKeepTheEightNewestInTheIniFile() {
     const std::string dir = uitest::FreshDir("recent");
     const QString ini = Q(dir + "Zarns.ini");
-    uitest::WriteFile(dir + "Zarns.ini", "[Preferences]\nListDblClkAction=1\n");
+    WriteFile(dir + "Zarns.ini", "[Preferences]\nListDblClkAction=1\n");
     RecentFiles recent(ini);
     QVERIFY(recent.Files().isEmpty());
     for (int i = 0; i < 10; ++i) recent.Add(QStringLiteral("/docs/f%1.txt").arg(i));
@@ -77,7 +77,7 @@ class ShellPartsTest : public QObject {
                              "/docs/f6.txt", "/docs/f4.txt", "/docs/f3.txt", "/docs/f2.txt"};
     QCOMPARE(recent.Files(), expect);
     // The file: Count and File1..File8 in section MRU, the other sections kept.
-    QString text = Q(uitest::ReadFile(dir + "Zarns.ini"));
+    QString text = Q(Slurp(dir + "Zarns.ini"));
     QString mru = QStringLiteral("[MRU]\nCount=8\n");
     for (int i = 0; i < 8; ++i) mru += QStringLiteral("File%1=%2\n").arg(i + 1).arg(expect[i]);
     QVERIFY2(text.contains(mru), qPrintable(text));
@@ -140,17 +140,17 @@ class ShellPartsTest : public QObject {
     QVERIFY(ind.Num()->isEnabled());
     QVERIFY(!ind.Scrl()->isEnabled());
     // Each refresh reads the LEDs again.
-    uitest::WriteFile(leds + "input3::capslock/brightness", "0\n");
-    uitest::WriteFile(leds + "input3::scrolllock/brightness", "1");
+    WriteFile(leds + "input3::capslock/brightness", "0\n");
+    WriteFile(leds + "input3::scrolllock/brightness", "1");
     ind.Refresh();
     QVERIFY(!ind.Caps()->isEnabled());
     QVERIFY(ind.Scrl()->isEnabled());
     // A file of nothing but blanks is no brightness.
-    uitest::WriteFile(leds + "input3::scrolllock/brightness", std::string(1 << 20, ' '));
+    WriteFile(leds + "input3::scrolllock/brightness", std::string(1 << 20, ' '));
     ind.Refresh();
     QVERIFY(!ind.Scrl()->isEnabled());
     // The poll runs by itself.
-    uitest::WriteFile(leds + "input3::capslock/brightness", "1\n");
+    WriteFile(leds + "input3::capslock/brightness", "1\n");
     QTRY_VERIFY_WITH_TIMEOUT(ind.Caps()->isEnabled(), 5 * StatusIndicators::kPollMs);
   }
 
@@ -203,7 +203,7 @@ class ShellPartsTest : public QObject {
     QSignalSpy path(child, &TZarnsMDIChild::PathChanged);
     QVERIFY(child->SaveAs());
     QCOMPARE(site.asked, QStringList{QStringLiteral("Untitled.zxt")});
-    QCOMPARE(uitest::ReadFile(dir + "saved.zxt"), std::string("alpha beta"));
+    QCOMPARE(Slurp(dir + "saved.zxt"), std::string("alpha beta"));
     QCOMPARE(path.size(), 1);
     site.answer.clear();  // cancelled: nothing saved
     QVERIFY(!child->SaveAs());

@@ -46,7 +46,7 @@ void MakeCatalogFiles() {
         DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches, DataFile::kPathsBuf,
         DataFile::kPathsTbl, DataFile::kExtMatch, DataFile::kExtensions, DataFile::kExtList,
         DataFile::kExtTypeCatMatch, DataFile::kExtCategory})
-    uitest::WriteFile(io.FileName(n), "");
+    WriteFile(io.FileName(n), "");
 }
 }  // namespace
 
@@ -189,7 +189,7 @@ class ShellStartupTest : public QObject {
 
   void fileNamesOnTheCommandLineAreNotOpenedUnlessHandedOver() {
     const std::string dir = uitest::FreshDir("cmdline");
-    uitest::WriteFile(dir + "a.txt", "alpha\n");
+    WriteFile(dir + "a.txt", "alpha\n");
     {
       auto app = Start({QString::fromStdString(dir + "a.txt")});
       QCOMPARE(app->Client()->subWindowList().size(), 0);
@@ -204,7 +204,7 @@ class ShellStartupTest : public QObject {
     }
     {
       // A handed-over name that looks like an option is still a name.
-      uitest::WriteFile(dir + "notes -u.txt", "beta\n");
+      WriteFile(dir + "notes -u.txt", "beta\n");
       auto app = Start({QStringLiteral("--open"), QString::fromStdString(dir + "notes -u.txt"),
                         QStringLiteral("-u")});
       QVERIFY(Reg().KeyExists(".zxt"));

@@ -181,11 +181,11 @@ class ViewEditorTest : public QObject {
   void unknownWordOpensFindResultsWithTheCatalogHits() {
     // A tiny catalog: two files hold "zebra", one does not.
     const std::string dir = uitest::FreshDir("cat");
-    uitest::WriteFile(dir + "one.txt", "the zebra grazes\n");
-    uitest::WriteFile(dir + "two.txt", "a zebra and a lion\n");
-    uitest::WriteFile(dir + "three.txt", "only lions here\n");
+    WriteFile(dir + "one.txt", "the zebra grazes\n");
+    WriteFile(dir + "two.txt", "a zebra and a lion\n");
+    WriteFile(dir + "three.txt", "only lions here\n");
     const std::string mime = uitest::Root() + "mime.types";
-    uitest::WriteFile(mime, "text/plain\t\t\ttxt\n");
+    WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     {
       WordCat builder;

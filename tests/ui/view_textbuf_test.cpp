@@ -202,14 +202,14 @@ class ViewTextBufTest : public QObject {
       if (i != '\r' && i != '\n') bytes += static_cast<char>(i);
     bytes += "\r\nsecond line 3 + 4\r\n\xff\xfe end\r\n";
     const std::string path = uitest::FreshDir("latin") + "bytes.txt";
-    uitest::WriteFile(path, bytes);
+    WriteFile(path, bytes);
     QString error;
     QVERIFY(view_->LoadFile(QString::fromStdString(path), &error));
     QCOMPARE(Buf().Encoding(), TextEncoding::Latin1);
     QCOMPARE(view_->DocumentBytes(), bytes);
     // Saved without edits: the same bytes.
     QVERIFY(view_->SaveFile(QString(), &error));
-    QCOMPARE(uitest::ReadFile(path), bytes);
+    QCOMPARE(Slurp(path), bytes);
     // An edit through a zarn and a typed character; every other byte stays.
     view_->setFocus();
     Buf().SetSelection(0, 0);
@@ -222,7 +222,7 @@ class ViewTextBufTest : public QObject {
     std::string want = bytes;
     want.insert(0, "X");
     want.replace(want.find("3 + 4"), 5, "7 ");
-    QCOMPARE(uitest::ReadFile(path), want);
+    QCOMPARE(Slurp(path), want);
     // Loading it again shows the same bytes.
     View again;
     QVERIFY(again.LoadFile(QString::fromStdString(path)));
@@ -231,9 +231,9 @@ class ViewTextBufTest : public QObject {
 
   void latin1FileAsksBeforeLosingACharacter() {
     const std::string path = uitest::FreshDir("euro") + "prices.txt";
-    uitest::WriteFile(path,
-                      "price \xa3"
-                      "5\n");
+    WriteFile(path,
+              "price \xa3"
+              "5\n");
     QVERIFY(view_->LoadFile(QString::fromStdString(path)));
     QCOMPARE(Buf().Encoding(), TextEncoding::Latin1);
     QTextCursor c = view_->textCursor();
@@ -244,20 +244,20 @@ class ViewTextBufTest : public QObject {
     SetHost(&rec);
     QString error;
     QVERIFY(!view_->SaveFile(QString(), &error));
-    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3"
-                                                 "5\n"));
+    QCOMPARE(Slurp(path), std::string("price \xa3"
+                                      "5\n"));
     QVERIFY(view_->SaveFile(QString(), &error));
     SetHost(nullptr);
     QCOMPARE(rec.boxes.size(), std::size_t(2));
-    QCOMPARE(uitest::ReadFile(path), std::string("price \xa3"
-                                                 "5\n?"));
+    QCOMPARE(Slurp(path), std::string("price \xa3"
+                                      "5\n?"));
   }
 
   void lineEndingsSurviveEditAndSave() {
     const std::string dir = uitest::FreshDir("endings");
     for (const std::string& nl : {std::string("\n"), std::string("\r\n")}) {
       const std::string path = dir + (nl == "\n" ? "lf.txt" : "crlf.txt");
-      uitest::WriteFile(path, "one" + nl + "2 * 21" + nl + "three" + nl);
+      WriteFile(path, "one" + nl + "2 * 21" + nl + "three" + nl);
       QVERIFY(view_->LoadFile(QString::fromStdString(path)));
       QCOMPARE(Buf().Encoding(), TextEncoding::Utf8);
       QTextCursor c(view_->document()->findBlockByNumber(1));
@@ -265,7 +265,7 @@ class ViewTextBufTest : public QObject {
       view_->setTextCursor(c);
       QVERIFY(view_->HandleCommand(293));
       QVERIFY(view_->SaveFile());
-      QCOMPARE(uitest::ReadFile(path), "one" + nl + "42 " + nl + "three" + nl);
+      QCOMPARE(Slurp(path), "one" + nl + "42 " + nl + "three" + nl);
     }
     // A failed save leaves the file as it was and says so.
     QString error;

@@ -2,8 +2,11 @@
 // which builds the whole catalog at once with the progress dialog.
 #pragma once
 #include <QDialog>
+#include <QRect>
 #include <QString>
+#include <vector>
 
+class QLabel;
 class QPushButton;
 
 class ZrnSked : public QDialog {
@@ -24,11 +27,27 @@ class ZrnSked : public QDialog {
   // Whether the last "Now" build ran to its end (false when cancelled).
   bool LastBuildCompleted() const { return completed_; }
 
+ protected:
+  void changeEvent(QEvent* e) override;
+
  private:
   void Build(int resId);
+  // Places the controls for the current font: the visible part grows to
+  // hold both texts and the buttons, and the scheduling controls keep
+  // their places relative to each other, below it.
+  void LayOut();
 
+  QLabel* head_ = nullptr;
+  QLabel* body_ = nullptr;
   QPushButton* now_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  QPushButton* help_ = nullptr;
+  // The scheduling controls and their places in dialog units.
+  struct Placed {
+    QWidget* widget;
+    QRect units;
+  };
+  std::vector<Placed> schedule_;
   bool building_ = false;
   bool completed_ = false;
 };

@@ -6,9 +6,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -32,18 +30,6 @@ const std::string& Root() { return TestEnv::Root(); }
 std::string FreshDir(const std::string& name) { return TestEnv::FreshDir(name); }
 
 void ClearDataDir() { TestEnv::ClearDataDir(); }
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void OnNextModal(std::function<void(QWidget*)> f, int timeoutMs) {
   handled = false;

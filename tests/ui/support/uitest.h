@@ -1,11 +1,14 @@
 // Shared helpers of the Qt test programs: a private data directory, finding
 // controls by id, and acting on modal dialogs and popup menus as they open.
+// Whole-file reads and writes are the core tests' (common/testfiles.h).
 #pragma once
 #include <QApplication>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <string>
+
+#include "common/testfiles.h"
 
 namespace uitest {
 
@@ -21,9 +24,6 @@ const std::string& Root();
 std::string FreshDir(const std::string& name);
 // Empties the data directory.
 void ClearDataDir();
-// Writes `bytes` to `path`.
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
 
 // The child of `w` whose objectName is the id.
 template <typename T = QWidget>
