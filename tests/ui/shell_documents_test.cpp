@@ -292,7 +292,7 @@ class ShellDocumentsTest : public QObject {
     const std::string corpus = uitest::FreshDir("corpus");
     uitest::WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
     {
-      WordCat cat;
+      WordCat cat(*Files);
       cat.CreateWordCatalog(nullptr, {corpus});
     }
     auto openFromResults = [&] {
@@ -335,9 +335,9 @@ class ShellDocumentsTest : public QObject {
       uitest::WriteFile(Files->FileName(n), "x");
     QVERIFY(app_->Command(16));
     // Reset Zarns is the store's: the membership file goes with the zarns.
-    for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
-                       DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
-                       DataFile::kPkgMembers})
+    for (DataFile n :
+         {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable, DataFile::kZarnBrowse,
+          DataFile::kPkgTable, DataFile::kPkgText, DataFile::kPkgMembers})
       QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
     for (DataFile n : {DataFile::kWordsBuf, DataFile::kExtensions})
       QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));
