@@ -3,48 +3,7 @@
 #include <cstdio>
 #include <new>
 
-namespace {
-
-void PutLE(char* b, std::uint32_t v) {
-  b[0] = static_cast<char>(v & 0xFF);
-  b[1] = static_cast<char>((v >> 8) & 0xFF);
-  b[2] = static_cast<char>((v >> 16) & 0xFF);
-  b[3] = static_cast<char>((v >> 24) & 0xFF);
-}
-
-}  // namespace
-
 // --- AppendBuffer ----------------------------------------------------------------
-
-void AppendBuffer::Str(const char* s, std::size_t len) {
-  buf_.append(s, len);
-  buf_.push_back('\0');
-  MaybeFlush();
-}
-
-void AppendBuffer::U32(std::uint32_t v) {
-  char b[4];
-  PutLE(b, v);
-  buf_.append(b, 4);
-  MaybeFlush();
-}
-
-void AppendBuffer::Rec(std::uint32_t a, std::uint32_t b) {
-  char r[8];
-  PutLE(r, a);
-  PutLE(r + 4, b);
-  buf_.append(r, 8);
-  MaybeFlush();
-}
-
-void AppendBuffer::Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-  char r[12];
-  PutLE(r, a);
-  PutLE(r + 4, b);
-  PutLE(r + 8, c);
-  buf_.append(r, 12);
-  MaybeFlush();
-}
 
 void AppendBuffer::Flush() {
   if (buf_.empty()) return;
@@ -219,21 +178,6 @@ void CatalogWriter::NextCatalog() {
 }
 
 // --- the word table ------------------------------------------------------------------
-
-std::uint32_t CatalogWriter::Hash(const wordscan::WordKey& k) {
-  std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
-  h ^= h >> 29;
-  h *= 0xBF58476D1CE4E5B9ull;
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
-
-// The slot of the word, or the empty slot where it belongs.
-CatalogWriter::Slot& CatalogWriter::Find(const wordscan::WordKey& k, std::uint32_t hash) {
-  for (std::uint32_t i = hash & tableMask_;; i = (i + 1) & tableMask_) {
-    Slot& s = table_[i];
-    if (s.hi == 0 || (s.hi == k.hi && s.lo() == k.lo)) return s;
-  }
-}
 
 void CatalogWriter::ClearTable() {
   for (std::uint32_t i : slotsInUse_) table_[i] = Slot{};

@@ -23,15 +23,43 @@ class AppendBuffer {
   static constexpr std::size_t kFlushBytes = 1 << 20;
   AppendBuffer(ZrnIO& files, DataFile file) : files_(files), file_(file) {}
   // The text and a NUL.
-  void Str(const char* s, std::size_t len);
+  void Str(const char* s, std::size_t len) {
+    buf_.append(s, len);
+    buf_.push_back('\0');
+    MaybeFlush();
+  }
   // Little-endian 32-bit fields.
-  void U32(std::uint32_t v);
-  void Rec(std::uint32_t a, std::uint32_t b);
-  void Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c);
+  void U32(std::uint32_t v) {
+    char b[4];
+    PutLE(b, v);
+    buf_.append(b, 4);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b) {
+    char r[8];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    buf_.append(r, 8);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    char r[12];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    PutLE(r + 8, c);
+    buf_.append(r, 12);
+    MaybeFlush();
+  }
   // Appends what is held to the file; a file that is not open loses it.
   void Flush();
 
  private:
+  static void PutLE(char* b, std::uint32_t v) {
+    b[0] = static_cast<char>(v & 0xFF);
+    b[1] = static_cast<char>((v >> 8) & 0xFF);
+    b[2] = static_cast<char>((v >> 16) & 0xFF);
+    b[3] = static_cast<char>((v >> 24) & 0xFF);
+  }
   void MaybeFlush() {
     if (buf_.size() >= kFlushBytes) Flush();
   }
@@ -101,8 +129,19 @@ class CatalogWriter {
   };
   static constexpr std::uint64_t kLoMask = (std::uint64_t{1} << 40) - 1;
   static_assert(kAllWordsBufSize < (1u << 24));
-  static std::uint32_t Hash(const wordscan::WordKey& k);
-  Slot& Find(const wordscan::WordKey& k, std::uint32_t hash);
+  static std::uint32_t Hash(const wordscan::WordKey& k) {
+    std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+  }
+  // The slot of the word, or the empty slot where it belongs.
+  Slot& Find(const wordscan::WordKey& k, std::uint32_t hash) {
+    for (std::uint32_t i = hash & tableMask_;; i = (i + 1) & tableMask_) {
+      Slot& s = table_[i];
+      if (s.hi == 0 || (s.hi == k.hi && s.lo() == k.lo)) return s;
+    }
+  }
   void ClearTable();
 
   std::vector<Slot> table_;
