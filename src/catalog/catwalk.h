@@ -4,7 +4,7 @@
 // catalogs them, each directory before its subdirectories and the root
 // itself last. Entries are taken sorted by name, so a tree is visited in
 // the same order whatever order the file system keeps. A subdirectory is
-// entered only when its name has no "." (hidden ones included); links are
+// entered only when its name has no "." (so never a hidden one); links are
 // never followed, a mount point is never crossed, and subdirectories are
 // opened relative to their parent's descriptor.
 #pragma once

@@ -1,5 +1,6 @@
 #include "catalog/catwriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
