@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
     }
     t = Clock::now();
     c0 = Cpu();
-    WordCat w;
+    WordCat w(files);
     w.CreateWordCatalog(nullptr, {corpusDir});
     double bt = Since(t), btc = Cpu() - c0;
     stats = w.Stats();
@@ -290,7 +290,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     auto t = Clock::now();
     double c0 = Cpu();
-    WordCat w;
+    WordCat w(files);
     w.useHelperThread = false;
     w.CreateWordCatalog(nullptr, {corpusDir});
     single.push_back(Since(t));
@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
   // Peak memory of one build, in a child that does nothing else.
   pid_t pid = fork();
   if (pid == 0) {
-    WordCat w;
+    WordCat w(files);
     w.CreateWordCatalog(nullptr, {corpusDir});
     _exit(0);
   }

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   }
   {
     Files = new ZrnIO;
-    WordCat cat;
+    WordCat cat(*Files);
     cat.CreateWordCatalog(nullptr, {(root / "corpus").string() + "/"});
     Files->OpenFiles("r");
     const bool complete = Files->TestFiles() == 1;

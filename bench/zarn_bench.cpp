@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   if (corpus.back() != '/') corpus += '/';
 
   auto t0 = Clock::now();
-  WordCat cat;
+  WordCat cat(*Files);
   cat.CreateWordCatalog(nullptr, {corpus});
   const double buildMs = Ms(Clock::now() - t0);
 

@@ -5,24 +5,13 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "catalog/catlimits.h"
 #include "store/zrnio.h"
 
 class BuildProgress;
-class ZrnReg;
-
-// Bounds of one build.
-constexpr std::uint32_t kMaxCatalogWords = 300000;     // entries of the sorted list
-constexpr std::uint32_t kMaxFileWords = 3600;          // words taken from one file
-constexpr std::uint32_t kMaxBuildFiles = 42000;        // files taken by one build
-constexpr std::uint32_t kCatalogSwitchBytes = 100000;  // word text that starts the next catalog
-constexpr std::uint32_t kReadChunk = 2048;
-// Word text buffer: a file can add at most kMaxFileWords words of 21 bytes
-// after the switch threshold was last checked, so this never overflows.
-constexpr std::uint32_t kAllWordsBufSize = kCatalogSwitchBytes + kMaxFileWords * 21 + 16;
 
 // The configured catalog roots, in order, each ending with "/" (registry key
 // "Zarns.Application\CatalogRoots"); the home directory when none is set.
@@ -44,7 +33,8 @@ struct BuildStats {
 
 class WordCat {
  public:
-  WordCat();
+  // The build writes the catalog files of `files`.
+  explicit WordCat(ZrnIO& files);
   virtual ~WordCat();
   WordCat(const WordCat&) = delete;
   WordCat& operator=(const WordCat&) = delete;
@@ -68,7 +58,6 @@ class WordCat {
   bool useHelperThread = true;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  ZrnIO& files_;
   BuildStats stats_;
 };

@@ -37,7 +37,7 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   build->add_option("--root", *roots,
                     "A directory to catalog (repeatable); default: the configured roots");
   build->callback([roots, &exitCode] {
-    WordCat builder;
+    WordCat builder(*Files);
     StreamProgress progress(stderr);
     bool tty = ::isatty(STDERR_FILENO) == 1;
     builder.CreateWordCatalog(tty ? static_cast<BuildProgress*>(&progress) : nullptr, *roots);

@@ -83,7 +83,7 @@ class CatalogTest : public ::testing::Test {
     WriteData("KEPc.007", "");
   }
   BuildStats Build(WordCat* b = nullptr) {
-    WordCat local;
+    WordCat local(*Files);
     WordCat& w = b ? *b : local;
     w.CreateWordCatalog(nullptr, {root});
     return w.Stats();

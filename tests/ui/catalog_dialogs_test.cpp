@@ -62,7 +62,7 @@ class CatalogDialogsTest : public QObject {
     WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
     WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
     WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
-    WordCat builder;
+    WordCat builder(*Files);
     SilentProgress quiet;
     builder.CreateWordCatalog(&quiet, {catDir_});
   }
@@ -377,7 +377,7 @@ class CatalogDialogsTest : public QObject {
         return d.StepVal(s);
       }
     } counting(dlg, steps);
-    WordCat builder;
+    WordCat builder(*Files);
     builder.CreateWordCatalog(&counting, {dir});
     QVERIFY(!dlg.Continue());
     QVERIFY2(steps < 30, QByteArray::number(steps).constData());

@@ -292,7 +292,7 @@ class ShellDocumentsTest : public QObject {
     const std::string corpus = uitest::FreshDir("corpus");
     WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
     {
-      WordCat cat;
+      WordCat cat(*Files);
       cat.CreateWordCatalog(nullptr, {corpus});
     }
     auto openFromResults = [&] {

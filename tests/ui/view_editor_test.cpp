@@ -188,7 +188,7 @@ class ViewEditorTest : public QObject {
     WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     {
-      WordCat builder;
+      WordCat builder(*Files);
       SilentProgress quiet;
       builder.CreateWordCatalog(&quiet, {dir});
     }

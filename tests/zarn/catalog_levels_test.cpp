@@ -18,7 +18,7 @@ class CatalogLevelsTest : public ZarnTest {
     ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMS.007"), std::string(".txt\0", 5)));
     for (const char* f : {"KEP.007", "KEPt.007", "KEPc.007"})
       ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath(f), ""));
-    WordCat cat;
+    WordCat cat(*Files);
     cat.CreateWordCatalog(nullptr, {dir});
   }
   static void Write(const std::string& path, const std::string& text) {

@@ -165,7 +165,7 @@ void ZrnSked::BNClicked() {
   cancel_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   {
-    auto builder = std::make_unique<WordCat>();
+    auto builder = std::make_unique<WordCat>(*Files);
     ZDialog progress(this);
     progress.show();
     builder->CreateWordCatalog(&progress);

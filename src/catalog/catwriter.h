@@ -1,0 +1,177 @@
+// The writing side of a catalog build. It takes what the walk found, in
+// the order found, and writes the catalog files through the file set: file
+// and path records, each file's words sorted and de-duplicated, the words
+// buffer and table of each numbered catalog (a new one starts once the word
+// text passes kCatalogSwitchBytes), the matches and the sorted index.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/catlimits.h"
+#include "catalog/wordscan.h"
+#include "store/zrnio.h"
+
+// Bytes appended to one data file of the set, written in large pieces: the
+// file receives exactly the bytes that one write per record would give.
+// The file's handle is looked up when the bytes are written, so a numbered
+// file that the set moves on from must be flushed first.
+class AppendBuffer {
+ public:
+  static constexpr std::size_t kFlushBytes = 1 << 20;
+  AppendBuffer(ZrnIO& files, DataFile file) : files_(files), file_(file) {}
+  // The text and a NUL.
+  void Str(const char* s, std::size_t len) {
+    buf_.append(s, len);
+    buf_.push_back('\0');
+    MaybeFlush();
+  }
+  // Little-endian 32-bit fields.
+  void U32(std::uint32_t v) {
+    char b[4];
+    PutLE(b, v);
+    buf_.append(b, 4);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b) {
+    char r[8];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    buf_.append(r, 8);
+    MaybeFlush();
+  }
+  void Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    char r[12];
+    PutLE(r, a);
+    PutLE(r + 4, b);
+    PutLE(r + 8, c);
+    buf_.append(r, 12);
+    MaybeFlush();
+  }
+  // Appends what is held to the file; a file that is not open loses it.
+  void Flush();
+
+ private:
+  static void PutLE(char* b, std::uint32_t v) {
+    b[0] = static_cast<char>(v & 0xFF);
+    b[1] = static_cast<char>((v >> 8) & 0xFF);
+    b[2] = static_cast<char>((v >> 16) & 0xFF);
+    b[3] = static_cast<char>((v >> 24) & 0xFF);
+  }
+  void MaybeFlush() {
+    if (buf_.size() >= kFlushBytes) Flush();
+  }
+  ZrnIO& files_;
+  DataFile file_;
+  std::string buf_;
+};
+
+// One piece of work for the writer, made by the walk.
+struct CatalogJob {
+  enum Kind : std::uint8_t {
+    Words,  // a file read: its name and the words taken from it
+    Exe,    // a file recorded without its words
+    Typed,  // a file of a listed file type
+    Dir,    // a directory cataloged (after its files): its path
+  };
+  Kind kind = Dir;
+  std::string text;     // file name, or directory path for Dir
+  std::uint32_t n = 0;  // words taken (Words), repeats included
+  wordscan::RawWord words[kMaxFileWords];
+};
+
+class CatalogWriter {
+ public:
+  // `files` has the catalog files open, created empty, catalog 1 current.
+  // Allocates the writer's buffers (may throw std::bad_alloc).
+  explicit CatalogWriter(ZrnIO& files);
+  ~CatalogWriter();
+  CatalogWriter(const CatalogWriter&) = delete;
+  CatalogWriter& operator=(const CatalogWriter&) = delete;
+
+  // The next job, in the order the walk made them. Never throws: out of
+  // memory stops the writing (what was written stays) and sets Failed().
+  void Take(const CatalogJob& job);
+  // Safe to ask from any thread.
+  bool Failed() const { return failed_.load(std::memory_order_relaxed); }
+  // After the last job: the sorted index of the last catalog.
+  void FinishLastCatalog();
+  // Writes out everything held.
+  void Flush();
+
+  int Catalogs() const { return catalog_; }
+  std::uint32_t Directories() const { return directories_; }
+  std::uint32_t Words() const { return words_; }
+
+ private:
+  void AddFile(AppendBuffer& table, const std::string& name);
+  void AddDirectory(const std::string& path);
+  std::uint32_t SortDistinct(const wordscan::RawWord* in, std::uint32_t n);
+  void AddWords(std::uint32_t unique);
+  void WriteSortedIndex();
+  void NextCatalog();
+
+  // --- the word table ---------------------------------------------------------
+  // Words of the current numbered catalog: an open-addressing table keyed
+  // by the word's key, holding its offset in the word text, and the slots
+  // in use (for the sorted index and for clearing). A file's sorted words
+  // are matched against it one by one, which gives the same words buffer,
+  // matches and index as merging sorted lists.
+  // 16 bytes a slot: the key's low part has 40 bits, the offset (below
+  // 2^24) rides above them, so the table takes a third less cache.
+  struct Slot {
+    std::uint64_t hi = 0;     // key.hi; 0: empty (a word has at least 4 characters)
+    std::uint64_t loOff = 0;  // key.lo | offset << 40
+    std::uint32_t off() const { return static_cast<std::uint32_t>(loOff >> 40); }
+    std::uint64_t lo() const { return loOff & kLoMask; }
+  };
+  static constexpr std::uint64_t kLoMask = (std::uint64_t{1} << 40) - 1;
+  static_assert(kAllWordsBufSize < (1u << 24));
+  static std::uint32_t Hash(const wordscan::WordKey& k) {
+    std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+  }
+  // The slot of the word, or the empty slot where it belongs.
+  Slot& Find(const wordscan::WordKey& k, std::uint32_t hash) {
+    for (std::uint32_t i = hash & tableMask_;; i = (i + 1) & tableMask_) {
+      Slot& s = table_[i];
+      if (s.hi == 0 || (s.hi == k.hi && s.lo() == k.lo)) return s;
+    }
+  }
+  void ClearTable();
+
+  std::vector<Slot> table_;
+  std::uint32_t tableMask_ = 0;
+  std::vector<std::uint32_t> slotsInUse_;
+  // Word text of the current numbered catalog (the words buffer file's bytes).
+  std::unique_ptr<char[]> text_;
+  std::uint32_t textEnd_ = 0;
+
+  // --- one file's words ---------------------------------------------------------
+  // The distinct words of the file in hand, then sorted (kMaxFileWords each).
+  std::unique_ptr<wordscan::WordKey[]> fileWords_, distinct_;
+  std::unique_ptr<std::uint32_t[]> fileHashes_;
+  std::unique_ptr<std::uint32_t[]> bucketCount_;  // 4097: the sorts' buckets
+  // The distinct words of the file being read, found by hash: slot values
+  // are (file generation << 12) | index in distinct_.
+  static constexpr std::uint32_t kFileSetSize = 8192;
+  static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
+  std::vector<std::uint32_t> fileSet_;
+  std::uint32_t fileGen_ = 0;
+
+  // --- positions and counts -------------------------------------------------------
+  ZrnIO& files_;
+  int catalog_ = 1;               // the current numbered catalog
+  std::uint32_t fileEnd_ = 0;     // next offset in the file names
+  std::uint32_t fileOffset_ = 0;  // the current file's offset there
+  std::uint32_t pathEnd_ = 0;     // next offset in the paths
+  std::uint32_t directories_ = 0, words_ = 0;
+  std::atomic<bool> failed_{false};
+
+  AppendBuffer wordsBuf_, wordsTbl_, wordsIdx_, filesBuf_, filesTbl_, matches_, pathsBuf_,
+      pathsTbl_, extMatch_;
+};

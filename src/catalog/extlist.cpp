@@ -1,0 +1,54 @@
+#include "catalog/extlist.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Names ending in the extension, without regard to case ("*" + extension).
+bool EndsWithNoCase(const std::string& name, const std::string& lowerExt) {
+  if (lowerExt.size() > name.size()) return false;
+  const char* p = name.data() + (name.size() - lowerExt.size());
+  for (std::size_t i = 0; i < lowerExt.size(); ++i) {
+    char c = p[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerExt[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ExtensionList::Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool ExtensionList::Add(const std::string& ext, bool exe) {
+  std::string l = Lower(ext);
+  if (l.empty() ||
+      std::any_of(exts_.begin(), exts_.end(), [&](const Ext& x) { return x.lower == l; }))
+    return false;
+  int i = static_cast<int>(exts_.size());
+  if (l[0] == '.')
+    dotted_.emplace(l, i);
+  else
+    others_.push_back(i);
+  exts_.push_back({std::move(l), exe});
+  return true;
+}
+
+int ExtensionList::FirstMatch(const std::string& lowerName) const {
+  int best = INT_MAX;
+  std::string suffix;
+  for (std::size_t pos = lowerName.find('.'); pos != std::string::npos;
+       pos = lowerName.find('.', pos + 1)) {
+    suffix.assign(lowerName, pos, std::string::npos);
+    auto it = dotted_.find(suffix);
+    if (it != dotted_.end()) best = std::min(best, it->second);
+  }
+  for (int i : others_)
+    if (i < best && EndsWithNoCase(lowerName, exts_[static_cast<std::size_t>(i)].lower)) best = i;
+  return best == INT_MAX ? -1 : best;
+}
