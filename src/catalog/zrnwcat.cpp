@@ -13,11 +13,12 @@
 
 #include "catalog/buildprogress.h"
 #include "catalog/wordscan.h"
+#include "catalog/zrnreg.h"
+#include "host/host.h"
 #include "platform/pdatadir.h"
 #include "platform/pdir.h"
 #include "platform/pfile.h"
 #include "platform/pregistry.h"
-#include "shell/zrnreg.h"
 
 namespace {
 
@@ -445,7 +446,8 @@ struct WordCat::Impl {
 
   // --- the build ----------------------------------------------------------------
   void ScanDirectories(const std::vector<std::string>& roots) {
-    ZrnReg reg;
+    SilentHost quiet;  // reading the lists shows no message
+    ZrnReg reg(*Files, quiet);
     std::vector<std::string> regExt;
     reg.RegExtPtr = &regExt;
     reg.GetExtensions();
@@ -868,7 +870,8 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
     }
   }
   if (noExtensions) {
-    ZrnReg reg;
+    SilentHost quiet;  // rebuilding the lists shows no message
+    ZrnReg reg(*Files, quiet);
     reg.GetRegistryTextExt();
   }
 

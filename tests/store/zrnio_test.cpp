@@ -506,7 +506,7 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
     EXPECT_EQ(io_->ReadFromFile(text, h), 1u);  // empty until reset
     EXPECT_STREQ(text, "");
   }
-  EXPECT_EQ(genpop, 1u);
+  EXPECT_EQ(io_->genpop, 1u);
   io_->CloseFile(h);
 
   // Reset, then the next file starts from its beginning.
@@ -514,8 +514,8 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
   Put(g, "no terminator");
   h = io_->NewFile(g.c_str(), "r");
   io_->ReadFromFile(text, nullptr);
-  EXPECT_EQ(genpop, 0u);
-  EXPECT_EQ(bufcur, 0u);
+  EXPECT_EQ(io_->genpop, 0u);
+  EXPECT_EQ(io_->bufcur, 0u);
   EXPECT_EQ(io_->ReadFromFile(text, h), 14u);  // the whole unterminated file
   EXPECT_STREQ(text, "no terminator");
   EXPECT_EQ(io_->ReadFromFile(text, h), 1u);
@@ -557,7 +557,7 @@ TEST_F(ZrnIOTest, SequentialReadAcrossBlockBoundaries) {
   ASSERT_GT(Slurp(f).size(), 10u * kGenBufferSize);
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(ReadAll(*io_, h), written);
-  EXPECT_GT(genpop, 10u);
+  EXPECT_GT(io_->genpop, 10u);
   io_->CloseFile(h);
 
   // A string that ends exactly at a block's end, and one that starts there.

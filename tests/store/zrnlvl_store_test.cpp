@@ -81,7 +81,7 @@ TEST_F(ZrnStore, ListingSurvivesLookupsInBetween) {
   while (lvl.GetZarnList(n, false)) {
     seen.push_back(n);
     std::string probe = "two", v;
-    EXPECT_TRUE(ZrnLvl1().Get(probe, v));
+    EXPECT_TRUE(ZrnLvl1(files).Get(probe, v));
   }
   lvl.StopSet();
   EXPECT_EQ(seen, (std::vector<std::string>{"one", "two", "three", ""}));
@@ -301,7 +301,7 @@ TEST_F(ZrnStore, ModifyRefusesUnknownNamesAndOverlongTexts) {
 TEST_F(ZrnStore, ResetRemovesZarnsPackagesAndMembership) {
   ASSERT_TRUE(Store("a", " 1 zdesc A"));
   for (const char* f : {"EMSPkg.007", "PkgT.007", "PkgBuf.007"}) Put(f, "x");
-  EXPECT_TRUE(ZrnLvl1::ResetZarns());
+  EXPECT_TRUE(ZrnLvl1::ResetZarns(files));
   for (const char* f : {"EMSZrn.007", "EMSVal.007", "EMSVt.007", "BROWSE.007", "EMSPkg.007",
                         "PkgT.007", "PkgBuf.007"})
     EXPECT_FALSE(Exists(f)) << f;

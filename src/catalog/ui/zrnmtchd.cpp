@@ -180,7 +180,7 @@ std::string PlainTextCopyPath(const std::string& file) {
 // can be edited and saved in place. A file with NUL bytes (a binary format
 // that was catalogued) opens as a plain-text copy with only its printable
 // characters and white space; the copy goes to the program's own folder so
-// that no file beside the original is ever overwritten.
+// that no file beside the catalogued one is ever overwritten.
 bool ShowMatchDlg::AddFile(const std::string& file) {
   QFile probe(QFile::decodeName(file.c_str()));
   if (!probe.open(QIODevice::ReadOnly)) {
