@@ -13,6 +13,8 @@
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnsedtv.h"
 
+QtHost::QtHost(ZrnIO& files) : files_(files) {}
+
 QString QtHost::ToQt(const std::string& s) {
   const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
   QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -82,7 +84,7 @@ int QtHost::MessageBox(const std::string& text, const std::string& caption, unsi
 }
 
 void QtHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
-  ShowMatchDlg dlg(xfer, uihooks::DialogParent());
+  ShowMatchDlg dlg(files_, *this, xfer, uihooks::DialogParent());
   dlg.exec();
 }
 

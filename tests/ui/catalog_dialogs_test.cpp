@@ -19,6 +19,7 @@
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
+#include "common/recordinghost.h"
 #include "framework/qthost.h"
 #include "framework/uihooks.h"
 #include "platform/plauncher.h"
@@ -48,6 +49,7 @@ QString ButtonText(QWidget* w, int id) {
 class CatalogDialogsTest : public QObject {
   Q_OBJECT
 
+  ZrnIO files_;
   RecordingHost recorder_;
   std::string catDir_;
 
@@ -66,27 +68,24 @@ class CatalogDialogsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!Files) Files = new ZrnIO;
+    Files = &files_;  // the builder still reaches its file set through the global
     const std::string mime = uitest::Root() + "mime.types";
     uitest::WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     uitest::InstallModalGuard();
     BuildCatalog();
   }
+  void cleanupTestCase() { Files = nullptr; }
 
-  void init() {
-    recorder_ = RecordingHost();
-    SetHost(&recorder_);
-  }
+  void init() { recorder_ = RecordingHost(); }
   void cleanup() {
-    SetHost(nullptr);
     uihooks::OpenDocument = nullptr;
     uihooks::ListDblClkAction = nullptr;
     plat::SetLauncher(nullptr);
   }
 
   void findResultsControlsAndTexts() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     QCOMPARE(dlg.objectName(), QString("193"));
     QCOMPARE(dlg.windowTitle(), QString("Zarns Find Results"));
     auto* list = uitest::ById<QListWidget>(&dlg, 172);
@@ -123,7 +122,7 @@ class CatalogDialogsTest : public QObject {
     x.ListOfMatches = {{"zeta.txt", 7}, {"alpha.txt", 3}, {"mid.txt", 5}};
     x.MatchString = "cat dog";
     x.PathString = "/some/dir";
-    ShowMatchDlg dlg(x);
+    ShowMatchDlg dlg(files_, recorder_, x);
     QCOMPARE(Items(uitest::ById<QListWidget>(&dlg, 172)),
              (QStringList{"alpha.txt", "mid.txt", "zeta.txt"}));
     QCOMPARE(uitest::ById<QLineEdit>(&dlg, 171)->text(), QString("cat dog"));
@@ -135,7 +134,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void searchFindsFilesHoldingEveryWord() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     auto* words = uitest::ById<QLineEdit>(&dlg, 171);
     auto* list = uitest::ById<QListWidget>(&dlg, 172);
@@ -169,7 +168,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void highlightShowsTheDirectory() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
     dlg.BNClicked();
@@ -185,7 +184,7 @@ class CatalogDialogsTest : public QObject {
   void doubleClickFollowsThePreference() {
     plat::RecordingLauncher launcher;
     plat::SetLauncher(&launcher);
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
@@ -212,7 +211,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void okWithoutHighlightRunsTheSearch() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
     QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 294), Qt::LeftButton);
@@ -230,10 +229,8 @@ class CatalogDialogsTest : public QObject {
       opened << p;
       return true;
     };
-    SetHost(nullptr);
-    QtHost host;
-    SetHost(&host);
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    QtHost host(files_);
+    ShowMatchDlg dlg(files_, host, ShowMatchXfer{});
     QVERIFY(dlg.AddFile(file));
     QCOMPARE(opened.size(), 1);
     const std::string copy = opened[0].toStdString();
@@ -349,8 +346,7 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(dlg.rect().contains(uitest::ById<QWidget>(&dlg, 2)->geometry()));
 
     // Through the host: the value typed comes back; Escape gives nothing.
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     uitest::OnNextModal([](QWidget* w) {
       QTest::keyClicks(uitest::ById<QLineEdit>(w, 1), "forty two");
       QTest::mouseClick(uitest::ById<QPushButton>(w, 3201), Qt::LeftButton);
@@ -464,7 +460,7 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(dlg.LastBuildCompleted());
     QVERIFY(progressSeen);
     // The catalog is there and finds the word.
-    WordView view;
+    WordView view(files_, recorder_, recorder_);
     view.FindName = "giraffe";
     view.InterpretWords();
     QCOMPARE(view.HitList.size(), std::size_t(1));
@@ -473,8 +469,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void hostPromptsForANameAndAFile() {
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     uitest::OnNextModal([](QWidget* w) {
       auto* edit = uitest::ById<QLineEdit>(w, 1076);
       QVERIFY(edit);
@@ -500,8 +495,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void hostMessageBoxes() {
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     QString title, text;
     QStringList buttons;
     uitest::OnNextModal([&](QWidget* w) {

@@ -36,11 +36,11 @@
 #include "catalog/zrnfile.h"
 #include "framework/qthost.h"
 #include "framework/uihooks.h"
+#include "host/installedhost.h"
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
-#include "shell/host.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zdbg.h"
 #include "shell/ui/zrnsabtd.h"
@@ -83,7 +83,6 @@ struct MailSender {
 namespace {
 
 TZarnsApp* theApp = nullptr;
-QtHost* theQtHost = nullptr;
 
 constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
 constexpr const char* kMimeType = "application/x-zarns-document";
@@ -228,8 +227,14 @@ void TZarnsFrame::closeEvent(QCloseEvent* e) {
 
 TZarnsApp* TZarnsApp::Instance() { return theApp; }
 
-TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
+TZarnsApp::TZarnsApp(const QStringList& args, Host* host)
+    : args_(args), files_(std::make_unique<ZrnIO>()) {
   theApp = this;
+  if (!host) {
+    qtHost_ = std::make_unique<QtHost>(*files_);
+    host = qtHost_.get();
+  }
+  host_ = host;
   InitShellResources();
   QCoreApplication::setApplicationName(QStringLiteral("Zarns"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
@@ -240,8 +245,6 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   Printing = 0;
   ApxMail = new MailSender;
 
-  if (!theQtHost) theQtHost = new QtHost;
-  SetHost(theQtHost);
   uihooks::OpenDocument = [](const QString& p) { return OpenDocumentInNewView(p); };
   uihooks::ListDblClkAction = [] { return ::ListDblClkAction(); };
   uihooks::MainWindow = []() -> QWidget* { return MainWin; };
@@ -250,14 +253,16 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   // Whatever was made on demand before the program started is replaced.
   delete Clips;
   Clips = new ZrnClip;
-  delete Files;
-  Files = new ZrnIO;
   NumClips = 10001;
+  // The zarn layer reaches the file set and the host through process-wide
+  // slots until its engine context holds them.
+  Files = files_.get();
+  SetHost(host_);
 
   // The catalog check: every catalog file must open for reading.
-  Files->OpenFiles("r");
-  const int complete = Files->TestFiles();
-  Files->CloseFiles();
+  files_->OpenFiles("r");
+  const int complete = files_->TestFiles();
+  files_->CloseFiles();
   if (!complete && CatalogPrompt) CatalogPrompt(QString::fromLatin1(kPromptCaption));
 
   qApp->installEventFilter(this);
@@ -280,7 +285,7 @@ TZarnsApp::~TZarnsApp() {
   ApxMail = nullptr;
   delete Clips;
   Clips = nullptr;
-  delete Files;
+  SetHost(nullptr);
   Files = nullptr;
   uihooks::OpenDocument = nullptr;
   uihooks::ListDblClkAction = nullptr;
@@ -679,7 +684,7 @@ void TZarnsApp::PlaceChild(TZarnsMDIChild* child) {
 TZarnsMDIChild* TZarnsApp::NewDocument() {
   if (!MdiClient) return nullptr;
   auto* view = new zui::TZarnsEditView;
-  auto* child = new TZarnsMDIChild(MdiClient, view);
+  auto* child = new TZarnsMDIChild(MdiClient, view, *host_);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
           Qt::QueuedConnection);
@@ -699,7 +704,7 @@ bool TZarnsApp::AddFile(const QString& path) {
     return false;
   }
   view->document()->setModified(false);
-  auto* child = new TZarnsMDIChild(MdiClient, view);
+  auto* child = new TZarnsMDIChild(MdiClient, view, *host_);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
           Qt::QueuedConnection);
@@ -743,8 +748,8 @@ void TZarnsApp::CmFileOpen() {
   }
   for (const QString& f : files) {
     if (!AddFile(f))
-      TheHost().MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns",
-                           MB_OK | MB_ICONEXCLAMATION);
+      host_->MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns",
+                        MB_OK | MB_ICONEXCLAMATION);
   }
 }
 
@@ -865,7 +870,7 @@ void TZarnsApp::CmPreferences() {
   dlg.exec();
 }
 
-void TZarnsApp::CmSearchWord() { TheHost().ShowMatchDialog(ShowMatchXfer{}); }
+void TZarnsApp::CmSearchWord() { host_->ShowMatchDialog(ShowMatchXfer{}); }
 
 void TZarnsApp::CmWordCatalogCreate() {
   if (CatalogDialog) CatalogDialog(MainWin);
@@ -876,11 +881,11 @@ void TZarnsApp::CmSked() {
 }
 
 void TZarnsApp::CmLoadzfile() {
-  ZrnPkgOp op;
+  ZrnPkgOp op(*files_, *host_, *host_);
   op.CmNewPackage();
 }
 
-void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(); }
+void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(*files_); }
 
 void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
 

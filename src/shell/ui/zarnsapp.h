@@ -10,9 +10,13 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+class Host;
+class QtHost;
+class ZrnIO;
 class QAction;
 class QCursor;
 class QLabel;
@@ -63,13 +67,19 @@ class TZarnsFrame : public QMainWindow {
 class TZarnsApp : public QObject {
   Q_OBJECT
  public:
-  // Start-up up to the main window: recent files, shared objects, the catalog check.
-  explicit TZarnsApp(const QStringList& args = {});
+  // Start-up up to the main window: recent files, shared objects, the catalog
+  // check. The program's questions go to `host` when one is given (not
+  // owned; tests pass a recording one), else to the program's Qt dialogs.
+  explicit TZarnsApp(const QStringList& args = {}, Host* host = nullptr);
   // Deletes the shared objects (printer, mail sender, clips, file set).
   ~TZarnsApp() override;
 
   // The running application object, or null.
   static TZarnsApp* Instance();
+
+  // The program's data file set and the host its windows ask through.
+  ZrnIO& DataFiles() const { return *files_; }
+  Host& AppHost() const { return *host_; }
 
   // InitInstance, then the event loop; returns the exit status.
   int Run();
@@ -181,6 +191,9 @@ class TZarnsApp : public QObject {
   void CmBrindle();
 
   QStringList args_;
+  std::unique_ptr<ZrnIO> files_;    // the program's one file set
+  std::unique_ptr<QtHost> qtHost_;  // the Qt dialogs, unless another host was given
+  Host* host_ = nullptr;
   TZarnsFrame* frame_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   QAction* recentAnchor_ = nullptr;  // the separator before Exit

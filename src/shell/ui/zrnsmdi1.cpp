@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QTextDocument>
 
+#include "host/messages.h"
 #include "platform/pfile.h"
-#include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zfindrep.h"
@@ -29,8 +29,9 @@ QPlainTextEdit* ActiveEditor() {
   return child ? child->View() : nullptr;
 }
 
-void ShowFind(QWidget* parent, bool replace) {
-  if (!findDlg) findDlg = new TZarnsFindDlg(MainWin ? MainWin : parent, replace, ActiveEditor);
+void ShowFind(QWidget* parent, bool replace, MessageHost& messages) {
+  if (!findDlg)
+    findDlg = new TZarnsFindDlg(MainWin ? MainWin : parent, replace, ActiveEditor, messages);
   findDlg->SetReplaceMode(replace);
   findDlg->show();
   findDlg->raise();
@@ -38,8 +39,8 @@ void ShowFind(QWidget* parent, bool replace) {
 }
 }  // namespace
 
-TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view)
-    : QMdiSubWindow(parent), view_(view) {
+TZarnsMDIChild::TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view, MessageHost& messages)
+    : QMdiSubWindow(parent), view_(view), messages_(messages) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWidget(view_);
   setWindowIcon(QIcon(QStringLiteral(":/icons/1002.svg")));
@@ -84,7 +85,7 @@ bool TZarnsMDIChild::Save() {
   if (Path().isEmpty()) return SaveAs();
   QString error;
   if (!view_->SaveFile(QString(), &error)) {
-    TheHost().MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(), "Zarns",
+    messages_.MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(), "Zarns",
                          MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
@@ -99,7 +100,7 @@ bool TZarnsMDIChild::SaveAs() {
   if (path.isEmpty()) return false;
   QString error;
   if (!view_->SaveFile(path, &error)) {
-    TheHost().MessageBox(("Cannot save \"" + path + "\".\n" + error).toStdString(), "Zarns",
+    messages_.MessageBox(("Cannot save \"" + path + "\".\n" + error).toStdString(), "Zarns",
                          MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
@@ -114,7 +115,7 @@ bool TZarnsMDIChild::CanClose() {
   if (!IsDirty()) return true;
   QString name = Title();
   if (name.isEmpty()) name = windowTitle().remove(QStringLiteral("[*]"));
-  const int answer = TheHost().MessageBox(
+  const int answer = messages_.MessageBox(
       ("The document \"" + name + "\" has changed.\n\nDo you want to save the changes?")
           .toStdString(),
       "Zarns", MB_YESNOCANCEL | MB_ICONQUESTION);
@@ -186,11 +187,11 @@ bool TZarnsMDIChild::HandleCommand(int id) {
       c.removeSelectedText();
       break;
     }
-    case CM_EDITFIND: ShowFind(this, false); break;
-    case CM_EDITREPLACE: ShowFind(this, true); break;
+    case CM_EDITFIND: ShowFind(this, false, messages_); break;
+    case CM_EDITREPLACE: ShowFind(this, true, messages_); break;
     case CM_EDITFINDNEXT:
       if (!FindInEdit(view_, LastFind()))
-        TheHost().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",
+        messages_.MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",
                              MB_OK | MB_ICONINFORMATION);
       break;
     default: return false;

@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+class MessageHost;
 namespace zui {
 class TZarnsEditView;
 }
@@ -11,8 +12,9 @@ class TZarnsEditView;
 class TZarnsMDIChild : public QMdiSubWindow {
   Q_OBJECT
  public:
-  // A child around `view` (which it takes over) on `parent`'s client.
-  TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view);
+  // A child around `view` (which it takes over) on `parent`'s client; its
+  // questions and errors go to `messages`, which must outlive it.
+  TZarnsMDIChild(QWidget* parent, zui::TZarnsEditView* view, MessageHost& messages);
   ~TZarnsMDIChild() override;
 
   zui::TZarnsEditView* View() const { return view_; }
@@ -58,5 +60,6 @@ class TZarnsMDIChild : public QMdiSubWindow {
 
  private:
   zui::TZarnsEditView* view_;
+  MessageHost& messages_;
   int untitled_ = 0;
 };
