@@ -178,3 +178,23 @@ TEST_F(SearchTest, SortByNameIgnoresCaseAndKeepsOrderOfEquals) {
   EXPECT_EQ(items[2].fileid, 1u);
   EXPECT_EQ(items[3].fileid, 4u);
 }
+
+// The one-find question goes to the message host, the list of several finds
+// to the find-results host, each to its own.
+TEST_F(SearchTest, FileNameSearchAsksAndListsThroughItsOwnHosts) {
+  RecordingHost messages, results;
+  WordView v(files, messages, results);
+  ZrnFile one;
+  one.ShortFileName = "song";
+  EXPECT_TRUE(v.FindFileName(&one));
+  ZrnFile several;
+  several.ShortFileName = "cats";
+  EXPECT_TRUE(v.FindFileName(&several));
+  ASSERT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.boxes[0].text, "song.mp3");
+  EXPECT_TRUE(messages.matchDialogs.empty());
+  EXPECT_TRUE(results.boxes.empty());
+  ASSERT_EQ(results.matchDialogs.size(), 1u);
+  EXPECT_EQ(results.matchDialogs[0].ListOfMatches.size(), 2u);
+  EXPECT_TRUE(host.boxes.empty() && host.matchDialogs.empty());
+}

@@ -310,3 +310,20 @@ TEST_F(Pkg, RandomPackagesNeverCrash) {
 }
 
 }  // namespace
+
+// Error boxes go to the message host; the file and name questions to the
+// prompt host.
+TEST_F(Pkg, ErrorsAndQuestionsGoToTheirOwnHosts) {
+  RecordingHost messages, prompts;
+  ZrnPkgOp own(files, messages, prompts);
+  prompts.openAnswers = {TestEnv::Root() + "missing.pkg"};
+  EXPECT_FALSE(own.CmNewPackage().loaded);
+  EXPECT_FALSE(own.LoadPackage(Write("plain.pkg", "no magic here")).loaded);
+  EXPECT_EQ(prompts.openDialogs, std::vector<std::string>{"Load New Package"});
+  EXPECT_EQ(prompts.inputRequests.size(), 1u);
+  EXPECT_TRUE(prompts.boxes.empty());
+  ASSERT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.boxes[0].text, "Error Reading Zarn Package");
+  EXPECT_TRUE(messages.openDialogs.empty() && messages.inputRequests.empty());
+  EXPECT_TRUE(host.boxes.empty() && host.openDialogs.empty());
+}
