@@ -28,9 +28,10 @@
 #include <vector>
 
 #include "benchstats.h"
+#include "catalog/zrnreg.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
-#include "shell/zrnreg.h"
+#include "host/host.h"
 #include "store/zrnio.h"
 
 namespace fs = std::filesystem;
@@ -198,8 +199,9 @@ std::size_t RgIntersect(const std::vector<std::string>& words, const std::string
   return acc.size();
 }
 
-std::size_t Search(const std::string& words) {
-  WordView v;
+std::size_t Search(ZrnIO& files, const std::string& words) {
+  SilentHost quiet;
+  WordView v(files, quiet, quiet);
   v.FindName = words;
   v.InterpretWords();
   return v.HitList.size();
@@ -240,15 +242,16 @@ int main(int argc, char** argv) {
   }
 
   ZrnIO files;
-  Files = &files;
+  Files = &files;  // the builder still reaches its file set through the global
+  SilentHost quiet;
   // The lists from this system's file types, made before any timing.
   {
-    ZrnReg reg;
+    ZrnReg reg(files, quiet);
     reg.GetRegistryTextExt();
   }
   std::vector<std::string> exts;
   {
-    ZrnReg reg;
+    ZrnReg reg(files, quiet);
     reg.RegExtPtr = &exts;
     reg.GetExtensions();
     for (auto& e : exts)
@@ -341,7 +344,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 21; ++i) {
       auto t = Clock::now();
       double c0 = Cpu();
-      nOurs = Search(joined);
+      nOurs = Search(files, joined);
       ours.push_back(Since(t));
       oursCpu.push_back(Cpu() - c0);
     }
@@ -367,7 +370,7 @@ int main(int argc, char** argv) {
   }
   {
     // The same search repeated through one reader, as the Find results dialog does.
-    WordView v;
+    WordView v(files, quiet, quiet);
     std::vector<double> t;
     for (int i = 0; i < 21; ++i) {
       v.HitList.clear();

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "benchstats.h"
+#include "host/host.h"
 #include "platform/pdatadir.h"
-#include "shell/host.h"
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "store/zrnpkgop.h"
@@ -34,30 +34,30 @@ std::string Name(int i) { return "zarn" + std::to_string(i); }
 
 // The lookup the files alone allow: read each record, then the name it points
 // at through a 4096-byte window, until the name matches.
-bool PlainScan(const std::string& upper, std::string& value) {
-  HANDLE tbl = Files->OpenFile(Files->FileName(DataFile::kZarnTable).c_str(), "r");
-  HANDLE names = Files->OpenFile(Files->FileName(DataFile::kZarnNames).c_str(), "r");
+bool PlainScan(ZrnIO& io, const std::string& upper, std::string& value) {
+  HANDLE tbl = io.OpenFile(io.FileName(DataFile::kZarnTable).c_str(), "r");
+  HANDLE names = io.OpenFile(io.FileName(DataFile::kZarnNames).c_str(), "r");
   ZarnMatchStructType r{0, 0, 0};
   char buf[kGenBufferSize + 1];
   bool found = false;
   for (;;) {
-    Files->ReadFromFileAtOffset(buf, names, r.OffsetA);
+    io.ReadFromFileAtOffset(buf, names, r.OffsetA);
     std::string n = buf;
     for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (!n.empty() && n == upper) {
       found = true;
       break;
     }
-    if (Files->ReadFromFile(&r, tbl) <= 0) break;
+    if (io.ReadFromFile(&r, tbl) <= 0) break;
   }
   if (found) {
-    HANDLE defs = Files->OpenFile(Files->FileName(DataFile::kZarnValues).c_str(), "r");
-    Files->ReadFromFileAtOffset(buf, defs, r.OffsetB);
+    HANDLE defs = io.OpenFile(io.FileName(DataFile::kZarnValues).c_str(), "r");
+    io.ReadFromFileAtOffset(buf, defs, r.OffsetB);
     value = buf;
-    Files->CloseFile(defs);
+    io.CloseFile(defs);
   }
-  Files->CloseFile(tbl);
-  Files->CloseFile(names);
+  io.CloseFile(tbl);
+  io.CloseFile(names);
   return found;
 }
 
@@ -75,11 +75,11 @@ int main(int argc, char** argv) {
   if (!root) return 1;
   setenv("ZARNS_DATA_DIR", (std::string(root) + "/data").c_str(), 1);
   ZrnIO files;
-  Files = &files;
+  SilentHost quiet;
 
   // Store the zarns; a third carry browse text.
   std::vector<double> setMs;
-  ZrnLvl1 lvl;
+  ZrnLvl1 lvl(files);
   for (int i = 0; i < zarns; ++i) {
     std::string n = Name(i);
     std::string v =
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     std::string up = lastName;
     for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     t0 = Clock::now();
-    ok = PlainScan(up, sv) && ok && sv == v;
+    ok = PlainScan(files, up, sv) && ok && sv == v;
     scanMs.push_back(Ms(Clock::now() - t0));
   }
   // A lookup right after a store (the index extends by one record).
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     p << "ZPKG bench\n";
     for (int i = 0; i < 400; ++i) p << "ztxt pk" << i << " package value " << i << "\nzdesc d\n";
   }
-  ZrnPkgOp op;
+  ZrnPkgOp op(files, quiet, quiet);
   t0 = Clock::now();
   PkgLoadResult pr = op.LoadPackage(pkgPath);
   double pkgMs = Ms(Clock::now() - t0);
@@ -154,7 +154,6 @@ int main(int argc, char** argv) {
   std::printf("  load package of 400 zarns: %.1f ms; list all %zu names: %.1f ms\n", pkgMs,
               all.size(), listMs);
 
-  Files = nullptr;
   std::error_code ec;
   fs::remove_all(root, ec);
   return ok ? 0 : 1;

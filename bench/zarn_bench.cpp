@@ -23,8 +23,9 @@
 
 #include "benchstats.h"
 #include "catalog/zrnwcat.h"
+#include "common/recordinghost.h"
+#include "host/installedhost.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/memtextbuf.h"
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     char name[32];
     std::snprintf(name, sizeof name, "zarn%05d", i);
     std::string n = name, v = "expansion text number " + std::to_string(i);
-    ZrnLvl1 s;
+    ZrnLvl1 s(files_);
     const auto a = Clock::now();
     s.Set(n, v);
     const double ms = Ms(Clock::now() - a);

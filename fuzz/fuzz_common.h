@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "common/recordinghost.h"
+#include "host/installedhost.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
+#include "store/zrnio.h"
 #include "zarn/memtextbuf.h"
 #include "zarn/zrnsedtv.h"
 
@@ -57,6 +59,8 @@ inline void Init() {
   if (chdir(root) != 0) std::abort();
   Host().onAddFile = &OpenOutput;
   SetHost(&Host());
+  static ZrnIO files;
+  Files = &files;
   static plat::RecordingLauncher launcher;
   plat::SetLauncher(&launcher);
 }

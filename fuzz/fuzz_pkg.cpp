@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "common/recordinghost.h"
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
-#include "shell/host.h"
 #include "store/zrnpkgop.h"
 
 namespace {
@@ -18,6 +18,11 @@ namespace {
 RecordingHost& Rec() {
   static RecordingHost h;
   return h;
+}
+
+ZrnIO& DataFiles() {
+  static ZrnIO files;
+  return files;
 }
 
 std::string root;
@@ -38,21 +43,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZARNS_DATA_DIR", (root + "data").c_str(), 1);
   setenv("HOME", root.c_str(), 1);
   setenv("XDG_DATA_HOME", (root + "xdg").c_str(), 1);
-  SetHost(&Rec());
-  if (!Files) Files = new ZrnIO;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Keep the store small: start afresh now and then.
-  if (++runs % 64 == 0) ZrnLvl1::ResetZarns();
+  if (++runs % 64 == 0) ZrnLvl1::ResetZarns(DataFiles());
   Rec().boxes.clear();
   Rec().inputRequests.clear();
   std::string text(reinterpret_cast<const char*>(data), size);
   std::string path = root + "in.pkg";
   Put(path, text);
 
-  ZrnPkgOp op;
+  ZrnPkgOp op(DataFiles(), Rec(), Rec());
   PkgLoadResult r = op.LoadPackage(path);
   if (r.loaded && r.name.size() > ZrnPkgOp::kMaxPkgName) std::abort();
 

@@ -9,10 +9,9 @@
 
 namespace {
 
-// Each kind of lookup goes to a current service's own search address. The
-// addresses the lookups were first written for are long gone, so a fixed
-// legacy path on a live host would only ever give "page not found"; the
-// trailing "sender" tag is kept, as a query parameter the services ignore.
+// Each kind of lookup goes to the search address of a service that answers
+// it. Every address ends with the "sender" tag, a query parameter the
+// services ignore that lets a page's logs tell where a visit came from.
 struct Service {
   const char* prefix;  // scheme, host, path and query key before the text
   const char* suffix;  // after the text

@@ -14,9 +14,10 @@
 #include "catalog/extlist.h"
 #include "catalog/jobring.h"
 #include "catalog/wordreader.h"
+#include "catalog/zrnreg.h"
+#include "host/host.h"
 #include "platform/pdatadir.h"
 #include "platform/pregistry.h"
-#include "shell/zrnreg.h"
 
 namespace {
 
@@ -241,7 +242,8 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
     stats_.failed = true;
     return 0;
   }
-  ZrnReg reg;
+  SilentHost quiet;  // reading the lists shows no message
+  ZrnReg reg(files_, quiet);
   const BuildLists lists = ReadBuildLists(reg, rebuildLists);
   SilentProgress silent;
   if (!RunBuild(files_, *this, progress ? *progress : silent, lists,

@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "catalog/zrnfile.h"
+#include "host/findresults.h"
+#include "host/messages.h"
 #include "platform/pfile.h"
-#include "shell/host.h"
 
 static_assert(std::endian::native == std::endian::little, "catalog records are read in place");
 
@@ -15,11 +16,11 @@ namespace {
 
 // Reads up to `size` bytes from the start of the open file into `dst`;
 // returns the count read.
-std::size_t ReadInto(HANDLE h, char* dst, std::uint32_t size) {
-  Files->SetFilePtr(h, 0);
+std::size_t ReadInto(ZrnIO& io, HANDLE h, char* dst, std::uint32_t size) {
+  io.SetFilePtr(h, 0);
   std::size_t got = 0;
   while (got < size) {
-    long n = Files->ReadFromFile(dst + got, size - static_cast<std::uint32_t>(got), h);
+    long n = io.ReadFromFile(dst + got, size - static_cast<std::uint32_t>(got), h);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
@@ -28,12 +29,12 @@ std::size_t ReadInto(HANDLE h, char* dst, std::uint32_t size) {
 
 // Reads the whole open file into `out` (`out` keeps what was read). A short
 // read is reported on the diagnostic output and the search goes on with it.
-bool LoadWhole(HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
+bool LoadWhole(ZrnIO& io, HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
   out.clear();
   if (!plat::IsOpen(h)) return false;
-  std::uint32_t size = Files->FileSize(h);
+  std::uint32_t size = io.FileSize(h);
   out.resize(size);
-  std::size_t got = ReadInto(h, out.data(), size);
+  std::size_t got = ReadInto(io, h, out.data(), size);
   if (got < size) {
     std::fputs(shortReadMsg, stderr);
     out.resize(got);
@@ -43,13 +44,13 @@ bool LoadWhole(HANDLE h, std::vector<char>& out, const char* shortReadMsg) {
 
 // Loads a file of fixed-size records; a trailing partial record is ignored.
 template <typename Rec>
-bool LoadRecords(HANDLE h, std::vector<Rec>& out, const char* shortReadMsg) {
+bool LoadRecords(ZrnIO& io, HANDLE h, std::vector<Rec>& out, const char* shortReadMsg) {
   out.clear();
   if (!plat::IsOpen(h)) return false;
-  std::uint32_t count = Files->FileSize(h) / static_cast<std::uint32_t>(sizeof(Rec));
+  std::uint32_t count = io.FileSize(h) / static_cast<std::uint32_t>(sizeof(Rec));
   out.resize(count);
   std::uint32_t bytes = count * static_cast<std::uint32_t>(sizeof(Rec));
-  std::size_t got = ReadInto(h, reinterpret_cast<char*>(out.data()), bytes);
+  std::size_t got = ReadInto(io, h, reinterpret_cast<char*>(out.data()), bytes);
   if (got < bytes) {
     std::fputs(shortReadMsg, stderr);
     out.resize(got / sizeof(Rec));
@@ -64,7 +65,8 @@ void LowerAscii(std::string& s) {
 
 }  // namespace
 
-WordView::WordView() = default;
+WordView::WordView(ZrnIO& files, MessageHost& messages, FindResultsHost& results)
+    : files_(files), messages_(messages), results_(results) {}
 WordView::~WordView() = default;
 
 const char* WordView::StringAt(const std::vector<char>& buf, std::uint32_t off) {
@@ -79,8 +81,8 @@ const char* WordView::WordAt(std::uint32_t off) const {
 }
 
 void WordView::LoadFilesBuffer() {
-  if (filesLoaded_ || !Files) return;
-  if (LoadWhole(Files->FilesBufOut, FileGenCharBufPtr,
+  if (filesLoaded_) return;
+  if (LoadWhole(files_, files_.FilesBufOut, FileGenCharBufPtr,
                 "Error Reading Files Buffer in ReadWordsIdxDB\n")) {
     FileGenCharBufPtr.push_back('\0');
     filesLoaded_ = true;
@@ -88,12 +90,11 @@ void WordView::LoadFilesBuffer() {
 }
 
 void WordView::InterpretWords() {
-  if (!Files) return;
-  Files->OpenFiles("r");
+  files_.OpenFiles("r");
   ReadWordsIdxDB();
   int n = GetNumWordsToMatch();
   FindWords(n);
-  Files->CloseFiles();
+  files_.CloseFiles();
 }
 
 int WordView::GetNumWordsToMatch() {
@@ -112,9 +113,8 @@ int WordView::GetNumWordsToMatch() {
 }
 
 void WordView::ReadWordsIdxDB() {
-  if (!Files) return;
   LoadFilesBuffer();
-  if (!idxLoaded_ && LoadRecords(Files->WordsIdxOut, SearchWordsIdx,
+  if (!idxLoaded_ && LoadRecords(files_, files_.WordsIdxOut, SearchWordsIdx,
                                  "Error Reading Words Idx Buffer in ReadWordsIdxDB\n"))
     idxLoaded_ = true;
   TotalNumWords = static_cast<std::uint32_t>(SearchWordsIdx.size());
@@ -122,14 +122,14 @@ void WordView::ReadWordsIdxDB() {
 }
 
 bool WordView::ReadWordCatDBbyIdx(int idx) {
-  if (!Files || !Files->SetCurrentWordDB(idx)) return false;
+  if (!files_.SetCurrentWordDB(idx)) return false;
   // The buffer is reused from catalog to catalog, grown as needed; the text
   // of this catalog is allGenLen_ bytes followed by a NUL.
-  HANDLE h = Files->WordsBufOut;
-  std::uint32_t size = Files->FileSize(h);
+  HANDLE h = files_.WordsBufOut;
+  std::uint32_t size = files_.FileSize(h);
   if (AllGenCharBufPtr.size() < static_cast<std::size_t>(size) + 1)
     AllGenCharBufPtr.resize(static_cast<std::size_t>(size) + 1);
-  std::size_t got = ReadInto(h, AllGenCharBufPtr.data(), size);
+  std::size_t got = ReadInto(files_, h, AllGenCharBufPtr.data(), size);
   if (got < size) std::fputs("Error Reading Words Buffer in ReadWordCatDBbyIdx\n", stderr);
   AllGenCharBufPtr[got] = '\0';
   allGenLen_ = got;
@@ -137,20 +137,23 @@ bool WordView::ReadWordCatDBbyIdx(int idx) {
 }
 
 void WordView::FindWords(int numtomatch) {
-  struct Hit {
-    std::uint32_t Offset;
-    std::int32_t CatId;
-  };
-  std::vector<Hit> hits;
-  hits.reserve(kMaxHits);
+  const std::vector<WordIdxStructType> hits = LookUpWords();
+  CollectMatches(hits);
+  MatchesFound = static_cast<int>(FileArray.size());
+  ListFilesHoldingAll(numtomatch);
+}
 
+// Each index run is sorted by its words in the builder's byte order, so a
+// typed word is looked up by binary search. Hits are taken in the order a
+// walk over the whole run would meet them (record by record, each record
+// against the typed words in order).
+std::vector<WordIdxStructType> WordView::LookUpWords() {
+  std::vector<WordIdxStructType> hits;
+  hits.reserve(kMaxHits);
   std::vector<std::string> typed = FindArray;
   for (auto& w : typed) LowerAscii(w);
 
-  // Each index run is sorted by its words in the builder's byte order, so
-  // a typed word is looked up by binary search. Hits are then taken in the
-  // order a walk over the whole run would meet them (record by record, each
-  // record against the typed words in order).
+  const auto idx = SearchWordsIdx.begin();
   const std::size_t total = SearchWordsIdx.size();
   std::vector<std::pair<std::size_t, std::size_t>> found;  // (record, typed word)
   for (int n = 1; SearchWordsIdxIter < total && !typed.empty(); ++n) {
@@ -162,90 +165,106 @@ void WordView::FindWords(int numtomatch) {
     found.clear();
     for (std::size_t t = 0; t < typed.size(); ++t) {
       const char* w = typed[t].c_str();
-      auto first = std::lower_bound(SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(begin),
-                                    SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end), w,
+      const auto runEnd = idx + static_cast<std::ptrdiff_t>(end);
+      auto first = std::lower_bound(idx + static_cast<std::ptrdiff_t>(begin), runEnd, w,
                                     [this](const WordIdxStructType& r, const char* key) {
                                       return std::strcmp(WordAt(r.Offset), key) < 0;
                                     });
-      for (auto it = first; it != SearchWordsIdx.begin() + static_cast<std::ptrdiff_t>(end); ++it) {
-        if (std::strcmp(WordAt(it->Offset), w) != 0) break;
-        found.emplace_back(static_cast<std::size_t>(it - SearchWordsIdx.begin()), t);
-      }
+      for (auto it = first; it != runEnd && std::strcmp(WordAt(it->Offset), w) == 0; ++it)
+        found.emplace_back(static_cast<std::size_t>(it - idx), t);
     }
     std::sort(found.begin(), found.end());
     for (auto& [rec, t] : found) hits.push_back({SearchWordsIdx[rec].Offset, n});
   }
+  return hits;
+}
 
-  // Every match record whose word is a hit adds its file once per such hit.
-  // The hits as sorted keys with their counts, and a bit filter in front of
-  // them, so that most records are passed over with one test.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
-  for (auto& h : hits)
-    keys.emplace_back(
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(h.CatId)) << 32 | h.Offset, 1);
-  std::sort(keys.begin(), keys.end());
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> counted;
-  for (auto& k : keys) {
-    if (!counted.empty() && counted.back().first == k.first)
-      ++counted.back().second;
-    else
-      counted.push_back(k);
-  }
-  std::vector<std::uint64_t> filter(1024, 0);  // 65536 bits
-  auto bit = [](std::uint32_t off, std::int32_t cat) {
-    return (off ^ (static_cast<std::uint32_t>(cat) * 0x9E3779B1u)) & 0xFFFFu;
-  };
-  for (auto& h : hits)
-    filter[bit(h.Offset, h.CatId) >> 6] |= std::uint64_t{1} << (bit(h.Offset, h.CatId) & 63);
+namespace {
 
-  // The match file is read straight through in large pieces rather than
-  // kept whole: it is by far the largest catalog file.
-  FileArray.clear();
-  totalMatchTableEntries = 0;
-  HANDLE h = Files ? Files->MatchesOut : nullptr;
-  if (!counted.empty() && plat::IsOpen(h)) {
-    const std::uint32_t size = Files->FileSize(h);
-    const std::uint32_t records = size / sizeof(MatchStructType);
-    totalMatchTableEntries = records;
-    constexpr std::uint32_t kChunkRecords = 1 << 16;
-    std::vector<MatchStructType> chunk(kChunkRecords);
-    Files->SetFilePtr(h, 0);
-    std::uint32_t done = 0;
-    while (done < records) {
-      std::uint32_t want = std::min(kChunkRecords, records - done);
-      long got = Files->ReadFromFile(chunk.data(),
-                                     want * static_cast<std::uint32_t>(sizeof(MatchStructType)), h);
-      std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) /
-                                      static_cast<std::uint32_t>(sizeof(MatchStructType))
-                                : 0;
-      for (std::uint32_t i = 0; i < n; ++i) {
-        const MatchStructType& m = chunk[i];
-        std::uint32_t b = bit(m.OffsetA, m.CatId);
-        if (!(filter[b >> 6] >> (b & 63) & 1)) continue;
-        std::uint64_t key =
-            static_cast<std::uint64_t>(static_cast<std::uint32_t>(m.CatId)) << 32 | m.OffsetA;
-        auto it =
-            std::lower_bound(counted.begin(), counted.end(), std::make_pair(key, std::uint32_t{0}));
-        if (it != counted.end() && it->first == key)
-          FileArray.insert(FileArray.end(), it->second, m.OffsetB);
-      }
-      if (n < want) {
-        std::fputs("Error Reading Match Buffer in FindWords\n", stderr);
-        break;
-      }
-      done += n;
+// The hits as sorted (catalog, word offset) keys with their counts, and a
+// bit filter in front of them, so that most match records are passed over
+// with one test.
+class HitKeys {
+ public:
+  explicit HitKeys(const std::vector<WordIdxStructType>& hits) : filter_(1024, 0) {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+    for (auto& h : hits) {
+      keys.emplace_back(Key(h.Offset, h.CatId), 1);
+      const std::uint32_t b = Bit(h.Offset, h.CatId);
+      filter_[b >> 6] |= std::uint64_t{1} << (b & 63);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (auto& k : keys) {
+      if (!counted_.empty() && counted_.back().first == k.first)
+        ++counted_.back().second;
+      else
+        counted_.push_back(k);
     }
   }
-  MatchesFound = static_cast<int>(FileArray.size());
+  bool empty() const { return counted_.empty(); }
+  // How many hits name this record's word (0 for most records).
+  std::uint32_t Count(const MatchStructType& m) const {
+    const std::uint32_t b = Bit(m.OffsetA, m.CatId);
+    if (!(filter_[b >> 6] >> (b & 63) & 1)) return 0;
+    const std::uint64_t key = Key(m.OffsetA, m.CatId);
+    auto it =
+        std::lower_bound(counted_.begin(), counted_.end(), std::make_pair(key, std::uint32_t{0}));
+    return it != counted_.end() && it->first == key ? it->second : 0;
+  }
 
-  // A file's records are consecutive, so all its hits are: a run as long as
-  // the number of words typed means the file holds every one of them.
+ private:
+  static std::uint64_t Key(std::uint32_t off, std::int32_t cat) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(cat)) << 32 | off;
+  }
+  static std::uint32_t Bit(std::uint32_t off, std::int32_t cat) {
+    return (off ^ (static_cast<std::uint32_t>(cat) * 0x9E3779B1u)) & 0xFFFFu;  // 65536 bits
+  }
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> counted_;
+  std::vector<std::uint64_t> filter_;
+};
+
+}  // namespace
+
+// Every match record whose word is a hit adds its file to FileArray once
+// per such hit. The match file is read straight through in large pieces
+// rather than kept whole: it is by far the largest catalog file.
+void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
+  FileArray.clear();
+  totalMatchTableEntries = 0;
+  const HitKeys keys(hits);
+  HANDLE h = files_.MatchesOut;
+  if (keys.empty() || !plat::IsOpen(h)) return;
+  constexpr std::uint32_t kRecSize = sizeof(MatchStructType);
+  const std::uint32_t records = files_.FileSize(h) / kRecSize;
+  totalMatchTableEntries = records;
+  constexpr std::uint32_t kChunkRecords = 1 << 16;
+  std::vector<MatchStructType> chunk(kChunkRecords);
+  files_.SetFilePtr(h, 0);
+  std::uint32_t done = 0;
+  while (done < records) {
+    const std::uint32_t want = std::min(kChunkRecords, records - done);
+    const long got = files_.ReadFromFile(chunk.data(), want * kRecSize, h);
+    const std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) / kRecSize : 0;
+    for (std::uint32_t i = 0; i < n; ++i)
+      if (std::uint32_t c = keys.Count(chunk[i]))
+        FileArray.insert(FileArray.end(), c, chunk[i].OffsetB);
+    if (n < want) {
+      std::fputs("Error Reading Match Buffer in FindWords\n", stderr);
+      break;
+    }
+    done += n;
+  }
+}
+
+// A file's records are consecutive, so all its hits are: a run as long as
+// the number of words typed means the file holds every one of them.
+void WordView::ListFilesHoldingAll(int numtomatch) {
   std::size_t i = 0;
   while (i < FileArray.size()) {
     std::size_t j = i;
     while (j < FileArray.size() && FileArray[j] == FileArray[i]) ++j;
     if (numtomatch > 0 && j - i >= static_cast<std::size_t>(numtomatch)) {
-      std::uint32_t id = FileArray[i];
+      const std::uint32_t id = FileArray[i];
       const char* name = StringAt(FileGenCharBufPtr, id);
       if (*name) HitList.push_back({name, id});  // an id outside the files buffer names no file
     }
@@ -254,10 +273,12 @@ void WordView::FindWords(int numtomatch) {
 }
 
 void WordView::LoadPathIndex() {
-  if (pathIndexLoaded_ || !Files) return;
+  if (pathIndexLoaded_) return;
   std::vector<FilesTblStructType> a, b;
-  bool okA = LoadRecords(Files->FilesTblOut, a, "Error Reading Files Table in GetFilePath\n");
-  bool okB = LoadRecords(Files->ExtMatchOut, b, "Error Reading Files Table in GetFilePath\n");
+  bool okA =
+      LoadRecords(files_, files_.FilesTblOut, a, "Error Reading Files Table in GetFilePath\n");
+  bool okB =
+      LoadRecords(files_, files_.ExtMatchOut, b, "Error Reading Files Table in GetFilePath\n");
   if (!okA && !okB) return;
   pathIndex_ = std::move(a);
   pathIndex_.insert(pathIndex_.end(), b.begin(), b.end());
@@ -269,28 +290,26 @@ void WordView::LoadPathIndex() {
 }
 
 void WordView::GetFilePath(bool OpenFiles) {
-  if (!Files) return;
-  if (!OpenFiles) Files->OpenFiles("r");
+  if (!OpenFiles) files_.OpenFiles("r");
   LoadPathIndex();
   auto it = std::lower_bound(
       pathIndex_.begin(), pathIndex_.end(), fileid,
       [](const FilesTblStructType& r, std::uint32_t id) { return r.OffsetA < id; });
   if (it != pathIndex_.end() && it->OffsetA == fileid) {
-    HANDLE h = Files->PathsBufOut;
-    if (plat::IsOpen(h) && it->OffsetB < Files->FileSize(h)) {
+    HANDLE h = files_.PathsBufOut;
+    if (plat::IsOpen(h) && it->OffsetB < files_.FileSize(h)) {
       char text[kGenBufferSize];
-      Files->ReadFromFileAtOffset(text, h, it->OffsetB);
+      files_.ReadFromFileAtOffset(text, h, it->OffsetB);
       FindPath = text;
     }
   }
-  if (!OpenFiles) Files->CloseFiles();
+  if (!OpenFiles) files_.CloseFiles();
 }
 
 int WordView::CollectFileNames(const std::string& text, ZrnFile& out) {
-  if (!Files) return 0;
   int count = 0;
   fileid = 0;
-  Files->OpenFiles("r");
+  files_.OpenFiles("r");
   LoadFilesBuffer();
   // Every name contains the empty text: looking for nothing finds nothing.
   if (!text.empty() && !FileGenCharBufPtr.empty()) {
@@ -310,7 +329,7 @@ int WordView::CollectFileNames(const std::string& text, ZrnFile& out) {
       off += len + 1;
     }
   }
-  Files->CloseFiles();
+  files_.CloseFiles();
   return count;
 }
 
@@ -319,7 +338,7 @@ bool WordView::FindFileName(ZrnFile* FileToFind) {
   int n = CollectFileNames(FileToFind->ShortFileName, *FileToFind);
   if (n == 1) {
     const std::string name = FileToFind->FileNamePtr.back();
-    if (TheHost().MessageBox(name, "Open file now?", MB_OKCANCEL) == IDOK) {
+    if (messages_.MessageBox(name, "Open file now?", MB_OKCANCEL) == IDOK) {
       // The find just added, even when the list held records before.
       FileToFind->CurrentRec = FileToFind->Count;
       FileToFind->ShellFile();
@@ -339,7 +358,7 @@ bool WordView::FindFileName(ZrnFile* FileToFind) {
     xfer.ListOfMatches = HitList;
     xfer.MatchString = lastFile.substr(0, 255);
     xfer.PathString = lastPath.substr(0, 255);
-    TheHost().ShowMatchDialog(xfer);
+    results_.ShowMatchDialog(xfer);
   }
   return n > 0;
 }

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "catalog/matchxfer.h"
+#include "host/findresults.h"
 #include "store/zrnio.h"
 
+class MessageHost;
 class ZrnFile;
 
 // Room the hit table of FindWords starts with. It grows beyond that: a word
@@ -17,7 +18,10 @@ constexpr int kMaxHits = 40;
 
 class WordView {
  public:
-  WordView();
+  // A reader of the catalog files of `files`; FindFileName asks through
+  // `messages` and shows its list through `results`. All three must outlive
+  // this object.
+  WordView(ZrnIO& files, MessageHost& messages, FindResultsHost& results);
   virtual ~WordView();
   WordView(const WordView&) = delete;
   WordView& operator=(const WordView&) = delete;
@@ -34,7 +38,10 @@ class WordView {
   // Makes numbered word catalog idx current and loads its words buffer;
   // false when its words buffer or words table cannot be opened.
   bool ReadWordCatDBbyIdx(int idx);
-  // The search proper over the loaded files for numtomatch words.
+  // The search proper over the loaded files for numtomatch words: looks the
+  // typed words up in each numbered catalog, collects the files of their
+  // match records (FileArray, MatchesFound) and lists in HitList the files
+  // that hold all numtomatch words.
   void FindWords(int numtomatch);
   // Puts the directory of file `fileid` into FindPath (at most 511
   // characters); unchanged when the file has no record. With OpenFiles false
@@ -73,6 +80,17 @@ class WordView {
   std::vector<std::string> FindArray;
 
  private:
+  // The steps of FindWords. The index records of the typed words, catalog by
+  // catalog, in the order of the index runs.
+  std::vector<WordIdxStructType> LookUpWords();
+  // FileArray: the file of every match record of a hit, once per hit.
+  void CollectMatches(const std::vector<WordIdxStructType>& hits);
+  // HitList: the files with at least numtomatch consecutive entries in FileArray.
+  void ListFilesHoldingAll(int numtomatch);
+
+  ZrnIO& files_;
+  MessageHost& messages_;
+  FindResultsHost& results_;
   bool idxLoaded_ = false, filesLoaded_ = false;
   // Sorted (fileid, path offset) pairs of both tables, loaded on first lookup.
   std::vector<FilesTblStructType> pathIndex_;

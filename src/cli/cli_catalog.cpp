@@ -11,6 +11,7 @@
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
 #include "cli/clihost.h"
+#include "cli/commands.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -27,7 +28,7 @@ void PrintFound(ZrnFile& f) {
 
 }  // namespace
 
-void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
+void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
   CLI::App* cat = app.add_subcommand("catalog", "Build and search the word catalog");
   cat->require_subcommand(1);
 
@@ -36,8 +37,8 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   CLI::App* build = cat->add_subcommand("build", "Build the word catalog anew");
   build->add_option("--root", *roots,
                     "A directory to catalog (repeatable); default: the configured roots");
-  build->callback([roots, &exitCode] {
-    WordCat builder(*Files);
+  build->callback([roots, &cli] {
+    WordCat builder(cli.files);
     StreamProgress progress(stderr);
     bool tty = ::isatty(STDERR_FILENO) == 1;
     builder.CreateWordCatalog(tty ? static_cast<BuildProgress*>(&progress) : nullptr, *roots);
@@ -47,12 +48,12 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
       std::fputs(
           "zarns-cli: the catalog files could not be created (is a search or build running?)\n",
           stderr);
-      exitCode = 1;
+      cli.exitCode = 1;
       return;
     }
     std::fprintf(stderr, "catalog: %u directories, %u files, %u words, %d catalogs, %.2f seconds\n",
                  s.directories, s.files, s.words, s.catalogs, s.seconds);
-    exitCode = 0;
+    cli.exitCode = 0;
   });
 
   // roots
@@ -61,8 +62,8 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   CLI::App* rootsCmd = cat->add_subcommand("roots", "Show, or set, the directories a build walks");
   rootsCmd->add_option("DIR", *dirs, "The new roots, in the order they are walked");
   rootsCmd->add_flag("--default", *reset, "Go back to the default root (the home directory)");
-  rootsCmd->callback([dirs, reset, &exitCode] {
-    exitCode = 0;
+  rootsCmd->callback([dirs, reset, &cli] {
+    cli.exitCode = 0;
     if (*reset) {
       SetCatalogRoots({});
     } else if (!dirs->empty()) {
@@ -70,13 +71,13 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
         std::error_code ec;
         if (!std::filesystem::is_directory(d, ec)) {
           std::cerr << "zarns-cli: not a directory: " << d << "\n";
-          exitCode = 2;
+          cli.exitCode = 2;
           return;
         }
       }
       if (!SetCatalogRoots(*dirs)) {
         std::cerr << "zarns-cli: the roots could not be stored\n";
-        exitCode = 1;
+        cli.exitCode = 1;
         return;
       }
     }
@@ -87,22 +88,22 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   auto words = std::make_shared<std::vector<std::string>>();
   CLI::App* find = cat->add_subcommand("find", "List the files that contain every word");
   find->add_option("WORD", *words, "Words to match")->required();
-  find->callback([words, &exitCode] {
-    WordView view;
+  find->callback([words, &cli] {
+    WordView view(cli.files, cli.host, cli.host);
     for (std::size_t i = 0; i < words->size(); ++i) view.FindName += (i ? " " : "") + (*words)[i];
     view.InterpretWords();
     if (view.MatchesFound == 0) std::cerr << "No Match found\n";
     std::vector<MatchItem> items = view.HitList;
     WordView::SortByName(items);
-    Files->OpenFiles("r");
+    cli.files.OpenFiles("r");
     for (auto& m : items) {
       view.fileid = m.fileid;
       view.FindPath.clear();
       view.GetFilePath(true);
       std::cout << CliEscape(m.name) << "\t" << CliEscape(view.FindPath) << "\n";
     }
-    Files->CloseFiles();
-    exitCode = items.empty() ? 1 : 0;
+    cli.files.CloseFiles();
+    cli.exitCode = items.empty() ? 1 : 0;
   });
 
   // name
@@ -110,12 +111,12 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   CLI::App* name =
       cat->add_subcommand("name", "List the catalogued files whose name contains TEXT");
   name->add_option("TEXT", *text, "Text to look for (case-sensitive)")->required();
-  name->callback([text, &exitCode] {
-    WordView view;
+  name->callback([text, &cli] {
+    WordView view(cli.files, cli.host, cli.host);
     ZrnFile found;
     int n = view.CollectFileNames(*text, found);
     PrintFound(found);
-    exitCode = n > 0 ? 0 : 1;
+    cli.exitCode = n > 0 ? 0 : 1;
   });
 
   // open: the file-name search as the editor runs it, through the host
@@ -123,10 +124,10 @@ void RegisterCatalogCommands(CLI::App& app, int& exitCode) {
   CLI::App* open = cat->add_subcommand(
       "open", "Open the catalogued file whose name contains TEXT (asks first); several: list them");
   open->add_option("TEXT", *openText, "Text to look for (case-sensitive)")->required();
-  open->callback([openText, &exitCode] {
-    WordView view;
+  open->callback([openText, &cli] {
+    WordView view(cli.files, cli.host, cli.host);
     ZrnFile found;
     found.ShortFileName = *openText;
-    exitCode = view.FindFileName(&found) ? 0 : 1;
+    cli.exitCode = view.FindFileName(&found) ? 0 : 1;
   });
 }

@@ -3,66 +3,67 @@
 
 #include <iostream>
 
+#include "catalog/zrnreg.h"
 #include "cli/clihost.h"
-#include "shell/zrnreg.h"
+#include "cli/commands.h"
 
-void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
+void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   CLI::App* regCmd = app.add_subcommand("registry", "File types to catalog and file categories");
   regCmd->require_subcommand(1);
 
   regCmd->add_subcommand("rebuild", "Rebuild the extension and category lists from the file types")
-      ->callback([&exitCode] {
-        ZrnReg reg;
+      ->callback([&cli] {
+        ZrnReg reg(cli.files, cli.host);
         reg.GetRegistryTextExt();
-        exitCode = 0;
+        cli.exitCode = 0;
       });
 
   regCmd->add_subcommand("extensions", "List the extensions whose files are catalogued")
-      ->callback([&exitCode] {
-        ZrnReg reg;
+      ->callback([&cli] {
+        ZrnReg reg(cli.files, cli.host);
         std::vector<std::string> exts;
         reg.RegExtPtr = &exts;
         reg.GetExtensions();
         for (auto& e : exts) std::cout << CliEscape(e) << "\n";
-        exitCode = 0;
+        cli.exitCode = 0;
       });
 
   auto setExts = std::make_shared<std::vector<std::string>>();
   CLI::App* setCmd =
       regCmd->add_subcommand("set-extensions", "Choose the extensions whose files are catalogued");
   setCmd->add_option("EXT", *setExts, "Extensions with their leading dot, e.g. .txt")->required();
-  setCmd->callback([setExts, &exitCode] {
-    ZrnReg reg;
+  setCmd->callback([setExts, &cli] {
+    ZrnReg reg(cli.files, cli.host);
     reg.RegExtPtr = setExts.get();
     reg.SetExtensions();
-    exitCode = 0;
+    cli.exitCode = 0;
   });
 
-  regCmd->add_subcommand("categories", "List the file categories")->callback([&exitCode] {
-    ZrnReg reg;
+  regCmd->add_subcommand("categories", "List the file categories")->callback([&cli] {
+    ZrnReg reg(cli.files, cli.host);
     ListData cb;
     reg.GetFileCategories(cb);
     for (auto& i : cb) std::cout << CliEscape(i.text) << "\n";
-    exitCode = 0;
+    cli.exitCode = 0;
   });
 
   auto category = std::make_shared<std::string>();
   CLI::App* types = regCmd->add_subcommand("types", "List the extensions of a category");
   types->add_option("CATEGORY", *category, "Category name (exact)")->required();
-  types->callback([category, &exitCode] {
-    ZrnReg reg;
+  types->callback([category, &cli] {
+    ZrnReg reg(cli.files, cli.host);
     ListData cb;
     reg.GetCatFileTypes(cb, *category);
     for (auto& i : cb) std::cout << CliEscape(i.text) << "\n";
-    exitCode = 0;
+    cli.exitCode = 0;
   });
 
   auto ext = std::make_shared<std::string>();
   CLI::App* files =
       regCmd->add_subcommand("files", "List the catalogued files of a file-type list extension");
   files->add_option("EXT", *ext, "Extension text, e.g. .mp3")->required();
-  files->callback([ext, &exitCode] {
-    ZrnReg reg;
+  files->callback([ext, &cli] {
+    ZrnReg reg(cli.files, cli.host);
     ListData list;
     std::string e = *ext;
     reg.GetTypeCatMatchFiles(list, e);
@@ -71,18 +72,18 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
       reg.GetPathFromOffset(i.value, path);
       std::cout << CliEscape(i.text) << "\t" << CliEscape(path) << "\n";
     }
-    exitCode = list.empty() ? 1 : 0;
+    cli.exitCode = list.empty() ? 1 : 0;
   });
 
   auto newCat = std::make_shared<std::string>();
   CLI::App* addCat = regCmd->add_subcommand("add-category", "Create a file category");
   addCat->add_option("NAME", *newCat, "Category name")->required();
-  addCat->callback([newCat, &exitCode] {
-    ZrnReg reg;
+  addCat->callback([newCat, &cli] {
+    ZrnReg reg(cli.files, cli.host);
     reg.SetNewCategory(*newCat);
     std::string n =
         newCat->substr(newCat->find('.') == std::string::npos ? 0 : newCat->find('.') + 1);
-    exitCode = n.empty() ? 1 : 0;
+    cli.exitCode = n.empty() ? 1 : 0;
   });
 
   auto catName = std::make_shared<std::string>();
@@ -90,11 +91,11 @@ void RegisterRegistryCommands(CLI::App& app, int& exitCode) {
   CLI::App* addExt = regCmd->add_subcommand("add-extension", "Add an extension to a file category");
   addExt->add_option("CATEGORY", *catName, "Category name")->required();
   addExt->add_option("EXT", *extName, "Extension, e.g. .mp3")->required();
-  addExt->callback([catName, extName, &exitCode] {
-    ZrnReg reg;
+  addExt->callback([catName, extName, &cli] {
+    ZrnReg reg(cli.files, cli.host);
     reg.SetNewCategoryExtension(*catName, *extName);
     std::string v =
         extName->substr(extName->find('.') == std::string::npos ? 0 : extName->find('.') + 1);
-    exitCode = (catName->empty() || v.empty()) ? 1 : 0;
+    cli.exitCode = (catName->empty() || v.empty()) ? 1 : 0;
   });
 }

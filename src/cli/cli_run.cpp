@@ -54,8 +54,8 @@ OpenDoc* Open(const std::string& path) {
 
 // Opening a document (the script's "output.zrn") gives an in-memory view
 // of the file, which gets the focus.
-void InstallAddFile() {
-  TheCliHost().addFileHook = [](const std::string& path) {
+void InstallAddFile(CliHost& host) {
+  host.addFileHook = [](const std::string& path) {
     OpenDoc* d = Open(path);
     if (!d) return false;
     d->view->SetFocus();
@@ -108,13 +108,13 @@ const std::map<std::string, ViewCommand>& Commands() {
   return m;
 }
 
-int DoRun(const RunArgs& a) {
+int DoRun(const RunArgs& a, CliHost& host) {
   OpenDoc* d = Open(a.file);
   if (!d) {
     std::cerr << "run: cannot read " << a.file << "\n";
     return 1;
   }
-  InstallAddFile();
+  InstallAddFile(host);
   MemoryTextBuffer& buf = *d->buf;
   if (!a.select.empty()) {
     const std::size_t dash = a.select.find('-');
@@ -153,13 +153,13 @@ int DoRun(const RunArgs& a) {
   return 0;
 }
 
-int DoScript(const std::string& file) {
+int DoScript(const std::string& file, CliHost& host) {
   OpenDoc* d = Open(file);
   if (!d) {
     std::cerr << "script: cannot read " << file << "\n";
     return 1;
   }
-  InstallAddFile();
+  InstallAddFile(host);
   d->view->SetFocus();
   const bool sound = d->view->CmTestzarn();
   std::cout.flush();
@@ -176,7 +176,7 @@ int DoScript(const std::string& file) {
 
 }  // namespace
 
-void RegisterRunCommands(CLI::App& app, int& exitCode) {
+void RegisterRunCommands(CLI::App& app, CliContext& cli) {
   auto args = std::make_shared<RunArgs>();
   CLI::App* run = app.add_subcommand("run", "Run a zarn command on a file and print the result");
   std::vector<std::string> names;
@@ -193,9 +193,9 @@ void RegisterRunCommands(CLI::App& app, int& exitCode) {
   run->add_flag("--in-place", args->inPlace,
                 "Write the result back to FILE instead of printing it");
   run->add_option("FILE", args->file, "The document")->required();
-  run->callback([args, &exitCode] { exitCode = DoRun(*args); });
+  run->callback([args, &cli] { cli.exitCode = DoRun(*args, cli.host); });
 
   CLI::App* script = app.add_subcommand("script", "Run FILE's lines as a zarn script (Test Zarn)");
   script->add_option("FILE", args->file, "The script")->required();
-  script->callback([args, &exitCode] { exitCode = DoScript(args->file); });
+  script->callback([args, &cli] { cli.exitCode = DoScript(args->file, cli.host); });
 }

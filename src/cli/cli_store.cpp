@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/clihost.h"
 #include "cli/commands.h"
 #include "store/zrnlvl.h"
 #include "store/zrnpkgop.h"
@@ -31,7 +32,7 @@ void PrintBlock(const std::string& s) {
 
 }  // namespace
 
-void RegisterStoreCommands(CLI::App& app, int& exitCode) {
+void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
   auto args = std::make_shared<StoreArgs>();
   CLI::App* store = app.add_subcommand("store", "The zarn definition store and packages");
   store->require_subcommand(1);
@@ -39,44 +40,44 @@ void RegisterStoreCommands(CLI::App& app, int& exitCode) {
   CLI::App* set = store->add_subcommand("set", "Store a zarn (VALUE from stdin when omitted)");
   set->add_option("NAME", args->name, "Zarn name")->required();
   set->add_option("VALUE", args->value, "Definition, optionally with zdesc/zuse browse text");
-  set->callback([args, set, &exitCode] {
+  set->callback([args, set, &cli] {
     std::string value = args->value;
     if (set->count("VALUE") == 0)
       value.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     std::string name = args->name;
-    ZrnLvl1 lvl;
+    ZrnLvl1 lvl(cli.files);
     if (!lvl.Set(name, value)) {
       std::cerr << "store: cannot store \"" << args->name << "\" (name empty, longer than "
                 << ZrnLvl1::kMaxName << " or with white space, text longer than "
                 << ZrnLvl1::kMaxText << " bytes, or store files busy)\n";
-      exitCode = 1;
+      cli.exitCode = 1;
     }
   });
 
   CLI::App* get = store->add_subcommand("get", "Print a zarn's definition text");
   get->add_option("NAME", args->name, "Zarn name")->required();
-  get->callback([args, &exitCode] {
+  get->callback([args, &cli] {
     std::string name = args->name, value;
-    ZrnLvl1 lvl;
+    ZrnLvl1 lvl(cli.files);
     if (lvl.Get(name, value))
       std::cout << value;
     else
-      exitCode = 1;
+      cli.exitCode = 1;
   });
 
   CLI::App* list = store->add_subcommand("list", "List stored zarn names in table order");
-  list->callback([] {
-    ZrnPkgOp op;
+  list->callback([&cli] {
+    ZrnPkgOp op(cli.files, cli.host, cli.host);
     for (const auto& n : op.AllZarns()) std::cout << n << '\n';
   });
 
   CLI::App* browse = store->add_subcommand("browse", "Print a zarn's description and usage");
   browse->add_option("NAME", args->name, "Zarn name")->required();
-  browse->callback([args, &exitCode] {
-    ZrnPkgOp op;
+  browse->callback([args, &cli] {
+    ZrnPkgOp op(cli.files, cli.host, cli.host);
     std::string desc, usage;
     if (!op.BrowseInfo(args->name, desc, usage)) {
-      exitCode = 1;
+      cli.exitCode = 1;
       return;
     }
     PrintBlock(desc);
@@ -86,37 +87,37 @@ void RegisterStoreCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* load = store->add_subcommand("load", "Load a package file (.pkg)");
   load->add_option("PACKAGE", args->package, "Package file")->required();
-  load->callback([args, &exitCode] {
+  load->callback([args, &cli] {
     std::error_code ec;
     std::string path = std::filesystem::absolute(args->package, ec).string();
     if (ec) path = args->package;
-    ZrnPkgOp op;
+    ZrnPkgOp op(cli.files, cli.host, cli.host);
     PkgLoadResult r = op.LoadPackage(path);
     if (!r.loaded) {
       if (r.noMagic)
         std::cerr << "\nstore: " << args->package << " is not a zarn package (no ZPKG)\n";
-      exitCode = 1;
+      cli.exitCode = 1;
       return;
     }
     std::cout << r.name << ": " << r.stored << " zarns\n";
     if (r.refused > 0) {
       std::cerr << "store: " << r.refused << " sections of " << r.name
                 << " were not stored (bad name or text too long)\n";
-      exitCode = 1;
+      cli.exitCode = 1;
     }
   });
 
   CLI::App* packages = store->add_subcommand("packages", "List loaded packages in load order");
-  packages->callback([] {
-    ZrnPkgOp op;
+  packages->callback([&cli] {
+    ZrnPkgOp op(cli.files, cli.host, cli.host);
     for (const auto& n : op.PackageNames()) std::cout << n << '\n';
   });
 
   CLI::App* reset = store->add_subcommand("reset", "Remove every stored zarn and package");
-  reset->callback([&exitCode] {
-    if (!ZrnLvl1::ResetZarns()) {
+  reset->callback([&cli] {
+    if (!ZrnLvl1::ResetZarns(cli.files)) {
       std::cerr << "store: some store files could not be removed\n";
-      exitCode = 1;
+      cli.exitCode = 1;
     }
   });
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "catalog/zwrdview.h"
+#include "cli/commands.h"
 
 std::string CliEscape(const std::string& s) {
   std::string out;
@@ -20,8 +21,8 @@ std::string CliEscape(const std::string& s) {
   return out;
 }
 
-CliHost::CliHost(std::ostream& out, std::ostream& err, std::istream& in)
-    : out_(out), err_(err), in_(in) {}
+CliHost::CliHost(ZrnIO& files, std::ostream& out, std::ostream& err, std::istream& in)
+    : files_(files), out_(out), err_(err), in_(in) {}
 
 int CliHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   std::string t;
@@ -49,7 +50,7 @@ void CliHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
   out_ << "Zarns Find Results: " << CliEscape(xfer.MatchString) << "\n";
   std::vector<MatchItem> items = xfer.ListOfMatches;
   WordView::SortByName(items);
-  WordView view;
+  WordView view(files_, *this, *this);
   for (auto& m : items) {
     view.fileid = m.fileid;
     view.FindPath.clear();
@@ -105,23 +106,11 @@ bool CliLauncher::Mail(const std::vector<std::string>& attachments) {
   return true;
 }
 
-CliHost& TheCliHost() {
-  static CliHost host(std::cout, std::cerr, std::cin);
-  return host;
-}
-
-void InstallCliHost() {
-  static CliLauncher launcher(std::cout);
-  SetHost(&TheCliHost());
-  plat::SetLauncher(&launcher);
-}
-
 // The host's own global option; listed first among the registrations.
-void RegisterCliHost(CLI::App& app, int&) {
-  InstallCliHost();
+void RegisterCliHost(CLI::App& app, CliContext& cli) {
   app.add_option_function<std::string>(
          "--answer",
-         [](const std::string& v) { TheCliHost().SetAnswer(v == "cancel" ? IDCANCEL : IDOK); },
+         [&cli](const std::string& v) { cli.host.SetAnswer(v == "cancel" ? IDCANCEL : IDOK); },
          "How message boxes are answered: ok (the default) or cancel")
       ->check(CLI::IsMember({"ok", "cancel"}));
 }

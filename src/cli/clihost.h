@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "host/host.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
+
+class ZrnIO;
 
 class CliHost : public Host {
  public:
-  CliHost(std::ostream& out, std::ostream& err, std::istream& in);
+  // Find results show the directories catalogued in `files`.
+  CliHost(ZrnIO& files, std::ostream& out, std::ostream& err, std::istream& in);
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   // Prints "Zarns Find Results: MATCHSTRING" and one "\tNAME\tDIRECTORY"
   // line per listed file, names sorted.
@@ -34,6 +37,7 @@ class CliHost : public Host {
   std::function<bool(const std::string& path)> addFileHook;
 
  private:
+  ZrnIO& files_;
   std::ostream& out_;
   std::ostream& err_;
   std::istream& in_;
@@ -57,8 +61,3 @@ class CliLauncher : public plat::Launcher {
 // Text for one output line: backslash, line breaks and tabs written as
 // \\, \n, \r and \t, so that every record stays on its own line.
 std::string CliEscape(const std::string& s);
-
-// The process-wide command-line host and launcher (over std::cout, std::cerr
-// and std::cin), installed as TheHost() and plat::Launch() by InstallCliHost.
-CliHost& TheCliHost();
-void InstallCliHost();

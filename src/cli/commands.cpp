@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 
 // Areas add themselves here.
-void RegisterStoreCommands(CLI::App& app, int& exitCode);
-void RegisterCliHost(CLI::App& app, int& exitCode);
-void RegisterCatalogCommands(CLI::App& app, int& exitCode);
-void RegisterRegistryCommands(CLI::App& app, int& exitCode);
-void RegisterRunCommands(CLI::App& app, int& exitCode);
+void RegisterStoreCommands(CLI::App& app, CliContext& cli);
+void RegisterCliHost(CLI::App& app, CliContext& cli);
+void RegisterCatalogCommands(CLI::App& app, CliContext& cli);
+void RegisterRegistryCommands(CLI::App& app, CliContext& cli);
+void RegisterRunCommands(CLI::App& app, CliContext& cli);
 
 const std::vector<CliRegistration>& CliRegistrations() {
   static const std::vector<CliRegistration> regs = {

@@ -3,24 +3,50 @@
 
 #include <iostream>
 
+#include "cli/clihost.h"
 #include "cli/commands.h"
+#include "host/installedhost.h"
 #include "store/zrnio.h"
+
+namespace {
+
+// The zarn layer reaches the file set and the host through process-wide
+// slots (until its engine context holds them); they point at main's own
+// objects while the commands run.
+struct ZarnSlots {
+  ZarnSlots(ZrnIO& files, CliHost& host) {
+    Files = &files;
+    SetHost(&host);
+  }
+  ~ZarnSlots() {
+    SetHost(nullptr);
+    Files = nullptr;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Zarns command-line companion"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("zarns-cli ") + ZARNS_VERSION);
-  int exitCode = 0;
-  // The one file set, in place before any command can run.
+  // The one file set and host, in place before any command can run.
   ZrnIO files;
-  Files = &files;
-  for (auto reg : CliRegistrations()) reg(app, exitCode);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    Files = nullptr;
-    return app.exit(e);
+  CliHost host(files, std::cout, std::cerr, std::cin);
+  CliLauncher launcher(std::cout);
+  plat::SetLauncher(&launcher);
+  CliContext cli{files, host};
+  int exitCode = 0;
+  {
+    ZarnSlots slots(files, host);
+    for (auto reg : CliRegistrations()) reg(app, cli);
+    try {
+      app.parse(argc, argv);
+      exitCode = cli.exitCode;
+    } catch (const CLI::ParseError& e) {
+      exitCode = app.exit(e);
+    }
   }
-  Files = nullptr;
+  plat::SetLauncher(nullptr);
   return exitCode;
 }

@@ -9,11 +9,7 @@
 
 #include "platform/pdatadir.h"
 
-char GenBuffer[kGenBufferSize + 1];
-std::uint32_t bufcur = 0;
-std::uint32_t genpop = 0;
-
-ZrnIO* Files = nullptr;
+ZrnIO* Files = nullptr;  // for the zarn layer only, until its engine context holds the set
 
 namespace {
 
@@ -26,13 +22,6 @@ constexpr DataFile kCatalogGroup[] = {
     DataFile::kFilesBuf,    DataFile::kFilesTbl,   DataFile::kMatches,  DataFile::kPathsBuf,
     DataFile::kPathsTbl,    DataFile::kExtensions, DataFile::kExtList,  DataFile::kExtTypeCatMatch,
     DataFile::kExtCategory, DataFile::kExtMatch};
-
-// Sequential reader state beyond the two public counters: how much of
-// GenBuffer holds file data, whether the file has no more, and whether the
-// rest of an over-long string is still to be skipped.
-std::uint32_t genvalid = 0;
-bool geneof = false;
-bool genskip = false;
 
 constexpr std::uint32_t kMaxString = kGenBufferSize - 1;
 
@@ -91,8 +80,9 @@ std::uint32_t BoundedLen(const char* p, std::uint32_t max) {
   return z ? static_cast<std::uint32_t>(static_cast<const char*>(z) - p) : max;
 }
 
-// Fills GenBuffer from `keep` bytes already moved to its front.
-void FillGenBuffer(HANDLE h, std::uint32_t keep) {
+}  // namespace
+
+void ZrnIO::FillGenBuffer(HANDLE h, std::uint32_t keep) {
   std::memset(GenBuffer + keep, 0, kGenBufferSize + 1 - keep);
   long long got = 0;
   if (plat::IsOpen(h)) {
@@ -102,13 +92,11 @@ void FillGenBuffer(HANDLE h, std::uint32_t keep) {
       got = 0;  // what the buffer holds is used as it is
     }
   }
-  genvalid = keep + static_cast<std::uint32_t>(got);
-  geneof = genvalid < kGenBufferSize;  // a short read means the file is done
+  genvalid_ = keep + static_cast<std::uint32_t>(got);
+  geneof_ = genvalid_ < kGenBufferSize;  // a short read means the file is done
   bufcur = 0;
   ++genpop;
 }
-
-}  // namespace
 
 ZrnIO::ZrnIO() = default;
 
@@ -399,44 +387,44 @@ std::uint32_t ZrnIO::ReadFromFile(char* text, HANDLE h) {
   if (h == nullptr) {
     genpop = 0;
     bufcur = 0;
-    genvalid = 0;
-    geneof = false;
-    genskip = false;
+    genvalid_ = 0;
+    geneof_ = false;
+    genskip_ = false;
     if (text) text[0] = 0;
     return 0;
   }
-  if (genpop == 0 || bufcur > genvalid) {
-    genskip = false;
+  if (genpop == 0 || bufcur > genvalid_) {
+    genskip_ = false;
     FillGenBuffer(h, 0);
   }
   // Drop the remainder of a string that was cut.
-  while (genskip) {
-    std::uint32_t len = BoundedLen(GenBuffer + bufcur, genvalid - bufcur);
-    if (bufcur + len < genvalid) {
+  while (genskip_) {
+    std::uint32_t len = BoundedLen(GenBuffer + bufcur, genvalid_ - bufcur);
+    if (bufcur + len < genvalid_) {
       bufcur += len + 1;
-      genskip = false;
-    } else if (geneof) {
-      bufcur = genvalid;
-      genskip = false;
+      genskip_ = false;
+    } else if (geneof_) {
+      bufcur = genvalid_;
+      genskip_ = false;
     } else {
       FillGenBuffer(h, 0);
     }
   }
   for (;;) {
-    std::uint32_t avail = genvalid - bufcur;
+    std::uint32_t avail = genvalid_ - bufcur;
     std::uint32_t len = BoundedLen(GenBuffer + bufcur, avail);
-    if (len < avail || geneof) {
+    if (len < avail || geneof_) {
       // A whole string, or the file's unterminated last one.
       if (len > kMaxString) {  // only possible for a file's unterminated end
         len = kMaxString;
-        genskip = true;
+        genskip_ = true;
       }
       if (text) {
         std::memcpy(text, GenBuffer + bufcur, len);
         text[len] = 0;
       }
       bufcur += len + (len < avail ? 1 : 0);
-      if (bufcur > genvalid) bufcur = genvalid;
+      if (bufcur > genvalid_) bufcur = genvalid_;
       return len + 1;
     }
     if (bufcur == 0) {
@@ -445,8 +433,8 @@ std::uint32_t ZrnIO::ReadFromFile(char* text, HANDLE h) {
         std::memcpy(text, GenBuffer, kMaxString);
         text[kMaxString] = 0;
       }
-      bufcur = genvalid;
-      genskip = true;
+      bufcur = genvalid_;
+      genskip_ = true;
       return kMaxString + 1;
     }
     // The string goes on in the next block: keep its start and read on.

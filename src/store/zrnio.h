@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/pfile.h"
 
@@ -89,15 +91,25 @@ std::string DataFilePath(DataFile file, int catalog = 1);
 // kGenBufferSize - 1 bytes long.
 constexpr std::uint32_t kGenBufferSize = 4096;
 
-// The process-wide sequential reader state (belongs to no ZrnIO object).
-extern char GenBuffer[kGenBufferSize + 1];
-extern std::uint32_t bufcur;
-extern std::uint32_t genpop;
+// What the zarn store remembers between lookups about the store files of
+// one file set: each stored name's first table record. The store checks it
+// against the files on every use (store/zrnlvl.cpp).
+struct ZarnNameIndex {
+  bool valid = false;
+  std::uint64_t gen = 0;  // the file set's zarnGeneration it was built at
+  std::uint32_t tblSize = 0, namesSize = 0;
+  std::string namesTail;
+  std::vector<ZarnMatchStructType> recs;
+  std::unordered_map<std::string, std::uint32_t> first;  // upper name -> record
+};
 
 class ZrnIO {
  public:
   ZrnIO();
   virtual ~ZrnIO();
+  // One set of handles has one owner.
+  ZrnIO(const ZrnIO&) = delete;
+  ZrnIO& operator=(const ZrnIO&) = delete;
 
   // --- opening and closing -------------------------------------------------
   // Opens the catalog group (files 1-9 and 22, then 10, 19, 20, 21 unless
@@ -212,7 +224,30 @@ class ZrnIO {
   HANDLE PkgTblOut = nullptr;           // kPkgTable
   HANDLE PkgBufOut = nullptr;           // kPkgText
   std::int32_t currentWordCat = 1;
+
+  // The sequential reader: the window GenBuffer, the offset in it of the
+  // next string (bufcur) and the number of fills since the last reset (genpop).
+  char GenBuffer[kGenBufferSize + 1] = {};
+  std::uint32_t bufcur = 0;
+  std::uint32_t genpop = 0;
+
+  // The zarn store's memory of this set's store files, and the count of
+  // writes that changed store records in place (which outdates the index).
+  ZarnNameIndex zarnIndex;
+  std::uint64_t zarnGeneration = 1;
+
+ private:
+  // Fills GenBuffer behind the `keep` bytes already moved to its front.
+  void FillGenBuffer(HANDLE h, std::uint32_t keep);
+  // The reader's state beyond the public counters: how much of GenBuffer
+  // holds file data, whether the file has no more, and whether the rest of
+  // an over-long string is still to be skipped.
+  std::uint32_t genvalid_ = 0;
+  bool geneof_ = false;
+  bool genskip_ = false;
 };
 
-// The one file set of the running program (created at start-up).
+// The file set the zarn layer reaches without being handed one; the program
+// and the command line point it at the set they own. Temporary: the zarn
+// engine context takes its file set as a member and replaces this pointer.
 extern ZrnIO* Files;

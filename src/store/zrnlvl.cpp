@@ -13,38 +13,33 @@ constexpr DataFile kPkgMembers = DataFile::kPkgMembers, kPkgTable = DataFile::kP
                    kPkgBuf = DataFile::kPkgText;
 constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
 
-ZrnIO& F() {
-  // The application creates the file set at start-up; tools and tests that
-  // use the store directly get one on first use.
-  if (!Files) Files = new ZrnIO;
-  return *Files;
-}
-
 // A handle opened for one operation and closed when it goes out of scope.
 // Store operations use their own handles, so a lookup never disturbs a name
 // listing that is open in the file set's fields.
 class LocalFile {
  public:
-  LocalFile(DataFile num, const char* mode) : h_(F().OpenFile(F().FileName(num).c_str(), mode)) {}
+  LocalFile(ZrnIO& io, DataFile num, const char* mode)
+      : io_(io), h_(io.OpenFile(io.FileName(num).c_str(), mode)) {}
   ~LocalFile() { Close(); }
   LocalFile(const LocalFile&) = delete;
   LocalFile& operator=(const LocalFile&) = delete;
   bool ok() const { return plat::IsOpen(h_); }
   HANDLE h() const { return h_; }
   void Close() {
-    if (plat::IsOpen(h_)) F().CloseFile(h_);
+    if (plat::IsOpen(h_)) io_.CloseFile(h_);
     h_ = nullptr;
   }
 
  private:
+  ZrnIO& io_;
   HANDLE h_;
 };
 
 // The NUL-terminated string at `off` read through the 4096-byte window.
-std::string ReadStrAt(HANDLE h, std::uint32_t off) {
+std::string ReadStrAt(ZrnIO& io, HANDLE h, std::uint32_t off) {
   char buf[kGenBufferSize + 1];
   std::memset(buf, 0, sizeof buf);
-  F().ReadFromFileAtOffset(buf, h, off);
+  io.ReadFromFileAtOffset(buf, h, off);
   buf[kGenBufferSize - 1] = '\0';
   return std::string(buf);
 }
@@ -59,11 +54,11 @@ ZarnMatchStructType DecodeRec(const unsigned char* p) {
 }
 
 // Reads exactly n bytes at off; false on a short read.
-bool ReadAt(HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
-  F().SetFilePtr(h, off);
+bool ReadAt(ZrnIO& io, HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
+  io.SetFilePtr(h, off);
   auto* p = static_cast<unsigned char*>(buf);
   while (n > 0) {  // a short read is not the end of the file
-    long got = F().ReadFromFile(p, n, h);
+    long got = io.ReadFromFile(p, n, h);
     if (got <= 0) return false;
     p += got;
     n -= static_cast<std::uint32_t>(got);
@@ -71,33 +66,33 @@ bool ReadAt(HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
   return true;
 }
 
-bool ReadRecAt(HANDLE h, std::uint32_t off, ZarnMatchStructType& r) {
+bool ReadRecAt(ZrnIO& io, HANDLE h, std::uint32_t off, ZarnMatchStructType& r) {
   unsigned char b[kRec];
-  if (!ReadAt(h, off, b, kRec)) return false;
+  if (!ReadAt(io, h, off, b, kRec)) return false;
   r = DecodeRec(b);
   return true;
 }
 
-bool WriteU32At(HANDLE h, std::uint32_t off, std::uint32_t v) {
-  std::uint32_t before = F().FileSize(h);
-  F().SetFilePtr(h, off);
-  F().WriteToFile(v, h);
-  return F().FileSize(h) >= std::max(before, off + 4);
+bool WriteU32At(ZrnIO& io, HANDLE h, std::uint32_t off, std::uint32_t v) {
+  std::uint32_t before = io.FileSize(h);
+  io.SetFilePtr(h, off);
+  io.WriteToFile(v, h);
+  return io.FileSize(h) >= std::max(before, off + 4);
 }
 
 // Writes a whole record at `off` (4-byte writes at the current position, so a
 // trailing partial record left by an interrupted write is overwritten rather
 // than followed).
-bool WriteRecAt(HANDLE h, std::uint32_t off, const ZarnMatchStructType& r) {
-  return WriteU32At(h, off, r.OffsetA) && WriteU32At(h, off + 4, r.OffsetB) &&
-         WriteU32At(h, off + 8, r.OffsetC);
+bool WriteRecAt(ZrnIO& io, HANDLE h, std::uint32_t off, const ZarnMatchStructType& r) {
+  return WriteU32At(io, h, off, r.OffsetA) && WriteU32At(io, h, off + 4, r.OffsetB) &&
+         WriteU32At(io, h, off + 8, r.OffsetC);
 }
 
 // Appends text and its NUL; false unless the file grew by exactly that.
-bool AppendStr(HANDLE h, const std::string& s) {
-  std::uint32_t before = F().FileSize(h);
-  F().WriteToFile(s, h, kNullTerminated);
-  return F().FileSize(h) == before + s.size() + 1;
+bool AppendStr(ZrnIO& io, HANDLE h, const std::string& s) {
+  std::uint32_t before = io.FileSize(h);
+  io.WriteToFile(s, h, kNullTerminated);
+  return io.FileSize(h) == before + s.size() + 1;
 }
 
 void CutAtNul(std::string& s) {
@@ -114,34 +109,23 @@ bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // checked against the files on every use (sizes, the last record, the tail of
 // the names file) and extended incrementally as zarns are appended; anything
 // else rebuilds it. A hit is confirmed against the names file.
-struct NameIndex {
-  bool valid = false;
-  std::uint64_t gen = 0;
-  std::uint32_t tblSize = 0, namesSize = 0;
-  std::string namesTail;
-  std::vector<ZarnMatchStructType> recs;
-  std::unordered_map<std::string, std::uint32_t> first;  // upper name -> record
-};
-NameIndex gIndex;
-std::uint64_t gGeneration = 1;  // bumped by writes that change records in place
-
 constexpr std::uint32_t kTailLen = 64;
 constexpr std::uint32_t kMaxBulk = 64u << 20;  // names files read whole up to this size
 
-std::string ReadTail(HANDLE names, std::uint32_t size) {
+std::string ReadTail(ZrnIO& io, HANDLE names, std::uint32_t size) {
   std::uint32_t n = std::min(size, kTailLen);
   std::string t(n, '\0');
-  if (!ReadAt(names, size - n, t.data(), n)) return std::string("\xff", 1);
+  if (!ReadAt(io, names, size - n, t.data(), n)) return std::string("\xff", 1);
   return t;
 }
 
 // Adds records [from, end) of `tbl` to the index.
-bool ExtendIndex(HANDLE tbl, HANDLE names, std::uint32_t tblSize, std::uint32_t namesSize,
-                 std::size_t from) {
+bool ExtendIndex(ZrnIO& io, HANDLE tbl, HANDLE names, std::uint32_t tblSize,
+                 std::uint32_t namesSize, std::size_t from) {
   std::size_t count = tblSize / kRec;
   if (count <= from) return true;
   std::vector<unsigned char> raw((count - from) * kRec);
-  if (!ReadAt(tbl, static_cast<std::uint32_t>(from * kRec), raw.data(),
+  if (!ReadAt(io, tbl, static_cast<std::uint32_t>(from * kRec), raw.data(),
               static_cast<std::uint32_t>(raw.size())))
     return false;
   std::vector<ZarnMatchStructType> add(count - from);
@@ -152,7 +136,7 @@ bool ExtendIndex(HANDLE tbl, HANDLE names, std::uint32_t tblSize, std::uint32_t 
   bool inMemory = namesSize - lo <= kMaxBulk;
   if (inMemory) {
     bulk.resize(namesSize - lo);
-    if (!ReadAt(names, lo, bulk.data(), static_cast<std::uint32_t>(bulk.size()))) return false;
+    if (!ReadAt(io, names, lo, bulk.data(), static_cast<std::uint32_t>(bulk.size()))) return false;
   }
   for (std::size_t i = 0; i < add.size(); ++i) {
     const auto& r = add[i];
@@ -165,37 +149,37 @@ bool ExtendIndex(HANDLE tbl, HANDLE names, std::uint32_t tblSize, std::uint32_t 
         while (end < lim && bulk[end] != '\0') ++end;
         name.assign(bulk, start, end - start);
       } else {
-        name = ReadStrAt(names, r.OffsetA);
+        name = ReadStrAt(io, names, r.OffsetA);
       }
     }
-    gIndex.recs.push_back(r);
+    io.zarnIndex.recs.push_back(r);
     if (name.empty()) continue;
     ZrnUpper(name);
-    gIndex.first.emplace(std::move(name), static_cast<std::uint32_t>(from + i));
+    io.zarnIndex.first.emplace(std::move(name), static_cast<std::uint32_t>(from + i));
   }
   return true;
 }
 
 // Brings the index up to date with the open table and names files.
-bool RefreshIndex(HANDLE tbl, HANDLE names) {
-  std::uint32_t tblSize = F().FileSize(tbl);
-  std::uint32_t namesSize = F().FileSize(names);
+bool RefreshIndex(ZrnIO& io, HANDLE tbl, HANDLE names) {
+  std::uint32_t tblSize = io.FileSize(tbl);
+  std::uint32_t namesSize = io.FileSize(names);
   tblSize -= tblSize % kRec;  // a trailing partial record is not a record
-  std::string tail = ReadTail(names, namesSize);
-  NameIndex& x = gIndex;
-  if (x.valid && x.gen == gGeneration && tblSize >= x.tblSize && namesSize >= x.namesSize &&
+  std::string tail = ReadTail(io, names, namesSize);
+  ZarnNameIndex& x = io.zarnIndex;
+  if (x.valid && x.gen == io.zarnGeneration && tblSize >= x.tblSize && namesSize >= x.namesSize &&
       !x.recs.empty()) {
     ZarnMatchStructType last{};
     bool sameLast =
-        ReadRecAt(tbl, x.tblSize - kRec, last) && std::memcmp(&last, &x.recs.back(), kRec) == 0;
+        ReadRecAt(io, tbl, x.tblSize - kRec, last) && std::memcmp(&last, &x.recs.back(), kRec) == 0;
     bool sameTail = (namesSize == x.namesSize) ? tail == x.namesTail
-                                               : ReadTail(names, x.namesSize) == x.namesTail;
+                                               : ReadTail(io, names, x.namesSize) == x.namesTail;
     if (sameLast && sameTail) {
       if (tblSize == x.tblSize && namesSize == x.namesSize) return true;
       // The old end record is now the first new zarn's own record: its name
       // is read again with the records that follow it.
       x.recs.pop_back();
-      if (ExtendIndex(tbl, names, tblSize, namesSize, x.recs.size())) {
+      if (ExtendIndex(io, tbl, names, tblSize, namesSize, x.recs.size())) {
         x.tblSize = tblSize;
         x.namesSize = namesSize;
         x.namesTail = tail;
@@ -203,13 +187,13 @@ bool RefreshIndex(HANDLE tbl, HANDLE names) {
       }
     }
   }
-  x = NameIndex{};
-  if (!ExtendIndex(tbl, names, tblSize, namesSize, 0)) {
-    x = NameIndex{};
+  x = ZarnNameIndex{};
+  if (!ExtendIndex(io, tbl, names, tblSize, namesSize, 0)) {
+    x = ZarnNameIndex{};
     return false;
   }
   x.valid = true;
-  x.gen = gGeneration;
+  x.gen = io.zarnGeneration;
   x.tblSize = tblSize;
   x.namesSize = namesSize;
   x.namesTail = tail;
@@ -226,23 +210,23 @@ struct Found {
 };
 
 // Looks up an upper-cased, non-empty name.
-bool Lookup(const std::string& upper, Found& out) {
+bool Lookup(ZrnIO& io, const std::string& upper, Found& out) {
   if (upper.empty()) return false;
-  LocalFile tbl(kTable, "r"), names(kNames, "r");
+  LocalFile tbl(io, kTable, "r"), names(io, kNames, "r");
   if (!tbl.ok() || !names.ok()) return false;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!RefreshIndex(tbl.h(), names.h())) return false;
-    auto it = gIndex.first.find(upper);
-    if (it == gIndex.first.end()) return false;
+    if (!RefreshIndex(io, tbl.h(), names.h())) return false;
+    auto it = io.zarnIndex.first.find(upper);
+    if (it == io.zarnIndex.first.end()) return false;
     out.index = it->second;
-    out.rec = gIndex.recs[out.index];
-    out.count = gIndex.recs.size();
-    out.hasNext = out.index + 1 < gIndex.recs.size();
-    if (out.hasNext) out.next = gIndex.recs[out.index + 1];
-    std::string check = ReadStrAt(names.h(), out.rec.OffsetA);
+    out.rec = io.zarnIndex.recs[out.index];
+    out.count = io.zarnIndex.recs.size();
+    out.hasNext = out.index + 1 < io.zarnIndex.recs.size();
+    if (out.hasNext) out.next = io.zarnIndex.recs[out.index + 1];
+    std::string check = ReadStrAt(io, names.h(), out.rec.OffsetA);
     ZrnUpper(check);
     if (check == upper) return true;
-    gIndex = NameIndex{};  // the files changed under the index: rebuild once
+    io.zarnIndex = ZarnNameIndex{};  // the files changed under the index: rebuild once
   }
   return false;
 }
@@ -254,10 +238,6 @@ bool HasBrowseText(const Found& f, std::uint32_t browseSize) {
   return f.hasNext && f.rec.OffsetC != f.next.OffsetC && f.rec.OffsetC < browseSize;
 }
 
-// The process-wide state of the name listing.
-ZarnMatchStructType gListRec{};
-long gListRead = 0;
-
 }  // namespace
 
 void ZrnUpper(std::string& s) {
@@ -266,6 +246,7 @@ void ZrnUpper(std::string& s) {
 }
 
 ZrnLvl::~ZrnLvl() = default;
+ZrnLvl1::ZrnLvl1(ZrnIO& files) : files_(files) {}
 ZrnLvl1::~ZrnLvl1() = default;
 
 bool ZrnLvl1::Set(std::string& text) {
@@ -307,17 +288,17 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
   std::uint32_t id = 0;
   bool newTable = false;
   {
-    LocalFile tbl(kTable, "r");
+    LocalFile tbl(files_, kTable, "r");
     if (tbl.ok()) {
-      std::uint32_t size = F().FileSize(tbl.h());
+      std::uint32_t size = files_.FileSize(tbl.h());
       size -= size % kRec;
       if (size < kRec) {
         newTable = true;  // no complete record: as if there were no table
       } else {
         id = size - kRec;
-        if (!ReadRecAt(tbl.h(), id, w)) return false;
+        if (!ReadRecAt(files_, tbl.h(), id, w)) return false;
       }
-    } else if (plat::Fs().Exists(F().FileName(kTable))) {
+    } else if (plat::Fs().Exists(files_.FileName(kTable))) {
       return false;  // held by another writer
     } else {
       newTable = true;
@@ -328,36 +309,37 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
     // (e.g. after an interrupted reset) is unreachable, and old package
     // membership would attach to the new zarns' positions.
     for (DataFile n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
-      if (n != kTable && !plat::Fs().Exists(F().FileName(n))) continue;
-      LocalFile f(n, "w+");
+      if (n != kTable && !plat::Fs().Exists(files_.FileName(n))) continue;
+      LocalFile f(files_, n, "w+");
       if (!f.ok()) return false;
     }
-    LocalFile tbl(kTable, "w");
-    if (!tbl.ok() || !WriteRecAt(tbl.h(), 0, w)) return false;
+    LocalFile tbl(files_, kTable, "w");
+    if (!tbl.ok() || !WriteRecAt(files_, tbl.h(), 0, w)) return false;
     id = 0;
   }
 
-  LocalFile names(kNames, "w"), defs(kDefs, "w"), tbl(kTable, "w"), brw(kBrowse, "w");
+  LocalFile names(files_, kNames, "w"), defs(files_, kDefs, "w"), tbl(files_, kTable, "w"),
+      brw(files_, kBrowse, "w");
   if (!names.ok() || !defs.ok() || !tbl.ok() || !brw.ok()) return false;
 
   // The last record must point at the files' ends; an interrupted earlier
   // store may have left texts without their record. Those become unreachable.
-  ZarnMatchStructType actual{F().FileSize(names.h()), F().FileSize(defs.h()),
-                             F().FileSize(brw.h())};
+  ZarnMatchStructType actual{files_.FileSize(names.h()), files_.FileSize(defs.h()),
+                             files_.FileSize(brw.h())};
   if (std::memcmp(&actual, &w, kRec) != 0) {
-    if (!WriteRecAt(tbl.h(), id, actual)) return false;
+    if (!WriteRecAt(files_, tbl.h(), id, actual)) return false;
     w = actual;
   }
 
   if (hasBrowse) {
-    if (!AppendStr(brw.h(), browse)) return false;
+    if (!AppendStr(files_, brw.h(), browse)) return false;
     w.OffsetC += static_cast<std::uint32_t>(browse.size() + 1);
   }
-  if (!AppendStr(defs.h(), value) || !AppendStr(names.h(), name)) return false;
+  if (!AppendStr(files_, defs.h(), value) || !AppendStr(files_, names.h(), name)) return false;
   w.OffsetA += static_cast<std::uint32_t>(name.size() + 1);
   w.OffsetB += static_cast<std::uint32_t>(value.size() + 1);
   // The record comes last: a zarn exists once its end record is written.
-  if (!WriteRecAt(tbl.h(), id + kRec, w)) return false;
+  if (!WriteRecAt(files_, tbl.h(), id + kRec, w)) return false;
   ZrnID = id;
   return true;
 }
@@ -365,45 +347,45 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
 bool ZrnLvl1::Get(std::string& name, std::string& value) {
   ZrnUpper(name);
   Found f;
-  if (!Lookup(name, f)) return false;
-  LocalFile defs(kDefs, "r");
-  value = defs.ok() ? ReadStrAt(defs.h(), f.rec.OffsetB) : std::string();
+  if (!Lookup(files_, name, f)) return false;
+  LocalFile defs(files_, kDefs, "r");
+  value = defs.ok() ? ReadStrAt(files_, defs.h(), f.rec.OffsetB) : std::string();
   return true;
 }
 
 bool ZrnLvl1::GetZarnList(std::string& name, bool newlist) {
   if (newlist) {
-    F().ReopenFile(kNames, "r");
-    F().ReopenFile(kTable, "r");
-    gListRec = {};
-    F().SetFilePtr(F().Lvl1TblOut, 0);
-    gListRead = F().ReadFromFile(&gListRec, F().Lvl1TblOut);
+    files_.ReopenFile(kNames, "r");
+    files_.ReopenFile(kTable, "r");
+    listRec_ = {};
+    files_.SetFilePtr(files_.Lvl1TblOut, 0);
+    listRead_ = files_.ReadFromFile(&listRec_, files_.Lvl1TblOut);
     return true;
   }
-  if (gListRead < static_cast<long>(kRec)) return false;
-  name = ReadStrAt(F().Lvl1ZrnOut, gListRec.OffsetA);
+  if (listRead_ < static_cast<long>(kRec)) return false;
+  name = ReadStrAt(files_, files_.Lvl1ZrnOut, listRec_.OffsetA);
   if (name.size() > kMaxText) name.resize(kMaxText);
   ZarnMatchStructType next{};
-  gListRead = F().ReadFromFile(&next, F().Lvl1TblOut);
-  gListRec = next;
+  listRead_ = files_.ReadFromFile(&next, files_.Lvl1TblOut);
+  listRec_ = next;
   return true;
 }
 
 bool ZrnLvl1::GetZarn(std::string& name, bool newlist) {
   if (newlist) {
-    F().ReopenFile(kNames, "r");
-    F().ReopenFile(kTable, "r");
+    files_.ReopenFile(kNames, "r");
+    files_.ReopenFile(kTable, "r");
   }
   name.clear();
-  HANDLE tbl = F().Lvl1TblOut;
+  HANDLE tbl = files_.Lvl1TblOut;
   if (!plat::IsOpen(tbl)) return true;
   // Only a zarn's own record (not the end record, not a position between
   // records) names a zarn.
-  std::uint32_t size = F().FileSize(tbl);
+  std::uint32_t size = files_.FileSize(tbl);
   if (ZrnID % kRec != 0 || size < kRec * 2 || ZrnID > size - kRec * 2) return true;
   ZarnMatchStructType r{};
-  if (!ReadRecAt(tbl, ZrnID, r)) return true;
-  name = ReadStrAt(F().Lvl1ZrnOut, r.OffsetA);
+  if (!ReadRecAt(files_, tbl, ZrnID, r)) return true;
+  name = ReadStrAt(files_, files_.Lvl1ZrnOut, r.OffsetA);
   return true;
 }
 
@@ -411,15 +393,15 @@ bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::st
   if (name.empty()) return false;
   ZrnUpper(name);
   Found f;
-  if (!Lookup(name, f)) return false;
-  LocalFile brw(kBrowse, "r");
-  if (!brw.ok() || !HasBrowseText(f, F().FileSize(brw.h()))) {
+  if (!Lookup(files_, name, f)) return false;
+  LocalFile brw(files_, kBrowse, "r");
+  if (!brw.ok() || !HasBrowseText(f, files_.FileSize(brw.h()))) {
     // Stored without browse text: nothing to show, in either part.
     description.clear();
     usage.clear();
     return true;
   }
-  std::string text = ReadStrAt(brw.h(), f.rec.OffsetC);
+  std::string text = ReadStrAt(files_, brw.h(), f.rec.OffsetC);
   auto p = text.find('\x01');
   if (p == std::string::npos) {
     description = text;
@@ -433,7 +415,7 @@ bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::st
 bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std::string& usage) {
   ZrnUpper(name);
   Found f;
-  if (!Lookup(name, f)) return false;
+  if (!Lookup(files_, name, f)) return false;
   description += '\x01';
   description += usage;
   CutAtNul(description);
@@ -444,18 +426,18 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
   std::size_t oldLen = 0;
   bool hadText = false;
   {
-    LocalFile rd(kBrowse, "r");
-    if (rd.ok() && HasBrowseText(f, F().FileSize(rd.h()))) {
+    LocalFile rd(files_, kBrowse, "r");
+    if (rd.ok() && HasBrowseText(f, files_.FileSize(rd.h()))) {
       hadText = true;
-      oldLen = ReadStrAt(rd.h(), f.rec.OffsetC).size();
+      oldLen = ReadStrAt(files_, rd.h(), f.rec.OffsetC).size();
     }
   }
-  LocalFile brw(kBrowse, "w");
+  LocalFile brw(files_, kBrowse, "w");
   if (!brw.ok()) return false;
-  std::uint32_t size = F().FileSize(brw.h());
+  std::uint32_t size = files_.FileSize(brw.h());
   if (hadText) {
     if (description.size() <= oldLen) {
-      long n = F().WriteToFileAtOffset(description.c_str(), brw.h(), f.rec.OffsetC);
+      long n = files_.WriteToFileAtOffset(description.c_str(), brw.h(), f.rec.OffsetC);
       return n == static_cast<long>(description.size() + 1);
     }
   }
@@ -464,9 +446,9 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
   // shared the old offset (just before this one) or the end offset (after
   // the last text) would now differ from their next record; they are pointed
   // at an empty string written first, so they keep showing nothing.
-  LocalFile tbl(kTable, "w");
+  LocalFile tbl(files_, kTable, "w");
   if (!tbl.ok()) return false;
-  const auto& recs = gIndex.recs;
+  const auto& recs = files_.zarnIndex.recs;
   const std::size_t endIdx = recs.size() - 1;
   const std::uint32_t oldC = f.rec.OffsetC;
   std::size_t firstShared = f.index;
@@ -476,43 +458,43 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
     if (i != f.index && recs[i].OffsetC >= size) pad = true;
   const std::uint32_t padAt = size;
   if (pad) {
-    if (!AppendStr(brw.h(), std::string())) return false;
+    if (!AppendStr(files_, brw.h(), std::string())) return false;
     ++size;
   }
-  if (!AppendStr(brw.h(), description)) return false;
-  ++gGeneration;  // records change in place
+  if (!AppendStr(files_, brw.h(), description)) return false;
+  ++files_.zarnGeneration;  // records change in place
   const std::uint32_t newEnd = size + static_cast<std::uint32_t>(description.size() + 1);
   bool ok = true;
   for (std::size_t j = firstShared; j < f.index; ++j)
-    ok = WriteU32At(tbl.h(), static_cast<std::uint32_t>(j * kRec + 8), padAt) && ok;
-  ok = WriteU32At(tbl.h(), f.index * kRec + 8, size) && ok;
+    ok = WriteU32At(files_, tbl.h(), static_cast<std::uint32_t>(j * kRec + 8), padAt) && ok;
+  ok = WriteU32At(files_, tbl.h(), f.index * kRec + 8, size) && ok;
   if (f.index != endIdx)
-    ok = WriteU32At(tbl.h(), static_cast<std::uint32_t>(endIdx * kRec + 8), newEnd) && ok;
+    ok = WriteU32At(files_, tbl.h(), static_cast<std::uint32_t>(endIdx * kRec + 8), newEnd) && ok;
   return ok;
 }
 
 void ZrnLvl1::StartSet() {
-  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) F().ReopenFile(n, "w");
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) files_.ReopenFile(n, "w");
 }
 
 void ZrnLvl1::StopSet() {
-  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) F().CloseFileNum(n);
+  for (DataFile n : {kNames, kDefs, kTable, kBrowse}) files_.CloseFileNum(n);
 }
 
 void ZrnLvl1::CloseZarnFiles() {
-  F().CloseFileNum(kTable);
-  F().CloseFileNum(kNames);
+  files_.CloseFileNum(kTable);
+  files_.CloseFileNum(kNames);
 }
 
-bool ZrnLvl1::ResetZarns() {
+bool ZrnLvl1::ResetZarns(ZrnIO& files) {
   for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers})
-    F().CloseFileNum(n);
+    files.CloseFileNum(n);
   bool gone = true;
   for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
-    F().DeleteFileA(n);
-    if (plat::Fs().Exists(F().FileName(n))) gone = false;
+    files.DeleteFileA(n);
+    if (plat::Fs().Exists(files.FileName(n))) gone = false;
   }
-  ++gGeneration;
-  gIndex = NameIndex{};
+  ++files.zarnGeneration;
+  files.zarnIndex = ZarnNameIndex{};
   return gone;
 }

@@ -8,7 +8,8 @@
 // A zarn's ZrnID is the byte offset of its own record (12 * (number - 1)).
 //
 // The store is append-only except for browse texts; Reset Zarns removes it.
-// Every user makes its own ZrnLvl1; all share the files through `Files`.
+// Every user makes its own ZrnLvl1 over the file set it is given; objects of
+// one file set share its handles and its in-memory name index.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -30,7 +31,8 @@ class ZrnLvl1 : public ZrnLvl {
   // 80-byte buffers.
   static constexpr std::size_t kMaxName = 79;
 
-  ZrnLvl1() = default;
+  // The store in the files of `files`, which must outlive this object.
+  explicit ZrnLvl1(ZrnIO& files);
   ~ZrnLvl1() override;
 
   // --- storing ---------------------------------------------------------------
@@ -55,7 +57,8 @@ class ZrnLvl1 : public ZrnLvl {
   // Lists names in table order. newlist true: opens the names and table
   // files, delivers nothing, returns true. Then each call delivers the next
   // name (as stored) and returns true; after the last zarn one empty name;
-  // then false. Close with StopSet or CloseZarnFiles. One listing at a time.
+  // then false. Close with StopSet or CloseZarnFiles. The listing reads
+  // through the file set's handles: one listing per file set at a time.
   bool GetZarnList(std::string& name, bool newlist);
   // Delivers the name of the zarn at table position ZrnID (newlist true opens
   // the names and table files first; they stay open until StopSet). An
@@ -86,7 +89,7 @@ class ZrnLvl1 : public ZrnLvl {
   // text and package table files, and also the package membership file so
   // that no old membership attaches to zarns stored later. True when none of
   // them remains.
-  static bool ResetZarns();
+  static bool ResetZarns(ZrnIO& files);
 
   // Telephone numbers are not kept in the store: these accept any list or
   // number and do nothing.
@@ -102,6 +105,12 @@ class ZrnLvl1 : public ZrnLvl {
   // Table position of the zarn last stored through this object, or the
   // position GetZarn is to read.
   std::uint32_t ZrnID = 0;
+
+ private:
+  ZrnIO& files_;
+  // The name listing: the record read last and the bytes that read gave.
+  ZarnMatchStructType listRec_{};
+  long listRead_ = 0;
 };
 
 // Byte-wise ASCII upper case, as the store compares names.

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/host.h"
+#include "host/messages.h"
+#include "host/prompts.h"
 
 namespace {
 
@@ -16,11 +17,6 @@ constexpr std::size_t kMaxPackageText = 1u << 20;
 
 const char* const kErrText = "Error Reading Zarn Package";
 const char* const kErrCaption = "Error";
-
-ZrnIO& F() {
-  if (!Files) Files = new ZrnIO;
-  return *Files;
-}
 
 bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -50,56 +46,60 @@ std::size_t FindSection(const std::string& s, std::size_t from = 0) {
 
 // Pads a record file to a whole number of records (an interrupted write can
 // leave a partial one), so the next record lands where its identifier says.
-bool AlignRecords(HANDLE h) {
-  std::uint32_t size = F().FileSize(h);
+bool AlignRecords(ZrnIO& io, HANDLE h) {
+  std::uint32_t size = io.FileSize(h);
   std::uint32_t extra = size % kRec;
   if (extra == 0) return true;
-  F().SetFilePtr(h, size);
+  io.SetFilePtr(h, size);
   const char zeros[kRec] = {};
-  F().CleanAndWriteToFile(zeros, kRec - extra - 1, h);  // writes kRec - extra zero bytes
-  return F().FileSize(h) % kRec == 0;
+  io.CleanAndWriteToFile(zeros, kRec - extra - 1, h);  // writes kRec - extra zero bytes
+  return io.FileSize(h) % kRec == 0;
 }
 
-bool AppendStr(HANDLE h, const std::string& s) {
-  std::uint32_t before = F().FileSize(h);
-  F().WriteToFile(s, h, kNullTerminated);
-  return F().FileSize(h) == before + std::strlen(s.c_str()) + 1;
+bool AppendStr(ZrnIO& io, HANDLE h, const std::string& s) {
+  std::uint32_t before = io.FileSize(h);
+  io.WriteToFile(s, h, kNullTerminated);
+  return io.FileSize(h) == before + std::strlen(s.c_str()) + 1;
 }
 
-bool AppendRec(HANDLE h, const ZarnMatchStructType& r) {
-  std::uint32_t before = F().FileSize(h);
-  F().WriteToFile(r, h);
-  return F().FileSize(h) == before + kRec;
+bool AppendRec(ZrnIO& io, HANDLE h, const ZarnMatchStructType& r) {
+  std::uint32_t before = io.FileSize(h);
+  io.WriteToFile(r, h);
+  return io.FileSize(h) == before + kRec;
 }
 
 }  // namespace
+
+ZrnPkgOp::ZrnPkgOp(ZrnIO& files, MessageHost& messages, PromptHost& prompts)
+    : Lvl(files), files_(files), messages_(messages), prompts_(prompts) {}
 
 ZrnPkgOp::~ZrnPkgOp() = default;
 
 void ZrnPkgOp::OpenPkgFiles(IOType io) {
   const char* mode = io == eRead ? "r" : io == eWrite ? "w" : "w+";
-  F().ReopenFile(kPkgTable, mode);
-  F().ReopenFile(kPkgBuf, mode);
+  files_.ReopenFile(kPkgTable, mode);
+  files_.ReopenFile(kPkgBuf, mode);
 }
 
 void ZrnPkgOp::ClosePkgFiles() {
-  F().CloseFileNum(kPkgTable);
-  F().CloseFileNum(kPkgBuf);
+  files_.CloseFileNum(kPkgTable);
+  files_.CloseFileNum(kPkgBuf);
 }
 
 bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
   OpenPkgFiles(eWrite);
-  HANDLE tbl = F().PkgTblOut, buf = F().PkgBufOut;
-  bool ok = plat::IsOpen(tbl) && plat::IsOpen(buf) && AlignRecords(tbl);
+  HANDLE tbl = files_.PkgTblOut, buf = files_.PkgBufOut;
+  bool ok = plat::IsOpen(tbl) && plat::IsOpen(buf) && AlignRecords(files_, tbl);
   if (ok) {
     std::string name = PkgNameStr.substr(0, std::min(std::strlen(PkgNameStr.c_str()), kMaxPkgName));
     // The path is kept for the record; it must stay readable as one string.
     std::string path = PkgFileName.substr(0, std::strlen(PkgFileName.c_str()));
     if (path.size() > ZrnLvl1::kMaxText) path.resize(ZrnLvl1::kMaxText);
-    std::uint32_t id = F().FileSize(tbl);
-    std::uint32_t at = F().FileSize(buf);
-    ok = AppendStr(buf, name) && AppendStr(buf, path) &&
-         AppendRec(tbl, ZarnMatchStructType{at, at + static_cast<std::uint32_t>(name.size()), 0});
+    std::uint32_t id = files_.FileSize(tbl);
+    std::uint32_t at = files_.FileSize(buf);
+    ok = AppendStr(files_, buf, name) && AppendStr(files_, buf, path) &&
+         AppendRec(files_, tbl,
+                   ZarnMatchStructType{at, at + static_cast<std::uint32_t>(name.size()), 0});
     if (ok) PkgID = id;
   }
   ClosePkgFiles();
@@ -107,23 +107,23 @@ bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
 }
 
 bool ZrnPkgOp::AddZrnPkgEntry() {
-  HANDLE h = F().OpenFile(F().FileName(kPkgMembers).c_str(), "w");
-  bool ok =
-      plat::IsOpen(h) && AlignRecords(h) && AppendRec(h, ZarnMatchStructType{PkgID, ZrnID, 0});
-  F().CloseFile(h);
+  HANDLE h = files_.OpenFile(files_.FileName(kPkgMembers).c_str(), "w");
+  bool ok = plat::IsOpen(h) && AlignRecords(files_, h) &&
+            AppendRec(files_, h, ZarnMatchStructType{PkgID, ZrnID, 0});
+  files_.CloseFile(h);
   return ok;
 }
 
 bool ZrnPkgOp::GetZrnPkgEntry(bool reset) {
   if (reset) {
-    F().ReopenFile(kPkgMembers, "r");
-    F().SetFilePtr(F().ZarnPkgOut, 0);
+    files_.ReopenFile(kPkgMembers, "r");
+    files_.SetFilePtr(files_.ZarnPkgOut, 0);
     memberDone_ = false;
   }
   if (memberDone_) return false;
   for (;;) {
     ZarnMatchStructType r{};
-    if (F().ReadFromFile(&r, F().ZarnPkgOut) < static_cast<long>(kRec)) {
+    if (files_.ReadFromFile(&r, files_.ZarnPkgOut) < static_cast<long>(kRec)) {
       memberDone_ = true;
       return false;
     }
@@ -134,18 +134,18 @@ bool ZrnPkgOp::GetZrnPkgEntry(bool reset) {
   }
 }
 
-void ZrnPkgOp::CloseZrnPkgFile() { F().CloseFileNum(kPkgMembers); }
+void ZrnPkgOp::CloseZrnPkgFile() { files_.CloseFileNum(kPkgMembers); }
 
 bool ZrnPkgOp::GetPkgNames(bool reset) {
   if (reset) {
     OpenPkgFiles(eRead);
-    F().SetFilePtr(F().PkgTblOut, 0);
+    files_.SetFilePtr(files_.PkgTblOut, 0);
     pkgListPos_ = 0;
   }
   ZarnMatchStructType r{};
-  if (F().ReadFromFile(&r, F().PkgTblOut) < static_cast<long>(kRec)) return false;
+  if (files_.ReadFromFile(&r, files_.PkgTblOut) < static_cast<long>(kRec)) return false;
   char text[kGenBufferSize + 1] = {};
-  F().ReadFromFileAtOffset(text, F().PkgBufOut, r.OffsetA);
+  files_.ReadFromFileAtOffset(text, files_.PkgBufOut, r.OffsetA);
   text[kMaxPkgName] = '\0';  // tabs hold at most 19 characters
   PkgNameStr = text;
   PkgID = pkgListPos_;
@@ -203,7 +203,7 @@ bool ZrnPkgOp::ParseHeader(const std::string& text, bool& hasMagic, std::string&
 }
 
 PkgLoadResult ZrnPkgOp::CmNewPackage() {
-  auto chosen = TheHost().OpenFileDialog("Load New Package", "Package Files (*.pkg)");
+  auto chosen = prompts_.OpenFileDialog("Load New Package", "Package Files (*.pkg)");
   return LoadPackage(chosen.value_or(std::string()));
 }
 
@@ -212,11 +212,11 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   // Read the package text: its bytes up to the first NUL.
   std::string text;
   bool tooBig = false;
-  HANDLE h = path.empty() ? INVALID_HANDLE_VALUE : F().OpenFile(path.c_str(), "r");
+  HANDLE h = path.empty() ? INVALID_HANDLE_VALUE : files_.OpenFile(path.c_str(), "r");
   if (plat::IsOpen(h)) {
     char block[kGenBufferSize];
     for (;;) {
-      long n = F().ReadFromFile(block, sizeof block, h);
+      long n = files_.ReadFromFile(block, sizeof block, h);
       if (n <= 0) break;
       const void* z = std::memchr(block, 0, static_cast<std::size_t>(n));
       std::size_t take = z ? static_cast<std::size_t>(static_cast<const char*>(z) - block)
@@ -229,9 +229,9 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
       if (z) break;
     }
   }
-  F().CloseFile(h);
+  files_.CloseFile(h);
   if (text.empty() || tooBig) {
-    TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+    messages_.MessageBox(kErrText, kErrCaption, MB_OK);
     return res;
   }
 
@@ -240,14 +240,14 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   if (!ParseHeader(text, hasMagic, PkgNameStr, body)) {
     if (!hasMagic) {
       res.noMagic = true;
-      TheHost().AskZarnName(" this");  // the answer is not used
+      prompts_.AskZarnName(" this");  // the answer is not used
     } else
-      TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+      messages_.MessageBox(kErrText, kErrCaption, MB_OK);
     return res;
   }
   res.name = PkgNameStr;
   if (!CreatePkgEntry(path)) {
-    TheHost().MessageBox(kErrText, kErrCaption, MB_OK);
+    messages_.MessageBox(kErrText, kErrCaption, MB_OK);
     return res;
   }
   res.loaded = true;

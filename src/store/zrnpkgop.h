@@ -18,6 +18,9 @@
 
 #include "store/zrnlvl.h"
 
+class MessageHost;
+class PromptHost;
+
 enum IOType { eRead, eWrite, eWriteNew };
 
 // What a package load did (for callers that report it).
@@ -35,7 +38,10 @@ class ZrnPkgOp {
   // Longest package name (tabs and the package text file hold 19 characters).
   static constexpr std::size_t kMaxPkgName = 19;
 
-  ZrnPkgOp() = default;
+  // Operations on the package and store files of `files`; error boxes go to
+  // `messages`, the file and name questions to `prompts`. All three must
+  // outlive this object.
+  ZrnPkgOp(ZrnIO& files, MessageHost& messages, PromptHost& prompts);
   virtual ~ZrnPkgOp();
 
   // --- package files ---------------------------------------------------------
@@ -102,6 +108,9 @@ class ZrnPkgOp {
  private:
   // Stores one section's text as a zarn; sets LastStored and ZrnID.
   bool StoreSection(std::string text);
+  ZrnIO& files_;
+  MessageHost& messages_;
+  PromptHost& prompts_;
   bool memberDone_ = true;        // membership listing reached its end
   std::uint32_t pkgListPos_ = 0;  // table offset of the next package listed
 };

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "shell/host.h"
+#include "host/installedhost.h"
 #include "store/zrnlvl.h"
 #include "zarn/zrnsedtv.h"
 
@@ -82,7 +82,7 @@ bool ZrnIntrpDlg::Check(const std::string& line) {
   auto operand = [](std::string s) {
     s = Strip(s, " \t\r\n");
     std::string name = s, value;
-    ZrnLvl1 store;
+    ZrnLvl1 store(*Files);
     // A value assigned on a document's last line carries the document's
     // final line break; it is no part of what the condition compares.
     if (!name.empty() && store.Get(name, value)) {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "catalog/zrnfile.h"
-#include "shell/host.h"
+#include "host/installedhost.h"
 #include "store/zrnlvl.h"
 #include "zarn/zrnclip.h"
 #include "zarn/zrnintrd.h"
@@ -315,7 +315,7 @@ void TZarnsEditView::CmSavezarn() {
   }
   std::string name = GetToken(1);
   std::string value = std::string("\a") + name + "\a" + GetString(1);
-  ZrnLvl1 store;
+  ZrnLvl1 store(*Files);
   // The store refuses what it cannot keep whole (no name, a text of 4096
   // bytes or more); the user hears of it rather than losing the script.
   if (!store.Set(name, value))

@@ -6,10 +6,10 @@
 
 #include "catalog/zrnfile.h"
 #include "catalog/zwrdview.h"
+#include "host/installedhost.h"
 #include "platform/pclock.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/zrnintrd.h"
@@ -68,6 +68,7 @@ bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::s
 struct CatalogCache {
   std::shared_ptr<WordView> reader;  // shared: a search under way keeps its reader
   std::string fingerprint;
+  ZrnIO* files = nullptr;  // the file set the reader reads
 };
 CatalogCache& Cache() {
   static CatalogCache c;
@@ -107,9 +108,10 @@ std::string CatalogFingerprint() {
 std::shared_ptr<WordView> CatalogReader() {
   CatalogCache& c = Cache();
   std::string fp = CatalogFingerprint();
-  if (!c.reader || fp != c.fingerprint) {
-    c.reader = std::make_shared<WordView>();
+  if (!c.reader || fp != c.fingerprint || c.files != Files) {
+    c.reader = std::make_shared<WordView>(*Files, TheHost(), TheHost());
     c.fingerprint = std::move(fp);
+    c.files = Files;
   }
   c.reader->HitList.clear();
   c.reader->MatchesFound = 0;
@@ -121,6 +123,7 @@ std::shared_ptr<WordView> CatalogReader() {
 void DropCatalogReader() {
   Cache().reader.reset();
   Cache().fingerprint.clear();
+  Cache().files = nullptr;
 }
 
 TZarnsZrnExe::TZarnsZrnExe() : EditV(CurrentView) {}
@@ -190,7 +193,7 @@ std::int32_t TZarnsZrnExe::CheckLevels() {
 std::int32_t TZarnsZrnExe::CheckLevel1() {
   if (!EditV || EditV->zarn.empty()) return 0;
   std::string value;
-  ZrnLvl1 store;
+  ZrnLvl1 store(*Files);
   if (!store.Get(EditV->zarn, value)) return 0;
   if (value.find('\a') != std::string::npos) {
     InstrTok = value;
@@ -320,7 +323,7 @@ void TZarnsZrnExe::equals() {
   std::string name = EditV->GetToken(-1);
   std::string value = EditV->GetString(1);
   if (value.size() > ZrnLvl1::kMaxText) value.resize(ZrnLvl1::kMaxText);
-  ZrnLvl1 store;
+  ZrnLvl1 store(*Files);
   store.Set(name, value);
 }
 

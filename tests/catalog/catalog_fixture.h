@@ -11,10 +11,10 @@
 
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
+#include "common/recordinghost.h"
 #include "common/testenv.h"
 #include "common/testfiles.h"
 #include "platform/pdatadir.h"
-#include "shell/zrnreg.h"
 #include "store/zrnio.h"
 
 namespace cattest {
@@ -56,21 +56,20 @@ inline std::string WordFor(std::uint32_t i, int len = 8) {
   return w;
 }
 
-// A fresh data directory, a file set, and the extension lists a build reads:
-// ".txt" (twice, as a rebuilt list has it), ".md" and ".exe" to catalog,
-// ".mp3" and ".txt" on the file-type lists.
+// A fresh data directory, a file set and a recording host, and the extension
+// lists a build reads: ".txt" (twice, as a rebuilt list has it), ".md" and
+// ".exe" to catalog, ".mp3" and ".txt" on the file-type lists.
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestEnv::ClearDataDir();
-    if (!Files) Files = new ZrnIO;
-    Files->CloseFiles();
-    Files->currentWordCat = 1;
+    Files = &files;  // the builder still reaches its file set through the global
     SetLists({".txt", ".md", ".exe", ".txt"}, {".mp3"});
     root = TestEnv::FreshDir("tree");
   }
   void TearDown() override {
-    if (Files) Files->CloseFiles();
+    files.CloseFiles();
+    Files = nullptr;
   }
   static void SetLists(const std::vector<std::string>& catalog,
                        const std::vector<std::string>& typeList) {
@@ -90,7 +89,7 @@ class CatalogTest : public ::testing::Test {
   }
   // Files found by the word search, as "name|directory", sorted by name.
   std::vector<std::string> Find(const std::string& words, int* matches = nullptr) {
-    WordView v;
+    WordView v(files, host, host);
     v.FindName = words;
     v.InterpretWords();
     if (matches) *matches = v.MatchesFound;
@@ -105,6 +104,8 @@ class CatalogTest : public ::testing::Test {
     }
     return out;
   }
+  ZrnIO files;
+  RecordingHost host;
   std::string root;
 };
 

@@ -5,7 +5,6 @@
 
 #include "catalog/zrnfile.h"
 #include "catalog_fixture.h"
-#include "shell/host.h"
 
 using namespace cattest;
 
@@ -15,20 +14,15 @@ class CorruptTest : public CatalogTest {
  protected:
   void SetUp() override {
     CatalogTest::SetUp();
-    SetHost(&host);
     WriteFile(root + "a/one.txt", "alpha bravo charlie delta");
     WriteFile(root + "b/two.txt", "alpha echo foxtrot golf");
     WriteFile(root + "b/tune.mp3", "ID3");
     Build();
   }
-  void TearDown() override {
-    SetHost(nullptr);
-    CatalogTest::TearDown();
-  }
   // Every reader once; returns the number of files the word search listed.
   std::size_t Exercise() {
     std::size_t n = Find("alpha bravo").size() + Find("echo").size() + Find("ALPHA").size();
-    WordView v;
+    WordView v(files, host, host);
     ZrnFile f;
     v.CollectFileNames(".", f);
     v.CollectFileNames("o", f);
@@ -38,7 +32,6 @@ class CorruptTest : public CatalogTest {
     }
     return n;
   }
-  RecordingHost host;
 };
 
 const char* kSearchedFiles[] = {"LES1.007", "LESt1.007", "LESi.007", "IMS.007", "IMSt.007",

@@ -2,7 +2,6 @@
 #include "catalog/zrnfile.h"
 #include "catalog_fixture.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 
 using namespace cattest;
 
@@ -12,7 +11,6 @@ class SearchTest : public CatalogTest {
  protected:
   void SetUp() override {
     CatalogTest::SetUp();
-    SetHost(&host);
     plat::SetLauncher(&launcher);
     WriteFile(root + "pets/cats.txt", "The kitty and the hound share a house");
     WriteFile(root + "pets/dogs.txt", "A hound barks; another hound answers");
@@ -24,11 +22,9 @@ class SearchTest : public CatalogTest {
     r = std::filesystem::canonical(root).string() + "/";
   }
   void TearDown() override {
-    SetHost(nullptr);
     plat::SetLauncher(nullptr);
     CatalogTest::TearDown();
   }
-  RecordingHost host;
   plat::RecordingLauncher launcher;
   std::string r;
 };
@@ -36,7 +32,7 @@ class SearchTest : public CatalogTest {
 }  // namespace
 
 TEST_F(SearchTest, SplittingTheWords) {
-  WordView v;
+  WordView v(files, host, host);
   v.FindName = "Cat, DOG..bird ,";
   EXPECT_EQ(v.GetNumWordsToMatch(), 3);
   EXPECT_EQ(v.FindArray, (std::vector<std::string>{"Cat", "DOG", "bird"}));
@@ -74,7 +70,7 @@ TEST_F(SearchTest, WordTypedTwiceMatchesTwice) {
 }
 
 TEST_F(SearchTest, RepeatedSearchesThroughOneView) {
-  WordView v;
+  WordView v(files, host, host);
   v.FindName = "kitty";
   v.InterpretWords();
   EXPECT_EQ(v.HitList.size(), 2u);
@@ -103,7 +99,7 @@ TEST_F(SearchTest, EveryHitCountsBeyondForty) {
 }
 
 TEST_F(SearchTest, GetFilePathOfEveryKindOfFile) {
-  WordView v;
+  WordView v(files, host, host);
   const std::string names = ReadData("IMS.007");
   auto list = Strings(names);
   std::uint32_t off = 0;
@@ -125,7 +121,7 @@ TEST_F(SearchTest, GetFilePathOfEveryKindOfFile) {
 }
 
 TEST_F(SearchTest, FileNameSearchOneFind) {
-  WordView v;
+  WordView v(files, host, host);
   ZrnFile f;
   f.ShortFileName = "song";
   EXPECT_TRUE(v.FindFileName(&f));
@@ -148,7 +144,7 @@ TEST_F(SearchTest, FileNameSearchOneFind) {
 }
 
 TEST_F(SearchTest, FileNameSearchSeveralFinds) {
-  WordView v;
+  WordView v(files, host, host);
   ZrnFile f;
   f.ShortFileName = "cats";
   EXPECT_TRUE(v.FindFileName(&f));
@@ -164,7 +160,7 @@ TEST_F(SearchTest, FileNameSearchSeveralFinds) {
 }
 
 TEST_F(SearchTest, FileNameSearchIsCaseSensitiveAndEmptyFindsNothing) {
-  WordView v;
+  WordView v(files, host, host);
   ZrnFile f;
   f.ShortFileName = "CATS";
   EXPECT_FALSE(v.FindFileName(&f));
@@ -181,4 +177,24 @@ TEST_F(SearchTest, SortByNameIgnoresCaseAndKeepsOrderOfEquals) {
   EXPECT_EQ(items[1].fileid, 3u);
   EXPECT_EQ(items[2].fileid, 1u);
   EXPECT_EQ(items[3].fileid, 4u);
+}
+
+// The one-find question goes to the message host, the list of several finds
+// to the find-results host, each to its own.
+TEST_F(SearchTest, FileNameSearchAsksAndListsThroughItsOwnHosts) {
+  RecordingHost messages, results;
+  WordView v(files, messages, results);
+  ZrnFile one;
+  one.ShortFileName = "song";
+  EXPECT_TRUE(v.FindFileName(&one));
+  ZrnFile several;
+  several.ShortFileName = "cats";
+  EXPECT_TRUE(v.FindFileName(&several));
+  ASSERT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.boxes[0].text, "song.mp3");
+  EXPECT_TRUE(messages.matchDialogs.empty());
+  EXPECT_TRUE(results.boxes.empty());
+  ASSERT_EQ(results.matchDialogs.size(), 1u);
+  EXPECT_EQ(results.matchDialogs[0].ListOfMatches.size(), 2u);
+  EXPECT_TRUE(host.boxes.empty() && host.matchDialogs.empty());
 }

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "shell/host.h"
+#include "common/recordinghost.h"
 #include "store/zrnlvl_helpers.h"
 #include "store/zrnpkgop.h"
 
@@ -14,11 +14,6 @@ namespace {
 
 class Pkg : public StoreTest {
  protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    SetHost(&host);
-  }
-  void TearDown() override { SetHost(nullptr); }
   // Writes a package file outside the data directory and returns its path.
   std::string Write(const std::string& name, const std::string& text) {
     std::string path = TestEnv::Root() + name;
@@ -31,7 +26,7 @@ class Pkg : public StoreTest {
     return false;
   }
   RecordingHost host;
-  ZrnPkgOp op;
+  ZrnPkgOp op{files, host, host};
 };
 
 TEST_F(Pkg, ThreeSectionsStoreThreeZarnsWithMembership) {
@@ -213,7 +208,7 @@ TEST_F(Pkg, TextAfterANulIsNotPartOfThePackage) {
 // membership must not claim them.
 TEST_F(Pkg, ResetLeavesNoMembershipForLaterZarns) {
   op.LoadPackage(Write("old.pkg", "ZPKG old\nztxt o1 a\nztxt o2 b\n"));
-  ASSERT_TRUE(ZrnLvl1::ResetZarns());
+  ASSERT_TRUE(ZrnLvl1::ResetZarns(files));
   ASSERT_TRUE(Store("n1", " x"));
   ASSERT_TRUE(Store("n2", " y"));
   EXPECT_EQ(op.PackageNames(), (std::vector<std::string>{}));
@@ -230,7 +225,7 @@ TEST_F(Pkg, PartialResetStillLeavesNoMembershipForLaterZarns) {
   op.LoadPackage(Write("old.pkg", "ZPKG old\nztxt o1 a\nztxt o2 b\n"));
   for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
                      DataFile::kZarnBrowse, DataFile::kPkgText, DataFile::kPkgTable})
-    Files->DeleteFileA(n);
+    files.DeleteFileA(n);
   ASSERT_TRUE(Exists("EMSPkg.007"));
   PkgLoadResult r = op.LoadPackage(Write("new.pkg", "ZPKG new\nztxt m1 z\n"));
   EXPECT_EQ(r.pkgId, 0u);
@@ -293,7 +288,7 @@ TEST_F(Pkg, RandomPackagesNeverCrash) {
                           "\t",   "\r",   "a",    "bb",   "\x01",  "\x07", "name"};
   std::string longpiece(25, 'x');
   for (int round = 0; round < 200; ++round) {
-    if (round % 20 == 0) ZrnLvl1::ResetZarns();
+    if (round % 20 == 0) ZrnLvl1::ResetZarns(files);
     std::string text;
     int parts = static_cast<int>(rng() % 40);
     for (int i = 0; i < parts; ++i) {
@@ -315,3 +310,20 @@ TEST_F(Pkg, RandomPackagesNeverCrash) {
 }
 
 }  // namespace
+
+// Error boxes go to the message host; the file and name questions to the
+// prompt host.
+TEST_F(Pkg, ErrorsAndQuestionsGoToTheirOwnHosts) {
+  RecordingHost messages, prompts;
+  ZrnPkgOp own(files, messages, prompts);
+  prompts.openAnswers = {TestEnv::Root() + "missing.pkg"};
+  EXPECT_FALSE(own.CmNewPackage().loaded);
+  EXPECT_FALSE(own.LoadPackage(Write("plain.pkg", "no magic here")).loaded);
+  EXPECT_EQ(prompts.openDialogs, std::vector<std::string>{"Load New Package"});
+  EXPECT_EQ(prompts.inputRequests.size(), 1u);
+  EXPECT_TRUE(prompts.boxes.empty());
+  ASSERT_EQ(messages.boxes.size(), 1u);
+  EXPECT_EQ(messages.boxes[0].text, "Error Reading Zarn Package");
+  EXPECT_TRUE(messages.openDialogs.empty() && messages.inputRequests.empty());
+  EXPECT_TRUE(host.boxes.empty() && host.openDialogs.empty());
+}

@@ -494,7 +494,7 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
     EXPECT_EQ(io_->ReadFromFile(text, h), 1u);  // empty until reset
     EXPECT_STREQ(text, "");
   }
-  EXPECT_EQ(genpop, 1u);
+  EXPECT_EQ(io_->genpop, 1u);
   io_->CloseFile(h);
 
   // Reset, then the next file starts from its beginning.
@@ -502,8 +502,8 @@ TEST_F(ZrnIOTest, SequentialReadBasics) {
   WriteFile(g, "no terminator");
   h = io_->NewFile(g.c_str(), "r");
   io_->ReadFromFile(text, nullptr);
-  EXPECT_EQ(genpop, 0u);
-  EXPECT_EQ(bufcur, 0u);
+  EXPECT_EQ(io_->genpop, 0u);
+  EXPECT_EQ(io_->bufcur, 0u);
   EXPECT_EQ(io_->ReadFromFile(text, h), 14u);  // the whole unterminated file
   EXPECT_STREQ(text, "no terminator");
   EXPECT_EQ(io_->ReadFromFile(text, h), 1u);
@@ -545,7 +545,7 @@ TEST_F(ZrnIOTest, SequentialReadAcrossBlockBoundaries) {
   ASSERT_GT(Slurp(f).size(), 10u * kGenBufferSize);
   h = io_->NewFile(f.c_str(), "r");
   EXPECT_EQ(ReadAll(*io_, h), written);
-  EXPECT_GT(genpop, 10u);
+  EXPECT_GT(io_->genpop, 10u);
   io_->CloseFile(h);
 
   // A string that ends exactly at a block's end, and one that starts there.
@@ -647,4 +647,37 @@ TEST_F(ZrnIOTest, SequentialReadMatchesItsModel) {
     EXPECT_EQ(io_->ReadFromFile(text, h), 1u) << round;
     io_->CloseFile(h);
   }
+}
+
+// Each file set reads with its own window: reads through two sets, taken in
+// turns, each come back whole and in order, across many block ends.
+TEST_F(ZrnIOTest, SequentialReadersOfTwoFileSetsAreIndependent) {
+  std::string f = D("one.007"), g = D("two.007");
+  std::vector<std::string> first, second;
+  std::string a, b;
+  for (int i = 0; i < 900; ++i) {
+    first.push_back(std::string(static_cast<std::size_t>(i % 97 + 1), 'a') + std::to_string(i));
+    second.push_back("B" + std::to_string(i) + std::string(static_cast<std::size_t>(i % 31), 'b'));
+    a += first.back() + '\0';
+    b += second.back() + '\0';
+  }
+  WriteFile(f, a);
+  WriteFile(g, b);
+  ZrnIO other;
+  HANDLE h1 = io_->NewFile(f.c_str(), "r"), h2 = other.NewFile(g.c_str(), "r");
+  char text[kGenBufferSize];
+  io_->ReadFromFile(text, nullptr);
+  other.ReadFromFile(text, nullptr);
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    ASSERT_EQ(io_->ReadFromFile(text, h1), first[i].size() + 1) << i;
+    ASSERT_EQ(std::string(text), first[i]);
+    ASSERT_EQ(other.ReadFromFile(text, h2), second[i].size() + 1) << i;
+    ASSERT_EQ(std::string(text), second[i]);
+  }
+  EXPECT_EQ(io_->ReadFromFile(text, h1), 1u);
+  EXPECT_EQ(other.ReadFromFile(text, h2), 1u);
+  EXPECT_GT(io_->genpop, 10u);
+  EXPECT_GT(other.genpop, 3u);
+  io_->CloseFile(h1);
+  other.CloseFile(h2);
 }

@@ -168,10 +168,10 @@ TEST_F(ZrnStoreDamage, FailedWritesAndOpensReportFailure) {
 TEST_F(ZrnStoreDamage, TableHeldByAnotherWriterRefusesTheStore) {
   ASSERT_TRUE(Store("kept", " safe"));
   std::string names = Bytes("EMSZrn.007");
-  HANDLE held = Files->OpenFile(Path("EMSVt.007").c_str(), "w");
+  HANDLE held = files.OpenFile(Path("EMSVt.007").c_str(), "w");
   ASSERT_TRUE(plat::IsOpen(held));
   EXPECT_FALSE(Store("x", " y"));
-  Files->CloseFile(held);
+  files.CloseFile(held);
   EXPECT_EQ(Bytes("EMSZrn.007"), names);
   ASSERT_TRUE(Store("x", " y"));
 }

@@ -55,13 +55,10 @@ inline std::string RecBytes(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   return U32(a) + U32(b) + U32(c);
 }
 
-// A fresh, empty data directory for each test.
+// A fresh, empty data directory and a file set for each test.
 class StoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TestEnv::ClearDataDir();
-    if (!Files) Files = new ZrnIO;
-  }
+  void SetUp() override { TestEnv::ClearDataDir(); }
   bool Store(const std::string& name, const std::string& value) {
     std::string n = name, v = value;
     return lvl.Set(n, v);
@@ -79,7 +76,8 @@ class StoreTest : public ::testing::Test {
     lvl.StopSet();
     return out;
   }
-  ZrnLvl1 lvl;
+  ZrnIO files;
+  ZrnLvl1 lvl{files};
 };
 
 }  // namespace storetest

@@ -81,7 +81,7 @@ TEST_F(ZrnStore, ListingSurvivesLookupsInBetween) {
   while (lvl.GetZarnList(n, false)) {
     seen.push_back(n);
     std::string probe = "two", v;
-    EXPECT_TRUE(ZrnLvl1().Get(probe, v));
+    EXPECT_TRUE(ZrnLvl1(files).Get(probe, v));
   }
   lvl.StopSet();
   EXPECT_EQ(seen, (std::vector<std::string>{"one", "two", "three", ""}));
@@ -301,7 +301,7 @@ TEST_F(ZrnStore, ModifyRefusesUnknownNamesAndOverlongTexts) {
 TEST_F(ZrnStore, ResetRemovesZarnsPackagesAndMembership) {
   ASSERT_TRUE(Store("a", " 1 zdesc A"));
   for (const char* f : {"EMSPkg.007", "PkgT.007", "PkgBuf.007"}) Put(f, "x");
-  EXPECT_TRUE(ZrnLvl1::ResetZarns());
+  EXPECT_TRUE(ZrnLvl1::ResetZarns(files));
   for (const char* f : {"EMSZrn.007", "EMSVal.007", "EMSVt.007", "BROWSE.007", "EMSPkg.007",
                         "PkgT.007", "PkgBuf.007"})
     EXPECT_FALSE(Exists(f)) << f;
@@ -336,6 +336,53 @@ TEST_F(ZrnStore, ManyZarnsAreFoundAfterIncrementalGrowth) {
   for (int i = 0; i < 300; i += 7)
     EXPECT_EQ(Def("z" + std::to_string(i)), " v" + std::to_string(i));
   EXPECT_EQ(Recs("EMSVt.007").size(), 301u);
+}
+
+// The objects of one file set share its name index: a browse text that one
+// object moves (repointing records in place) is what another reads next.
+TEST_F(ZrnStore, ObjectsOfOneFileSetShareTheirIndex) {
+  ASSERT_TRUE(Store("a", " 1 zdesc A"));
+  ASSERT_TRUE(Store("b", " 2 zdesc B"));
+  ASSERT_TRUE(Store("c", " 3 zdesc C"));
+  std::string n = "b", d, u;
+  ASSERT_TRUE(lvl.GetBrowseInfo(n, d, u));
+  EXPECT_EQ(d, "B");
+  ZrnLvl1 other(files);
+  n = "b", d = "a much longer description", u = "how";
+  ASSERT_TRUE(other.ModifyBrowseInfo(n, d, u));
+  for (const char* name : {"a", "b", "c"}) {
+    n = name, d.clear(), u = "unchanged";
+    ASSERT_TRUE(lvl.GetBrowseInfo(n, d, u)) << name;
+    if (std::string(name) == "b") {
+      EXPECT_EQ(d, "a much longer description");
+      EXPECT_EQ(u, "how");
+    } else {
+      EXPECT_EQ(d, std::string(1, static_cast<char>(name[0] - 'a' + 'A')));
+      EXPECT_EQ(u, "");  // stored without a usage part
+    }
+  }
+}
+
+// Two file sets over one data directory keep separate indexes; each follows
+// what the other writes and resets.
+TEST_F(ZrnStore, TwoFileSetsFollowEachOther) {
+  ZrnIO second;
+  ZrnLvl1 lvl2(second);
+  ASSERT_TRUE(Store("first", " one"));
+  std::string n = "FIRST", v;
+  ASSERT_TRUE(lvl2.Get(n, v));
+  EXPECT_EQ(v, " one");
+  n = "second", v = " two";
+  ASSERT_TRUE(lvl2.Set(n, v));
+  EXPECT_EQ(Def("second"), " two");
+  ASSERT_TRUE(ZrnLvl1::ResetZarns(second));
+  EXPECT_EQ(Def("first"), "<none>");
+  ASSERT_TRUE(Store("third", " three"));
+  n = "first";
+  EXPECT_FALSE(lvl2.Get(n, v));
+  n = "third";
+  ASSERT_TRUE(lvl2.Get(n, v));
+  EXPECT_EQ(v, " three");
 }
 
 }  // namespace

@@ -22,7 +22,8 @@
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
-#include "framework/qthost.h"
+#include "common/recordinghost.h"
+#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
 #include "platform/plauncher.h"
 #include "store/zrnio.h"
@@ -51,6 +52,7 @@ QString ButtonText(QWidget* w, int id) {
 class CatalogDialogsTest : public QObject {
   Q_OBJECT
 
+  ZrnIO files_;
   RecordingHost recorder_;
   std::string catDir_;
 
@@ -116,27 +118,24 @@ class CatalogDialogsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!Files) Files = new ZrnIO;
+    Files = &files_;  // the builder still reaches its file set through the global
     const std::string mime = uitest::Root() + "mime.types";
     WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     uitest::InstallModalGuard();
     BuildCatalog();
   }
+  void cleanupTestCase() { Files = nullptr; }
 
-  void init() {
-    recorder_ = RecordingHost();
-    SetHost(&recorder_);
-  }
+  void init() { recorder_ = RecordingHost(); }
   void cleanup() {
-    SetHost(nullptr);
     uihooks::OpenDocument = nullptr;
     uihooks::ListDblClkAction = nullptr;
     plat::SetLauncher(nullptr);
   }
 
   void findResultsControlsAndTexts() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     QCOMPARE(dlg.objectName(), QString("193"));
     QCOMPARE(dlg.windowTitle(), QString("Zarns Find Results"));
     auto* list = uitest::ById<QListWidget>(&dlg, 172);
@@ -173,7 +172,7 @@ class CatalogDialogsTest : public QObject {
     x.ListOfMatches = {{"zeta.txt", 7}, {"alpha.txt", 3}, {"mid.txt", 5}};
     x.MatchString = "cat dog";
     x.PathString = "/some/dir";
-    ShowMatchDlg dlg(x);
+    ShowMatchDlg dlg(files_, recorder_, x);
     QCOMPARE(Items(uitest::ById<QListWidget>(&dlg, 172)),
              (QStringList{"alpha.txt", "mid.txt", "zeta.txt"}));
     QCOMPARE(uitest::ById<QLineEdit>(&dlg, 171)->text(), QString("cat dog"));
@@ -185,7 +184,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void searchFindsFilesHoldingEveryWord() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     auto* words = uitest::ById<QLineEdit>(&dlg, 171);
     auto* list = uitest::ById<QListWidget>(&dlg, 172);
@@ -219,7 +218,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void highlightShowsTheDirectory() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
     dlg.BNClicked();
@@ -235,7 +234,7 @@ class CatalogDialogsTest : public QObject {
   void doubleClickFollowsThePreference() {
     plat::RecordingLauncher launcher;
     plat::SetLauncher(&launcher);
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
@@ -262,7 +261,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void okWithoutHighlightRunsTheSearch() {
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    ShowMatchDlg dlg(files_, recorder_, ShowMatchXfer{});
     dlg.show();
     uitest::ById<QLineEdit>(&dlg, 171)->setText("mouse");
     QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 294), Qt::LeftButton);
@@ -280,10 +279,8 @@ class CatalogDialogsTest : public QObject {
       opened << p;
       return true;
     };
-    SetHost(nullptr);
-    QtHost host;
-    SetHost(&host);
-    ShowMatchDlg dlg(ShowMatchXfer{});
+    QtHost host(files_);
+    ShowMatchDlg dlg(files_, host, ShowMatchXfer{});
     QVERIFY(dlg.AddFile(file));
     QCOMPARE(opened.size(), 1);
     const std::string copy = opened[0].toStdString();
@@ -399,8 +396,7 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(dlg.rect().contains(uitest::ById<QWidget>(&dlg, 2)->geometry()));
 
     // Through the host: the value typed comes back; Escape gives nothing.
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     uitest::OnNextModal([](QWidget* w) {
       QTest::keyClicks(uitest::ById<QLineEdit>(w, 1), "forty two");
       QTest::mouseClick(uitest::ById<QPushButton>(w, 3201), Qt::LeftButton);
@@ -550,7 +546,7 @@ class CatalogDialogsTest : public QObject {
     QVERIFY(dlg.LastBuildCompleted());
     QVERIFY(progressSeen);
     // The catalog is there and finds the word.
-    WordView view;
+    WordView view(files_, recorder_, recorder_);
     view.FindName = "giraffe";
     view.InterpretWords();
     QCOMPARE(view.HitList.size(), std::size_t(1));
@@ -559,8 +555,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void hostPromptsForANameAndAFile() {
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     uitest::OnNextModal([](QWidget* w) {
       auto* edit = uitest::ById<QLineEdit>(w, 1076);
       QVERIFY(edit);
@@ -586,8 +581,7 @@ class CatalogDialogsTest : public QObject {
   }
 
   void hostMessageBoxes() {
-    SetHost(nullptr);
-    QtHost host;
+    QtHost host(files_);
     QString title, text;
     QStringList buttons;
     uitest::OnNextModal([&](QWidget* w) {

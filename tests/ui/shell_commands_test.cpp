@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <memory>
 
+#include "common/recordinghost.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zrnshelp.h"
@@ -62,9 +62,8 @@ class ShellCommandsTest : public QObject {
   void initTestCase() {
     plat::SetLauncher(&launcher_);
     CatalogPrompt = [](const QString&) {};
-    app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")});
+    app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")}, &host_);
     app_->InitInstance();
-    SetHost(&host_);
     QVERIFY(MainWin);
     QVERIFY(QTest::qWaitForWindowExposed(MainWin));
   }
@@ -72,7 +71,6 @@ class ShellCommandsTest : public QObject {
   void cleanupTestCase() {
     CloseAll();
     app_.reset();
-    SetHost(nullptr);
     plat::SetLauncher(nullptr);
   }
 
@@ -401,7 +399,7 @@ class ShellCommandsTest : public QObject {
   }
 
   void f1InAnOpenMenuShowsTheHighlightedItemsTopic() {
-    WriteFile(Files->FileName(DataFile::kZarnNames), "zarn");
+    WriteFile(DataFilePath(DataFile::kZarnNames), "zarn");
     QMenu* advanced = Bar()->actions()[3]->menu();
     advanced->popup(QPoint(10, 10));
     QTRY_VERIFY(QApplication::activePopupWidget() == advanced);
@@ -410,7 +408,7 @@ class ShellCommandsTest : public QObject {
     QCOMPARE(HelpWindow()->CurrentPage(), QStringLiteral(":/help/16.html"));
     QVERIFY(!QApplication::activePopupWidget());  // the menu closed, Reset Zarns did not run
     QVERIFY(!app_->InContextHelp());
-    QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(DataFile::kZarnNames))));
+    QVERIFY(QFile::exists(QString::fromStdString(DataFilePath(DataFile::kZarnNames))));
   }
 
   void everyCommandHasAHelpTopic() {

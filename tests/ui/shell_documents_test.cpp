@@ -15,10 +15,10 @@
 
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/zrnwcat.h"
-#include "framework/qthost.h"
+#include "common/recordinghost.h"
+#include "shell/ui/qthost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 #include "shell/ui/recentfiles.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zfindrep.h"
@@ -71,14 +71,12 @@ class ShellDocumentsTest : public QObject {
   void initTestCase() {
     plat::SetLauncher(&launcher_);
     CatalogPrompt = [](const QString&) {};
-    app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")});
+    app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")}, &host_);
     app_->InitInstance();
-    SetHost(&host_);
     dir_ = uitest::FreshDir("docs");
   }
   void cleanupTestCase() {
     app_.reset();
-    SetHost(nullptr);
     plat::SetLauncher(nullptr);
   }
   void cleanup() {
@@ -295,10 +293,10 @@ class ShellDocumentsTest : public QObject {
       WordCat cat(*Files);
       cat.CreateWordCatalog(nullptr, {corpus});
     }
-    auto openFromResults = [&] {
+    auto openFromResults = [&](Host& host) {
       ShowMatchXfer x;
       x.MatchString = "zebrafish";
-      ShowMatchDlg dlg(x, MainWin);
+      ShowMatchDlg dlg(app_->DataFiles(), host, x, MainWin);
       dlg.BNClicked();
       auto* list = dlg.findChild<QListWidget*>();
       QVERIFY(list);
@@ -310,7 +308,7 @@ class ShellDocumentsTest : public QObject {
     // Default: the file goes to its own application.
     SetListDblClkAction(0);
     launcher_.calls.clear();
-    openFromResults();
+    openFromResults(host_);
     QCOMPARE(Windows(), 0);
     QCOMPARE(launcher_.calls.size(), std::size_t(1));
     QCOMPARE(launcher_.calls[0].kind, std::string("open"));
@@ -318,10 +316,8 @@ class ShellDocumentsTest : public QObject {
     // (through the program's own host, as when the program runs).
     SetListDblClkAction(1);
     launcher_.calls.clear();
-    QtHost qtHost;
-    SetHost(&qtHost);
-    openFromResults();
-    SetHost(&host_);
+    QtHost qtHost(app_->DataFiles());
+    openFromResults(qtHost);
     QCOMPARE(Windows(), 1);
     QVERIFY(launcher_.calls.empty());
     QCOMPARE(app_->ActiveChild()->Path(), QString::fromStdString(corpus + "alpha.txt"));
@@ -332,15 +328,15 @@ class ShellDocumentsTest : public QObject {
     for (DataFile n : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
                        DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
                        DataFile::kPkgMembers, DataFile::kWordsBuf, DataFile::kExtensions})
-      WriteFile(Files->FileName(n), "x");
+      WriteFile(DataFilePath(n), "x");
     QVERIFY(app_->Command(16));
     // Reset Zarns is the store's: the membership file goes with the zarns.
     for (DataFile n :
          {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable, DataFile::kZarnBrowse,
           DataFile::kPkgTable, DataFile::kPkgText, DataFile::kPkgMembers})
-      QVERIFY(!QFile::exists(QString::fromStdString(Files->FileName(n))));
+      QVERIFY(!QFile::exists(QString::fromStdString(DataFilePath(n))));
     for (DataFile n : {DataFile::kWordsBuf, DataFile::kExtensions})
-      QVERIFY(QFile::exists(QString::fromStdString(Files->FileName(n))));
+      QVERIFY(QFile::exists(QString::fromStdString(DataFilePath(n))));
   }
 
   void findReplaceAndFindNext() {

@@ -23,6 +23,7 @@
 #include "shell/ui/zrnsabtd.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsusrp.h"
+#include "common/recordinghost.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
 
@@ -51,7 +52,9 @@ class FakeSite : public DocumentSite {
   }
   QPlainTextEdit* ActiveEditor() const override { return editor; }
   QWidget* MainWindow() const override { return main; }
+  MessageHost& Messages() override { return messages; }
 
+  RecordingHost messages;
   QStringList asked;
   QString answer;
   QPlainTextEdit* editor = nullptr;

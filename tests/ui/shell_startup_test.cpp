@@ -8,12 +8,12 @@
 #include <QToolBar>
 #include <memory>
 
+#include "common/recordinghost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
 #include "shell/cmdline.h"
 #include "shell/desktopreg.h"
-#include "shell/host.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsmdic.h"
@@ -58,9 +58,8 @@ class ShellStartupTest : public QObject {
 
   std::unique_ptr<TZarnsApp> Start(QStringList args) {
     args.prepend(QStringLiteral("zarns"));
-    auto app = std::make_unique<TZarnsApp>(args);
+    auto app = std::make_unique<TZarnsApp>(args, &host_);
     app->InitInstance();
-    SetHost(&host_);
     return app;
   }
   static plat::Registry& Reg() { return plat::ClassesRoot(); }
@@ -72,10 +71,7 @@ class ShellStartupTest : public QObject {
       prompts.push_back({caption, MainWin != nullptr, Files != nullptr});
     };
   }
-  void cleanupTestCase() {
-    SetHost(nullptr);
-    plat::SetLauncher(nullptr);
-  }
+  void cleanupTestCase() { plat::SetLauncher(nullptr); }
   void init() {
     uitest::ClearDataDir();
     prompts.clear();
@@ -110,9 +106,10 @@ class ShellStartupTest : public QObject {
     // Every catalog file can be opened for writing right away.
     for (DataFile n :
          {DataFile::kWordsBuf, DataFile::kFilesBuf, DataFile::kExtensions, DataFile::kExtMatch}) {
-      HANDLE h = Files->NewFile(Files->FileName(n).c_str(), "w");
+      ZrnIO& files = app->DataFiles();
+      HANDLE h = files.NewFile(files.FileName(n).c_str(), "w");
       QVERIFY(plat::IsOpen(h));
-      Files->CloseFile(h);
+      files.CloseFile(h);
     }
   }
 

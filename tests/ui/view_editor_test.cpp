@@ -12,8 +12,10 @@
 #include "catalog/buildprogress.h"
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/zrnwcat.h"
-#include "framework/qthost.h"
+#include "common/recordinghost.h"
+#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
+#include "host/installedhost.h"
 #include "platform/pclock.h"
 #include "platform/plauncher.h"
 #include "store/zrnio.h"
@@ -28,7 +30,8 @@ using View = zui::TZarnsEditView;
 class ViewEditorTest : public QObject {
   Q_OBJECT
 
-  QtHost host_;
+  ZrnIO files_;
+  QtHost host_{files_};
   std::unique_ptr<QWidget> win_;
   View* view_ = nullptr;
 
@@ -48,7 +51,7 @@ class ViewEditorTest : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!Files) Files = new ZrnIO;
+    Files = &files_;  // the zarn layer's file set
     SetHost(&host_);
     uitest::InstallModalGuard();
     win_ = std::make_unique<QWidget>();
@@ -66,6 +69,7 @@ class ViewEditorTest : public QObject {
     win_.reset();
     zui::DestroyPasteMenu();
     SetHost(nullptr);
+    Files = nullptr;
   }
 
   void runZarnCommandEvaluatesTheExpression() {
@@ -352,7 +356,7 @@ class ViewEditorTest : public QObject {
     SetHost(&host_);
     QCOMPARE(rec.boxes.size(), std::size_t(1));
     std::string name = "greet", value;
-    QVERIFY(ZrnLvl1().Get(name, value));
+    QVERIFY(ZrnLvl1(files_).Get(name, value));
     QCOMPARE(value, std::string("\agreet\agreet\r\nhello there"));
   }
 

@@ -5,8 +5,9 @@
 #include <QTextBlock>
 #include <memory>
 
+#include "common/recordinghost.h"
 #include "framework/qttextbuf.h"
-#include "shell/host.h"
+#include "host/installedhost.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnsedtv.h"

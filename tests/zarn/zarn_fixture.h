@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/recordinghost.h"
 #include "common/testenv.h"
+#include "host/installedhost.h"
 #include "platform/pclock.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
-#include "shell/host.h"
 #include "store/zrnlvl.h"
 #include "zarn/memtextbuf.h"
 #include "zarn/zrnclip.h"
@@ -31,6 +32,7 @@ class ZarnTest : public ::testing::Test {
     TestEnv::ClearDataDir();
     workDir_ = TestEnv::FreshDir("work-" + std::to_string(++counter_));
     ASSERT_EQ(0, ::chdir(workDir_.c_str()));
+    Files = &files;
     SetHost(&host);
     plat::SetLauncher(&launcher);
     SetClock(2026, 12, 6, 10, 0, 0, 0);
@@ -45,6 +47,7 @@ class ZarnTest : public ::testing::Test {
     docs_.clear();
     CurrentView = nullptr;
     SetHost(nullptr);
+    Files = nullptr;
     plat::SetLauncher(nullptr);
     plat::SetClockForTest(nullptr);
   }
@@ -94,14 +97,15 @@ class ZarnTest : public ::testing::Test {
 
   std::string Stored(std::string name) {
     std::string v;
-    ZrnLvl1 s;
+    ZrnLvl1 s(files);
     return s.Get(name, v) ? v : std::string("<none>");
   }
   void Store(std::string name, std::string value) {
-    ZrnLvl1 s;
+    ZrnLvl1 s(files);
     ASSERT_TRUE(s.Set(name, value));
   }
 
+  ZrnIO files;
   RecordingHost host;
   plat::RecordingLauncher launcher;
   Doc* main = nullptr;

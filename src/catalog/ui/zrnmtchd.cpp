@@ -12,8 +12,8 @@
 #include "catalog/zrnfile.h"
 #include "framework/qtstrings.h"
 #include "framework/uihooks.h"
+#include "host/host.h"
 #include "platform/pdatadir.h"
-#include "shell/host.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -29,8 +29,12 @@ QPushButton* MakeButton(QWidget* parent, int id, const QString& text) {
 }
 }  // namespace
 
-ShowMatchDlg::ShowMatchDlg(ShowMatchXfer xfer, QWidget* parent, int resId)
-    : QDialog(parent), xfer_(std::move(xfer)) {
+ShowMatchDlg::ShowMatchDlg(ZrnIO& files, Host& host, ShowMatchXfer xfer, QWidget* parent, int resId)
+    : QDialog(parent),
+      files_(files),
+      host_(host),
+      ShowCatalog(files, host, host),
+      xfer_(std::move(xfer)) {
   setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("Zarns Find Results"));
   setModal(true);
@@ -115,7 +119,7 @@ void ShowMatchDlg::BNClicked() {
   ShowCatalog.FindName = words;
   ShowCatalog.InterpretWords();
   if (ShowCatalog.MatchesFound == 0)
-    TheHost().MessageBox("No Match found", "Search strings not found", MB_OKCANCEL);
+    host_.MessageBox("No Match found", "Search strings not found", MB_OKCANCEL);
   FillList(ShowCatalog.HitList);
   PathString->clear();
   update();
@@ -180,19 +184,18 @@ std::string PlainTextCopyPath(const std::string& file) {
 // can be edited and saved in place. A file with NUL bytes (a binary format
 // that was catalogued) opens as a plain-text copy with only its printable
 // characters and white space; the copy goes to the program's own folder so
-// that no file beside the original is ever overwritten.
+// that no file beside the catalogued one is ever overwritten.
 bool ShowMatchDlg::AddFile(const std::string& file) {
   QFile probe(QFile::decodeName(file.c_str()));
   if (!probe.open(QIODevice::ReadOnly)) {
-    TheHost().MessageBox("Cannot open " + file, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+    host_.MessageBox("Cannot open " + file, "Zarns", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   const QByteArray head = probe.read(kCopyChunk);
   probe.close();
-  if (!head.contains('\0')) return TheHost().AddFile(file);
+  if (!head.contains('\0')) return host_.AddFile(file);
 
-  ZrnIO local;
-  ZrnIO& io = Files ? *Files : local;
+  ZrnIO& io = files_;
   const std::string copy = PlainTextCopyPath(file);
   HANDLE in = io.OpenFile(file.c_str(), "r");
   HANDLE out = io.OpenFile(copy.c_str(), "w+");
@@ -208,10 +211,10 @@ bool ShowMatchDlg::AddFile(const std::string& file) {
   if (in != INVALID_HANDLE_VALUE) io.CloseFile(in);
   if (out != INVALID_HANDLE_VALUE) io.CloseFile(out);
   if (!ok) {
-    TheHost().MessageBox("Cannot make a text copy of " + file, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+    host_.MessageBox("Cannot make a text copy of " + file, "Zarns", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
-  return TheHost().AddFile(copy);
+  return host_.AddFile(copy);
 }
 
 void ShowMatchDlg::resizeEvent(QResizeEvent* e) {

@@ -4,19 +4,24 @@
 #include <QDialog>
 #include <QString>
 
-#include "catalog/matchxfer.h"
 #include "catalog/zwrdview.h"
+#include "host/findresults.h"
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class Host;
+class ZrnIO;
 
 class ShowMatchDlg : public QDialog {
   Q_OBJECT
  public:
-  // Filled from `xfer` (list, words field, path field), modal over `parent`.
-  ShowMatchDlg(ShowMatchXfer xfer, QWidget* parent = nullptr, int resId = 193);
+  // Filled from `xfer` (list, words field, path field), modal over `parent`;
+  // searches the catalog files of `files`, asks and opens documents through
+  // `host`. Both must outlive the dialog.
+  ShowMatchDlg(ZrnIO& files, Host& host, ShowMatchXfer xfer, QWidget* parent = nullptr,
+               int resId = 193);
   ~ShowMatchDlg() override;
 
   // Runs the search for the words field (Enter, command 1).
@@ -44,6 +49,8 @@ class ShowMatchDlg : public QDialog {
   void BNOkClicked();
   std::string FullPath(const std::string& name) const;
 
+  ZrnIO& files_;
+  Host& host_;
   WordView ShowCatalog;
   ShowMatchXfer xfer_;
   QLabel* wordsLabel_ = nullptr;

@@ -28,14 +28,14 @@
 
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
-#include "framework/qthost.h"
+#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
+#include "host/installedhost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
 #include "shell/cmdline.h"
 #include "shell/desktopreg.h"
-#include "shell/host.h"
 #include "shell/ui/dropfiles.h"
 #include "shell/ui/recentfiles.h"
 #include "shell/ui/statusind.h"
@@ -81,7 +81,6 @@ struct MailSender {
 namespace {
 
 TZarnsApp* theApp = nullptr;
-QtHost* theQtHost = nullptr;
 
 constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
 
@@ -167,8 +166,14 @@ void TZarnsFrame::closeEvent(QCloseEvent* e) {
 
 TZarnsApp* TZarnsApp::Instance() { return theApp; }
 
-TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
+TZarnsApp::TZarnsApp(const QStringList& args, Host* host)
+    : args_(args), files_(std::make_unique<ZrnIO>()) {
   theApp = this;
+  if (!host) {
+    qtHost_ = std::make_unique<QtHost>(*files_);
+    host = qtHost_.get();
+  }
+  host_ = host;
   InitShellResources();
   QCoreApplication::setApplicationName(QStringLiteral("Zarns"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
@@ -181,8 +186,6 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   Printing = 0;
   ApxMail = new MailSender;
 
-  if (!theQtHost) theQtHost = new QtHost;
-  SetHost(theQtHost);
   uihooks::OpenDocument = [](const QString& p) { return OpenDocumentInNewView(p); };
   uihooks::ListDblClkAction = [] { return ::ListDblClkAction(); };
   uihooks::MainWindow = []() -> QWidget* { return MainWin; };
@@ -191,14 +194,16 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   // Whatever was made on demand before the program started is replaced.
   delete Clips;
   Clips = new ZrnClip;
-  delete Files;
-  Files = new ZrnIO;
   NumClips = CM_FIRSTCLIP;
+  // The zarn layer reaches the file set and the host through process-wide
+  // slots until its engine context holds them.
+  Files = files_.get();
+  SetHost(host_);
 
   // The catalog check: every catalog file must open for reading.
-  Files->OpenFiles("r");
-  const int complete = Files->TestFiles();
-  Files->CloseFiles();
+  files_->OpenFiles("r");
+  const int complete = files_->TestFiles();
+  files_->CloseFiles();
   if (!complete && CatalogPrompt) CatalogPrompt(QString::fromLatin1(kPromptCaption));
 
   qApp->installEventFilter(this);
@@ -221,7 +226,7 @@ TZarnsApp::~TZarnsApp() {
   ApxMail = nullptr;
   delete Clips;
   Clips = nullptr;
-  delete Files;
+  SetHost(nullptr);
   Files = nullptr;
   uihooks::OpenDocument = nullptr;
   uihooks::ListDblClkAction = nullptr;
@@ -429,6 +434,8 @@ QPlainTextEdit* TZarnsApp::ActiveEditor() const {
 }
 
 QWidget* TZarnsApp::MainWindow() const { return frame_; }
+
+MessageHost& TZarnsApp::Messages() { return *host_; }
 
 bool TZarnsApp::AppHandles(int id) const {
   switch (id) {
@@ -672,8 +679,8 @@ void TZarnsApp::CmFileOpen() {
   }
   for (const QString& f : files) {
     if (!AddFile(f))
-      TheHost().MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns",
-                           MB_OK | MB_ICONEXCLAMATION);
+      host_->MessageBox(("Cannot open \"" + f + "\".").toStdString(), "Zarns",
+                        MB_OK | MB_ICONEXCLAMATION);
   }
 }
 
@@ -745,7 +752,7 @@ void TZarnsApp::CmPreferences() {
   dlg.exec();
 }
 
-void TZarnsApp::CmSearchWord() { TheHost().ShowMatchDialog(ShowMatchXfer{}); }
+void TZarnsApp::CmSearchWord() { host_->ShowMatchDialog(ShowMatchXfer{}); }
 
 void TZarnsApp::CmWordCatalogCreate() {
   if (CatalogDialog) CatalogDialog(MainWin);
@@ -756,11 +763,11 @@ void TZarnsApp::CmSked() {
 }
 
 void TZarnsApp::CmLoadzfile() {
-  ZrnPkgOp op;
+  ZrnPkgOp op(*files_, *host_, *host_);
   op.CmNewPackage();
 }
 
-void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(); }
+void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(*files_); }
 
 void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
 

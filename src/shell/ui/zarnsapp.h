@@ -9,11 +9,15 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "shell/ui/zrnsmdi1.h"
 
+class Host;
+class QtHost;
+class ZrnIO;
 class QAction;
 class QCursor;
 class QPlainTextEdit;
@@ -65,13 +69,19 @@ class TZarnsFrame : public QMainWindow {
 class TZarnsApp : public QObject, public DocumentSite {
   Q_OBJECT
  public:
-  // Start-up up to the main window: recent files, shared objects, the catalog check.
-  explicit TZarnsApp(const QStringList& args = {});
+  // Start-up up to the main window: recent files, shared objects, the catalog
+  // check. The program's questions go to `host` when one is given (not
+  // owned; tests pass a recording one), else to the program's Qt dialogs.
+  explicit TZarnsApp(const QStringList& args = {}, Host* host = nullptr);
   // Deletes the shared objects (printer, mail sender, clips, file set).
   ~TZarnsApp() override;
 
   // The running application object, or null.
   static TZarnsApp* Instance();
+
+  // The program's data file set and the host its windows ask through.
+  ZrnIO& DataFiles() const { return *files_; }
+  Host& AppHost() const { return *host_; }
 
   // InitInstance, then the event loop; returns the exit status.
   int Run();
@@ -115,6 +125,8 @@ class TZarnsApp : public QObject, public DocumentSite {
   QPlainTextEdit* ActiveEditor() const override;
   // The main frame, or null before it is built.
   QWidget* MainWindow() const override;
+  // The program's questions and errors.
+  MessageHost& Messages() override;
 
   // --- documents --------------------------------------------------------------
   // Opens each file in order (files that cannot be opened are skipped).
@@ -175,6 +187,9 @@ class TZarnsApp : public QObject, public DocumentSite {
   void CmBrindle();
 
   QStringList args_;
+  std::unique_ptr<ZrnIO> files_;    // the program's one file set
+  std::unique_ptr<QtHost> qtHost_;  // the Qt dialogs, unless another host was given
+  Host* host_ = nullptr;
   TZarnsFrame* frame_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   RecentFiles* recent_ = nullptr;

@@ -9,7 +9,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "shell/host.h"
+#include "host/messages.h"
 
 FindState& LastFind() {
   static FindState s;
@@ -72,8 +72,9 @@ int ReplaceAllInEdit(QPlainTextEdit* edit, const FindState& s) {
   return count;
 }
 
-TZarnsFindDlg::TZarnsFindDlg(QWidget* parent, bool replace, std::function<QPlainTextEdit*()> editor)
-    : QDialog(parent), editor_(std::move(editor)) {
+TZarnsFindDlg::TZarnsFindDlg(QWidget* parent, bool replace, std::function<QPlainTextEdit*()> editor,
+                             MessageHost& messages)
+    : QDialog(parent), editor_(std::move(editor)), messages_(messages) {
   auto* grid = new QGridLayout(this);
   what_ = new QLineEdit(LastFind().what, this);
   with_ = new QLineEdit(LastFind().with, this);
@@ -136,7 +137,7 @@ FindState TZarnsFindDlg::Read() const {
 
 void TZarnsFindDlg::Report(bool found) {
   if (!found)
-    TheHost().MessageBox("Cannot find \"" + Read().what.toStdString() + "\".", "Zarns",
+    messages_.MessageBox("Cannot find \"" + Read().what.toStdString() + "\".", "Zarns",
                          MB_OK | MB_ICONINFORMATION);
 }
 

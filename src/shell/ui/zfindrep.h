@@ -9,6 +9,7 @@ class QLineEdit;
 class QCheckBox;
 class QPlainTextEdit;
 class QLabel;
+class MessageHost;
 
 struct FindState {
   QString what;
@@ -31,8 +32,10 @@ int ReplaceAllInEdit(QPlainTextEdit* edit, const FindState& s);
 class TZarnsFindDlg : public QDialog {
   Q_OBJECT
  public:
-  // `editor` answers the editor the dialog acts on (the active view).
-  TZarnsFindDlg(QWidget* parent, bool replace, std::function<QPlainTextEdit*()> editor);
+  // `editor` answers the editor the dialog acts on (the active view);
+  // "Cannot find" goes to `messages`, which must outlive the dialog.
+  TZarnsFindDlg(QWidget* parent, bool replace, std::function<QPlainTextEdit*()> editor,
+                MessageHost& messages);
   void SetReplaceMode(bool replace);
 
  private:
@@ -43,6 +46,7 @@ class TZarnsFindDlg : public QDialog {
   void Report(bool found);
 
   std::function<QPlainTextEdit*()> editor_;
+  MessageHost& messages_;
   QLineEdit* what_;
   QLineEdit* with_;
   QLabel* withLabel_;

@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QTextDocument>
 
+#include "host/messages.h"
 #include "platform/pfile.h"
-#include "shell/host.h"
 #include "shell/ui/dropfiles.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zfindrep.h"
@@ -27,7 +27,7 @@ void ShowFind(QWidget* parent, DocumentSite& site, bool replace) {
   if (!findDlg) {
     QWidget* main = site.MainWindow();
     findDlg =
-        new TZarnsFindDlg(main ? main : parent, replace, [&site] { return site.ActiveEditor(); });
+        new TZarnsFindDlg(main ? main : parent, replace, [&site] { return site.ActiveEditor(); }, site.Messages());
   }
   findDlg->SetReplaceMode(replace);
   findDlg->show();
@@ -82,7 +82,7 @@ bool TZarnsMDIChild::Save() {
   if (Path().isEmpty()) return SaveAs();
   QString error;
   if (!view_->SaveFile(QString(), &error)) {
-    TheHost().MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(), "Zarns",
+    site_.Messages().MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(), "Zarns",
                          MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
@@ -97,7 +97,7 @@ bool TZarnsMDIChild::SaveAs() {
   if (path.isEmpty()) return false;
   QString error;
   if (!view_->SaveFile(path, &error)) {
-    TheHost().MessageBox(("Cannot save \"" + path + "\".\n" + error).toStdString(), "Zarns",
+    site_.Messages().MessageBox(("Cannot save \"" + path + "\".\n" + error).toStdString(), "Zarns",
                          MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
@@ -112,7 +112,7 @@ bool TZarnsMDIChild::CanClose() {
   if (!IsDirty()) return true;
   QString name = Title();
   if (name.isEmpty()) name = windowTitle().remove(QStringLiteral("[*]"));
-  const int answer = TheHost().MessageBox(
+  const int answer = site_.Messages().MessageBox(
       ("The document \"" + name + "\" has changed.\n\nDo you want to save the changes?")
           .toStdString(),
       "Zarns", MB_YESNOCANCEL | MB_ICONQUESTION);
@@ -188,7 +188,7 @@ bool TZarnsMDIChild::HandleCommand(int id) {
     case CM_EDITREPLACE: ShowFind(this, site_, true); break;
     case CM_EDITFINDNEXT:
       if (!FindInEdit(view_, LastFind()))
-        TheHost().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",
+        site_.Messages().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",
                              MB_OK | MB_ICONINFORMATION);
       break;
     default: return false;

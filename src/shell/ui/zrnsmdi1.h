@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+class MessageHost;
 class QPlainTextEdit;
 namespace zui {
 class TZarnsEditView;
@@ -20,6 +21,8 @@ class DocumentSite {
   virtual QPlainTextEdit* ActiveEditor() const = 0;
   // The parent of the find box: the main window, or null for none.
   virtual QWidget* MainWindow() const = 0;
+  // Where the window's questions and errors go.
+  virtual MessageHost& Messages() = 0;
 };
 
 class TZarnsMDIChild : public QMdiSubWindow {

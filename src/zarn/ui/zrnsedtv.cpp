@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "framework/qtstrings.h"
+#include "host/installedhost.h"
 #include "shell/document.h"
-#include "shell/host.h"
 #include "zarn/zrnclip.h"
 #include "zarn/zrnsedtv.h"
 

@@ -1,27 +1,6 @@
-#include "shell/host.h"
-
-Host::~Host() = default;
+#include "common/recordinghost.h"
 
 namespace {
-
-// Before any window exists (and in tools without one) boxes answer OK and
-// nothing is shown.
-class SilentHost : public Host {
- public:
-  int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
-  void ShowMatchDialog(const ShowMatchXfer&) override {}
-  std::optional<std::string> InputRequired(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskZarnName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  bool AddFile(const std::string&) override { return false; }
-};
-
-SilentHost silentHost;
-Host* currentHost = &silentHost;
 
 template <typename T>
 T TakeFront(std::vector<T>& queue, T fallback) {
@@ -32,9 +11,6 @@ T TakeFront(std::vector<T>& queue, T fallback) {
 }
 
 }  // namespace
-
-Host& TheHost() { return *currentHost; }
-void SetHost(Host* h) { currentHost = h ? h : &silentHost; }
 
 int RecordingHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   boxes.push_back({text, caption, flags});

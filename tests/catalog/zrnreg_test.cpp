@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "catalog/zrnreg.h"
+#include "common/recordinghost.h"
 #include "common/testenv.h"
 #include "common/testfiles.h"
 #include "platform/pdatadir.h"
 #include "platform/pregistry.h"
-#include "shell/host.h"
-#include "shell/zrnreg.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -22,8 +22,6 @@ class ZrnRegTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestEnv::ClearDataDir();
-    if (!Files) Files = new ZrnIO;
-    Files->CloseFiles();
     mime = TestEnv::Root() + "zrnreg-mime.types";
     std::ofstream(mime) << "# test types\n"
                            "text/plain txt\n"
@@ -34,18 +32,15 @@ class ZrnRegTest : public ::testing::Test {
                            "audio/mpeg mp3\n"
                            "Audio/x-odd odd\n";
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
-    SetHost(&host);
   }
-  void TearDown() override {
-    SetHost(nullptr);
-    unsetenv("ZARNS_MIME_TYPES");
-  }
+  void TearDown() override { unsetenv("ZARNS_MIME_TYPES"); }
   static std::vector<std::string> Texts(const ListData& d) {
     std::vector<std::string> out;
     for (auto& i : d) out.push_back(i.text);
     return out;
   }
   std::string mime;
+  ZrnIO files;
   RecordingHost host;
 };
 
@@ -56,7 +51,7 @@ TEST_F(ZrnRegTest, RebuildFromFileTypes) {
   // A document class without a content type, named by its default value.
   reg.SetString(".doc", "", "Word.Document.8");
   reg.SetString(".zzz", "", "Nothing to see");
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   zr.GetRegistryTextExt();
   // .txt twice (scan and fixed tail); .eml (message); .abcdefghi (10 chars)
   // but not .abcdefghij (11); .html/.htm excluded by name; .rtf not text-like.
@@ -74,7 +69,7 @@ TEST_F(ZrnRegTest, RebuildFromFileTypes) {
 }
 
 TEST_F(ZrnRegTest, UserCategories) {
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   zr.SetNewCategory(".Music");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].caption, "Category added");
@@ -116,7 +111,7 @@ TEST_F(ZrnRegTest, UserCategories) {
 }
 
 TEST_F(ZrnRegTest, RefusedNames) {
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   zr.SetNewCategory("");
   zr.SetNewCategory(".");
   zr.SetNewCategoryExtension("", ".mp3");
@@ -135,7 +130,7 @@ TEST_F(ZrnRegTest, RefusedNames) {
 TEST_F(ZrnRegTest, ReadersAndSelection) {
   WriteData("EMS.007", Z(".txt") + Z("~~~") + Z(".md") + Z("~++") + Z("~--"));
   WriteData("KEPc.007", Z("audio") + Z("text") + Z("video"));
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   zr.GetUserAddedExt();
   EXPECT_EQ(Texts(*zr.ExtList), (std::vector<std::string>{".txt", ".md"}));
   std::vector<std::string> exts;
@@ -158,8 +153,8 @@ TEST_F(ZrnRegTest, ReadersAndSelection) {
   ASSERT_EQ(one.size(), 1u);
   EXPECT_FALSE(one[0].selected);
   // Nothing stays open.
-  EXPECT_EQ(Files->ExtensionsOut, nullptr);
-  EXPECT_EQ(Files->ExtCategoryOut, nullptr);
+  EXPECT_EQ(files.ExtensionsOut, nullptr);
+  EXPECT_EQ(files.ExtCategoryOut, nullptr);
 }
 
 TEST_F(ZrnRegTest, ExtListListKeepsWholeStringsOnly) {
@@ -167,7 +162,7 @@ TEST_F(ZrnRegTest, ExtListListKeepsWholeStringsOnly) {
   for (int i = 0; i < 400; ++i) big += Z(".e" + std::to_string(i));
   ASSERT_GT(big.size(), 2000u);
   WriteData("KEP.007", big);
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   zr.GetExtensions();
   auto items = zr.ExtListItems();
   ASSERT_FALSE(items.empty());
@@ -184,7 +179,7 @@ TEST_F(ZrnRegTest, FilesOfAnExtensionAndTheirPaths) {
   WriteData("IMS.007", Z("Song.MP3") + Z("tune.mp3") + Z("notes.txt"));
   WriteData("KEPb.007", R8(0, 0) + R8(9, 7) + R8(18, 0) + R8(500, 0));
   WriteData("DES.007", Z("/music") + Z("/home/u/"));
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   ListData list;
   std::string ext = ".MP3";
   testing::internal::CaptureStderr();
@@ -206,7 +201,7 @@ TEST_F(ZrnRegTest, FilesOfAnExtensionAndTheirPaths) {
 }
 
 TEST_F(ZrnRegTest, MissingListFilesYieldNothing) {
-  ZrnReg zr;
+  ZrnReg zr(files, host);
   ListData cb;
   zr.GetFileCategories(cb);
   zr.GetCatFileTypes(cb, "text");

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+class MessageHost;
+class ZrnIO;
+
 // One entry of a list box or combo box: its text, item value and selection.
 struct ListItem {
   std::string text;
@@ -22,7 +25,9 @@ constexpr std::size_t kExtListListSize = 2000;
 
 class ZrnReg {
  public:
-  ZrnReg();
+  // The lists in the files of `files`; the category commands report through
+  // `messages`. Both must outlive this object.
+  ZrnReg(ZrnIO& files, MessageHost& messages);
   virtual ~ZrnReg();
   ZrnReg(const ZrnReg&) = delete;
   ZrnReg& operator=(const ZrnReg&) = delete;
@@ -66,4 +71,8 @@ class ZrnReg {
   char ExtListList[kExtListListSize] = {};        // NUL-separated, ends with an empty string
   std::vector<std::string>* RegExtPtr = nullptr;  // caller's array of extensions
   char NewCategory[40] = {};
+
+ private:
+  ZrnIO& files_;
+  MessageHost& messages_;
 };

@@ -1,4 +1,4 @@
-#include "framework/qthost.h"
+#include "shell/ui/qthost.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +12,8 @@
 #include "zarn/ui/zrninput.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zrnsedtv.h"
+
+QtHost::QtHost(ZrnIO& files) : files_(files) {}
 
 int QtHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   QString body = ToQt(text);
@@ -69,7 +71,7 @@ int QtHost::MessageBox(const std::string& text, const std::string& caption, unsi
 }
 
 void QtHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
-  ShowMatchDlg dlg(xfer, uihooks::DialogParent());
+  ShowMatchDlg dlg(files_, *this, xfer, uihooks::DialogParent());
   dlg.exec();
 }
 

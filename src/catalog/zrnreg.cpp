@@ -1,12 +1,12 @@
-#include "shell/zrnreg.h"
+#include "catalog/zrnreg.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "host/messages.h"
 #include "platform/pfile.h"
 #include "platform/pregistry.h"
-#include "shell/host.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -45,36 +45,37 @@ std::vector<std::string> SplitStars(const std::string& buf) {
 }
 
 // Opens list file `num` for reading unless the file set already has it open;
-// Close() puts the handle field back the way it was found.
+// the destructor puts the handle field back the way it was found.
 class ListFileReader {
  public:
-  explicit ListFileReader(DataFile num) : num_(num) {
-    if (!Files) return;
-    field_ = Files->HandleField(num);
+  ListFileReader(ZrnIO& io, DataFile num) : io_(io) {
+    field_ = io.HandleField(num);
     if (!field_) return;
     if (!plat::IsOpen(*field_)) {
-      Files->OpenFile(num, "r");
+      io.OpenFile(num, "r");
       opened_ = true;
     }
   }
   ~ListFileReader() {
     if (opened_ && field_) {
-      Files->CloseFile(*field_);
+      io_.CloseFile(*field_);
       *field_ = nullptr;
     }
   }
+  ListFileReader(const ListFileReader&) = delete;
+  ListFileReader& operator=(const ListFileReader&) = delete;
   HANDLE handle() const { return field_ ? *field_ : nullptr; }
   // The whole file from its start (empty when it could not be opened).
   std::string ReadAll() const {
     std::string data;
     HANDLE h = handle();
     if (!plat::IsOpen(h)) return data;
-    std::uint32_t size = Files->FileSize(h);
+    std::uint32_t size = io_.FileSize(h);
     data.resize(size);
-    Files->SetFilePtr(h, 0);
+    io_.SetFilePtr(h, 0);
     std::size_t got = 0;
     while (got < size) {
-      long n = Files->ReadFromFile(data.data() + got, size - static_cast<std::uint32_t>(got), h);
+      long n = io_.ReadFromFile(data.data() + got, size - static_cast<std::uint32_t>(got), h);
       if (n <= 0) break;
       got += static_cast<std::size_t>(n);
     }
@@ -83,7 +84,7 @@ class ListFileReader {
   }
 
  private:
-  DataFile num_;
+  ZrnIO& io_;
   HANDLE* field_ = nullptr;
   bool opened_ = false;
 };
@@ -102,18 +103,18 @@ std::vector<std::string> ListStrings(const std::string& data) {
   return out;
 }
 
-std::vector<std::string> ReadList(DataFile num) {
-  ListFileReader r(num);
+std::vector<std::string> ReadList(ZrnIO& io, DataFile num) {
+  ListFileReader r(io, num);
   return ListStrings(r.ReadAll());
 }
 
 // Recreates list file `num` empty and appends `items`, then closes it.
-void WriteList(DataFile num, const std::vector<std::string>& items) {
-  HANDLE* field = Files->HandleField(num);
+void WriteList(ZrnIO& io, DataFile num, const std::vector<std::string>& items) {
+  HANDLE* field = io.HandleField(num);
   if (!field) return;
-  Files->ReopenFile(num, "w+");
-  for (auto& s : items) Files->WriteToFile(s.c_str(), *field);
-  Files->CloseFileNum(num);
+  io.ReopenFile(num, "w+");
+  for (auto& s : items) io.WriteToFile(s.c_str(), *field);
+  io.CloseFileNum(num);
 }
 
 // One fixed byte order for every sort of the lists.
@@ -123,12 +124,12 @@ bool ByteLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-ZrnReg::ZrnReg() : ExtList(new ListData) {}
+ZrnReg::ZrnReg(ZrnIO& files, MessageHost& messages)
+    : ExtList(new ListData), files_(files), messages_(messages) {}
 
 ZrnReg::~ZrnReg() { delete ExtList; }
 
 void ZrnReg::GetRegistryTextExt() {
-  if (!Files) return;
   // The text buffers grow as needed, so every declared type is listed,
   // however many the system has.
   std::vector<std::string> toCatalog;
@@ -165,10 +166,10 @@ void ZrnReg::GetRegistryTextExt() {
   std::stable_sort(cats.begin(), cats.end(), ByteLess);
   cats.erase(std::unique(cats.begin(), cats.end()), cats.end());
 
-  WriteList(DataFile::kExtensions, toCatalog);
-  WriteList(DataFile::kExtList, exts);
-  WriteList(DataFile::kExtTypeCatMatch, SplitStars(extMatch));
-  WriteList(DataFile::kExtCategory, cats);
+  WriteList(files_, DataFile::kExtensions, toCatalog);
+  WriteList(files_, DataFile::kExtList, exts);
+  WriteList(files_, DataFile::kExtTypeCatMatch, SplitStars(extMatch));
+  WriteList(files_, DataFile::kExtCategory, cats);
 }
 
 void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& ExtensionPairs,
@@ -194,13 +195,12 @@ void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& Ext
 }
 
 void ZrnReg::GetExtensions() {
-  if (!Files) return;
   if (RegExtPtr)
-    for (auto& s : ReadList(DataFile::kExtensions)) RegExtPtr->push_back(s);
+    for (auto& s : ReadList(files_, DataFile::kExtensions)) RegExtPtr->push_back(s);
   std::memset(ExtListList, 0, sizeof ExtListList);
   std::string data;
   {
-    ListFileReader r(DataFile::kExtList);
+    ListFileReader r(files_, DataFile::kExtList);
     data = r.ReadAll();
   }
   // Only whole strings are kept, followed by the empty string that ends the
@@ -226,25 +226,24 @@ std::vector<std::string> ZrnReg::ExtListItems() const {
 }
 
 void ZrnReg::SetExtensions() {
-  if (!Files || !RegExtPtr) return;
+  if (!RegExtPtr) return;
   std::vector<std::string> items;
   for (auto& s : *RegExtPtr)
     if (!s.empty()) items.push_back(s);  // an empty string would end the list early
-  WriteList(DataFile::kExtensions, items);
+  WriteList(files_, DataFile::kExtensions, items);
 }
 
 void ZrnReg::GetUserAddedExt() {
-  if (!Files || !ExtList) return;
-  for (auto& s : ReadList(DataFile::kExtensions)) {
+  if (!ExtList) return;
+  for (auto& s : ReadList(files_, DataFile::kExtensions)) {
     if (s == "~~~" || s == "~++" || s == "~--") continue;
     ExtList->push_back({s, 0, false});
   }
 }
 
 void ZrnReg::GetFileCategories(ListData& cb) {
-  if (!Files) return;
   bool first = true;
-  for (auto& s : ReadList(DataFile::kExtCategory)) {
+  for (auto& s : ReadList(files_, DataFile::kExtCategory)) {
     // A combo box keeps one selection: each entry after the first takes it.
     if (!first)
       for (auto& e : cb) e.selected = false;
@@ -254,8 +253,7 @@ void ZrnReg::GetFileCategories(ListData& cb) {
 }
 
 void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
-  if (!Files) return;
-  auto items = ReadList(DataFile::kExtTypeCatMatch);
+  auto items = ReadList(files_, DataFile::kExtTypeCatMatch);
   bool first = true;
   for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
     if (items[i] != cat) continue;
@@ -267,15 +265,14 @@ void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
 }
 
 void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
-  if (!Files) return;
   extStr = Lower(extStr);
   std::string names, pairs;
   {
-    ListFileReader n(DataFile::kFilesBuf);
+    ListFileReader n(files_, DataFile::kFilesBuf);
     names = n.ReadAll();
   }
   {
-    ListFileReader p(DataFile::kExtMatch);
+    ListFileReader p(files_, DataFile::kExtMatch);
     pairs = p.ReadAll();
   }
   std::size_t records = pairs.size() / sizeof(FilesTblStructType);
@@ -294,12 +291,11 @@ void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
 }
 
 bool ZrnReg::GetPathFromOffset(std::uint32_t Offset, std::string& buffer) {
-  if (!Files) return false;
-  ListFileReader r(DataFile::kPathsBuf);
+  ListFileReader r(files_, DataFile::kPathsBuf);
   HANDLE h = r.handle();
-  if (!plat::IsOpen(h) || Offset >= Files->FileSize(h)) return false;
+  if (!plat::IsOpen(h) || Offset >= files_.FileSize(h)) return false;
   char text[kGenBufferSize];
-  Files->ReadFromFileAtOffset(text, h, Offset);
+  files_.ReadFromFileAtOffset(text, h, Offset);
   buffer = text;
   return true;
 }
@@ -308,11 +304,11 @@ void ZrnReg::SetNewCategory(const std::string& newCat) {
   std::string name = AfterFirstDot(newCat);
   // "." alone would name the categories key itself.
   if (newCat.empty() || name.empty()) {
-    TheHost().MessageBox("Error adding new extension", "Extension can not be empty", MB_OKCANCEL);
+    messages_.MessageBox("Error adding new extension", "Extension can not be empty", MB_OKCANCEL);
     return;
   }
   if (!plat::ClassesRoot().CreateKey(std::string(kCategoriesKey) + "\\" + name)) return;
-  TheHost().MessageBox(
+  messages_.MessageBox(
       "Note, file lists for this category will not appear until after next scan\n"
       "To rescan choose menu options:\nSearch; Word Catalog; Rescan",
       "Category added", MB_OKCANCEL);
@@ -320,17 +316,17 @@ void ZrnReg::SetNewCategory(const std::string& newCat) {
 
 void ZrnReg::SetNewCategoryExtension(const std::string& newCat, const std::string& newExt) {
   if (newCat.empty()) {
-    TheHost().MessageBox("Error adding new category", "Category must be selected", MB_OKCANCEL);
+    messages_.MessageBox("Error adding new category", "Category must be selected", MB_OKCANCEL);
     return;
   }
   std::string value = AfterFirstDot(newExt);
   if (newExt.empty() || value.empty()) {
-    TheHost().MessageBox("Error adding new category", "Extension can not be empty", MB_OKCANCEL);
+    messages_.MessageBox("Error adding new category", "Extension can not be empty", MB_OKCANCEL);
     return;
   }
   std::string incl = std::string(kCategoriesKey) + "\\" + newCat + "\\Inclusions";
   if (!plat::ClassesRoot().SetDword(incl, value, 42)) return;
-  TheHost().MessageBox(
+  messages_.MessageBox(
       "Note, file lists for this Category/file type \nwill not appear until after next scan",
       "Category File Type added", MB_OKCANCEL);
 }

@@ -1,15 +1,20 @@
 // The host of the windowed program: message boxes, the Find results dialog,
 // the input boxes and the file-open dialog are Qt dialogs; AddFile opens a
-// document through uihooks::OpenDocument. Install with SetHost(&host).
+// document through uihooks::OpenDocument.
 #pragma once
 #include <QString>
 
-#include "shell/host.h"
+#include "host/host.h"
 
 class QWidget;
+class ZrnIO;
 
 class QtHost : public Host {
  public:
+  // The Find results dialog searches the catalog files of `files`, which
+  // must outlive the host.
+  explicit QtHost(ZrnIO& files);
+
   // A message box with `caption` and the buttons and icon of `flags`
   // (MB_OK, MB_OKCANCEL, ...); returns the button pressed (IDOK, ...);
   // closing the box counts as Cancel (or No/OK where there is no Cancel).
@@ -26,4 +31,7 @@ class QtHost : public Host {
                                             const std::string& filter) override;
   // Opens the file in a new editor view through uihooks::OpenDocument.
   bool AddFile(const std::string& path) override;
+
+ private:
+  ZrnIO& files_;
 };
