@@ -28,6 +28,8 @@
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/memtextbuf.h"
+#include "zarn/viewcmds.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace fs = std::filesystem;
@@ -153,15 +155,16 @@ int main(int argc, char** argv) {
   }
   std::string line;
   for (int i = 0; i < 10; ++i) line += (i ? " " : "") + words[static_cast<std::size_t>(i)];
+  ZarnContext ctx(host, files_);
   MemoryTextBuffer buf;
-  TZarnsEditView view(&buf);
+  TZarnsEditView view(ctx, &buf);
   std::vector<double> runMs;
   for (int r = 0; r < runs; ++r) {
     buf.SetText(line);
     buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
     view.SetFocus();
     const auto a = Clock::now();
-    view.CmRunzarn();
+    ViewCommands(view).CmRunzarn();
     runMs.push_back(Ms(Clock::now() - a));
   }
   const bool unchanged = buf.GetText() == line;

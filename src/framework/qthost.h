@@ -7,6 +7,7 @@
 #include "shell/host.h"
 
 class QWidget;
+class ZarnContext;
 
 class QtHost : public Host {
  public:
@@ -27,8 +28,16 @@ class QtHost : public Host {
   // Opens the file in a new editor view through uihooks::OpenDocument.
   bool AddFile(const std::string& path) override;
 
+  // The engine context whose current view owns the input boxes and whose
+  // GlobalString the zarn-name prompt fills; none (the default): the boxes
+  // go over the main window and the prompt fills nothing but its answer.
+  void SetZarnContext(ZarnContext* ctx) { zarn_ = ctx; }
+
   // Texts between the core (bytes, mostly ASCII) and Qt: UTF-8 when valid,
   // else one character per byte.
   static QString ToQt(const std::string& s);
   static std::string FromQt(const QString& s);
+
+ private:
+  ZarnContext* zarn_ = nullptr;
 };

@@ -25,7 +25,7 @@
 #include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrninput.h"
-#include "zarn/zrnsedtv.h"
+#include "zarn/zarnctx.h"
 
 namespace fs = std::filesystem;
 
@@ -362,9 +362,11 @@ class CatalogDialogsTest : public QObject {
   }
 
   void zarnNamePrompt() {
-    GlobalString = "before";
+    RecordingHost rec;
+    ZarnContext ctx(rec, *Files);
+    ctx.GlobalString = "before";
     {
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       auto* edit = uitest::ById<QLineEdit>(&dlg, 1076);
       QVERIFY(edit);
       QCOMPARE(edit->text(), QString(" this"));
@@ -373,23 +375,33 @@ class CatalogDialogsTest : public QObject {
       dlg.show();
       QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 1073), Qt::LeftButton);
       QCOMPARE(dlg.result(), int(QDialog::Rejected));
-      QCOMPARE(GlobalString, std::string("before"));
+      QCOMPARE(ctx.GlobalString, std::string("before"));
     }
     {
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       dlg.show();
       uitest::ById<QLineEdit>(&dlg, 1076)->setText("twentycharacterslong");
       QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 1), Qt::LeftButton);
       QCOMPARE(dlg.result(), int(QDialog::Accepted));
-      QCOMPARE(GlobalString, std::string("twentycharacterslon"));  // 19 characters
+      QCOMPARE(ctx.GlobalString, std::string("twentycharacterslon"));  // 19 characters
     }
     {
       // A cut never leaves half a character.
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       dlg.show();
       uitest::ById<QLineEdit>(&dlg, 1076)->setText(QString::fromUtf8("abcdefghijklmnopqr\xc3\xa9"));
       dlg.BNOKClicked();
-      QCOMPARE(GlobalString, std::string("abcdefghijklmnopqr"));
+      QCOMPARE(ctx.GlobalString, std::string("abcdefghijklmnopqr"));
+      QCOMPARE(dlg.Result(), std::string("abcdefghijklmnopqr"));
+    }
+    {
+      // Without a context the name is only the dialog's answer.
+      ZrnInput dlg(nullptr);
+      dlg.show();
+      uitest::ById<QLineEdit>(&dlg, 1076)->setText("loose");
+      dlg.BNOKClicked();
+      QCOMPARE(dlg.Result(), std::string("loose"));
+      QCOMPARE(ctx.GlobalString, std::string("abcdefghijklmnopqr"));
     }
   }
 
@@ -475,6 +487,8 @@ class CatalogDialogsTest : public QObject {
   void hostPromptsForANameAndAFile() {
     SetHost(nullptr);
     QtHost host;
+    ZarnContext ctx(host, *Files);
+    host.SetZarnContext(&ctx);
     uitest::OnNextModal([](QWidget* w) {
       auto* edit = uitest::ById<QLineEdit>(w, 1076);
       QVERIFY(edit);
@@ -483,11 +497,11 @@ class CatalogDialogsTest : public QObject {
       QTest::mouseClick(uitest::ById<QPushButton>(w, 1), Qt::LeftButton);
     });
     QCOMPARE(host.AskZarnName("mypkg"), std::optional<std::string>("greetings"));
-    QCOMPARE(GlobalString, std::string("greetings"));
+    QCOMPARE(ctx.GlobalString, std::string("greetings"));
     uitest::OnNextModal(
         [](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 1073), Qt::LeftButton); });
     QCOMPARE(host.AskZarnName(""), std::optional<std::string>());
-    QCOMPARE(GlobalString, std::string("greetings"));
+    QCOMPARE(ctx.GlobalString, std::string("greetings"));
     // The file-open dialog: its title, and nothing when cancelled.
     QString title;
     uitest::OnNextModal([&title](QWidget* w) {

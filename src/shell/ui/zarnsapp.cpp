@@ -51,7 +51,6 @@
 #include "store/zrnio.h"
 #include "store/zrnpkgop.h"
 #include "zarn/ui/zrnsedtv.h"
-#include "zarn/zrnclip.h"
 
 using namespace zcmd;
 
@@ -84,6 +83,28 @@ namespace {
 
 TZarnsApp* theApp = nullptr;
 QtHost* theQtHost = nullptr;
+
+// The engine's boxes go to the host installed when they are shown, as every
+// other window's do (tests install theirs after start-up).
+class InstalledHost final : public Host {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    return TheHost().MessageBox(text, caption, flags);
+  }
+  void ShowMatchDialog(const ShowMatchXfer& xfer) override { TheHost().ShowMatchDialog(xfer); }
+  std::optional<std::string> InputRequired(const std::string& request,
+                                           const std::string& caption) override {
+    return TheHost().InputRequired(request, caption);
+  }
+  std::optional<std::string> AskZarnName(const std::string& initial) override {
+    return TheHost().AskZarnName(initial);
+  }
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::string& filter) override {
+    return TheHost().OpenFileDialog(title, filter);
+  }
+  bool AddFile(const std::string& path) override { return TheHost().AddFile(path); }
+};
 
 constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
 constexpr const char* kMimeType = "application/x-zarns-document";
@@ -248,11 +269,11 @@ TZarnsApp::TZarnsApp(const QStringList& args) : args_(args) {
   uihooks::ShowHelp = [this](int topic) { HelpState = ShowHelpContext(topic) || HelpState; };
 
   // Whatever was made on demand before the program started is replaced.
-  delete Clips;
-  Clips = new ZrnClip;
   delete Files;
   Files = new ZrnIO;
-  NumClips = 10001;
+  static InstalledHost installedHost;
+  zarn_ = std::make_unique<ZarnContext>(installedHost, *Files, static_cast<ViewOpener*>(this));
+  theQtHost->SetZarnContext(zarn_.get());
 
   // The catalog check: every catalog file must open for reading.
   Files->OpenFiles("r");
@@ -278,8 +299,8 @@ TZarnsApp::~TZarnsApp() {
   Printer = nullptr;
   delete ApxMail;
   ApxMail = nullptr;
-  delete Clips;
-  Clips = nullptr;
+  theQtHost->SetZarnContext(nullptr);
+  zarn_.reset();
   delete Files;
   Files = nullptr;
   uihooks::OpenDocument = nullptr;
@@ -678,7 +699,7 @@ void TZarnsApp::PlaceChild(TZarnsMDIChild* child) {
 
 TZarnsMDIChild* TZarnsApp::NewDocument() {
   if (!MdiClient) return nullptr;
-  auto* view = new zui::TZarnsEditView;
+  auto* view = new zui::TZarnsEditView(*zarn_);
   auto* child = new TZarnsMDIChild(MdiClient, view);
   connect(child, &TZarnsMDIChild::PathChanged, this, &TZarnsApp::AddRecentFile);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
@@ -688,15 +709,23 @@ TZarnsMDIChild* TZarnsApp::NewDocument() {
   return child;
 }
 
-bool TZarnsApp::AddFile(const QString& path) {
-  if (!MdiClient || path.isEmpty()) return false;
+bool TZarnsApp::AddFile(const QString& path) { return OpenInNewView(path) != nullptr; }
+
+::TZarnsEditView* TZarnsApp::OpenView(const std::string& path) {
+  if (!MainWin) return nullptr;
+  zui::TZarnsEditView* view = OpenInNewView(QFile::decodeName(path.c_str()));
+  return view ? &view->Core() : nullptr;
+}
+
+zui::TZarnsEditView* TZarnsApp::OpenInNewView(const QString& path) {
+  if (!MdiClient || path.isEmpty()) return nullptr;
   QFileInfo fi(path);
-  if (!fi.isFile()) return false;  // directories and vanished files match no document
-  auto* view = new zui::TZarnsEditView;
+  if (!fi.isFile()) return nullptr;  // directories and vanished files match no document
+  auto* view = new zui::TZarnsEditView(*zarn_);
   QString error;
   if (!view->LoadFile(fi.absoluteFilePath(), &error)) {
     delete view;
-    return false;
+    return nullptr;
   }
   view->document()->setModified(false);
   auto* child = new TZarnsMDIChild(MdiClient, view);
@@ -707,7 +736,7 @@ bool TZarnsApp::AddFile(const QString& path) {
   MdiClient->setActiveSubWindow(child);
   view->setFocus();
   AddRecentFile(fi.absoluteFilePath());
-  return true;
+  return view;
 }
 
 void TZarnsApp::AddFiles(const QStringList& files) {

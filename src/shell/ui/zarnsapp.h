@@ -10,8 +10,11 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "zarn/zarnctx.h"
 
 class QAction;
 class QCursor;
@@ -60,7 +63,9 @@ class TZarnsFrame : public QMainWindow {
   TZarnsApp* app_;
 };
 
-class TZarnsApp : public QObject {
+// The application is the engine's view opener: a script's output document
+// opens in a new document window.
+class TZarnsApp : public QObject, private ViewOpener {
   Q_OBJECT
  public:
   // Start-up up to the main window: recent files, shared objects, the catalog check.
@@ -127,6 +132,8 @@ class TZarnsApp : public QObject {
   TZarnsMDIChild* NewDocument();
   // Asks for a name to save under (the Save As dialog).
   static QString AskSaveName(const QString& suggested);
+  // The engine context of the program's editor views.
+  ZarnContext& Zarn() { return *zarn_; }
 
   // --- recent files (Zarns.ini, section MRU) ---------------------------------
   static constexpr int kMaxRecent = 8;
@@ -161,6 +168,10 @@ class TZarnsApp : public QObject {
   void LeaveContextHelp();
   void UpdateIndicators();
   void PlaceChild(TZarnsMDIChild* child);
+  // Opens one file in a new editor window and returns its view; null when
+  // it cannot be read.
+  zui::TZarnsEditView* OpenInNewView(const QString& path);
+  ::TZarnsEditView* OpenView(const std::string& path) override;
   void RebuildWindowList(QMenu* menu);
 
   // Application command handlers.
@@ -190,6 +201,7 @@ class TZarnsApp : public QObject {
   QLabel* num_ = nullptr;
   QLabel* scrl_ = nullptr;
   QString mailDir_;
+  std::unique_ptr<ZarnContext> zarn_;
 };
 
 // Starts the program and returns its exit status.
