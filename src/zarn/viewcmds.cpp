@@ -29,8 +29,8 @@ void ViewCommands::Use() { ctx_.CurrentView = &view_; }
 
 void ViewCommands::ProcessZarns() { ZrnIntrpDlg::ProcessZarns(view_); }
 
-// Test Zarn is a real command (Alt+T): the document's lines become the
-// script, read as far as the first line longer than 79 characters.
+// Test Zarn (Alt+T): the document's lines become the script, read as far
+// as the first line longer than 79 characters.
 bool ViewCommands::CmTestzarn() {
   TextBuffer* buf = view_.Buffer();
   if (!buf) return false;
@@ -51,7 +51,7 @@ bool ViewCommands::CmTestzarn() {
   return interp.Error.empty();
 }
 
-// Save Zarn is a real command (Alt+S).
+// Save Zarn (Alt+S).
 void ViewCommands::CmSavezarn() {
   Use();
   view_.DoToken();

@@ -65,7 +65,8 @@ class ZrnIntrpDlg {
   void RunScript();
   // The structure pass over `lines`: fills Matrix with the closed blocks and
   // Error with the first structure error (empty when there is none); true
-  // when the structure holds. Shows nothing.
+  // when the structure holds. Runs nothing; the only boxes it shows are
+  // GetForCount's, for FOR lines it cannot read.
   bool CheckStructure(const std::vector<std::string>& lines);
   // Fills Listing from Matrix: one row per block, whole rows only, at most
   // kMaxListing characters.

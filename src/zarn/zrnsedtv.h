@@ -12,7 +12,7 @@
 
 class ZarnContext;
 
-// Command ids the view answers (the GUI routes these to ViewCommands::Command()).
+// Command ids the view answers (the GUI routes these to Command()).
 enum ZarnViewCommand : int {
   CM_RUNZARN = 21,
   CM_SEARCHWORD = 23,

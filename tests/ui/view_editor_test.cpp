@@ -53,6 +53,7 @@ class ViewEditorTest : public QObject {
     if (!Files) Files = new ZrnIO;
     SetHost(&host_);
     ctx_ = std::make_unique<ZarnContext>(host_, *Files);
+    host_.SetZarnContext(ctx_.get());  // as the application does
     uitest::InstallModalGuard();
     win_ = std::make_unique<QWidget>();
     auto* lay = new QVBoxLayout(win_.get());
@@ -271,6 +272,33 @@ class ViewEditorTest : public QObject {
     QTest::keyClick(view_, Qt::Key_V, Qt::ControlModifier);
     QVERIFY(uitest::ModalHandled());
     QCOMPARE(Text(), std::string("epsilon epsilon"));
+  }
+
+  void pasteMenuShowsTheClipsOfTheViewsContext() {
+    // A second view of the same context offers the same clips; a view of
+    // another context offers its own.
+    View same(*ctx_);
+    QCOMPARE(same.PasteMenu()->actions().size(), view_->PasteMenu()->actions().size());
+    RecordingHost rec;
+    ZarnContext other(rec, *Files);
+    View apart(other);
+    QVERIFY(apart.PasteMenu()->actions().isEmpty());
+    apart.setPlainText("kiwi & lime");
+    apart.Buffer().SetSelection(0, 11);
+    QVERIFY(apart.HandleCommand(24323));
+    const QList<QAction*> items = apart.PasteMenu()->actions();
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0]->text(), QString("kiwi && lime"));  // '&' is no mnemonic
+    QCOMPARE(items[0]->data().toInt(), 10001);
+    QVERIFY(!same.PasteMenu()->actions().isEmpty());
+    QVERIFY(same.PasteMenu()->actions().last()->text() != QString("kiwi && lime"));
+    // A clip item pastes only what its own context holds.
+    apart.setPlainText("x");
+    apart.Buffer().SetSelection(1, 1);
+    QVERIFY(apart.HandleCommand(10002));
+    QCOMPARE(apart.Buffer().GetText(), std::string("x"));
+    QVERIFY(apart.HandleCommand(10001));
+    QCOMPARE(apart.Buffer().GetText(), std::string("xkiwi & lime"));
   }
 
   void pasteMenuOpensAtTheRightClickPosition() {

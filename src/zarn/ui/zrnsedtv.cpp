@@ -44,8 +44,7 @@ TZarnsEditView::TZarnsEditView(ZarnContext& ctx, QWidget* parent)
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // Arial at a readable size (a 6-unit font would be unreadable on today's
-  // screens); any sans face stands in where Arial is missing.
+  // Arial at a readable size; any sans face stands in where Arial is missing.
   QFont f(QStringLiteral("Arial"), 10, QFont::Normal);
   f.setStyleHint(QFont::SansSerif);
   setFont(f);
