@@ -34,9 +34,6 @@ class ViewOpener {
   virtual TZarnsEditView* OpenView(const std::string& path) = 0;
 };
 
-// Command id of the first paste-menu item (clip 0).
-inline constexpr std::int32_t kFirstClipId = 10001;
-
 class ZarnContext {
  public:
   // `host` and `files` must outlive the context; `opener` (not owned) may
@@ -76,15 +73,15 @@ class ZarnContext {
 
   // --- state of the runs, named as in the program's design ----------------------
   TZarnsEditView* CurrentView = nullptr;  // the view zarns write into
-  std::string GlobalString;              // text shared by the zarn-name prompt and the zarn browser
-  int pos = 0;                           // GetNumber's search position
-  std::int32_t timeinterval = 0;         // 0: the next time press starts the stopwatch
-  ZrnSysTime swstart;                    // stopwatch start
-  ZrnSysTime swlast;                     // previous press
-  std::int32_t cp = 0;                   // offset where the last replayed script line ends
-  int ScriptDepth = 0;                   // how deep saved scripts run inside each other now
-  ZrnClip Clips;                         // the clip store behind Copy and the paste menu
-  std::int32_t NumClips = kFirstClipId;  // command id of the next paste-menu item
+  std::string GlobalString;       // text shared by the zarn-name prompt and the zarn browser
+  int pos = 0;                    // GetNumber's search position
+  std::int32_t timeinterval = 0;  // 0: the next time press starts the stopwatch
+  ZrnSysTime swstart;             // stopwatch start
+  ZrnSysTime swlast;              // previous press
+  std::int32_t cp = 0;            // offset where the last replayed script line ends
+  int ScriptDepth = 0;            // how deep saved scripts run inside each other now
+  ZrnClip Clips;                  // the clip store behind Copy and the paste menu
+  std::int32_t NumClips = 10001;  // command id of the next paste-menu item
 
  private:
   Host& host_;

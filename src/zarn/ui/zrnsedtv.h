@@ -62,7 +62,8 @@ class TZarnsEditView : public QPlainTextEdit {
   // The right-click menu.
   QMenu* PopupMenu() const { return popupMenu_; }
   // The menu of clips Paste shows: one item per clip of the context's clip
-  // store, in copy order (command ids 10001 on, labels as copied).
+  // store, in copy order (command ids 10001 on, labels as copied). Made
+  // afresh on every call, so the items of an earlier call are gone.
   QMenu* PasteMenu();
 
   // The widget of the context's current view (CurrentView), or nullptr.
