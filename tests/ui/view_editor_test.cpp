@@ -14,7 +14,6 @@
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/zrnwcat.h"
 #include "framework/qthost.h"
-#include "framework/uihooks.h"
 #include "platform/pclock.h"
 #include "platform/plauncher.h"
 #include "store/zrnio.h"
