@@ -242,7 +242,6 @@ int main(int argc, char** argv) {
   }
 
   ZrnIO files;
-  Files = &files;  // the builder still reaches its file set through the global
   SilentHost quiet;
   // The lists from this system's file types, made before any timing.
   {
@@ -305,7 +304,6 @@ int main(int argc, char** argv) {
   if (buildOnly) {
     std::printf("build (median of %zu): %.3f s wall, %.3f s CPU; on one thread %.3f s wall\n",
                 build.size(), buildMed, Median(buildCpu), Median(single));
-    Files = nullptr;
     if (keep.empty()) fs::remove_all(base);
     return 0;
   }
@@ -385,7 +383,6 @@ int main(int argc, char** argv) {
               static_cast<std::uintmax_t>(fs::file_size(dataDir + "/LESi.007")),
               static_cast<std::uintmax_t>(fs::file_size(dataDir + "/NCS.007")),
               static_cast<std::uintmax_t>(fs::file_size(dataDir + "/IMS.007")));
-  Files = nullptr;
   if (keep.empty()) fs::remove_all(base);
   return 0;
 }

@@ -94,14 +94,12 @@ int main(int argc, char** argv) {
       f << "word" << (i * 7 + j) % 997 << " budget meeting line " << j << "\n";
   }
   {
-    Files = new ZrnIO;
-    WordCat cat(*Files);
+    ZrnIO files;
+    WordCat cat(files);
     cat.CreateWordCatalog(nullptr, {(root / "corpus").string() + "/"});
-    Files->OpenFiles("r");
-    const bool complete = Files->TestFiles() == 1;
-    Files->CloseFiles();
-    delete Files;
-    Files = nullptr;
+    files.OpenFiles("r");
+    const bool complete = files.TestFiles() == 1;
+    files.CloseFiles();
     if (!complete) {
       std::fprintf(stderr, "the catalog build left files missing\n");
       return 1;

@@ -24,11 +24,12 @@
 #include "benchstats.h"
 #include "catalog/zrnwcat.h"
 #include "common/recordinghost.h"
-#include "host/installedhost.h"
 #include "platform/plauncher.h"
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/memtextbuf.h"
+#include "zarn/viewcmds.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace fs = std::filesystem;
@@ -107,9 +108,7 @@ int main(int argc, char** argv) {
   setenv("HOME", root.c_str(), 1);
   if (chdir(root.c_str()) != 0) return 1;
   ZrnIO files_;
-  Files = &files_;
   RecordingHost host;
-  SetHost(&host);
   plat::RecordingLauncher launcher;
   plat::SetLauncher(&launcher);
 
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
   if (corpus.back() != '/') corpus += '/';
 
   auto t0 = Clock::now();
-  WordCat cat(*Files);
+  WordCat cat(files_);
   cat.CreateWordCatalog(nullptr, {corpus});
   const double buildMs = Ms(Clock::now() - t0);
 
@@ -154,15 +153,16 @@ int main(int argc, char** argv) {
   }
   std::string line;
   for (int i = 0; i < 10; ++i) line += (i ? " " : "") + words[static_cast<std::size_t>(i)];
+  ZarnContext ctx(host, files_);
   MemoryTextBuffer buf;
-  TZarnsEditView view(&buf);
+  TZarnsEditView view(ctx, &buf);
   std::vector<double> runMs;
   for (int r = 0; r < runs; ++r) {
     buf.SetText(line);
     buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
     view.SetFocus();
     const auto a = Clock::now();
-    view.CmRunzarn();
+    ViewCommands(view).CmRunzarn();
     runMs.push_back(Ms(Clock::now() - a));
   }
   const bool unchanged = buf.GetText() == line;
@@ -191,7 +191,6 @@ int main(int argc, char** argv) {
   if (grc == 0 || grc == 256)
     std::printf("  grep -rlw %s over the corpus: %.1f ms (run/grep = %.3f)\n", word.c_str(), grepMs,
                 Median(runMs) / grepMs);
-  Files = nullptr;
   std::error_code ec;
   fs::remove_all(root, ec);
   return Median(runMs) < 100.0 && unchanged ? 0 : 1;

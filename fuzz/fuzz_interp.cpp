@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text(reinterpret_cast<const char*>(data), size);
   fuzzenv::Doc* d = fuzzenv::NewDoc(text);
   d->view->SetFocus();
-  d->view->CmTestzarn();
+  ViewCommands(*d->view).CmTestzarn();
   return 0;
 }

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   d->buf->SetSelection(5 + data[1] % 4, 5 + data[1] % 4);
   d->view->SetFocus();
   d->view->DoToken();
-  ZrnLvl2().check();
+  ZrnLvl2(fuzzenv::Ctx()).check();
   const std::string after = d->buf->GetText();
   if (after.compare(0, 5, "top\r\n") != 0) __builtin_trap();
   if (after.size() < 8 || after.compare(after.size() - 8, 8, "\r\nbottom") != 0) __builtin_trap();

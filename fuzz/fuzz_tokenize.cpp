@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const int kCommands[] = {21, 293, 264, 268, 23};
   const std::string before = b.GetText();
   const int id = kCommands[(cmd & 0x7F) % 5];
-  d->view->Command(id);
+  ViewCommands(*d->view).Command(id);
   // Run, calculator, date and phone only touch the caret line (a stored
   // zarn could expand to anything, but the data directory holds none).
   const std::string after = b.GetText();

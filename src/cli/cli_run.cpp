@@ -20,7 +20,10 @@
 #include "cli/clihost.h"
 #include "cli/commands.h"
 #include "shell/document.h"
+#include "store/zrnio.h"
 #include "zarn/memtextbuf.h"
+#include "zarn/viewcmds.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace {
@@ -31,37 +34,39 @@ struct RunArgs {
   bool inPlace = false;
 };
 
-// A document opened by the run (the script output): its buffer and view
-// live until the process ends.
+// A document of the run (the file given, the script output): its buffer
+// and in-memory view.
 struct OpenDoc {
   TextDocument doc;
   std::unique_ptr<MemoryTextBuffer> buf;
   std::unique_ptr<TZarnsEditView> view;
 };
-std::vector<std::unique_ptr<OpenDoc>>& OpenDocs() {
-  static std::vector<std::unique_ptr<OpenDoc>> docs;
-  return docs;
-}
 
-OpenDoc* Open(const std::string& path) {
-  auto d = std::make_unique<OpenDoc>();
-  if (!d->doc.Load(path)) return nullptr;
-  d->buf = std::make_unique<MemoryTextBuffer>(d->doc.Text());
-  d->view = std::make_unique<TZarnsEditView>(d->buf.get());
-  OpenDocs().push_back(std::move(d));
-  return OpenDocs().back().get();
-}
+// The documents of one run, with the engine context their views belong to.
+// Opening a document for the engine (the script's "output.zrn") gives an
+// in-memory view of the file.
+class Session : public ViewOpener {
+ public:
+  explicit Session(CliContext& cli) : ctx_(cli.host, cli.files, this) {}
 
-// Opening a document (the script's "output.zrn") gives an in-memory view
-// of the file, which gets the focus.
-void InstallAddFile(CliHost& host) {
-  host.addFileHook = [](const std::string& path) {
+  OpenDoc* Open(const std::string& path) {
+    auto d = std::make_unique<OpenDoc>();
+    if (!d->doc.Load(path)) return nullptr;
+    d->buf = std::make_unique<MemoryTextBuffer>(d->doc.Text());
+    d->view = std::make_unique<TZarnsEditView>(ctx_, d->buf.get());
+    docs_.push_back(std::move(d));
+    return docs_.back().get();
+  }
+  TZarnsEditView* OpenView(const std::string& path) override {
     OpenDoc* d = Open(path);
-    if (!d) return false;
-    d->view->SetFocus();
-    return true;
-  };
-}
+    return d ? d->view.get() : nullptr;
+  }
+  ZarnContext& Context() { return ctx_; }
+
+ private:
+  ZarnContext ctx_;
+  std::vector<std::unique_ptr<OpenDoc>> docs_;  // declared last: the views go before their context
+};
 
 // "LINE:COL" to an offset; false when malformed or the line does not exist.
 // A column past the line's end stands at its end.
@@ -84,37 +89,37 @@ std::uint32_t DefaultCaret(const MemoryTextBuffer& buf) {
   return buf.GetLineIndex(last) + static_cast<std::uint32_t>(buf.GetLineLength(last));
 }
 
-using ViewCommand = void (*)(TZarnsEditView&);
+using ViewCommand = void (*)(ViewCommands&);
 const std::map<std::string, ViewCommand>& Commands() {
   static const std::map<std::string, ViewCommand> m = {
-      {"run", [](TZarnsEditView& v) { v.CmRunzarn(); }},
-      {"calculate", [](TZarnsEditView& v) { v.CmCalculate(); }},
-      {"sort", [](TZarnsEditView& v) { v.CmSort(); }},
-      {"date", [](TZarnsEditView& v) { v.CmInsertDate(); }},
-      {"time", [](TZarnsEditView& v) { v.CmTime(); }},
-      {"timereset", [](TZarnsEditView& v) { v.CmTimeReset(); }},
-      {"phone", [](TZarnsEditView& v) { v.CmPhone(); }},
-      {"find", [](TZarnsEditView& v) { v.CmSearchword(); }},
-      {"atlas", [](TZarnsEditView& v) { v.CmAtlas(); }},
-      {"dictionary", [](TZarnsEditView& v) { v.CmDictionary(); }},
-      {"encyclopedia", [](TZarnsEditView& v) { v.CmEncyc(); }},
-      {"web", [](TZarnsEditView& v) { v.CmWeb(); }},
-      {"sports", [](TZarnsEditView& v) { v.CmSports(); }},
-      {"science", [](TZarnsEditView& v) { v.CmScience(); }},
-      {"arts", [](TZarnsEditView& v) { v.CmArts(); }},
-      {"save", [](TZarnsEditView& v) { v.CmSavezarn(); }},
-      {"test", [](TZarnsEditView& v) { v.CmTestzarn(); }},
+      {"run", [](ViewCommands& c) { c.CmRunzarn(); }},
+      {"calculate", [](ViewCommands& c) { c.CmCalculate(); }},
+      {"sort", [](ViewCommands& c) { c.CmSort(); }},
+      {"date", [](ViewCommands& c) { c.CmInsertDate(); }},
+      {"time", [](ViewCommands& c) { c.CmTime(); }},
+      {"timereset", [](ViewCommands& c) { c.CmTimeReset(); }},
+      {"phone", [](ViewCommands& c) { c.CmPhone(); }},
+      {"find", [](ViewCommands& c) { c.CmSearchword(); }},
+      {"atlas", [](ViewCommands& c) { c.CmAtlas(); }},
+      {"dictionary", [](ViewCommands& c) { c.CmDictionary(); }},
+      {"encyclopedia", [](ViewCommands& c) { c.CmEncyc(); }},
+      {"web", [](ViewCommands& c) { c.CmWeb(); }},
+      {"sports", [](ViewCommands& c) { c.CmSports(); }},
+      {"science", [](ViewCommands& c) { c.CmScience(); }},
+      {"arts", [](ViewCommands& c) { c.CmArts(); }},
+      {"save", [](ViewCommands& c) { c.CmSavezarn(); }},
+      {"test", [](ViewCommands& c) { c.CmTestzarn(); }},
   };
   return m;
 }
 
-int DoRun(const RunArgs& a, CliHost& host) {
-  OpenDoc* d = Open(a.file);
+int DoRun(const RunArgs& a, CliContext& cli) {
+  Session session(cli);
+  OpenDoc* d = session.Open(a.file);
   if (!d) {
     std::cerr << "run: cannot read " << a.file << "\n";
     return 1;
   }
-  InstallAddFile(host);
   MemoryTextBuffer& buf = *d->buf;
   if (!a.select.empty()) {
     const std::size_t dash = a.select.find('-');
@@ -138,7 +143,8 @@ int DoRun(const RunArgs& a, CliHost& host) {
     buf.SetSelection(c, c);
   }
   d->view->SetFocus();
-  Commands().at(a.command)(*d->view);
+  ViewCommands commands(*d->view);
+  Commands().at(a.command)(commands);
   std::cout.flush();
   const std::string text = buf.GetText();
   if (a.inPlace) {
@@ -153,20 +159,21 @@ int DoRun(const RunArgs& a, CliHost& host) {
   return 0;
 }
 
-int DoScript(const std::string& file, CliHost& host) {
-  OpenDoc* d = Open(file);
+int DoScript(const std::string& file, CliContext& cli) {
+  Session session(cli);
+  OpenDoc* d = session.Open(file);
   if (!d) {
     std::cerr << "script: cannot read " << file << "\n";
     return 1;
   }
-  InstallAddFile(host);
   d->view->SetFocus();
-  const bool sound = d->view->CmTestzarn();
+  const bool sound = ViewCommands(*d->view).CmTestzarn();
   std::cout.flush();
   // The output document is the view the run left current (if it made one).
-  if (CurrentView && CurrentView != d->view.get() && CurrentView->Buffer()) {
+  const TZarnsEditView* current = session.Context().CurrentView;
+  if (current && current != d->view.get() && current->Buffer()) {
     std::string out =
-        TextDocument::FromCrLf(CurrentView->Buffer()->GetText(), TextDocument::LineEnding::LF);
+        TextDocument::FromCrLf(current->Buffer()->GetText(), TextDocument::LineEnding::LF);
     if (!out.empty() && out.back() != '\n') out += '\n';
     std::cout << out;
     std::cout.flush();
@@ -193,9 +200,9 @@ void RegisterRunCommands(CLI::App& app, CliContext& cli) {
   run->add_flag("--in-place", args->inPlace,
                 "Write the result back to FILE instead of printing it");
   run->add_option("FILE", args->file, "The document")->required();
-  run->callback([args, &cli] { cli.exitCode = DoRun(*args, cli.host); });
+  run->callback([args, &cli] { cli.exitCode = DoRun(*args, cli); });
 
   CLI::App* script = app.add_subcommand("script", "Run FILE's lines as a zarn script (Test Zarn)");
   script->add_option("FILE", args->file, "The script")->required();
-  script->callback([args, &cli] { cli.exitCode = DoScript(args->file, cli.host); });
+  script->callback([args, &cli] { cli.exitCode = DoScript(args->file, cli); });
 }

@@ -84,7 +84,7 @@ std::optional<std::string> CliHost::OpenFileDialog(const std::string& title,
   return line;
 }
 
-bool CliHost::AddFile(const std::string& path) { return addFileHook ? addFileHook(path) : false; }
+bool CliHost::AddFile(const std::string&) { return false; }
 
 bool CliLauncher::Open(const std::string& target) {
   out_ << "open: " << target << "\n";

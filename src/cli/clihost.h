@@ -3,7 +3,6 @@
 // asked to); the Find results dialog and launches print to stdout; input
 // boxes read one line from stdin.
 #pragma once
-#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -27,14 +26,13 @@ class CliHost : public Host {
   std::optional<std::string> AskZarnName(const std::string& initial) override;
   std::optional<std::string> OpenFileDialog(const std::string& title,
                                             const std::string& filter) override;
-  // Calls addFileHook when set; false otherwise.
+  // The command line has no editor to open a file in: false.
   bool AddFile(const std::string& path) override;
 
   // The answer every message box gets: IDOK (default) or IDCANCEL. Boxes
   // with Yes/No buttons get IDYES / IDNO accordingly.
   void SetAnswer(int answer) { answer_ = answer; }
   int Answer() const { return answer_; }
-  std::function<bool(const std::string& path)> addFileHook;
 
  private:
   ZrnIO& files_;

@@ -5,26 +5,7 @@
 
 #include "cli/clihost.h"
 #include "cli/commands.h"
-#include "host/installedhost.h"
 #include "store/zrnio.h"
-
-namespace {
-
-// The zarn layer reaches the file set and the host through process-wide
-// slots (until its engine context holds them); they point at main's own
-// objects while the commands run.
-struct ZarnSlots {
-  ZarnSlots(ZrnIO& files, CliHost& host) {
-    Files = &files;
-    SetHost(&host);
-  }
-  ~ZarnSlots() {
-    SetHost(nullptr);
-    Files = nullptr;
-  }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Zarns command-line companion"};
@@ -37,15 +18,12 @@ int main(int argc, char** argv) {
   plat::SetLauncher(&launcher);
   CliContext cli{files, host};
   int exitCode = 0;
-  {
-    ZarnSlots slots(files, host);
-    for (auto reg : CliRegistrations()) reg(app, cli);
-    try {
-      app.parse(argc, argv);
-      exitCode = cli.exitCode;
-    } catch (const CLI::ParseError& e) {
-      exitCode = app.exit(e);
-    }
+  for (auto reg : CliRegistrations()) reg(app, cli);
+  try {
+    app.parse(argc, argv);
+    exitCode = cli.exitCode;
+  } catch (const CLI::ParseError& e) {
+    exitCode = app.exit(e);
   }
   plat::SetLauncher(nullptr);
   return exitCode;

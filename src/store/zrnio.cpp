@@ -9,8 +9,6 @@
 
 #include "platform/pdatadir.h"
 
-ZrnIO* Files = nullptr;  // for the zarn layer only, until its engine context holds the set
-
 namespace {
 
 // The list files that a catalog rebuild ("w+") leaves alone.

@@ -246,8 +246,3 @@ class ZrnIO {
   bool geneof_ = false;
   bool genskip_ = false;
 };
-
-// The file set the zarn layer reaches without being handed one; the program
-// and the command line point it at the set they own. Temporary: the zarn
-// engine context takes its file set as a member and replaces this pointer.
-extern ZrnIO* Files;

@@ -1,8 +1,5 @@
 #include "zarn/zrnclip.h"
 
-ZrnClip* Clips = nullptr;
-std::int32_t NumClips = 10001;
-
 ZrnClip::~ZrnClip() = default;
 
 void ZrnClip::AddClip(const std::string& clip) {
@@ -25,9 +22,4 @@ void ZrnClip::DeleteClip(std::int32_t index) {
 void ZrnClip::DeleteClips() {
   ClipsPtr.clear();
   numclips = 0;
-}
-
-ZrnClip& TheClips() {
-  if (!Clips) Clips = new ZrnClip;  // lives as long as the process
-  return *Clips;
 }

@@ -1,5 +1,6 @@
 // The clip store behind Copy and Paste: every copied selection is kept, in
 // copy order, while the program runs, and offered again on the paste menu.
+// The engine context holds the store of its views.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,13 +24,3 @@ class ZrnClip {
   std::int32_t numclips = 0;          // number of clips held
   std::vector<std::string> ClipsPtr;  // the clips in copy order
 };
-
-// The program's clip store (owned by the application object, which creates
-// it at start-up and deletes it at the end). Code that copies before the
-// application made one (the command line, tests) gets one made on demand by
-// TheClips().
-extern ZrnClip* Clips;
-// Command id of the next paste-menu item: 10001 at start.
-extern std::int32_t NumClips;
-// Clips, created when there is none yet.
-ZrnClip& TheClips();

@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "host/installedhost.h"
+#include "host/host.h"
 #include "store/zrnlvl.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace {
@@ -35,10 +36,11 @@ std::string FormatLine(const char* fmt, long value) {
 
 }  // namespace
 
-ZrnIntrpDlg::ZrnIntrpDlg(std::vector<std::string>* instructions)
-    : EditView(CurrentView),
-      ZarnExe(std::make_unique<TZarnsZrnExe>()),
-      InstrucPtr(instructions ? instructions : &ownList_) {}
+ZrnIntrpDlg::ZrnIntrpDlg(ZarnContext& ctx, std::vector<std::string>* instructions)
+    : EditView(ctx.CurrentView),
+      ZarnExe(std::make_unique<TZarnsZrnExe>(ctx)),
+      InstrucPtr(instructions ? instructions : &ownList_),
+      ctx_(ctx) {}
 
 ZrnIntrpDlg::~ZrnIntrpDlg() = default;
 
@@ -79,10 +81,10 @@ bool ZrnIntrpDlg::Check(const std::string& line) {
     left = cond;
     right = cond.empty() ? std::string() : cond.substr(1);
   }
-  auto operand = [](std::string s) {
+  auto operand = [this](std::string s) {
     s = Strip(s, " \t\r\n");
     std::string name = s, value;
-    ZrnLvl1 store(*Files);
+    ZrnLvl1 store = ctx_.Store();
     // A value assigned on a document's last line carries the document's
     // final line break; it is no part of what the condition compares.
     if (!name.empty() && store.Get(name, value)) {
@@ -112,12 +114,12 @@ void ZrnIntrpDlg::GetForCount(const std::string& line, std::int32_t& start, std:
     return static_cast<std::int32_t>(v);
   };
   if (words.empty() || Upper(words[0]) != "FOR") {
-    TheHost().MessageBox("Error in FOR macro", "ERROR", MB_OK);
+    ctx_.GetHost().MessageBox("Error in FOR macro", "ERROR", MB_OK);
     return;
   }
   start = words.size() > 1 ? toInt(words[1]) : 0;
   if (words.size() < 3 || Upper(words[2]) != "TO") {
-    TheHost().MessageBox("Missing or misplaced TO in FOR macro", "ERROR", MB_OK);
+    ctx_.GetHost().MessageBox("Missing or misplaced TO in FOR macro", "ERROR", MB_OK);
     return;
   }
   end = words.size() > 3 ? toInt(words[3]) : 0;
@@ -158,6 +160,7 @@ void ZrnIntrpDlg::IdentifyZarn(pType mode) {
   const int remembered = v->ZarnTokInLine;
   for (;;) {
     const std::int32_t taken = mode == kCalculate ? ZarnExe->Calculator() : ZarnExe->ProcessZarns();
+    if (taken == 2) RunSavedScript(ZarnExe->InstrTok);
     if (taken) return;
     --v->ZarnTokInLine;
     v->zarn = v->GetToken(0);
@@ -167,10 +170,44 @@ void ZrnIntrpDlg::IdentifyZarn(pType mode) {
   ZarnExe->Match();
 }
 
+void ZrnIntrpDlg::ProcessZarns(TZarnsEditView& view) {
+  ZarnContext& ctx = view.Context();
+  ctx.CurrentView = &view;
+  view.DoToken();
+  ZrnIntrpDlg interp(ctx, &view.TokPtr);
+  interp.IdentifyZarn(kAll);
+}
+
+// Inside a running script a saved script continues in the same output
+// document.
+void ZrnIntrpDlg::RunSavedScript(const std::string& stored) {
+  if (ctx_.ScriptDepth >= kMaxScriptDepth) return;
+  std::vector<std::string> lines = TZarnsZrnExe::SavedScriptLines(stored);
+  if (lines.empty()) return;
+  ZrnIntrpDlg interp(ctx_, &lines);
+  interp.ShowListing = false;
+  if (ctx_.ScriptDepth > 0) interp.ZarnExe->OutView = ctx_.CurrentView;
+  ++ctx_.ScriptDepth;
+  interp.RunScript();
+  --ctx_.ScriptDepth;
+}
+
 void ZrnIntrpDlg::RunScript() {
   // The lines as they were when the run started: the list may belong to a
   // view whose tables the run's own zarns recapture.
   const std::vector<std::string> lines = *InstrucPtr;
+  if (!CheckStructure(lines)) {
+    ctx_.GetHost().MessageBox(Error, kErrorCaption, MB_OK);
+    return;
+  }
+  ListBlocks();
+  if (ShowListing) ctx_.GetHost().MessageBox(Listing, "Instruction Matrix ", MB_OK);
+  ExecuteLines(lines);
+}
+
+// --- structure pass -------------------------------------------------------------
+
+bool ZrnIntrpDlg::CheckStructure(const std::vector<std::string>& lines) {
   const int numLines = static_cast<int>(std::min<std::size_t>(lines.size(), INT32_MAX / 2));
   BCStack.clear();
   IStack.clear();
@@ -178,95 +215,106 @@ void ZrnIntrpDlg::RunScript() {
   Listing.clear();
   Error.clear();
   Executed = 0;
+  int elseAllowed = -1;  // the line an ELSE may stand on: right after an ENDIF
+  for (int L = 1; L <= numLines && Error.empty(); ++L)
+    CheckLine(lines[static_cast<std::size_t>(L - 1)], L, elseAllowed);
+  return Error.empty();
+}
 
-  // --- structure pass ---
-  int elseAllowed = -1;
-  auto pop = [](std::vector<std::uint32_t>& st) {
-    if (st.empty()) return 0u;
-    const std::uint32_t v = st.back();
-    st.pop_back();
-    return v;
-  };
-  auto addRow = [this](const ZrnBlockRow& r, int L) {
-    // More blocks than the matrix holds: the script is refused whole rather
-    // than run with blocks it cannot find.
-    if (Matrix.size() >= kMaxBlocks) {
-      Error = FormatLine("Too many blocks in macro \nat line number %ld", L);
-      return;
-    }
-    Matrix.push_back(r);
-  };
-  for (int L = 1; L <= numLines && Error.empty(); ++L) {
-    const std::string& line = lines[static_cast<std::size_t>(L - 1)];
-    switch (ContainsBranch(line)) {
-      case kIf:
-        BCStack.push_back(1);
-        IStack.push_back(static_cast<std::uint32_t>(L));
-        break;
-      case kElse:
-        if (L == elseAllowed)
-          BCStack.push_back(2);
-        else
-          Error = FormatLine("No if condition to match \nat line number %ld", L);
-        IStack.push_back(static_cast<std::uint32_t>(L));
-        break;
-      case kFor: {
-        BCStack.push_back(3);
-        std::int32_t from = 0, to = 0;  // unread numbers count as 0
-        GetForCount(line, from, to);
-        IStack.push_back(static_cast<std::uint32_t>(to));
-        IStack.push_back(static_cast<std::uint32_t>(from));
-        IStack.push_back(static_cast<std::uint32_t>(L));
-        break;
-      }
-      case kWhile:
-        BCStack.push_back(4);
-        IStack.push_back(static_cast<std::uint32_t>(L));
-        break;
-      case kEndIf:
-        if (!BCStack.empty() && pop(BCStack) == 1) {
-          elseAllowed = L + 1;
-          const int s = static_cast<int>(pop(IStack));
-          addRow({0, s, 1, L + 1}, L);
-        } else {
-          Error = FormatLine("No if condition to end \nat line number %ld", L);
-        }
-        break;
-      case kEndElse:
-        if (!BCStack.empty() && pop(BCStack) == 2) {
-          const int s = static_cast<int>(pop(IStack));
-          addRow({0, s, 2, L + 1}, L);
-        } else {
-          Error = FormatLine("No else condition to end \nat line number %ld", L);
-        }
-        break;
-      case kEndFor:
-        if (!BCStack.empty() && pop(BCStack) == 3) {
-          const int s = static_cast<int>(pop(IStack));
-          const auto from = static_cast<std::int32_t>(pop(IStack));
-          const auto to = static_cast<std::int32_t>(pop(IStack));
-          addRow({to, s, from, L + 1}, L);
-        } else {
-          Error = FormatLine("No for condition to end \nat line number %ld", L);
-        }
-        break;
-      case kEndWhile:
-        if (!BCStack.empty() && pop(BCStack) == 4) {
-          const int s = static_cast<int>(pop(IStack));
-          addRow({0, s, 4, L + 1}, L);
-        } else {
-          Error = FormatLine("No while condition to end \nat line number %ld", L);
-        }
-        break;
-      default: break;
-    }
-  }
-  if (!Error.empty()) {
-    TheHost().MessageBox(Error, kErrorCaption, MB_OK);
+namespace {
+
+std::uint32_t Pop(std::vector<std::uint32_t>& st) {
+  if (st.empty()) return 0u;
+  const std::uint32_t v = st.back();
+  st.pop_back();
+  return v;
+}
+
+}  // namespace
+
+void ZrnIntrpDlg::AddBlock(const ZrnBlockRow& row, int L) {
+  // More blocks than the matrix holds: the script is refused whole rather
+  // than run with blocks it cannot find.
+  if (Matrix.size() >= kMaxBlocks) {
+    Error = FormatLine("Too many blocks in macro \nat line number %ld", L);
     return;
   }
+  Matrix.push_back(row);
+}
 
-  // --- block listing (whole rows, at most kMaxListing characters) ---
+// BCStack holds the kinds of the open blocks (1 IF, 2 ELSE, 3 FOR, 4 WHILE),
+// IStack their opening lines, a FOR's with its bounds beneath.
+void ZrnIntrpDlg::CheckLine(const std::string& line, int L, int& elseAllowed) {
+  const auto at = static_cast<std::uint32_t>(L);
+  auto closes = [this](std::uint32_t kind) { return !BCStack.empty() && Pop(BCStack) == kind; };
+  switch (ContainsBranch(line)) {
+    case kIf:
+      BCStack.push_back(1);
+      IStack.push_back(at);
+      break;
+    case kElse:
+      if (L == elseAllowed)
+        BCStack.push_back(2);
+      else
+        Error = FormatLine("No if condition to match \nat line number %ld", L);
+      IStack.push_back(at);
+      break;
+    case kFor: {
+      BCStack.push_back(3);
+      std::int32_t from = 0, to = 0;  // unread numbers count as 0
+      GetForCount(line, from, to);
+      IStack.push_back(static_cast<std::uint32_t>(to));
+      IStack.push_back(static_cast<std::uint32_t>(from));
+      IStack.push_back(at);
+      break;
+    }
+    case kWhile:
+      BCStack.push_back(4);
+      IStack.push_back(at);
+      break;
+    case kEndIf:
+      if (closes(1)) {
+        elseAllowed = L + 1;
+        const int s = static_cast<int>(Pop(IStack));
+        AddBlock({0, s, 1, L + 1}, L);
+      } else {
+        Error = FormatLine("No if condition to end \nat line number %ld", L);
+      }
+      break;
+    case kEndElse:
+      if (closes(2)) {
+        const int s = static_cast<int>(Pop(IStack));
+        AddBlock({0, s, 2, L + 1}, L);
+      } else {
+        Error = FormatLine("No else condition to end \nat line number %ld", L);
+      }
+      break;
+    case kEndFor:
+      if (closes(3)) {
+        const int s = static_cast<int>(Pop(IStack));
+        const auto from = static_cast<std::int32_t>(Pop(IStack));
+        const auto to = static_cast<std::int32_t>(Pop(IStack));
+        AddBlock({to, s, from, L + 1}, L);
+      } else {
+        Error = FormatLine("No for condition to end \nat line number %ld", L);
+      }
+      break;
+    case kEndWhile:
+      if (closes(4)) {
+        const int s = static_cast<int>(Pop(IStack));
+        AddBlock({0, s, 4, L + 1}, L);
+      } else {
+        Error = FormatLine("No while condition to end \nat line number %ld", L);
+      }
+      break;
+    default: break;
+  }
+}
+
+// --- block listing --------------------------------------------------------------
+
+void ZrnIntrpDlg::ListBlocks() {
+  Listing.clear();
   for (const ZrnBlockRow& r : Matrix) {
     char row[128];
     std::snprintf(row, sizeof row, " linenum %d, condition %d, end %d\n", r.start, r.condition,
@@ -274,102 +322,105 @@ void ZrnIntrpDlg::RunScript() {
     if (Listing.size() + std::char_traits<char>::length(row) > kMaxListing) break;
     Listing += row;
   }
-  if (ShowListing) TheHost().MessageBox(Listing, "Instruction Matrix ", MB_OK);
+}
 
-  // --- execution pass ---
-  // A plain step counter bounds the run; a WHILE loop is left after
-  // kMaxWhilePasses passes, a FOR with a count below 1 (or no TO) skips
-  // its body, and a block left open runs to the end of the script.
-  BCStack.clear();
+// --- execution pass -------------------------------------------------------------
+
+// Where the execution pass stands: the line L (from 1) with its iterator,
+// and what the WHILE bound needs.
+struct ZrnIntrpDlg::RunState {
+  std::size_t it = 0;
+  int L = 1;
   std::map<int, int> whilePasses;  // WHILE line -> passes of the current entry
   int backToWhile = -1;            // the WHILE line an ENDWHILE just sent us to
-  std::size_t it = 0;
-  ResetItr(1, it);
-  int L = 1;
+};
+
+// A plain step counter bounds the run; a WHILE loop is left after
+// kMaxWhilePasses passes, a FOR with a count below 1 (or no TO) skips its
+// body, and a block left open runs to the end of the script.
+void ZrnIntrpDlg::ExecuteLines(const std::vector<std::string>& lines) {
+  const int numLines = static_cast<int>(std::min<std::size_t>(lines.size(), INT32_MAX / 2));
+  BCStack.clear();  // from here on the counters of the FOR loops under way
+  RunState st;
+  ResetItr(1, st.it);
   long steps = 0;
-  auto jump = [&](int x) {  // continue with the line after line x
-    ResetItr(x, it);
-    L = x;
-  };
-  while (L >= 1 && L <= numLines) {
+  while (st.L >= 1 && st.L <= numLines) {
     if (++steps > kMaxSteps) {
-      TheHost().MessageBox(FormatLine("Macro stopped after %ld lines", kMaxSteps), kErrorCaption,
-                           MB_OK);
+      ctx_.GetHost().MessageBox(FormatLine("Macro stopped after %ld lines", kMaxSteps),
+                                kErrorCaption, MB_OK);
       break;
     }
-    const std::string& line = lines[static_cast<std::size_t>(L - 1)];
-    bool stop = false;
-    switch (ContainsBranch(line)) {
-      case kIf: {
-        const bool ok = Check(line);
-        ZrnBlockRow* r = FindStart(L);
-        if (r) r->condition = ok ? 1 : 0;
-        if (!ok) {
-          if (r)
-            jump(r->end - 1);
-          else
-            stop = true;
-        }
-        break;
-      }
-      case kElse: {
-        ZrnBlockRow* ifRow = FindEnd(L);
-        if (ifRow && ifRow->condition == 1) {
-          ZrnBlockRow* r = FindStart(L);
-          if (r)
-            jump(r->end - 1);
-          else
-            stop = true;
-        }
-        break;
-      }
-      case kFor: {
-        ZrnBlockRow* r = FindStart(L);
-        if (!r) break;
-        if (r->count < 1)
-          jump(r->end - 1);
-        else
-          BCStack.push_back(static_cast<std::uint32_t>(r->count));
-        break;
-      }
-      case kWhile: {
-        ZrnBlockRow* r = FindStart(L);
-        int& passes = whilePasses[L];
-        passes = backToWhile == L ? passes + 1 : 0;
-        backToWhile = -1;
-        if (!Check(line) || passes >= kMaxWhilePasses) {
-          if (r)
-            jump(r->end - 1);
-          else
-            stop = true;
-        }
-        break;
-      }
-      case kEndFor: {
-        if (BCStack.empty()) break;
-        const std::uint32_t c = BCStack.back();
-        BCStack.pop_back();
-        if (c <= 1) break;
-        BCStack.push_back(c - 1);
-        if (ZrnBlockRow* r = FindEnd(L + 1)) jump(r->start);
-        break;
-      }
-      case kEndWhile: {
-        if (ZrnBlockRow* r = FindEnd(L + 1)) {
-          backToWhile = r->start;
-          jump(r->start - 1);
-        }
-        break;
-      }
-      case kEndIf:
-      case kEndElse: break;
-      default:
-        ++Executed;
-        if (!ZarnExe->Execute(line)) stop = true;
-        break;
-    }
-    if (stop) break;
-    ++it;
-    ++L;
+    if (!Step(lines[static_cast<std::size_t>(st.L - 1)], st)) break;
+    ++st.it;
+    ++st.L;
   }
+}
+
+bool ZrnIntrpDlg::Step(const std::string& line, RunState& st) {
+  const int L = st.L;
+  auto jump = [this, &st](int x) {  // continue with the line after line x
+    ResetItr(x, st.it);
+    st.L = x;
+  };
+  // Leaves the block that starts on line L; a block without a row (left
+  // open) ends the run.
+  auto skipBlock = [this, L, &jump]() {
+    ZrnBlockRow* r = FindStart(L);
+    if (!r) return false;
+    jump(r->end - 1);
+    return true;
+  };
+  switch (ContainsBranch(line)) {
+    case kIf: {
+      const bool ok = Check(line);
+      if (ZrnBlockRow* r = FindStart(L)) r->condition = ok ? 1 : 0;
+      return ok || skipBlock();
+    }
+    case kElse: {
+      ZrnBlockRow* ifRow = FindEnd(L);
+      return !(ifRow && ifRow->condition == 1) || skipBlock();
+    }
+    case kFor: {
+      ZrnBlockRow* r = FindStart(L);
+      if (!r) return true;
+      if (r->count < 1)
+        jump(r->end - 1);
+      else
+        BCStack.push_back(static_cast<std::uint32_t>(r->count));
+      return true;
+    }
+    case kWhile: {
+      int& passes = st.whilePasses[L];
+      passes = st.backToWhile == L ? passes + 1 : 0;
+      st.backToWhile = -1;
+      if (!Check(line) || passes >= kMaxWhilePasses) return skipBlock();
+      return true;
+    }
+    case kEndFor: {
+      if (BCStack.empty()) return true;
+      const std::uint32_t c = BCStack.back();
+      BCStack.pop_back();
+      if (c <= 1) return true;
+      BCStack.push_back(c - 1);
+      if (ZrnBlockRow* r = FindEnd(L + 1)) jump(r->start);
+      return true;
+    }
+    case kEndWhile:
+      if (ZrnBlockRow* r = FindEnd(L + 1)) {
+        st.backToWhile = r->start;
+        jump(r->start - 1);
+      }
+      return true;
+    case kEndIf:
+    case kEndElse: return true;
+    default: ++Executed; return RunLine(line);
+  }
+}
+
+// The line goes into the output document and, unless blank, runs there.
+bool ZrnIntrpDlg::RunLine(const std::string& line) {
+  TZarnsEditView* out = ZarnExe->Execute(line);
+  if (!out) return false;
+  if (!TZarnsZrnExe::RunsNothing(line)) ProcessZarns(*out);
+  return true;
 }

@@ -1,7 +1,8 @@
 // The script interpreter and the zarn identification loop. A script is a
 // list of zarn lines structured by IF/ELSE/ENDIF, FOR ... TO/ENDFOR and
 // WHILE/ENDWHILE lines: its block structure is checked first, then each
-// ordinary line is replayed into the output document and run there.
+// ordinary line is replayed into the output document and run there. Saved
+// scripts that a zarn names run here too.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "zarn/zrnvexe.h"
 
 class TZarnsEditView;
+class ZarnContext;
 
 enum pType { kAll = 0, kCalculate = 1 };
 
@@ -45,16 +47,37 @@ class ZrnIntrpDlg {
   static constexpr std::size_t kMaxListing = 4096;
   static constexpr long kMaxSteps = 50000;
   static constexpr int kMaxWhilePasses = 1000;
+  // Saved scripts may run saved scripts; deeper than this they are taken
+  // but not run, so a script that names itself ends.
+  static constexpr int kMaxScriptDepth = 8;
 
   // With `instructions` (owned by the caller) the script lines; without, an
-  // empty list of its own. Records CurrentView and makes a fresh executor.
-  explicit ZrnIntrpDlg(std::vector<std::string>* instructions = nullptr);
+  // empty list of its own. Records the context's CurrentView and makes a
+  // fresh executor.
+  explicit ZrnIntrpDlg(ZarnContext& ctx, std::vector<std::string>* instructions = nullptr);
   virtual ~ZrnIntrpDlg();
   ZrnIntrpDlg(const ZrnIntrpDlg&) = delete;
   ZrnIntrpDlg& operator=(const ZrnIntrpDlg&) = delete;
 
-  // Structure pass, block listing, execution pass.
+  // Runs the script: the structure pass; when it finds an error, the error
+  // box and nothing else; otherwise the block listing (shown when
+  // ShowListing) and the execution pass.
   void RunScript();
+  // The structure pass over `lines`: fills Matrix with the closed blocks and
+  // Error with the first structure error (empty when there is none); true
+  // when the structure holds. Runs nothing; the only boxes it shows are
+  // GetForCount's, for FOR lines it cannot read.
+  bool CheckStructure(const std::vector<std::string>& lines);
+  // Fills Listing from Matrix: one row per block, whole rows only, at most
+  // kMaxListing characters.
+  void ListBlocks();
+  // The execution pass over `lines` with the blocks of Matrix: ordinary
+  // lines are replayed into the output document and run there; counts them
+  // in Executed.
+  void ExecuteLines(const std::vector<std::string>& lines);
+  // What running a zarn means: `view` becomes its context's current view,
+  // its caret line is captured and the identification loop runs on it.
+  static void ProcessZarns(TZarnsEditView& view);
   // The keyword code of a line (first word, any case).
   static int ContainsBranch(const std::string& line);
   // The condition of an IF or WHILE line: "left == right", each side a
@@ -67,7 +90,8 @@ class ZrnIntrpDlg {
   // IdentifyZarn(kAll).
   void Run() { IdentifyZarn(kAll); }
   // Offers the zarn at the caret and then each token to its left to the
-  // executor; when none is taken, runs the catalog search.
+  // executor; when none is taken, runs the catalog search. A saved script
+  // the executor recognises is run.
   void IdentifyZarn(pType mode);
   // Appends the lines of `text` (split at CR LF; a last line without one
   // too) to the instruction list.
@@ -92,8 +116,20 @@ class ZrnIntrpDlg {
  private:
   ZrnBlockRow* FindStart(int line);
   ZrnBlockRow* FindEnd(int end);
+  // One line of the structure pass; sets Error on a mismatch.
+  void CheckLine(const std::string& line, int L, int& elseAllowed);
+  // Adds a closed block; refuses the script when the matrix is full.
+  void AddBlock(const ZrnBlockRow& row, int L);
+  // A saved script runs like Test Zarn on its lines, without the listing.
+  void RunSavedScript(const std::string& stored);
+  // One line of the execution pass: moves the pass on (jumps over or back
+  // to a block's lines) or runs an ordinary line; false ends the run.
+  struct RunState;
+  bool Step(const std::string& line, RunState& st);
+  // Replays an ordinary line into the output document and runs it there;
+  // false when no output document could be had.
+  bool RunLine(const std::string& line);
+
+  ZarnContext& ctx_;
   std::vector<std::string> ownList_;
 };
-
-// How deep saved scripts are running inside each other right now.
-extern int ScriptDepth;

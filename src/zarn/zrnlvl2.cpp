@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
-
-lvl2 lvl2types = L2abs;
 
 namespace {
 
@@ -23,15 +22,6 @@ long long Truncate(double x) {
   return static_cast<long long>(x);
 }
 
-// The runtime generator of the original was never seeded, so every run of
-// the program gives the same sequence; our own generator keeps that promise
-// whatever else in the process seeds std::rand.
-unsigned NextRandom() {
-  static unsigned long long state = 1;
-  state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-  return static_cast<unsigned>(state >> 33);
-}
-
 std::string Fmt(long long v) {
   char b[64];
   std::snprintf(b, sizeof b, "%lld ", v);
@@ -39,6 +29,8 @@ std::string Fmt(long long v) {
 }
 
 }  // namespace
+
+ZrnLvl2::ZrnLvl2(ZarnContext& ctx) : ctx_(ctx) {}
 
 ZrnLvl2::~ZrnLvl2() = default;
 
@@ -79,14 +71,14 @@ std::string ZrnLvl2::Compute(int slot, long long n, long long m) {
     case L2rand: {
       const unsigned long long range =
           n == 0 ? 10ULL : static_cast<unsigned long long>(n < 0 ? -n : n);
-      return Fmt(static_cast<long long>(NextRandom() % range));
+      return Fmt(static_cast<long long>(ctx_.NextRandom() % range));
     }
     default: return std::string();
   }
 }
 
 bool ZrnLvl2::check() {
-  TZarnsEditView* v = CurrentView;
+  TZarnsEditView* v = ctx_.CurrentView;
   if (!v) return false;
   std::string lower = v->zarn;
   for (char& c : lower) {
@@ -94,7 +86,6 @@ bool ZrnLvl2::check() {
   }
   const int slot = iv(lower);
   if (slot > L2rand) return false;
-  lvl2types = static_cast<lvl2>(slot);
 
   int n = 0;
   v->GetNumber(n);

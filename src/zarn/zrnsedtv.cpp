@@ -6,24 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "catalog/zrnfile.h"
-#include "host/installedhost.h"
-#include "store/zrnlvl.h"
-#include "zarn/zrnclip.h"
-#include "zarn/zrnintrd.h"
-#include "zarn/zrnvexe.h"
-
-TZarnsEditView* CurrentView = nullptr;
-std::string GlobalString;
-int pos = 0;
+#include "zarn/zarnctx.h"
 
 namespace {
-
-constexpr const char* kAppName = "Zarns";
-// Longest selection a clip keeps, and longest clip text a paste inserts.
-constexpr std::size_t kMaxClipCopy = 9191;
-constexpr std::size_t kMaxClipPaste = 9095;
-constexpr std::size_t kClipLabel = 30;
 
 // The standard text-to-integer conversion, kept inside 32 bits.
 int ToInt(const std::string& s) {
@@ -36,13 +21,13 @@ int ToInt(const std::string& s) {
 
 }  // namespace
 
-TZarnsEditView::TZarnsEditView(TextBuffer* buffer) : buf_(buffer) {}
+TZarnsEditView::TZarnsEditView(ZarnContext& ctx, TextBuffer* buffer) : ctx_(ctx), buf_(buffer) {}
 
 TZarnsEditView::~TZarnsEditView() {
-  if (CurrentView == this) CurrentView = nullptr;
+  if (ctx_.CurrentView == this) ctx_.CurrentView = nullptr;
 }
 
-void TZarnsEditView::SetFocus() { CurrentView = this; }
+void TZarnsEditView::SetFocus() { ctx_.CurrentView = this; }
 
 // --- capturing ----------------------------------------------------------------
 
@@ -204,6 +189,7 @@ void TZarnsEditView::getdouble(double& a, double& b) const {
 }
 
 void TZarnsEditView::GetNumber(int& num) {
+  int& pos = ctx_.pos;
   if (num == 0) {
     pos = 0;
     leftRemoved_ = 0;
@@ -272,193 +258,4 @@ void TZarnsEditView::RemoveToCurrent() {
   const std::uint32_t ls = buf_->GetLineIndex(-1);
   if (ls == kNoPos) return;
   buf_->DeleteSubText(0, ls);
-}
-
-// --- running ------------------------------------------------------------------
-
-// A command given to a view means that view is the one in use.
-void TZarnsEditView::ProcessZarns() {
-  CurrentView = this;
-  DoToken();
-  ZrnIntrpDlg interp(&TokPtr);
-  interp.IdentifyZarn(kAll);
-}
-
-// Test Zarn is a real command (Alt+T): the document's lines become the
-// script, read as far as the first line longer than 79 characters.
-bool TZarnsEditView::CmTestzarn() {
-  if (!buf_) return false;
-  CurrentView = this;
-  TokPtr.clear();
-  const int lines = buf_->GetNumLines();
-  for (int n = 0; n < lines; ++n) {
-    std::string line;
-    buf_->GetLine(n, kZarnLineSize + 1, line);
-    if (line.size() > static_cast<std::size_t>(kZarnLineSize)) line.resize(kZarnLineSize);
-    const bool fits = buf_->GetLineLength(n) < kZarnLineSize;
-    TokPtr.push_back(line);
-    if (!fits) break;
-  }
-  ZrnIntrpDlg interp(&TokPtr);
-  interp.RunScript();
-  return interp.Error.empty();
-}
-
-// Save Zarn is a real command (Alt+S).
-void TZarnsEditView::CmSavezarn() {
-  CurrentView = this;
-  DoToken();
-  if (GetToken(0) != "zarn") {
-    TheHost().MessageBox("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname", kAppName,
-                         MB_OK);
-    return;
-  }
-  std::string name = GetToken(1);
-  std::string value = std::string("\a") + name + "\a" + GetString(1);
-  ZrnLvl1 store(*Files);
-  // The store refuses what it cannot keep whole (no name, a text of 4096
-  // bytes or more); the user hears of it rather than losing the script.
-  if (!store.Set(name, value))
-    TheHost().MessageBox(
-        "The zarn could not be saved: it needs a name and must stay below 4096 characters.",
-        kAppName, MB_OK);
-}
-
-void TZarnsEditView::CmSort() {
-  CurrentView = this;
-  DoToken();
-  TZarnsZrnExe().Sort();
-}
-
-void TZarnsEditView::CmInsertDate() {
-  CurrentView = this;
-  DoToken();
-  TZarnsZrnExe().date();
-}
-
-void TZarnsEditView::CmTime() {
-  CurrentView = this;
-  TZarnsZrnExe().time();
-}
-
-void TZarnsEditView::CmTimeReset() {
-  CurrentView = this;
-  TZarnsZrnExe().timereset();
-}
-
-void TZarnsEditView::CmPhone() {
-  CurrentView = this;
-  DoToken();
-  TZarnsZrnExe().Phone();
-}
-
-void TZarnsEditView::CmCalculate() {
-  CurrentView = this;
-  DoToken();
-  ZrnIntrpDlg interp;
-  interp.IdentifyZarn(kCalculate);
-}
-
-void TZarnsEditView::CmSearchword() {
-  CurrentView = this;
-  GetSearchText();
-  TZarnsZrnExe().Match();
-}
-
-void TZarnsEditView::WebLookup(int kind) {
-  CurrentView = this;
-  GetSearchText();
-  ZrnFile f;
-  f.ShellURL(zarn.c_str(), kind);
-}
-
-void TZarnsEditView::CmAtlas() { WebLookup(WebAtlas); }
-void TZarnsEditView::CmDictionary() { WebLookup(WebDictionary); }
-void TZarnsEditView::CmEncyc() { WebLookup(WebEncyclopedia); }
-void TZarnsEditView::CmWeb() { WebLookup(WebSearch); }
-void TZarnsEditView::CmSports() { WebLookup(WebSports); }
-void TZarnsEditView::CmScience() { WebLookup(WebScience); }
-void TZarnsEditView::CmArts() { WebLookup(WebArts); }
-
-// The paste menu has the items 10001 to 10100; once they are taken further
-// copies still reach the clipboard (the GUI's half) but not the clip store,
-// so every clip keeps a working item.
-int TZarnsEditView::CmEditCopy(std::string* label) {
-  if (!buf_) return 0;
-  std::uint32_t s = 0, e = 0;
-  buf_->GetSelection(s, e);
-  if (e < s) std::swap(s, e);
-  if (s == e || NumClips > CM_LASTCLIP) return 0;
-  const std::string text = buf_->GetSubText(s, std::min<std::uint32_t>(e, s + kMaxClipCopy));
-  if (text.empty()) return 0;
-  TheClips().AddClip(text);
-  if (label) {
-    *label = text.substr(0, kClipLabel);
-    std::replace(label->begin(), label->end(), '\n', ' ');
-  }
-  return NumClips++;
-}
-
-bool TZarnsEditView::CmPasteClip(int id) {
-  if (!buf_ || id < CM_FIRSTCLIP || id > CM_LASTCLIP) return false;
-  std::string clip;
-  if (!TheClips().GetClip(id - CM_FIRSTCLIP, clip)) return false;
-  if (clip.size() > kMaxClipPaste) clip.resize(kMaxClipPaste);
-  buf_->Insert(clip);
-  return true;
-}
-
-bool TZarnsEditView::HandlesCommand(int id) {
-  switch (id) {
-    case CM_RUNZARN:
-    case CM_SEARCHWORD:
-    case CM_DICTIONARY:
-    case CM_SAVEZARN:
-    case CM_TESTZARN:
-    case CM_ATLAS:
-    case CM_ENCYC:
-    case CM_SORT:
-    case CM_INSERTDATE:
-    case CM_TIME:
-    case CM_TIMERESET:
-    case CM_PHONE:
-    case CM_ARTS:
-    case CM_SCIENCE:
-    case CM_SPORTS:
-    case CM_CALCULATE:
-    case CM_ZARNFIND:
-    case CM_WEB:
-    case CM_EDITCOPY: return true;
-    default: return id >= CM_FIRSTCLIP && id <= CM_LASTCLIP;
-  }
-}
-
-bool TZarnsEditView::Command(int id) {
-  switch (id) {
-    case CM_RUNZARN: CmRunzarn(); return true;
-    case CM_SEARCHWORD:
-    case CM_ZARNFIND: CmSearchword(); return true;
-    case CM_DICTIONARY: CmDictionary(); return true;
-    case CM_SAVEZARN: CmSavezarn(); return true;
-    case CM_TESTZARN: CmTestzarn(); return true;
-    case CM_ATLAS: CmAtlas(); return true;
-    case CM_ENCYC: CmEncyc(); return true;
-    case CM_SORT: CmSort(); return true;
-    case CM_INSERTDATE: CmInsertDate(); return true;
-    case CM_TIME: CmTime(); return true;
-    case CM_TIMERESET: CmTimeReset(); return true;
-    case CM_PHONE: CmPhone(); return true;
-    case CM_ARTS: CmArts(); return true;
-    case CM_SCIENCE: CmScience(); return true;
-    case CM_SPORTS: CmSports(); return true;
-    case CM_CALCULATE: CmCalculate(); return true;
-    case CM_WEB: CmWeb(); return true;
-    case CM_EDITCOPY: CmEditCopy(); return true;
-    default:
-      if (id >= CM_FIRSTCLIP && id <= CM_LASTCLIP) {
-        CmPasteClip(id);
-        return true;
-      }
-      return false;
-  }
 }

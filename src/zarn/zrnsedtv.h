@@ -1,7 +1,8 @@
 // The editor view's zarn machinery, without any window: capturing the caret
 // line, cutting it into tokens, finding the zarn, and writing results back
-// through a TextBuffer. The GUI's editor widget owns one of these (or derives
-// from it), hands it its TextBuffer and routes the view's commands to it.
+// through a TextBuffer. The GUI's editor widget owns one of these and hands
+// it its TextBuffer; the view's commands (zarn/viewcmds.h) run the engine on
+// it. Every view belongs to one engine context.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "zarn/cmdids.h"
 #include "zarn/textbuf.h"
+
+class ZarnContext;
 
 // Size of the buffer the caret line is copied into: at most this many
 // characters of a line take part in tokenizing.
@@ -21,9 +24,10 @@ constexpr std::uint32_t kZarnTextSize = 4096;
 
 class TZarnsEditView {
  public:
-  // `buffer` is not owned; it may be given later with SetBuffer.
-  explicit TZarnsEditView(TextBuffer* buffer = nullptr);
-  // Clears CurrentView when it is this view.
+  // A view of context `ctx` (which must outlive it); `buffer` is not owned
+  // and may be given later with SetBuffer.
+  explicit TZarnsEditView(ZarnContext& ctx, TextBuffer* buffer = nullptr);
+  // Clears the context's CurrentView when it is this view.
   virtual ~TZarnsEditView();
   TZarnsEditView(const TZarnsEditView&) = delete;
   TZarnsEditView& operator=(const TZarnsEditView&) = delete;
@@ -31,7 +35,9 @@ class TZarnsEditView {
   // The text the view works on (nullptr: every operation does nothing).
   TextBuffer* Buffer() const { return buf_; }
   void SetBuffer(TextBuffer* buffer) { buf_ = buffer; }
-  // The focus handler's job: this view becomes CurrentView.
+  // The engine context the view belongs to.
+  ZarnContext& Context() const { return ctx_; }
+  // The focus handler's job: this view becomes the context's CurrentView.
   void SetFocus();
 
   // --- capturing the caret line ------------------------------------------------
@@ -88,45 +94,6 @@ class TZarnsEditView {
   // Deletes every line above the caret line.
   void RemoveToCurrent();
 
-  // --- running -------------------------------------------------------------------
-  // Captures the caret line and runs the identification loop on it.
-  void ProcessZarns();
-  void CmRunzarn() { ProcessZarns(); }
-  // Runs the whole document as a script; false when its block structure was
-  // refused (the error box was shown and nothing ran).
-  bool CmTestzarn();
-  // Stores the document (first line "zarn NAME") as the zarn NAME.
-  void CmSavezarn();
-  void CmSort();
-  void CmInsertDate();
-  void CmTime();
-  void CmTimeReset();
-  void CmPhone();
-  void CmCalculate();
-  void CmSearchword();
-  void CmAtlas();
-  void CmDictionary();
-  void CmEncyc();
-  void CmWeb();
-  void CmSports();
-  void CmScience();
-  void CmArts();
-  // The clip half of Copy (the GUI does the clipboard copy itself): the
-  // selection (at most 9191 characters) joins the clip store. Returns the
-  // paste-menu command id the clip got, or 0 when nothing was added (empty
-  // selection, or the menu's 100 items are taken); `label` receives the menu
-  // label (first 30 characters, line feeds shown as blanks).
-  int CmEditCopy(std::string* label = nullptr);
-  // A paste-menu item: replaces the selection with clip (id - 10001), at most
-  // 9095 characters. False when there is no such clip.
-  bool CmPasteClip(int id);
-
-  // Routes a command id of the view's table (Copy's clip half included; Paste
-  // shows a menu and is the GUI's). Returns false for ids it does not answer.
-  bool Command(int id);
-  // Whether Command answers `id`.
-  static bool HandlesCommand(int id);
-
   // --- fields, in the order of the data model -----------------------------------
   int ZarnTokInLine = 0;                    // word index of the zarn in the line
   std::string zarn;                         // the current zarn text
@@ -145,18 +112,11 @@ class TZarnsEditView {
   std::uint32_t TokenOffset(int i) const;
   // End of the captured line (its current length from its start).
   std::uint32_t LineEnd() const;
-  void WebLookup(int kind);
   void Capture(bool selectionWins);
 
+  ZarnContext& ctx_;
   TextBuffer* buf_ = nullptr;
   std::uint32_t lineStart_ = 0;
   int lineNum_ = 0;
   int leftRemoved_ = 0;
 };
-
-// The view that last received the focus; every zarn writes into it.
-extern TZarnsEditView* CurrentView;
-// Text shared by the zarn-name prompt and the zarn browser.
-extern std::string GlobalString;
-// Search position of GetNumber, program-wide.
-extern int pos;

@@ -6,20 +6,13 @@
 
 #include "catalog/zrnfile.h"
 #include "catalog/zwrdview.h"
-#include "host/installedhost.h"
+#include "host/host.h"
 #include "platform/pclock.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
-#include "store/zrnio.h"
 #include "store/zrnlvl.h"
-#include "zarn/zrnintrd.h"
 #include "zarn/zrnlvl2.h"
 #include "zarn/zrnsedtv.h"
-
-std::int32_t timeinterval = 0;
-ZrnSysTime swstart;
-ZrnSysTime swlast;
-std::int32_t cp = 0;
 
 namespace {
 
@@ -60,73 +53,9 @@ std::string Printable(const std::string& s) {
 
 bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
 
-// The catalog reader of zarn runs. A reader loads the index, the files
-// buffer and the match file whole, which on a large catalog costs far more
-// than the rest of a run; so one reader is kept between runs and used again
-// while the catalog files are the ones it loaded (same paths, sizes, first
-// and last bytes), and replaced as soon as they differ (a new build).
-struct CatalogCache {
-  std::shared_ptr<WordView> reader;  // shared: a search under way keeps its reader
-  std::string fingerprint;
-  ZrnIO* files = nullptr;  // the file set the reader reads
-};
-CatalogCache& Cache() {
-  static CatalogCache c;
-  return c;
-}
-
-std::string CatalogFingerprint() {
-  // The index, names, matches, paths and file-type matches.
-  static constexpr DataFile kLoaded[] = {
-      DataFile::kWordsIdx, DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches,
-      DataFile::kPathsBuf, DataFile::kPathsTbl, DataFile::kExtMatch};
-  plat::FileSystem& fs = plat::Fs();
-  std::string fp;
-  for (DataFile n : kLoaded) {
-    const std::string path = DataFilePath(n);
-    fp += path;
-    plat::HANDLE h = fs.Open(path, plat::Access::Read, plat::Creation::OpenExisting);
-    if (!plat::IsOpen(h)) {
-      fp += "|-";
-      continue;
-    }
-    const long long size = fs.Size(h);
-    char head[32] = {}, tail[32] = {};
-    fs.Read(h, head, sizeof head);
-    if (size > static_cast<long long>(sizeof tail))
-      fs.Seek(h, size - static_cast<long long>(sizeof tail), plat::Whence::Begin);
-    fs.Read(h, tail, sizeof tail);
-    fs.Close(h);
-    fp += '|';
-    fp += std::to_string(size);
-    fp.append(head, sizeof head);
-    fp.append(tail, sizeof tail);
-  }
-  return fp;
-}
-
-std::shared_ptr<WordView> CatalogReader() {
-  CatalogCache& c = Cache();
-  std::string fp = CatalogFingerprint();
-  if (!c.reader || fp != c.fingerprint || c.files != Files) {
-    c.reader = std::make_shared<WordView>(*Files, TheHost(), TheHost());
-    c.fingerprint = std::move(fp);
-    c.files = Files;
-  }
-  c.reader->HitList.clear();
-  c.reader->MatchesFound = 0;
-  return c.reader;
-}
-
 }  // namespace
 
-void DropCatalogReader() {
-  Cache().reader.reset();
-  Cache().fingerprint.clear();
-  Cache().files = nullptr;
-}
-
-TZarnsZrnExe::TZarnsZrnExe() : EditV(CurrentView) {}
+TZarnsZrnExe::TZarnsZrnExe(ZarnContext& ctx) : EditV(ctx.CurrentView), ctx_(ctx) {}
 
 TZarnsZrnExe::~TZarnsZrnExe() = default;
 
@@ -193,33 +122,16 @@ std::int32_t TZarnsZrnExe::CheckLevels() {
 std::int32_t TZarnsZrnExe::CheckLevel1() {
   if (!EditV || EditV->zarn.empty()) return 0;
   std::string value;
-  ZrnLvl1 store(*Files);
+  ZrnLvl1 store = ctx_.Store();
   if (!store.Get(EditV->zarn, value)) return 0;
   if (value.find('\a') != std::string::npos) {
     InstrTok = value;
-    RunSavedScript();
     return 2;
   }
   EditV->RemoveToken(0);
   EditV->InsertText(value + " ");
   ++EditV->NumTokens;
   return 1;
-}
-
-int ScriptDepth = 0;
-
-// A saved script runs like Test Zarn on its lines, without the block
-// listing; inside a running script it continues in the same output document.
-void TZarnsZrnExe::RunSavedScript() {
-  if (ScriptDepth >= kMaxScriptDepth) return;
-  std::vector<std::string> lines = SavedScriptLines(InstrTok);
-  if (lines.empty()) return;
-  ZrnIntrpDlg interp(&lines);
-  interp.ShowListing = false;
-  if (ScriptDepth > 0) interp.ZarnExe->OutView = CurrentView;
-  ++ScriptDepth;
-  interp.RunScript();
-  --ScriptDepth;
 }
 
 std::vector<std::string> TZarnsZrnExe::SavedScriptLines(const std::string& stored) {
@@ -248,7 +160,7 @@ std::vector<std::string> TZarnsZrnExe::SavedScriptLines(const std::string& store
 }
 
 bool TZarnsZrnExe::CheckLevel2() {
-  ZrnLvl2 l2;
+  ZrnLvl2 l2(ctx_);
   return l2.check();
 }
 
@@ -256,7 +168,7 @@ bool TZarnsZrnExe::CheckLevel3() {
   if (!EditV || EditV->zarn.empty()) return false;
   ZrnFile found;
   found.ShortFileName = EditV->zarn;
-  const std::shared_ptr<WordView> reader = CatalogReader();
+  const std::shared_ptr<WordView> reader = ctx_.CatalogReader();
   return reader->FindFileName(&found);
 }
 
@@ -266,21 +178,22 @@ void TZarnsZrnExe::Match() {
   std::string text = EditV->zarn.substr(0, 39);  // the search's 40-character buffer
   ShowMatchXfer xfer;
   if (!text.empty()) {
-    const std::shared_ptr<WordView> reader = CatalogReader();
+    const std::shared_ptr<WordView> reader = ctx_.CatalogReader();
     reader->FindName = text;
     reader->InterpretWords();
     xfer.ListOfMatches = reader->HitList;
   }
   xfer.MatchString = text;
-  TheHost().ShowMatchDialog(xfer);
+  ctx_.GetHost().ShowMatchDialog(xfer);
 }
 
 // Each replayed line goes on a line of its own at the end of the output
 // document and runs with the caret at its end, as a user types a zarn line
 // and presses Alt+R. Blank lines are copied but run nothing.
-bool TZarnsZrnExe::Execute(const std::string& lineIn) {
+TZarnsEditView* TZarnsZrnExe::Execute(const std::string& lineIn) {
   const std::string line = Printable(lineIn);
-  if (!OutView || OutView != CurrentView) {
+  std::int32_t& cp = ctx_.cp;
+  if (!OutView || OutView != ctx_.CurrentView) {
     cp = 0;
     plat::FileSystem& fs = plat::Fs();
     plat::HANDLE h = fs.Open(kOutputDocName, plat::Access::Write, plat::Creation::CreateAlways);
@@ -288,30 +201,31 @@ bool TZarnsZrnExe::Execute(const std::string& lineIn) {
     if (plat::IsOpen(h)) fs.Close(h);
     if (wrote != static_cast<long long>(line.size())) {
       // The script stops here; the user learns why nothing ran.
-      TheHost().MessageBox(
+      ctx_.GetHost().MessageBox(
           "The script output \"output.zrn\" cannot be written in the current directory.",
           "Error in Macro ", MB_OK);
-      return false;
+      return nullptr;
     }
-    TZarnsEditView* before = CurrentView;
-    if (!TheHost().AddFile(kOutputDocName) || !CurrentView || CurrentView == before ||
-        !CurrentView->Buffer())
-      return false;
-    OutView = CurrentView;
+    // The opened document is where the script's lines run from now on.
+    TZarnsEditView* opened = ctx_.OpenView(kOutputDocName);
+    if (!opened || !opened->Buffer()) return nullptr;
+    OutView = opened;
+    ctx_.CurrentView = opened;
   } else {
-    TextBuffer* b = CurrentView->Buffer();
-    if (!b) return false;
+    TextBuffer* b = OutView->Buffer();
+    if (!b) return nullptr;
     const std::uint32_t len = b->GetTextLength();
     b->SetSelection(len, len);
     if (b->GetLineLength(b->GetNumLines() - 1) > 0) b->Insert("\r\n");
     b->Insert(line);
   }
-  TextBuffer* b = CurrentView->Buffer();
+  TextBuffer* b = OutView->Buffer();
   cp = static_cast<std::int32_t>(b->GetTextLength());
   b->SetSelection(static_cast<std::uint32_t>(cp), static_cast<std::uint32_t>(cp));
-  if (!IsBlank(line)) CurrentView->CmRunzarn();
-  return true;
+  return OutView;
 }
+
+bool TZarnsZrnExe::RunsNothing(const std::string& line) { return IsBlank(Printable(line)); }
 
 // --- built-ins ------------------------------------------------------------------
 
@@ -323,7 +237,7 @@ void TZarnsZrnExe::equals() {
   std::string name = EditV->GetToken(-1);
   std::string value = EditV->GetString(1);
   if (value.size() > ZrnLvl1::kMaxText) value.resize(ZrnLvl1::kMaxText);
-  ZrnLvl1 store(*Files);
+  ZrnLvl1 store = ctx_.Store();
   store.Set(name, value);
 }
 
@@ -332,7 +246,7 @@ void TZarnsZrnExe::equals() {
 // script line "<<" asks for a value and writes it into the output, and
 // "name = <<" becomes "name = VALUE" ready to be run as an assignment.
 void TZarnsZrnExe::input() {
-  std::optional<std::string> v = TheHost().InputRequired("get a value", "Value Required");
+  std::optional<std::string> v = ctx_.GetHost().InputRequired("get a value", "Value Required");
   if (!v || !EditV) return;
   std::string text = *v;
   const std::size_t nl = text.find_first_of("\r\n");
@@ -404,26 +318,27 @@ void TZarnsZrnExe::time() {
   if (!EditV) return;
   const ZrnSysTime now = NowRecord();
   char buf[128];
+  std::int32_t& timeinterval = ctx_.timeinterval;
   if (timeinterval == 0) {
-    CopyClock(swstart, now);
+    CopyClock(ctx_.swstart, now);
     std::snprintf(buf, sizeof buf, "\r\n%02d:%02d:%02d \r\n", now.wHour, now.wMinute, now.wSecond);
     EditV->InsertText(buf);
   } else {
     if (timeinterval == 1) EditV->InsertText("Lap#   LapTime    CumulativeTime ");
     EditV->InsertText("\r\n");
     ZrnSysTime lap, cum;
-    DifTime(now, swlast, lap);
-    DifTime(now, swstart, cum);
+    DifTime(now, ctx_.swlast, lap);
+    DifTime(now, ctx_.swstart, cum);
     std::snprintf(buf, sizeof buf, "%02d   %02d:%02d:%02d:%04d   %02d:%02d:%02d:%04d ",
                   timeinterval % 100000, lap.wHour, lap.wMinute, lap.wSecond, lap.wMilliseconds,
                   cum.wHour, cum.wMinute, cum.wSecond, cum.wMilliseconds);
     EditV->InsertText(buf);
   }
-  CopyClock(swlast, now);
+  CopyClock(ctx_.swlast, now);
   ++timeinterval;
 }
 
-void TZarnsZrnExe::timereset() { timeinterval = 0; }
+void TZarnsZrnExe::timereset() { ctx_.timeinterval = 0; }
 
 void TZarnsZrnExe::DifTime(const ZrnSysTime& later, const ZrnSysTime& earlier, ZrnSysTime& result) {
   int ms = later.wMilliseconds, borrow = 0;

@@ -1,25 +1,16 @@
 // The executor: decides what a zarn word means and carries it out on the
 // view that was current when it was made — a built-in word, a stored zarn
 // (level 1), a level-2 function, a catalogued file name (level 3) — and the
-// catalog search a word that nothing takes turns into.
+// catalog search a word that nothing takes turns into. The stopwatch and
+// the script output state are the context's.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "zarn/zarnctx.h"
+
 class TZarnsEditView;
-
-// A system time record; the stopwatch uses hour to milliseconds.
-struct ZrnSysTime {
-  std::uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0;
-  std::uint16_t wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
-};
-
-// Stopwatch and script-output state, program-wide and zero at start.
-extern std::int32_t timeinterval;  // 0: the next time press starts the stopwatch
-extern ZrnSysTime swstart;         // stopwatch start
-extern ZrnSysTime swlast;          // previous press
-extern std::int32_t cp;            // offset where the last replayed script line ends
 
 // Built-in word codes (translate).
 enum ZrnBuiltin : int {
@@ -38,18 +29,16 @@ enum ZrnBuiltin : int {
   kPhone = 11
 };
 
-// Releases the catalog reader that zarn runs keep between runs (it holds
-// the loaded catalog; the next run loads it again).
-void DropCatalogReader();
-
 // The name of the script output document.
 inline constexpr const char* kOutputDocName = "output.zrn";
 
 class TZarnsZrnExe {
  public:
-  // Works on CurrentView as it is now.
-  TZarnsZrnExe();
+  // Works on the context's CurrentView as it is now.
+  explicit TZarnsZrnExe(ZarnContext& ctx);
   virtual ~TZarnsZrnExe();
+  TZarnsZrnExe(const TZarnsZrnExe&) = delete;
+  TZarnsZrnExe& operator=(const TZarnsZrnExe&) = delete;
 
   // The built-in for the view's zarn, else the levels. 0: not taken.
   std::int32_t ProcessZarns();
@@ -57,8 +46,8 @@ class TZarnsZrnExe {
   std::int32_t Calculator();
   // Levels 1 to 5, stopping at the first that takes the word.
   std::int32_t CheckLevels();
-  // Stored zarn: 0 not stored, 1 replaced by its text, 2 a saved script
-  // (which is then run).
+  // Stored zarn: 0 not stored, 1 replaced by its text, 2 a saved script,
+  // left in InstrTok for the interpreter to run.
   std::int32_t CheckLevel1();
   bool CheckLevel2();  // level-2 function
   bool CheckLevel3();  // catalogued file name
@@ -66,9 +55,15 @@ class TZarnsZrnExe {
   bool CheckLevel5() { return false; }
   // Catalog search for the search text; shows the Find results dialog.
   void Match();
-  // Replays one script line into the output document and runs it there.
-  // False when no output document could be opened.
-  bool Execute(const std::string& line);
+  // Replays one script line (cleaned of control bytes) on a line of its own
+  // at the end of the output document, opening the document first when the
+  // output view is not the current one, and puts the caret after it. The
+  // output view becomes the current view and is returned; nullptr when no
+  // output document could be written or opened. Running the line there is
+  // the interpreter's part.
+  TZarnsEditView* Execute(const std::string& line);
+  // Whether a replayed line runs nothing: cleaned, it holds only blanks and tabs.
+  static bool RunsNothing(const std::string& line);
 
   // --- built-ins ------------------------------------------------------------
   void equals();
@@ -102,11 +97,8 @@ class TZarnsZrnExe {
   TZarnsEditView* EditV = nullptr;    // the view to work on
   TZarnsEditView* OutView = nullptr;  // the output view of a script run
 
-  // Saved scripts may run saved scripts; deeper than this they are taken
-  // but not run, so a script that names itself ends.
-  static constexpr int kMaxScriptDepth = 8;
-
  private:
-  void RunSavedScript();
   void Arith(int code);
+
+  ZarnContext& ctx_;
 };

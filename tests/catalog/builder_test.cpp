@@ -255,7 +255,7 @@ TEST_F(BuilderTest, ProgressStagesAndVisitOrder) {
   WriteFile(root + "b/x/f.txt", "alpha bravo");
   WriteFile(root + "a/g.txt", "alpha charlie");
   ScriptedProgress p;
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(&p, {root});
   const std::string r = Canon(root);
   // Counting pass, then cataloging pass, each depth first and sorted; the root last.
@@ -273,7 +273,7 @@ TEST_F(BuilderTest, CancelEndsTheWalkAndKeepsWhatWasWritten) {
   WriteFile(root + "h.txt", "echo foxtrot");
   ScriptedProgress p;
   p.cancelAt = 4;  // counting a, b; cataloging a; cancel entering b
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(&p, {root});
   EXPECT_TRUE(w.Stats().cancelled);
   EXPECT_EQ(p.steps.size(), 4u);
@@ -287,7 +287,7 @@ TEST_F(BuilderTest, RootsAreWalkedInOrder) {
   std::string r2 = TestEnv::FreshDir("second");
   WriteFile(root + "s/a.txt", "first root words");
   WriteFile(r2 + "b.txt", "second root words");
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(nullptr, {r2, root});
   EXPECT_EQ(Strings(ReadData("DES.007")),
             (std::vector<std::string>{Canon(r2), Canon(root) + "s", Canon(root)}));
@@ -299,7 +299,7 @@ TEST_F(BuilderTest, ConfiguredRoots) {
   ASSERT_TRUE(SetCatalogRoots({root, r2.substr(0, r2.size() - 1)}));
   EXPECT_EQ(GetCatalogRoots(), (std::vector<std::string>{root, r2}));
   WriteFile(r2 + "c.txt", "configured root words");
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(nullptr);  // no roots given: the configured ones
   EXPECT_EQ(Find("configured").size(), 1u);
   ASSERT_TRUE(SetCatalogRoots({}));

@@ -63,14 +63,10 @@ class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestEnv::ClearDataDir();
-    Files = &files;  // the builder still reaches its file set through the global
     SetLists({".txt", ".md", ".exe", ".txt"}, {".mp3"});
     root = TestEnv::FreshDir("tree");
   }
-  void TearDown() override {
-    files.CloseFiles();
-    Files = nullptr;
-  }
+  void TearDown() override { files.CloseFiles(); }
   static void SetLists(const std::vector<std::string>& catalog,
                        const std::vector<std::string>& typeList) {
     std::string ten, nineteen;
@@ -82,7 +78,7 @@ class CatalogTest : public ::testing::Test {
     WriteData("KEPc.007", "");
   }
   BuildStats Build(WordCat* b = nullptr) {
-    WordCat local(*Files);
+    WordCat local(files);
     WordCat& w = b ? *b : local;
     w.CreateWordCatalog(nullptr, {root});
     return w.Stats();

@@ -40,11 +40,11 @@ TEST_F(CatFilesTest, OldNumberedFilesAreFoundPastAMissingFirstCatalog) {
 
 TEST_F(CatFilesTest, CreatingTheFilesEmptiesThemAndStartsAtCatalogOne) {
   WriteData("KEPb.007", "stale");
-  Files->currentWordCat = 3;
-  ASSERT_TRUE(CreateCatalogFiles(*Files));
-  EXPECT_EQ(Files->currentWordCat, 1);
-  EXPECT_EQ(Files->TestFiles(), 0);  // the lists are not opened
-  Files->CloseFiles();
+  files.currentWordCat = 3;
+  ASSERT_TRUE(CreateCatalogFiles(files));
+  EXPECT_EQ(files.currentWordCat, 1);
+  EXPECT_EQ(files.TestFiles(), 0);  // the lists are not opened
+  files.CloseFiles();
   for (const char* f : {"LES1.007", "LESt1.007", "LESi.007", "LESl.007", "IMS.007", "IMSt.007",
                         "NCS.007", "DES.007", "DESt.007", "KEPb.007"}) {
     EXPECT_TRUE(DataExists(f)) << f;
@@ -54,18 +54,18 @@ TEST_F(CatFilesTest, CreatingTheFilesEmptiesThemAndStartsAtCatalogOne) {
 
 TEST_F(CatFilesTest, AFileThatCannotBeCreatedLeavesNothingOpen) {
   std::filesystem::create_directory(plat::DataPath("DES.007"));
-  EXPECT_FALSE(CreateCatalogFiles(*Files));
-  for (DataFile f : kCatalogFiles) EXPECT_EQ(*Files->HandleField(f), nullptr) << f;
-  EXPECT_EQ(Files->ExtMatchOut, nullptr);
+  EXPECT_FALSE(CreateCatalogFiles(files));
+  for (DataFile f : kCatalogFiles) EXPECT_EQ(*files.HandleField(f), nullptr) << f;
+  EXPECT_EQ(files.ExtMatchOut, nullptr);
   std::filesystem::remove(plat::DataPath("DES.007"));
 }
 
 TEST_F(CatFilesTest, TheExtensionListIsLookedForWithTheGroupClosed) {
-  EXPECT_TRUE(ExtensionListPresent(*Files));
-  EXPECT_EQ(Files->ExtensionsOut, nullptr);
+  EXPECT_TRUE(ExtensionListPresent(files));
+  EXPECT_EQ(files.ExtensionsOut, nullptr);
   std::filesystem::remove(plat::DataPath("EMS.007"));
-  EXPECT_FALSE(ExtensionListPresent(*Files));
-  EXPECT_EQ(Files->ExtensionsOut, nullptr);
+  EXPECT_FALSE(ExtensionListPresent(files));
+  EXPECT_EQ(files.ExtensionsOut, nullptr);
 }
 
 TEST_F(CatFilesTest, NumberedFilesAfterTheLastCatalogGoUpToTheFirstGap) {

@@ -15,8 +15,8 @@ class CatWriterTest : public CatalogTest {
  protected:
   void SetUp() override {
     CatalogTest::SetUp();
-    ASSERT_TRUE(CreateCatalogFiles(*Files));
-    writer = std::make_unique<CatalogWriter>(*Files);
+    ASSERT_TRUE(CreateCatalogFiles(files));
+    writer = std::make_unique<CatalogWriter>(files);
     job = std::make_unique<CatalogJob>();
   }
   void TearDown() override {
@@ -39,7 +39,7 @@ class CatWriterTest : public CatalogTest {
   void Finish() {
     writer->FinishLastCatalog();
     writer->Flush();
-    Files->CloseFiles();
+    files.CloseFiles();
   }
   std::unique_ptr<CatalogWriter> writer;
   std::unique_ptr<CatalogJob> job;
@@ -48,24 +48,24 @@ class CatWriterTest : public CatalogTest {
 }  // namespace
 
 TEST_F(CatWriterTest, AppendBufferHoldsBytesUntilFlushedAndDropsThemForAClosedFile) {
-  AppendBuffer b(*Files, DataFile::kPathsBuf);
+  AppendBuffer b(files, DataFile::kPathsBuf);
   b.Str("ab", 2);
   b.U32(0x04030201);
   b.Rec(5, 6);
   b.Rec(7, 8, 9);
-  EXPECT_EQ(Files->FileSize(Files->PathsBufOut), 0u);
+  EXPECT_EQ(files.FileSize(files.PathsBufOut), 0u);
   b.Flush();
   b.Flush();  // nothing more
   EXPECT_EQ(ReadData("DES.007"), Z("ab") + U32(0x04030201) + R8(5, 6) + R12(7, 8, 9));
   // Past the flush size the bytes go out by themselves.
   const std::string big(AppendBuffer::kFlushBytes, 'q');
   b.Str(big.data(), big.size());
-  EXPECT_EQ(Files->FileSize(Files->PathsBufOut), 3u + 4u + 8u + 12u + big.size() + 1u);
+  EXPECT_EQ(files.FileSize(files.PathsBufOut), 3u + 4u + 8u + 12u + big.size() + 1u);
   // A file the set could not open loses what is flushed, nothing else.
-  Files->CloseFileNum(DataFile::kPathsBuf);
+  files.CloseFileNum(DataFile::kPathsBuf);
   b.U32(1);
   b.Flush();
-  Files->OpenFile(DataFile::kPathsBuf, "w");
+  files.OpenFile(DataFile::kPathsBuf, "w");
   b.U32(2);
   b.Flush();
   EXPECT_EQ(ReadData("DES.007").substr(28 + big.size()), U32(2));

@@ -28,7 +28,7 @@ TEST_F(HostileTest, DirectoryThatCannotBeEnteredIsSkipped) {
   WriteFile(root + "a/f.txt", "first directory words");
   WriteFile(root + "b/g.txt", "locked directory words");
   WriteFile(root + "c/h.txt", "third directory words");
-  WordCat w(*Files);
+  WordCat w(files);
   w.canEnter = [&](const std::string& p) { return p != R() + "b"; };
   w.CreateWordCatalog(nullptr, {root});
   // The walk goes on after it: a and c are cataloged, b is not.
@@ -49,7 +49,7 @@ TEST_F(HostileTest, UnreadableDirectoryByPermissions) {
 }
 
 TEST_F(HostileTest, UnopenableRootStillFinishes) {
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(nullptr, {root + "missing/"});
   EXPECT_EQ(ReadData("DES.007"), "");
   EXPECT_TRUE(DataExists("LESi.007"));
@@ -68,7 +68,7 @@ TEST_F(HostileTest, FileVanishingDuringTheWalk) {
   WriteFile(root + "a.txt", "stays around here");
   WriteFile(root + "gone.txt", "vanishes before reading");
   WriteFile(root + "z.txt", "also stays here");
-  WordCat w(*Files);
+  WordCat w(files);
   w.beforeOpen = [&](const std::string&, const std::string& name) {
     if (name == "gone.txt") fs::remove(root + name);
   };
@@ -119,7 +119,7 @@ TEST_F(HostileTest, CatalogFileThatCannotBeCreated) {
   // A directory where the match file belongs: it can be neither removed
   // nor opened, so the build stops and says so instead of losing its work.
   std::filesystem::create_directory(plat::DataPath("NCS.007"));
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(nullptr, {root});
   EXPECT_TRUE(w.Stats().failed);
   EXPECT_EQ(w.Stats().files, 0u);

@@ -220,7 +220,7 @@ TEST_F(OverlapTest, ManyFilesSameBytesEveryBuildAndConsistent) {
   EXPECT_TRUE(Snapshot() == first);
   EXPECT_EQ(Strings(ReadData("DES.007")).size(), 13u);
   // And so does a build done wholly on the calling thread.
-  WordCat single(*Files);
+  WordCat single(files);
   single.useHelperThread = false;
   Build(&single);
   EXPECT_TRUE(Snapshot() == first);
@@ -230,7 +230,7 @@ TEST_F(OverlapTest, CancelMidWalkKeepsEverythingFoundBeforeIt) {
   ManyFiles(root);
   // 12 directories counted, then 7 cataloged; the walk stops entering the 8th.
   StopAfter p(12 + 8);
-  WordCat w(*Files);
+  WordCat w(files);
   w.CreateWordCatalog(&p, {root});
   EXPECT_TRUE(w.Stats().cancelled);
   EXPECT_EQ(w.Stats().directories, 7u);

@@ -38,5 +38,5 @@ std::optional<std::string> RecordingHost::OpenFileDialog(const std::string& titl
 
 bool RecordingHost::AddFile(const std::string& path) {
   addedFiles.push_back(path);
-  return onAddFile ? onAddFile(path, onAddFileCtx) : true;
+  return true;
 }

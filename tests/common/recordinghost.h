@@ -32,7 +32,4 @@ class RecordingHost : public Host {
   std::vector<std::string> openDialogs;  // titles of file dialogs shown
   std::vector<std::optional<std::string>> openAnswers;  // scripted file dialog answers
   std::vector<std::string> addedFiles;                  // paths given to AddFile
-  // What AddFile does beyond recording (e.g. make an in-memory view current).
-  bool (*onAddFile)(const std::string& path, void* ctx) = nullptr;
-  void* onAddFileCtx = nullptr;
 };

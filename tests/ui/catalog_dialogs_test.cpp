@@ -23,13 +23,13 @@
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
 #include "common/recordinghost.h"
-#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
 #include "platform/plauncher.h"
+#include "shell/ui/qthost.h"
 #include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrninput.h"
-#include "zarn/zrnsedtv.h"
+#include "zarn/zarnctx.h"
 
 namespace fs = std::filesystem;
 
@@ -64,7 +64,7 @@ class CatalogDialogsTest : public QObject {
     WriteFile(catDir_ + "cats.txt", "a kitten alone with a mouse\n");
     WriteFile(catDir_ + "dogs.txt", "puppies only, puppy here\n");
     WriteFile(catDir_ + "sub/pets.txt", "another kitten meets a puppy\n");
-    WordCat builder(*Files);
+    WordCat builder(files_);
     SilentProgress quiet;
     builder.CreateWordCatalog(&quiet, {catDir_});
   }
@@ -118,15 +118,12 @@ class CatalogDialogsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    Files = &files_;  // the builder still reaches its file set through the global
     const std::string mime = uitest::Root() + "mime.types";
     WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     uitest::InstallModalGuard();
     BuildCatalog();
   }
-  void cleanupTestCase() { Files = nullptr; }
-
   void init() { recorder_ = RecordingHost(); }
   void cleanup() {
     uihooks::OpenDocument = nullptr;
@@ -374,7 +371,7 @@ class CatalogDialogsTest : public QObject {
         return d.StepVal(s);
       }
     } counting(dlg, steps);
-    WordCat builder(*Files);
+    WordCat builder(files_);
     builder.CreateWordCatalog(&counting, {dir});
     QVERIFY(!dlg.Continue());
     QVERIFY2(steps < 30, QByteArray::number(steps).constData());
@@ -408,9 +405,11 @@ class CatalogDialogsTest : public QObject {
   }
 
   void zarnNamePrompt() {
-    GlobalString = "before";
+    RecordingHost rec;
+    ZarnContext ctx(rec, files_);
+    ctx.GlobalString = "before";
     {
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       auto* edit = uitest::ById<QLineEdit>(&dlg, 1076);
       QVERIFY(edit);
       QCOMPARE(edit->text(), QString(" this"));
@@ -419,28 +418,38 @@ class CatalogDialogsTest : public QObject {
       dlg.show();
       QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 1073), Qt::LeftButton);
       QCOMPARE(dlg.result(), int(QDialog::Rejected));
-      QCOMPARE(GlobalString, std::string("before"));
+      QCOMPARE(ctx.GlobalString, std::string("before"));
     }
     {
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       dlg.show();
       uitest::ById<QLineEdit>(&dlg, 1076)->setText("twentycharacterslong");
       QTest::mouseClick(uitest::ById<QPushButton>(&dlg, 1), Qt::LeftButton);
       QCOMPARE(dlg.result(), int(QDialog::Accepted));
-      QCOMPARE(GlobalString, std::string("twentycharacterslon"));  // 19 characters
+      QCOMPARE(ctx.GlobalString, std::string("twentycharacterslon"));  // 19 characters
     }
     {
       // A cut never leaves half a character.
-      ZrnInput dlg;
+      ZrnInput dlg(&ctx);
       dlg.show();
       uitest::ById<QLineEdit>(&dlg, 1076)->setText(QString::fromUtf8("abcdefghijklmnopqr\xc3\xa9"));
       dlg.BNOKClicked();
-      QCOMPARE(GlobalString, std::string("abcdefghijklmnopqr"));
+      QCOMPARE(ctx.GlobalString, std::string("abcdefghijklmnopqr"));
+      QCOMPARE(dlg.Result(), std::string("abcdefghijklmnopqr"));
+    }
+    {
+      // Without a context the name is only the dialog's answer.
+      ZrnInput dlg(nullptr);
+      dlg.show();
+      uitest::ById<QLineEdit>(&dlg, 1076)->setText("loose");
+      dlg.BNOKClicked();
+      QCOMPARE(dlg.Result(), std::string("loose"));
+      QCOMPARE(ctx.GlobalString, std::string("abcdefghijklmnopqr"));
     }
   }
 
   void catalogingDialogTextsAndControls() {
-    ZrnSked dlg;
+    ZrnSked dlg(files_);
     QCOMPARE(dlg.objectName(), QString("6"));
     QCOMPARE(dlg.windowTitle(), QString());
     QStringList texts;
@@ -477,7 +486,7 @@ class CatalogDialogsTest : public QObject {
   // wishes, so the fonts installed on the machine do not matter.
   void catalogingDialogFitsAnyFont() {
     {
-      ZrnSked dlg;
+      ZrnSked dlg(files_);
       const int nominalHeight = dlg.height();
       ExpectSkedFits(dlg, "the dialog's own font");
       if (QTest::currentTestFailed()) return;
@@ -502,14 +511,14 @@ class CatalogDialogsTest : public QObject {
     wide.setBold(true);
     wide.setLetterSpacing(QFont::PercentageSpacing, 180);
     QApplication::setFont(wide);
-    ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
+    ZrnSked dlg(files_, "No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     QVERIFY(dlg.font().bold());
     ExpectSkedFits(dlg, "a bold, widely spaced application font");
   }
 
   void startupQuestionCancelBuildsNothing() {
     uitest::ClearDataDir();
-    ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
+    ZrnSked dlg(files_, "No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     QCOMPARE(dlg.windowTitle(), QString("No Zarns Catalog Exists, Create Now or Schedule later?"));
     uitest::OnNextModal(
         [](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 2), Qt::LeftButton); });
@@ -526,7 +535,7 @@ class CatalogDialogsTest : public QObject {
     const std::string dir = uitest::FreshDir("now");
     WriteFile(dir + "notes.txt", "giraffe spotted today\n");
     QVERIFY(SetCatalogRoots({dir}));
-    ZrnSked dlg("No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
+    ZrnSked dlg(files_, "No Zarns Catalog Exists, Create Now or Schedule later?", nullptr);
     bool progressSeen = false;
     uitest::OnNextModal([&progressSeen](QWidget* w) {
       // While the build runs, its progress dialog is up and this one answers nothing.
@@ -556,6 +565,8 @@ class CatalogDialogsTest : public QObject {
 
   void hostPromptsForANameAndAFile() {
     QtHost host(files_);
+    ZarnContext ctx(host, files_);
+    host.SetZarnContext(&ctx);
     uitest::OnNextModal([](QWidget* w) {
       auto* edit = uitest::ById<QLineEdit>(w, 1076);
       QVERIFY(edit);
@@ -564,11 +575,11 @@ class CatalogDialogsTest : public QObject {
       QTest::mouseClick(uitest::ById<QPushButton>(w, 1), Qt::LeftButton);
     });
     QCOMPARE(host.AskZarnName("mypkg"), std::optional<std::string>("greetings"));
-    QCOMPARE(GlobalString, std::string("greetings"));
+    QCOMPARE(ctx.GlobalString, std::string("greetings"));
     uitest::OnNextModal(
         [](QWidget* w) { QTest::mouseClick(uitest::ById<QPushButton>(w, 1073), Qt::LeftButton); });
     QCOMPARE(host.AskZarnName(""), std::optional<std::string>());
-    QCOMPARE(GlobalString, std::string("greetings"));
+    QCOMPARE(ctx.GlobalString, std::string("greetings"));
     // The file-open dialog: its title, and nothing when cancelled.
     QString title;
     uitest::OnNextModal([&title](QWidget* w) {

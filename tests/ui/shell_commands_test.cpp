@@ -61,7 +61,7 @@ class ShellCommandsTest : public QObject {
  private slots:
   void initTestCase() {
     plat::SetLauncher(&launcher_);
-    CatalogPrompt = [](const QString&) {};
+    CatalogPrompt = [](ZrnIO&, const QString&) {};
     app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")}, &host_);
     app_->InitInstance();
     QVERIFY(MainWin);

@@ -16,9 +16,9 @@
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/zrnwcat.h"
 #include "common/recordinghost.h"
-#include "shell/ui/qthost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
+#include "shell/ui/qthost.h"
 #include "shell/ui/recentfiles.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zfindrep.h"
@@ -70,7 +70,7 @@ class ShellDocumentsTest : public QObject {
  private slots:
   void initTestCase() {
     plat::SetLauncher(&launcher_);
-    CatalogPrompt = [](const QString&) {};
+    CatalogPrompt = [](ZrnIO&, const QString&) {};
     app_ = std::make_unique<TZarnsApp>(QStringList{QStringLiteral("zarns")}, &host_);
     app_->InitInstance();
     dir_ = uitest::FreshDir("docs");
@@ -290,7 +290,7 @@ class ShellDocumentsTest : public QObject {
     const std::string corpus = uitest::FreshDir("corpus");
     WriteFile(corpus + "alpha.txt", "the zebrafish swims\n");
     {
-      WordCat cat(*Files);
+      WordCat cat(app_->DataFiles());
       cat.CreateWordCatalog(nullptr, {corpus});
     }
     auto openFromResults = [&](Host& host) {

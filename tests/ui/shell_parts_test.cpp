@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "common/recordinghost.h"
 #include "framework/dlgunits.h"
 #include "framework/qtstrings.h"
 #include "shell/ui/recentfiles.h"
@@ -23,9 +24,10 @@
 #include "shell/ui/zrnsabtd.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsusrp.h"
-#include "common/recordinghost.h"
+#include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
+#include "zarn/zarnctx.h"
 
 namespace {
 
@@ -193,10 +195,12 @@ class ShellPartsTest : public QObject {
 
   void aDocumentWindowAsksItsSite() {
     FakeSite site;
+    ZrnIO files;
+    ZarnContext ctx(site.messages, files);
     QWidget main;
     site.main = &main;
     QMdiArea area;
-    auto* view = new zui::TZarnsEditView;
+    auto* view = new zui::TZarnsEditView(ctx);
     auto* child = new TZarnsMDIChild(&area, view, site);
     area.addSubWindow(child);
     view->insertPlainText(QStringLiteral("alpha beta"));

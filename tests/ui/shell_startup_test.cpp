@@ -20,14 +20,14 @@
 #include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
-#include "zarn/zrnclip.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace {
 struct Prompt {
   QString caption;
   bool hadMainWindow;
-  bool hadFiles;
+  const ZrnIO* files;  // the file set "Now" would build
 };
 std::vector<Prompt> prompts;
 
@@ -67,8 +67,8 @@ class ShellStartupTest : public QObject {
  private slots:
   void initTestCase() {
     plat::SetLauncher(&launcher_);
-    CatalogPrompt = [](const QString& caption) {
-      prompts.push_back({caption, MainWin != nullptr, Files != nullptr});
+    CatalogPrompt = [](ZrnIO& files, const QString& caption) {
+      prompts.push_back({caption, MainWin != nullptr, &files});
     };
   }
   void cleanupTestCase() { plat::SetLauncher(nullptr); }
@@ -84,8 +84,8 @@ class ShellStartupTest : public QObject {
       QCOMPARE(prompts[0].caption,
                QStringLiteral("No Zarns Catalog Exists, Create Now or Schedule later?"));
       QVERIFY(!prompts[0].hadMainWindow);
-      QVERIFY(prompts[0].hadFiles);
-      QVERIFY(MainWin);  // the program runs on without a catalog
+      QCOMPARE(prompts[0].files, &app->DataFiles());  // the program's own file set
+      QVERIFY(MainWin);                               // the program runs on without a catalog
     }
     // The question comes again at the next start.
     { auto app = Start({}); }
@@ -232,12 +232,9 @@ class ShellStartupTest : public QObject {
     // No closes without saving.
     host_.answers = {IDNO};
     QVERIFY(MainWin->close());
-    QVERIFY(Files && Clips);
+    QCOMPARE(&app->Zarn().GetFiles(), &app->DataFiles());  // the engine works on the program's set
     app.reset();
-    QVERIFY(!Files);
-    QVERIFY(!Clips);
     QVERIFY(!MainWin);
-    QVERIFY(!CurrentView);
     QVERIFY(!TZarnsApp::Instance());
     host_.boxes.clear();
   }

@@ -2,6 +2,7 @@
 // double click; the tool-bar built-ins; the Find results for an unknown word;
 // copy and paste through the clip menu; the current view following the focus.
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -13,16 +14,15 @@
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/zrnwcat.h"
 #include "common/recordinghost.h"
-#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
-#include "host/installedhost.h"
 #include "platform/pclock.h"
 #include "platform/plauncher.h"
+#include "shell/ui/qthost.h"
 #include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
-#include "zarn/zrnclip.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 using View = zui::TZarnsEditView;
@@ -32,6 +32,7 @@ class ViewEditorTest : public QObject {
 
   ZrnIO files_;
   QtHost host_{files_};
+  std::unique_ptr<ZarnContext> ctx_;  // the engine context of the views
   std::unique_ptr<QWidget> win_;
   View* view_ = nullptr;
 
@@ -51,12 +52,12 @@ class ViewEditorTest : public QObject {
 
  private slots:
   void initTestCase() {
-    Files = &files_;  // the zarn layer's file set
-    SetHost(&host_);
+    ctx_ = std::make_unique<ZarnContext>(host_, files_);
+    host_.SetZarnContext(ctx_.get());  // as the application does
     uitest::InstallModalGuard();
     win_ = std::make_unique<QWidget>();
     auto* lay = new QVBoxLayout(win_.get());
-    view_ = new View(win_.get());
+    view_ = new View(*ctx_, win_.get());
     lay->addWidget(view_);
     win_->resize(500, 300);
     win_->show();
@@ -67,16 +68,14 @@ class ViewEditorTest : public QObject {
 
   void cleanupTestCase() {
     win_.reset();
-    zui::DestroyPasteMenu();
-    SetHost(nullptr);
-    Files = nullptr;
+    ctx_.reset();
   }
 
   void runZarnCommandEvaluatesTheExpression() {
     SetText("3 + 4", 5);
     QVERIFY(view_->HandleCommand(21));
     QCOMPARE(Text(), std::string("7 "));
-    QCOMPARE(CurrentView, &view_->Core());
+    QCOMPARE(ctx_->CurrentView, &view_->Core());
   }
 
   void altEnterRunsTheZarnWithoutANewLine() {
@@ -192,7 +191,7 @@ class ViewEditorTest : public QObject {
     WriteFile(mime, "text/plain\t\t\ttxt\n");
     setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     {
-      WordCat builder(*Files);
+      WordCat builder(files_);
       SilentProgress quiet;
       builder.CreateWordCatalog(&quiet, {dir});
     }
@@ -216,7 +215,7 @@ class ViewEditorTest : public QObject {
   }
 
   void copyThreeSelectionsThenPasteTheSecond() {
-    QVERIFY(zui::PasteMenu()->actions().isEmpty());
+    QVERIFY(view_->PasteMenu()->actions().isEmpty());
     SetText("alpha beta\ngamma", 0);
     const std::pair<int, int> sels[] = {{0, 5}, {6, 10}, {0, 16}};
     for (auto [s, e] : sels) {
@@ -224,7 +223,7 @@ class ViewEditorTest : public QObject {
                                    static_cast<std::uint32_t>(e > 10 ? e + 1 : e));
       QVERIFY(view_->HandleCommand(24323));
     }
-    const QList<QAction*> items = zui::PasteMenu()->actions();
+    const QList<QAction*> items = view_->PasteMenu()->actions();
     QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QString("alpha"));
     QCOMPARE(items[1]->text(), QString("beta"));
@@ -255,12 +254,12 @@ class ViewEditorTest : public QObject {
   }
 
   void keyboardCopyAndPasteUseTheClips() {
-    const int before = static_cast<int>(zui::PasteMenu()->actions().size());
+    const int before = static_cast<int>(view_->PasteMenu()->actions().size());
     SetText("delta epsilon", 0);
     view_->Buffer().SetSelection(6, 13);
     QTest::keyClick(view_, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(static_cast<int>(zui::PasteMenu()->actions().size()), before + 1);
-    QCOMPARE(zui::PasteMenu()->actions().last()->text(), QString("epsilon"));
+    QCOMPARE(static_cast<int>(view_->PasteMenu()->actions().size()), before + 1);
+    QCOMPARE(view_->PasteMenu()->actions().last()->text(), QString("epsilon"));
     // Ctrl+V shows the clip menu; the last clip replaces the selection.
     view_->Buffer().SetSelection(0, 5);
     uitest::OnNextModal([](QWidget* w) {
@@ -272,6 +271,33 @@ class ViewEditorTest : public QObject {
     QTest::keyClick(view_, Qt::Key_V, Qt::ControlModifier);
     QVERIFY(uitest::ModalHandled());
     QCOMPARE(Text(), std::string("epsilon epsilon"));
+  }
+
+  void pasteMenuShowsTheClipsOfTheViewsContext() {
+    // A second view of the same context offers the same clips; a view of
+    // another context offers its own.
+    View same(*ctx_);
+    QCOMPARE(same.PasteMenu()->actions().size(), view_->PasteMenu()->actions().size());
+    RecordingHost rec;
+    ZarnContext other(rec, files_);
+    View apart(other);
+    QVERIFY(apart.PasteMenu()->actions().isEmpty());
+    apart.setPlainText("kiwi & lime");
+    apart.Buffer().SetSelection(0, 11);
+    QVERIFY(apart.HandleCommand(24323));
+    const QList<QAction*> items = apart.PasteMenu()->actions();
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0]->text(), QString("kiwi && lime"));  // '&' is no mnemonic
+    QCOMPARE(items[0]->data().toInt(), 10001);
+    QVERIFY(!same.PasteMenu()->actions().isEmpty());
+    QVERIFY(same.PasteMenu()->actions().last()->text() != QString("kiwi && lime"));
+    // A clip item pastes only what its own context holds.
+    apart.setPlainText("x");
+    apart.Buffer().SetSelection(1, 1);
+    QVERIFY(apart.HandleCommand(10002));
+    QCOMPARE(apart.Buffer().GetText(), std::string("x"));
+    QVERIFY(apart.HandleCommand(10001));
+    QCOMPARE(apart.Buffer().GetText(), std::string("xkiwi & lime"));
   }
 
   void pasteMenuOpensAtTheRightClickPosition() {
@@ -344,16 +370,23 @@ class ViewEditorTest : public QObject {
   }
 
   void saveZarnFromTheView() {
+    // The view's boxes go to its context's host: here a recording one.
     RecordingHost rec;
-    SetHost(&rec);
-    SetText("zarn greet\nhello there", 7);  // caret on the name, not on "zarn"
-    QVERIFY(view_->HandleCommand(11));
+    ZarnContext recCtx(rec, files_);
+    View v(recCtx);
+    auto setText = [&v](const QString& text, int caret) {
+      v.setPlainText(text);
+      QTextCursor c = v.textCursor();
+      c.setPosition(caret);
+      v.setTextCursor(c);
+    };
+    setText("zarn greet\nhello there", 7);  // caret on the name, not on "zarn"
+    QVERIFY(v.HandleCommand(11));
     QCOMPARE(rec.boxes.size(), std::size_t(1));
     QCOMPARE(rec.boxes[0].text,
              std::string("Loading zarn must begin\r\nfirst line:\r\n zarn zarnname"));
-    SetText("zarn greet\nhello there", 2);
-    QVERIFY(view_->HandleCommand(11));
-    SetHost(&host_);
+    setText("zarn greet\nhello there", 2);
+    QVERIFY(v.HandleCommand(11));
     QCOMPARE(rec.boxes.size(), std::size_t(1));
     std::string name = "greet", value;
     QVERIFY(ZrnLvl1(files_).Get(name, value));
@@ -362,14 +395,20 @@ class ViewEditorTest : public QObject {
 
   void testZarnWritesIntoTheOutputDocument() {
     // The application opens documents in new views; here a bare view does.
-    std::vector<std::unique_ptr<View>> opened;
-    uihooks::OpenDocument = [&opened](const QString& path) {
-      auto v = std::make_unique<View>();
-      if (!v->LoadFile(path)) return false;
-      v->show();
-      opened.push_back(std::move(v));
-      return true;
-    };
+    struct Opener : ViewOpener {
+      ZarnContext* ctx = nullptr;
+      std::vector<std::unique_ptr<View>> opened;
+      ::TZarnsEditView* OpenView(const std::string& path) override {
+        auto v = std::make_unique<View>(*ctx);
+        if (!v->LoadFile(QFile::decodeName(path.c_str()))) return nullptr;
+        v->show();
+        opened.push_back(std::move(v));
+        return &opened.back()->Core();
+      }
+    } opener;
+    opener.ctx = ctx_.get();
+    ctx_->SetViewOpener(&opener);
+    std::vector<std::unique_ptr<View>>& opened = opener.opened;
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(uitest::FreshDir("script")));
     SetText("2 * 21\n10 / 4", 0);
@@ -382,13 +421,13 @@ class ViewEditorTest : public QObject {
     QVERIFY(view_->HandleCommand(14));
     QVERIFY(uitest::ModalHandled());
     QDir::setCurrent(cwd);
-    uihooks::OpenDocument = nullptr;
+    ctx_->SetViewOpener(nullptr);
     QCOMPARE(opened.size(), std::size_t(1));
     QCOMPARE(opened[0]->Buffer().GetText(), std::string("42 \r\n2.5 "));
-    QCOMPARE(CurrentView, &opened[0]->Core());
+    QCOMPARE(ctx_->CurrentView, &opened[0]->Core());
     QCOMPARE(Text(), std::string("2 * 21\r\n10 / 4"));  // the script itself stays
     opened.clear();
-    QVERIFY(CurrentView == nullptr);
+    QVERIFY(ctx_->CurrentView == nullptr);
   }
 
   void commandTableAndEnabling() {
@@ -407,28 +446,28 @@ class ViewEditorTest : public QObject {
   void currentViewFollowsTheFocusAndClearsOnClose() {
     QWidget w;
     auto* lay = new QVBoxLayout(&w);
-    auto* a = new View(&w);
-    auto* b = new View(&w);
+    auto* a = new View(*ctx_, &w);
+    auto* b = new View(*ctx_, &w);
     lay->addWidget(a);
     lay->addWidget(b);
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     a->setFocus();
-    QTRY_COMPARE(CurrentView, &a->Core());
-    QCOMPARE(View::Current(), a);
+    QTRY_COMPARE(ctx_->CurrentView, &a->Core());
+    QCOMPARE(View::Current(*ctx_), a);
     b->setFocus();
-    QTRY_COMPARE(CurrentView, &b->Core());
+    QTRY_COMPARE(ctx_->CurrentView, &b->Core());
     QCOMPARE(View::FromCore(&a->Core()), a);
     // Closing one of two views leaves no current view until the other gets the focus.
     delete b;
-    QVERIFY(CurrentView == nullptr);
-    QVERIFY(View::Current() == nullptr);
+    QVERIFY(ctx_->CurrentView == nullptr);
+    QVERIFY(View::Current(*ctx_) == nullptr);
     a->clearFocus();
     a->setFocus();
-    QTRY_COMPARE(CurrentView, &a->Core());
+    QTRY_COMPARE(ctx_->CurrentView, &a->Core());
     delete a;
-    QVERIFY(CurrentView == nullptr);
+    QVERIFY(ctx_->CurrentView == nullptr);
   }
 };
 

@@ -7,9 +7,10 @@
 
 #include "common/recordinghost.h"
 #include "framework/qttextbuf.h"
-#include "host/installedhost.h"
+#include "store/zrnio.h"
 #include "ui/support/uitest.h"
 #include "zarn/ui/zrnsedtv.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 using View = zui::TZarnsEditView;
@@ -17,6 +18,9 @@ using View = zui::TZarnsEditView;
 class ViewTextBufTest : public QObject {
   Q_OBJECT
 
+  ZrnIO files_;
+  RecordingHost host_;                // answers every box with OK unless told otherwise
+  std::unique_ptr<ZarnContext> ctx_;  // the engine context of the views
   std::unique_ptr<View> view_;
   QtTextBuffer& Buf() { return view_->Buffer(); }
   void SetCaret(int docPos) {
@@ -26,8 +30,10 @@ class ViewTextBufTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { ctx_ = std::make_unique<ZarnContext>(host_, files_); }
+  void cleanupTestCase() { ctx_.reset(); }
   void init() {
-    view_ = std::make_unique<View>();
+    view_ = std::make_unique<View>(*ctx_);
     view_->resize(240, 300);
     view_->show();
     QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
@@ -225,7 +231,7 @@ class ViewTextBufTest : public QObject {
     want.replace(want.find("3 + 4"), 5, "7 ");
     QCOMPARE(Slurp(path), want);
     // Loading it again shows the same bytes.
-    View again;
+    View again(*ctx_);
     QVERIFY(again.LoadFile(QString::fromStdString(path)));
     QCOMPARE(again.DocumentBytes(), want);
   }
@@ -240,15 +246,14 @@ class ViewTextBufTest : public QObject {
     QTextCursor c = view_->textCursor();
     c.movePosition(QTextCursor::End);
     c.insertText(QString::fromUtf8("\xe2\x82\xac"));  // the euro sign has no Latin-1 byte
-    RecordingHost rec;
+    RecordingHost& rec = host_;                       // the view's boxes go to its context's host
+    rec.boxes.clear();
     rec.answers = {IDCANCEL, IDOK};
-    SetHost(&rec);
     QString error;
     QVERIFY(!view_->SaveFile(QString(), &error));
     QCOMPARE(Slurp(path), std::string("price \xa3"
                                       "5\n"));
     QVERIFY(view_->SaveFile(QString(), &error));
-    SetHost(nullptr);
     QCOMPARE(rec.boxes.size(), std::size_t(2));
     QCOMPARE(Slurp(path), std::string("price \xa3"
                                       "5\n?"));

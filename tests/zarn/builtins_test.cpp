@@ -18,9 +18,9 @@ TEST_F(BuiltinTest, ArithmeticReplacesTheExpression) {
                         Case{"3 - 5", "-2 ", false}, Case{"12/3", "4 ", false}}) {
     Set(c.line);
     if (c.calc)
-      V().CmCalculate();
+      Cmd().CmCalculate();
     else
-      V().CmRunzarn();
+      Cmd().CmRunzarn();
     EXPECT_EQ(Text(), c.result) << c.line;
   }
   EXPECT_TRUE(host.matchDialogs.empty());
@@ -31,11 +31,11 @@ TEST_F(BuiltinTest, OneOperatorPerRun) {
   // the first operator is reached; the right operand goes with the
   // separators after it, the second operator among them.
   Set("1 + 2 + 3");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "3 3");
   // With the caret on the first word no operator lies at or left of it.
   Set("2 * 3 + 4", 0);
-  V().CmCalculate();
+  Cmd().CmCalculate();
   EXPECT_EQ(Text(), "2 * 3 + 4");
   ASSERT_EQ(host.matchDialogs.size(), 1u);
   EXPECT_EQ(host.matchDialogs[0].MatchString, "2");
@@ -43,7 +43,7 @@ TEST_F(BuiltinTest, OneOperatorPerRun) {
 
 TEST_F(BuiltinTest, CalculatorWithoutOperatorSearchesTheCatalog) {
   Set("just words");
-  V().CmCalculate();
+  Cmd().CmCalculate();
   EXPECT_EQ(Text(), "just words");
   ASSERT_EQ(host.matchDialogs.size(), 1u);
   EXPECT_EQ(host.matchDialogs[0].MatchString, "words");
@@ -51,7 +51,7 @@ TEST_F(BuiltinTest, CalculatorWithoutOperatorSearchesTheCatalog) {
 
 TEST_F(BuiltinTest, UnrecognisedLineIsUnchangedAndSearched) {
   Set("plain ordinary words");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "plain ordinary words");
   ASSERT_EQ(host.matchDialogs.size(), 1u);
   EXPECT_EQ(host.matchDialogs[0].MatchString, "words");
@@ -59,55 +59,55 @@ TEST_F(BuiltinTest, UnrecognisedLineIsUnchangedAndSearched) {
 
 TEST_F(BuiltinTest, DateReplacesTheWord) {
   Set("date");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "December 6, 2026 ");
   SetClock(2027, 1, 9, 0, 0, 0, 0);
   Set("on date we met", 4);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "on January 9, 2027 we met");
   Set("mark here", 6);
-  V().CmInsertDate();
+  Cmd().CmInsertDate();
   EXPECT_EQ(Text(), "mark January 9, 2027 ");
 }
 
 TEST_F(BuiltinTest, UpperCaseBuiltinWordsFallThroughTheLevels) {
   Set("DATE");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "DATE");
   EXPECT_EQ(host.matchDialogs.size(), 1u);
   // ...and a stored zarn of that name takes it.
   Store("date", "stored text");
   Set("DATE");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "stored text ");
 }
 
 TEST_F(BuiltinTest, StopwatchStartHeadingAndLaps) {
   Set("");
   SetClock(2026, 12, 6, 10, 0, 0, 0);
-  V().CmTime();
+  Cmd().CmTime();
   EXPECT_EQ(Text(), "\r\n10:00:00 \r\n");
   SetClock(2026, 12, 6, 10, 0, 5, 250);
-  V().CmTime();
+  Cmd().CmTime();
   SetClock(2026, 12, 6, 10, 0, 7, 0);
-  V().CmTime();
+  Cmd().CmTime();
   SetClock(2026, 12, 6, 10, 1, 6, 900);
-  V().CmTime();
+  Cmd().CmTime();
   EXPECT_EQ(Text(),
             "\r\n10:00:00 \r\n"
             "Lap#   LapTime    CumulativeTime \r\n"
             "01   00:00:05:0250   00:00:05:0250 \r\n"
             "02   00:00:01:0750   00:00:07:0000 \r\n"
             "03   00:00:59:0900   00:01:06:0900 ");
-  V().CmTimeReset();
-  EXPECT_EQ(timeinterval, 0);
+  Cmd().CmTimeReset();
+  EXPECT_EQ(Ctx().timeinterval, 0);
   Set("");
-  V().CmTime();
+  Cmd().CmTime();
   EXPECT_EQ(Text(), "\r\n10:01:06 \r\n");
   // The word "time" run as a zarn stays in the text.
-  V().CmTimeReset();
+  Cmd().CmTimeReset();
   Set("time");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text().substr(0, 6), "time\r\n");
 }
 
@@ -139,109 +139,109 @@ TEST_F(BuiltinTest, DifTimeBorrowsAcrossAMinuteAndMidnight) {
 
 TEST_F(BuiltinTest, SortOrdersTheLinesAboveTheCaret) {
   Set("pear\r\nApple\r\napple\r\n\r\nApple\r\nsort");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "\r\nApple\r\nApple\r\napple\r\npear\r\nsort");
   // Long lines come back whole.
   const std::string longLine = "z" + std::string(500, 'y');
   Set(longLine + "\r\nb\r\nsort");
-  V().CmSort();
+  Cmd().CmSort();
   EXPECT_EQ(Text(), "b\r\n" + longLine + "\r\nsort");
   // Nothing above: nothing changes.
   Set("sort");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "sort");
 }
 
 TEST_F(BuiltinTest, PhoneDialsTheWordAfterItOrUnderTheCaret) {
   Set("phone 555 1234", 2);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   ASSERT_EQ(launcher.calls.size(), 1u);
   EXPECT_EQ(launcher.calls[0].kind, "dial");
   EXPECT_EQ(launcher.calls[0].target, "555");
   EXPECT_EQ(Text(), "phone 555 1234");
   Set("call (555)123.4567");
-  V().CmPhone();
+  Cmd().CmPhone();
   EXPECT_EQ(launcher.calls.back().target, "(555)123.4567");
   Set("call 555-1234 now", 0);
-  V().CmPhone();
+  Cmd().CmPhone();
   EXPECT_EQ(launcher.calls.back().target, "555");
 }
 
 TEST_F(BuiltinTest, AssignmentThenExpansion) {
   Set("greeting = Good morning", 9);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "greeting = Good morning");
   EXPECT_EQ(Stored("GREETING"), "Good morning");
   Set("Say greeting to all", 6);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "Say Good morning to all");
   // From the end of the line the loop steps left until "=" takes it.
   Set("sig equals Kind regards");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Stored("sig"), "Kind regards");
   // No word before "=": nothing is stored.
   Set("= value", 0);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Stored("="), "<none>");
 }
 
 TEST_F(BuiltinTest, InputValueReplacesTheWord) {
   host.inputs.push_back(std::string("42"));
   Set("x = <<");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   ASSERT_EQ(host.inputRequests.size(), 1u);
   EXPECT_EQ(host.inputRequests[0].first, "get a value");
   EXPECT_EQ(host.inputRequests[0].second, "Value Required");
   EXPECT_EQ(Text(), "x = 42 ");
   Set("keep <<");  // cancelled: unchanged
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "keep <<");
 }
 
 TEST_F(BuiltinTest, OutputWritesTheRestOnANewLine) {
   Set(">> hello world\r\nnext", 0);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), ">> hello world\r\nhello world\r\nnext");
 }
 
 TEST_F(BuiltinTest, SqlIsTakenAndDoesNothing) {
   Set("sql select");
   main->buf->SetSelection(1, 1);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "sql select");
   EXPECT_TRUE(host.matchDialogs.empty());
 }
 
 TEST_F(BuiltinTest, SaveZarnStoresTheDocument) {
   Set("zarn greet\r\nhello there", 2);
-  V().CmSavezarn();
+  Cmd().CmSavezarn();
   EXPECT_EQ(Stored("greet"), "\agreet\agreet\r\nhello there");
   Set("zarn other\r\nbody", 6);  // caret on the name
-  V().CmSavezarn();
+  Cmd().CmSavezarn();
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Loading zarn must begin\r\nfirst line:\r\n zarn zarnname");
   EXPECT_EQ(Stored("other"), "<none>");
   // Too long to keep: said, not silently lost.
   Set("zarn big\r\n" + std::string(5000, 'x'), 1);
-  V().CmSavezarn();
+  Cmd().CmSavezarn();
   EXPECT_EQ(host.boxes.size(), 2u);
   EXPECT_EQ(Stored("big"), "<none>");
 }
 
 TEST_F(BuiltinTest, SavedScriptRunsItsLinesIntoTheOutputDocument) {
   Set("zarn greet\r\ndate\r\n>> done", 1);
-  V().CmSavezarn();
+  Cmd().CmSavezarn();
   Set("please greet");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "please greet");  // the word stays
   EXPECT_EQ(OutputText(), "December 6, 2026 \r\n>> done\r\ndone");
   EXPECT_TRUE(host.boxes.empty());  // no listing for a saved script
   // A script that runs itself ends.
   Set("zarn loop\r\nloop", 1);
-  V().CmSavezarn();
+  Cmd().CmSavezarn();
   Set("loop");
   main->view->SetFocus();
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   ASSERT_EQ(outputs.size(), 2u);
   EXPECT_EQ(OutputText(), "loop\r\nloop\r\nloop\r\nloop\r\nloop\r\nloop\r\nloop\r\nloop");
 }
@@ -258,13 +258,13 @@ TEST_F(BuiltinTest, TranslateIsExactAndOrdered) {
 
 TEST_F(BuiltinTest, WebLookupsOpenTheServiceForTheWordOrSelection) {
   Set("Paris");
-  V().CmAtlas();
+  Cmd().CmAtlas();
   ASSERT_EQ(launcher.calls.size(), 1u);
   EXPECT_EQ(launcher.calls[0].kind, "open");
   EXPECT_EQ(launcher.calls[0].target, ZrnFile::BuildURL("Paris", WebAtlas));
   Set("New York rocks");
   main->buf->SetSelection(0, 8);
-  V().CmArts();
+  Cmd().CmArts();
   EXPECT_EQ(launcher.calls.back().target, ZrnFile::BuildURL("New York", WebArts));
   struct Case {
     int cmd;
@@ -273,7 +273,7 @@ TEST_F(BuiltinTest, WebLookupsOpenTheServiceForTheWordOrSelection) {
   for (const Case& c : {Case{26, WebDictionary}, Case{262, WebEncyclopedia}, Case{2923, WebSearch},
                         Case{272, WebSports}, Case{271, WebScience}}) {
     Set("word", 0);
-    EXPECT_TRUE(V().Command(c.cmd));
+    EXPECT_TRUE(Cmd().Command(c.cmd));
     EXPECT_EQ(launcher.calls.back().target, ZrnFile::BuildURL("word", c.kind)) << c.cmd;
   }
   EXPECT_EQ(Text(), "word");

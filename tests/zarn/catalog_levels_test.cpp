@@ -12,13 +12,12 @@ class CatalogLevelsTest : public ZarnTest {
  protected:
   // The extension list a build reads: ".txt" only.
   void Build(const std::string& dir) {
-    if (!Files) Files = new ZrnIO;
-    Files->CloseFiles();
-    Files->currentWordCat = 1;
+    files.CloseFiles();
+    files.currentWordCat = 1;
     ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMS.007"), std::string(".txt\0", 5)));
     for (const char* f : {"KEP.007", "KEPt.007", "KEPc.007"})
       ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath(f), ""));
-    WordCat cat(*Files);
+    WordCat cat(files);
     cat.CreateWordCatalog(nullptr, {dir});
   }
   static void Write(const std::string& path, const std::string& text) {
@@ -38,12 +37,12 @@ TEST_F(CatalogLevelsTest, UnknownWordSearchesTheCatalogAndSeesARebuild) {
   Write(a + "second.txt", "giraffe okapi\n");
   Build(a);
   Set("a giraffe");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   ASSERT_EQ(host.matchDialogs.size(), 1u);
   EXPECT_EQ(host.matchDialogs[0].MatchString, "giraffe");
   EXPECT_EQ(Names(host.matchDialogs[0]), (std::vector<std::string>{"first.txt", "second.txt"}));
   Set("okapi");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"second.txt"}));
 
   // A new build: the next run reads the new catalog, not the one it loaded before.
@@ -51,11 +50,11 @@ TEST_F(CatalogLevelsTest, UnknownWordSearchesTheCatalogAndSeesARebuild) {
   Write(b + "third.txt", "okapi tapir\n");
   Build(b);
   Set("okapi");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"third.txt"}));
-  DropCatalogReader();
+  Ctx().DropCatalogReader();
   Set("tapir");
-  V().CmSearchword();
+  Cmd().CmSearchword();
   EXPECT_EQ(Names(host.matchDialogs.back()), (std::vector<std::string>{"third.txt"}));
   EXPECT_EQ(Text(), "tapir");
 }
@@ -66,7 +65,7 @@ TEST_F(CatalogLevelsTest, FileNameLevelTakesTheWord) {
   Build(a);
   // "report" is no zarn and no function; upper-cased it is part of a name.
   Set("see report");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "see report");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].caption, "Open file now?");
@@ -77,7 +76,7 @@ TEST_F(CatalogLevelsTest, FileNameLevelTakesTheWord) {
   // Cancel: still taken, nothing opened.
   host.answers.push_back(IDCANCEL);
   Set("report");
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(launcher.calls.size(), 1u);
   EXPECT_TRUE(host.matchDialogs.empty());
 }

@@ -13,7 +13,7 @@ class InterpTest : public ZarnTest {
   // Runs the lines as Test Zarn does; returns the output document.
   std::string Script(const std::string& text) {
     Set(text, 0);
-    V().CmTestzarn();
+    Cmd().CmTestzarn();
     return OutputText();
   }
   std::string ErrorBox() const {
@@ -52,7 +52,7 @@ TEST_F(InterpTest, KeywordCodes) {
 }
 
 TEST_F(InterpTest, ForLineNumbers) {
-  ZrnIntrpDlg d;
+  ZrnIntrpDlg d(Ctx());
   for (const char* line : {"FOR 1 TO 5", "for 1, to 5.", "FOR 1 TO 5 times"}) {
     std::int32_t a = -1, b = -1;
     d.GetForCount(line, a, b);
@@ -74,7 +74,7 @@ TEST_F(InterpTest, ForLineNumbers) {
 }
 
 TEST_F(InterpTest, ConditionsCompareUpperCasedOperandsOrStoredValues) {
-  ZrnIntrpDlg d;
+  ZrnIntrpDlg d(Ctx());
   EXPECT_TRUE(d.Check("IF a == a"));
   EXPECT_TRUE(d.Check("if a == A"));
   EXPECT_FALSE(d.Check("IF a == b"));
@@ -97,7 +97,7 @@ TEST_F(InterpTest, TwoPlainLinesEmptyListingAndOutput) {
   std::string file;
   ASSERT_TRUE(plat::ReadWholeFile("output.zrn", file));
   EXPECT_EQ(file, "date");  // what the program writes before the document opens
-  EXPECT_EQ(CurrentView, outputs.back()->view.get());
+  EXPECT_EQ(Ctx().CurrentView, outputs.back()->view.get());
 }
 
 TEST_F(InterpTest, IfTrueRunsItsBody) {
@@ -192,7 +192,7 @@ TEST_F(InterpTest, StructureErrorsNameTheLineAndStopTheRun) {
     EXPECT_EQ(Script(c.script), "") << c.script;
     EXPECT_EQ(ErrorBox(), c.error) << c.script;
     EXPECT_EQ(ListingBox(), "<none>");
-    EXPECT_TRUE(host.addedFiles.empty());
+    EXPECT_TRUE(openedPaths.empty());
   }
 }
 
@@ -208,11 +208,11 @@ TEST_F(InterpTest, TwoThousandBlocksAreRefusedWhole) {
     lines.push_back("IF a == b");
     lines.push_back("ENDIF");
   }
-  ZrnIntrpDlg d(&lines);
+  ZrnIntrpDlg d(Ctx(), &lines);
   d.RunScript();
   EXPECT_EQ(d.Error, "Too many blocks in macro \nat line number 2002");
   EXPECT_EQ(d.Matrix.size(), ZrnIntrpDlg::kMaxBlocks);
-  EXPECT_TRUE(host.addedFiles.empty());
+  EXPECT_TRUE(openedPaths.empty());
 }
 
 TEST_F(InterpTest, ListingStaysWithin4096Characters) {
@@ -221,7 +221,7 @@ TEST_F(InterpTest, ListingStaysWithin4096Characters) {
     lines.push_back("IF a == b");
     lines.push_back("ENDIF");
   }
-  ZrnIntrpDlg d(&lines);
+  ZrnIntrpDlg d(Ctx(), &lines);
   d.RunScript();
   EXPECT_TRUE(d.Error.empty());
   EXPECT_EQ(d.Matrix.size(), 999u);
@@ -232,7 +232,7 @@ TEST_F(InterpTest, ListingStaysWithin4096Characters) {
 
 TEST_F(InterpTest, StepBoundEndsLongLoops) {
   std::vector<std::string> lines = {"FOR 1 TO 2000000000", "ENDFOR"};
-  ZrnIntrpDlg d(&lines);
+  ZrnIntrpDlg d(Ctx(), &lines);
   d.ShowListing = false;
   d.RunScript();
   EXPECT_EQ(host.boxes.back().text, "Macro stopped after 50000 lines");
@@ -252,7 +252,7 @@ TEST_F(InterpTest, SavedScriptLinesDropTheHeaderAndKeepTheLastLine) {
   EXPECT_EQ(TZarnsZrnExe::SavedScriptLines("\ag\ag extra\r\na\r\n\r\nb\r\n"),
             (std::vector<std::string>{"a", "", "b"}));
   EXPECT_TRUE(TZarnsZrnExe::SavedScriptLines("\ag\ag").empty());
-  ZrnIntrpDlg d;
+  ZrnIntrpDlg d(Ctx());
   d.PopInstrucPtr("one\r\ntwo\r\nthree");
   EXPECT_EQ(*d.InstrucPtr, (std::vector<std::string>{"one", "two", "three"}));
 }
@@ -260,7 +260,7 @@ TEST_F(InterpTest, SavedScriptLinesDropTheHeaderAndKeepTheLastLine) {
 TEST_F(InterpTest, UnwritableOutputIsSaidAndNothingRuns) {
   ASSERT_EQ(0, ::mkdir("output.zrn", 0700));  // a directory where the file should go
   EXPECT_EQ(Script(">> x"), "");
-  EXPECT_TRUE(host.addedFiles.empty());
+  EXPECT_TRUE(openedPaths.empty());
   EXPECT_EQ(ErrorBox(),
             "The script output \"output.zrn\" cannot be written in the current directory.");
 }

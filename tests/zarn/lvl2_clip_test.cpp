@@ -8,7 +8,7 @@ class Lvl2Test : public ZarnTest {
  protected:
   std::string Run(const std::string& line, long caret = 0) {
     Set(line, caret);
-    V().CmRunzarn();
+    Cmd().CmRunzarn();
     return Text();
   }
 };
@@ -65,11 +65,11 @@ TEST_F(Lvl2Test, RandStaysInItsRangeAndIsTheSameEveryRun) {
     EXPECT_GE(s, 0);
     EXPECT_LT(s, 3);
   }
-  EXPECT_EQ(ZrnLvl2::Compute(L2rand, 1, 0), "0 ");
+  EXPECT_EQ(ZrnLvl2(Ctx()).Compute(L2rand, 1, 0), "0 ");
 }
 
 TEST_F(Lvl2Test, NotAFunctionLeavesTheText) {
-  ZrnLvl2 l2;
+  ZrnLvl2 l2(Ctx());
   EXPECT_EQ(l2.iv("abs"), 0);
   EXPECT_EQ(l2.iv("rand"), 12);
   EXPECT_GE(l2.iv("ABS"), 13);  // exact; check() lower-cases first
@@ -84,8 +84,8 @@ class ClipTest : public ZarnTest {
  protected:
   void SetUp() override {
     ZarnTest::SetUp();
-    TheClips().DeleteClips();
-    NumClips = CM_FIRSTCLIP;
+    Ctx().Clips.DeleteClips();
+    Ctx().NumClips = CM_FIRSTCLIP;
   }
 };
 
@@ -116,24 +116,24 @@ TEST_F(ClipTest, CopyGivesMenuIdsAndLabelsPasteInsertsTheClip) {
   Set("first selection\r\nsecond line of it and a long tail beyond thirty characters");
   std::string label;
   main->buf->SetSelection(0, 5);
-  EXPECT_EQ(V().CmEditCopy(&label), 10001);
+  EXPECT_EQ(Cmd().CmEditCopy(&label), 10001);
   EXPECT_EQ(label, "first");
   main->buf->SetSelection(6, 22);  // spans the line break
-  EXPECT_EQ(V().CmEditCopy(&label), 10002);
+  EXPECT_EQ(Cmd().CmEditCopy(&label), 10002);
   EXPECT_EQ(label, "selection\r secon");  // the LF shows as a blank, the CR stays
   main->buf->SetSelection(17, 80);
-  EXPECT_EQ(V().CmEditCopy(&label), 10003);
+  EXPECT_EQ(Cmd().CmEditCopy(&label), 10003);
   EXPECT_EQ(label.size(), 30u);
   main->buf->SetSelection(3, 3);
-  EXPECT_EQ(V().CmEditCopy(&label), 0);  // nothing selected, nothing kept
-  EXPECT_EQ(NumClips, 10004);
+  EXPECT_EQ(Cmd().CmEditCopy(&label), 0);  // nothing selected, nothing kept
+  EXPECT_EQ(Ctx().NumClips, 10004);
 
   Set("AB");
   main->buf->SetSelection(0, 1);
-  EXPECT_TRUE(V().Command(10001));
+  EXPECT_TRUE(Cmd().Command(10001));
   EXPECT_EQ(Text(), "firstB");
-  EXPECT_FALSE(V().CmPasteClip(10004));  // past the last clip
-  EXPECT_FALSE(V().CmPasteClip(10000));
+  EXPECT_FALSE(Cmd().CmPasteClip(10004));  // past the last clip
+  EXPECT_FALSE(Cmd().CmPasteClip(10000));
   EXPECT_EQ(Text(), "firstB");
 }
 
@@ -141,22 +141,21 @@ TEST_F(ClipTest, MenuItemsStopAtTheirRange) {
   Set("x");
   for (int i = 0; i < 100; ++i) {
     main->buf->SetSelection(0, 1);
-    EXPECT_EQ(V().CmEditCopy(), 10001 + i);
+    EXPECT_EQ(Cmd().CmEditCopy(), 10001 + i);
   }
   main->buf->SetSelection(0, 1);
-  EXPECT_EQ(V().CmEditCopy(), 0);
-  EXPECT_EQ(TheClips().numclips, 100);
-  EXPECT_TRUE(V().CmPasteClip(10100));
+  EXPECT_EQ(Cmd().CmEditCopy(), 0);
+  EXPECT_EQ(Ctx().Clips.numclips, 100);
+  EXPECT_TRUE(Cmd().CmPasteClip(10100));
 }
 
 TEST_F(ClipTest, CommandRouting) {
   for (int id : {21,  263,  264, 265, 266, 268, 293, 23,    2922,  261,  26,
                  262, 2923, 272, 271, 270, 11,  14,  24323, 10001, 10100})
-    EXPECT_TRUE(TZarnsEditView::HandlesCommand(id)) << id;
-  for (int id : {24324, 10000, 10101, 0, 267})
-    EXPECT_FALSE(TZarnsEditView::HandlesCommand(id)) << id;
+    EXPECT_TRUE(ViewCommands::HandlesCommand(id)) << id;
+  for (int id : {24324, 10000, 10101, 0, 267}) EXPECT_FALSE(ViewCommands::HandlesCommand(id)) << id;
   Set("5 * 3");
-  EXPECT_TRUE(V().Command(21));
+  EXPECT_TRUE(Cmd().Command(21));
   EXPECT_EQ(Text(), "15 ");
-  EXPECT_FALSE(V().Command(24324));
+  EXPECT_FALSE(Cmd().Command(24324));
 }

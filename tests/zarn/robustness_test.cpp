@@ -11,7 +11,7 @@ class RobustnessTest : public ZarnTest {
   // Runs `line` between two fixed lines; the fixed lines must survive.
   std::string RunBetween(const std::string& line, int cmd = CM_RUNZARN) {
     Set("top line\r\n" + line + "\r\nbottom line", 10 + static_cast<long>(line.size()));
-    V().Command(cmd);
+    Cmd().Command(cmd);
     const std::string t = Text();
     EXPECT_EQ(t.substr(0, 10), "top line\r\n") << line;
     EXPECT_GE(t.size(), 13u);
@@ -32,7 +32,7 @@ TEST_F(RobustnessTest, DamagedStoreFilesAreNoZarns) {
   EXPECT_EQ(RunBetween("some keep words"), "some keep words");
   ASSERT_TRUE(plat::WriteFileAtomic(plat::DataPath("EMSVt.007"), std::string(7, '\x01')));
   EXPECT_EQ(RunBetween("keep"), "keep");
-  ZrnIntrpDlg d;
+  ZrnIntrpDlg d(Ctx());
   EXPECT_FALSE(d.Check("IF keep == kept"));
 }
 
@@ -58,7 +58,7 @@ TEST_F(RobustnessTest, OperatorsAtTheEdgesOfTheLine) {
 TEST_F(RobustnessTest, EveryCommandOnAnEmptyLineStaysOnIt) {
   for (int cmd : {CM_RUNZARN, CM_CALCULATE, CM_INSERTDATE, CM_PHONE, CM_SEARCHWORD}) {
     Set("top line\r\n\r\nbottom line", 10);
-    V().Command(cmd);
+    Cmd().Command(cmd);
     const std::string t = Text();
     EXPECT_EQ(t.substr(0, 10), "top line\r\n") << cmd;
     EXPECT_EQ(t.substr(t.size() - 13), "\r\nbottom line") << cmd;
@@ -68,39 +68,40 @@ TEST_F(RobustnessTest, EveryCommandOnAnEmptyLineStaysOnIt) {
 TEST_F(RobustnessTest, ASelectionIsNotReplacedByARun) {
   Set("top line\r\n5 * 3\r\nbottom line");
   main->buf->SetSelection(15, 25);  // from the end of "5 * 3" into the next line
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Text(), "top line\r\n15 \r\nbottom line");
   // A run that finds no zarn searches for the selection.
   main->buf->SetSelection(10, 16);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(host.matchDialogs.back().MatchString, "15 \r\nb");
   EXPECT_EQ(Text(), "top line\r\n15 \r\nbottom line");
   // With a selection on a word, the search commands use it and change nothing.
   main->buf->SetSelection(0, 3);
-  V().CmSearchword();
+  Cmd().CmSearchword();
   EXPECT_EQ(host.matchDialogs.back().MatchString, "top");
   EXPECT_EQ(Text(), "top line\r\n15 \r\nbottom line");
 }
 
 TEST_F(RobustnessTest, LongExpansionsAndAssignmentsStayBounded) {
   Set("big = " + std::string(8000, 'v'), 4);
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(Stored("big").size(), ZrnLvl1::kMaxText);
   EXPECT_EQ(RunBetween("big").size(), ZrnLvl1::kMaxText + 1);
 }
 
 TEST_F(RobustnessTest, NoViewNoBuffer) {
-  TZarnsEditView bare;
+  TZarnsEditView bare(Ctx());
   bare.SetFocus();
-  bare.CmRunzarn();
-  bare.CmTime();
-  bare.CmSort();
-  EXPECT_FALSE(bare.CmTestzarn());
-  EXPECT_EQ(bare.CmEditCopy(), 0);
-  CurrentView = nullptr;
-  TZarnsZrnExe exe;
+  ViewCommands cmd(bare);
+  cmd.CmRunzarn();
+  cmd.CmTime();
+  cmd.CmSort();
+  EXPECT_FALSE(cmd.CmTestzarn());
+  EXPECT_EQ(cmd.CmEditCopy(), 0);
+  Ctx().CurrentView = nullptr;
+  TZarnsZrnExe exe(Ctx());
   EXPECT_EQ(exe.ProcessZarns(), 0);
   exe.Match();
-  ZrnIntrpDlg d;
+  ZrnIntrpDlg d(Ctx());
   d.IdentifyZarn(kAll);
 }

@@ -167,7 +167,7 @@ TEST_F(TokenizeTest, FortyFiveOneLetterWordsNeverOverrunThePositions) {
   EXPECT_EQ(Text().substr(Text().size() - 6), "\r\nsafe");
   // A run on it ends (nothing recognised) with the Find results dialog.
   Set(line + "\r\nsafe", static_cast<long>(line.size()));
-  V().CmRunzarn();
+  Cmd().CmRunzarn();
   EXPECT_EQ(host.matchDialogs.size(), 1u);
   EXPECT_EQ(Text(), line + "\r\nsafe");
 }

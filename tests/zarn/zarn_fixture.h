@@ -1,6 +1,7 @@
-// Shared set-up of the zarn engine tests: an in-memory editor view that is
-// the current view, a recording host and launcher, a fixed clock, a clean
-// data directory and a private working directory for "output.zrn".
+// Shared set-up of the zarn engine tests: an engine context of the test's
+// own, an in-memory editor view that is its current view, a recording host
+// and launcher, a fixed clock, a clean data directory and a private working
+// directory for "output.zrn", which opens as a new in-memory view.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -11,17 +12,18 @@
 
 #include "common/recordinghost.h"
 #include "common/testenv.h"
-#include "host/installedhost.h"
 #include "platform/pclock.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
+#include "store/zrnio.h"
 #include "store/zrnlvl.h"
 #include "zarn/memtextbuf.h"
-#include "zarn/zrnclip.h"
+#include "zarn/viewcmds.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 #include "zarn/zrnvexe.h"
 
-class ZarnTest : public ::testing::Test {
+class ZarnTest : public ::testing::Test, public ViewOpener {
  protected:
   struct Doc {
     std::unique_ptr<MemoryTextBuffer> buf;
@@ -32,22 +34,15 @@ class ZarnTest : public ::testing::Test {
     TestEnv::ClearDataDir();
     workDir_ = TestEnv::FreshDir("work-" + std::to_string(++counter_));
     ASSERT_EQ(0, ::chdir(workDir_.c_str()));
-    Files = &files;
-    SetHost(&host);
     plat::SetLauncher(&launcher);
     SetClock(2026, 12, 6, 10, 0, 0, 0);
-    timeinterval = 0;
-    cp = 0;
-    pos = 0;
-    host.onAddFile = &ZarnTest::OpenOutput;
-    host.onAddFileCtx = this;
+    ctx_ = std::make_unique<ZarnContext>(host, files, this);
     main = NewDoc("");
+    main->view->SetFocus();
   }
   void TearDown() override {
     docs_.clear();
-    CurrentView = nullptr;
-    SetHost(nullptr);
-    Files = nullptr;
+    ctx_.reset();
     plat::SetLauncher(nullptr);
     plat::SetClockForTest(nullptr);
   }
@@ -64,11 +59,11 @@ class ZarnTest : public ::testing::Test {
     plat::SetClockForTest([t] { return t; });
   }
 
+  // A new document in a view of the test's context; not made current.
   Doc* NewDoc(const std::string& text) {
     auto d = std::make_unique<Doc>();
     d->buf = std::make_unique<MemoryTextBuffer>(text);
-    d->view = std::make_unique<TZarnsEditView>(d->buf.get());
-    d->view->SetFocus();
+    d->view = std::make_unique<TZarnsEditView>(Ctx(), d->buf.get());
     docs_.push_back(std::move(d));
     return docs_.back().get();
   }
@@ -82,14 +77,17 @@ class ZarnTest : public ::testing::Test {
   }
   std::string Text() const { return main->buf->GetText(); }
   TZarnsEditView& V() { return *main->view; }
+  // The commands of the main view.
+  ViewCommands Cmd() { return ViewCommands(V()); }
+  ZarnContext& Ctx() { return *ctx_; }
 
   // Opening "output.zrn" as a document: a new in-memory view of the file.
-  static bool OpenOutput(const std::string& path, void* ctx) {
-    auto* self = static_cast<ZarnTest*>(ctx);
+  TZarnsEditView* OpenView(const std::string& path) override {
+    openedPaths.push_back(path);
     std::string bytes;
-    if (!plat::ReadWholeFile(path, bytes)) return false;
-    self->outputs.push_back(self->NewDoc(bytes));
-    return true;
+    if (!plat::ReadWholeFile(path, bytes)) return nullptr;
+    outputs.push_back(NewDoc(bytes));
+    return outputs.back()->view.get();
   }
   std::string OutputText() const {
     return outputs.empty() ? std::string() : outputs.back()->buf->GetText();
@@ -97,11 +95,11 @@ class ZarnTest : public ::testing::Test {
 
   std::string Stored(std::string name) {
     std::string v;
-    ZrnLvl1 s(files);
+    ZrnLvl1 s = Ctx().Store();
     return s.Get(name, v) ? v : std::string("<none>");
   }
   void Store(std::string name, std::string value) {
-    ZrnLvl1 s(files);
+    ZrnLvl1 s = Ctx().Store();
     ASSERT_TRUE(s.Set(name, value));
   }
 
@@ -109,9 +107,11 @@ class ZarnTest : public ::testing::Test {
   RecordingHost host;
   plat::RecordingLauncher launcher;
   Doc* main = nullptr;
-  std::vector<Doc*> outputs;
+  std::vector<Doc*> outputs;             // documents the engine opened, in order
+  std::vector<std::string> openedPaths;  // every path it asked to open
 
  private:
+  std::unique_ptr<ZarnContext> ctx_;
   std::vector<std::unique_ptr<Doc>> docs_;
   std::string workDir_;
   static inline int counter_ = 0;

@@ -42,9 +42,12 @@ int ButtonWidth(std::initializer_list<QPushButton*> buttons) {
 
 }  // namespace
 
-ZrnSked::ZrnSked(QWidget* parent, int resId) : QDialog(parent) { Build(resId); }
+ZrnSked::ZrnSked(ZrnIO& files, QWidget* parent, int resId) : QDialog(parent), files_(files) {
+  Build(resId);
+}
 
-ZrnSked::ZrnSked(const QString& caption, QWidget* parent, int resId) : QDialog(parent) {
+ZrnSked::ZrnSked(ZrnIO& files, const QString& caption, QWidget* parent, int resId)
+    : QDialog(parent), files_(files) {
   Build(resId);
   setWindowTitle(caption);
 }
@@ -165,7 +168,7 @@ void ZrnSked::BNClicked() {
   cancel_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   {
-    auto builder = std::make_unique<WordCat>(*Files);
+    auto builder = std::make_unique<WordCat>(files_);
     ZDialog progress(this);
     progress.show();
     builder->CreateWordCatalog(&progress);

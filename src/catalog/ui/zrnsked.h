@@ -8,14 +8,16 @@
 
 class QLabel;
 class QPushButton;
+class ZrnIO;
 
 class ZrnSked : public QDialog {
   Q_OBJECT
  public:
-  // The dialog with the resource's empty caption.
-  explicit ZrnSked(QWidget* parent = nullptr, int resId = 6);
+  // The dialog with the resource's empty caption; "Now" builds the catalog
+  // of `files`, which must outlive the dialog.
+  explicit ZrnSked(ZrnIO& files, QWidget* parent = nullptr, int resId = 6);
   // The same dialog with `caption` (the start-up question when no catalog exists).
-  ZrnSked(const QString& caption, QWidget* parent, int resId = 6);
+  ZrnSked(ZrnIO& files, const QString& caption, QWidget* parent, int resId = 6);
   ~ZrnSked() override;
 
   // "Now": builds the catalog over the configured roots with the progress
@@ -48,6 +50,7 @@ class ZrnSked : public QDialog {
     QRect units;
   };
   std::vector<Placed> schedule_;
+  ZrnIO& files_;
   bool building_ = false;
   bool completed_ = false;
 };

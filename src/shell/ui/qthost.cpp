@@ -11,7 +11,6 @@
 #include "framework/uihooks.h"
 #include "zarn/ui/zrninput.h"
 #include "zarn/ui/zrnsedtv.h"
-#include "zarn/zrnsedtv.h"
 
 QtHost::QtHost(ZrnIO& files) : files_(files) {}
 
@@ -77,14 +76,14 @@ void QtHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
 
 std::optional<std::string> QtHost::InputRequired(const std::string& request,
                                                  const std::string& caption) {
-  QWidget* owner = zui::TZarnsEditView::Current();
+  QWidget* owner = zarn_ ? zui::TZarnsEditView::Current(*zarn_) : nullptr;
   ZReqDlg dlg(ToQt(request), ToQt(caption), owner ? owner : uihooks::DialogParent());
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   return FromQt(dlg.Value());
 }
 
 std::optional<std::string> QtHost::AskZarnName(const std::string& initial) {
-  ZrnInput dlg(uihooks::DialogParent());
+  ZrnInput dlg(zarn_, uihooks::DialogParent());
   if (!initial.empty()) dlg.SetText(ToQt(initial));
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   return dlg.Result();
@@ -102,12 +101,5 @@ std::optional<std::string> QtHost::OpenFileDialog(const std::string& title,
 }
 
 bool QtHost::AddFile(const std::string& path) {
-  if (!uihooks::OpenDocument) return false;
-  zui::TZarnsEditView* before = zui::TZarnsEditView::LastCreated();
-  const bool ok = uihooks::OpenDocument(QFile::decodeName(path.c_str()));
-  // The new document's view is where the following zarns write, even when
-  // its window could not take the focus yet (another window was active).
-  zui::TZarnsEditView* after = zui::TZarnsEditView::LastCreated();
-  if (ok && after && after != before) CurrentView = &after->Core();
-  return ok;
+  return uihooks::OpenDocument && uihooks::OpenDocument(QFile::decodeName(path.c_str()));
 }

@@ -7,6 +7,7 @@
 #include "host/host.h"
 
 class QWidget;
+class ZarnContext;
 class ZrnIO;
 
 class QtHost : public Host {
@@ -32,6 +33,12 @@ class QtHost : public Host {
   // Opens the file in a new editor view through uihooks::OpenDocument.
   bool AddFile(const std::string& path) override;
 
+  // The engine context whose current view owns the input boxes and whose
+  // GlobalString the zarn-name prompt fills; none (the default): the boxes
+  // go over the main window and the prompt fills nothing but its answer.
+  void SetZarnContext(ZarnContext* ctx) { zarn_ = ctx; }
+
  private:
   ZrnIO& files_;
+  ZarnContext* zarn_ = nullptr;
 };

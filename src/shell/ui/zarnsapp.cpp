@@ -28,15 +28,14 @@
 
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
-#include "shell/ui/qthost.h"
 #include "framework/uihooks.h"
-#include "host/installedhost.h"
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
 #include "shell/cmdline.h"
 #include "shell/desktopreg.h"
 #include "shell/ui/dropfiles.h"
+#include "shell/ui/qthost.h"
 #include "shell/ui/recentfiles.h"
 #include "shell/ui/statusind.h"
 #include "shell/ui/zarnscmd.h"
@@ -49,17 +48,13 @@
 #include "store/zrnio.h"
 #include "store/zrnpkgop.h"
 #include "zarn/ui/zrnsedtv.h"
-#include "zarn/zrnclip.h"
 
 using namespace zcmd;
 
 QMainWindow* MainWin = nullptr;
-std::function<void(const QString&)> CatalogPrompt = [](const QString& caption) {
-  ZrnSked dlg(caption, nullptr, 6);
-  dlg.exec();
-};
-std::function<void(QWidget*)> CatalogDialog = [](QWidget* parent) {
-  ZrnSked dlg(parent, 6);
+std::function<void(ZrnIO&, const QString&)> CatalogPrompt = [](ZrnIO& files,
+                                                               const QString& caption) {
+  ZrnSked dlg(files, caption, nullptr, 6);
   dlg.exec();
 };
 std::function<QStringList()> OpenFilesDialog;
@@ -192,19 +187,14 @@ TZarnsApp::TZarnsApp(const QStringList& args, Host* host)
   uihooks::ShowHelp = [this](int topic) { HelpState = ShowHelpContext(topic) || HelpState; };
 
   // Whatever was made on demand before the program started is replaced.
-  delete Clips;
-  Clips = new ZrnClip;
-  NumClips = CM_FIRSTCLIP;
-  // The zarn layer reaches the file set and the host through process-wide
-  // slots until its engine context holds them.
-  Files = files_.get();
-  SetHost(host_);
+  zarn_ = std::make_unique<ZarnContext>(*host_, *files_, static_cast<ViewOpener*>(this));
+  if (qtHost_) qtHost_->SetZarnContext(zarn_.get());
 
   // The catalog check: every catalog file must open for reading.
   files_->OpenFiles("r");
   const int complete = files_->TestFiles();
   files_->CloseFiles();
-  if (!complete && CatalogPrompt) CatalogPrompt(QString::fromLatin1(kPromptCaption));
+  if (!complete && CatalogPrompt) CatalogPrompt(*files_, QString::fromLatin1(kPromptCaption));
 
   qApp->installEventFilter(this);
 }
@@ -224,10 +214,8 @@ TZarnsApp::~TZarnsApp() {
   Printer = nullptr;
   delete ApxMail;
   ApxMail = nullptr;
-  delete Clips;
-  Clips = nullptr;
-  SetHost(nullptr);
-  Files = nullptr;
+  if (qtHost_) qtHost_->SetZarnContext(nullptr);
+  zarn_.reset();
   uihooks::OpenDocument = nullptr;
   uihooks::ListDblClkAction = nullptr;
   uihooks::MainWindow = nullptr;
@@ -456,7 +444,7 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_FILESEND: return const_cast<TZarnsApp*>(this)->CeFileSend();
     case CM_WORDCATALOGCREATE:
     case CM_WORDCATALOGRESCAN:
-    case CM_SKED: return static_cast<bool>(CatalogDialog);
+    case CM_SKED: return true;
     default:
       // The file-type dialogs, the zarn browser, contacts, speed dial,
       // conversion to text and printing are not part of this program yet.
@@ -614,7 +602,7 @@ void TZarnsApp::PlaceChild(TZarnsMDIChild* child) {
 
 TZarnsMDIChild* TZarnsApp::NewDocument() {
   if (!MdiClient) return nullptr;
-  auto* view = new zui::TZarnsEditView;
+  auto* view = new zui::TZarnsEditView(*zarn_);
   auto* child = new TZarnsMDIChild(MdiClient, view, *this);
   connect(child, &TZarnsMDIChild::PathChanged, recent_, &RecentFiles::Add);
   connect(child, &TZarnsMDIChild::FilesDropped, frame_, &TZarnsFrame::EvDropFiles,
@@ -624,15 +612,23 @@ TZarnsMDIChild* TZarnsApp::NewDocument() {
   return child;
 }
 
-bool TZarnsApp::AddFile(const QString& path) {
-  if (!MdiClient || path.isEmpty()) return false;
+bool TZarnsApp::AddFile(const QString& path) { return OpenInNewView(path) != nullptr; }
+
+::TZarnsEditView* TZarnsApp::OpenView(const std::string& path) {
+  if (!MainWin) return nullptr;
+  zui::TZarnsEditView* view = OpenInNewView(QFile::decodeName(path.c_str()));
+  return view ? &view->Core() : nullptr;
+}
+
+zui::TZarnsEditView* TZarnsApp::OpenInNewView(const QString& path) {
+  if (!MdiClient || path.isEmpty()) return nullptr;
   QFileInfo fi(path);
-  if (!fi.isFile()) return false;  // directories and vanished files match no document
-  auto* view = new zui::TZarnsEditView;
+  if (!fi.isFile()) return nullptr;  // directories and vanished files match no document
+  auto* view = new zui::TZarnsEditView(*zarn_);
   QString error;
   if (!view->LoadFile(fi.absoluteFilePath(), &error)) {
     delete view;
-    return false;
+    return nullptr;
   }
   view->document()->setModified(false);
   auto* child = new TZarnsMDIChild(MdiClient, view, *this);
@@ -643,7 +639,7 @@ bool TZarnsApp::AddFile(const QString& path) {
   MdiClient->setActiveSubWindow(child);
   view->setFocus();
   recent_->Add(fi.absoluteFilePath());
-  return true;
+  return view;
 }
 
 void TZarnsApp::AddFiles(const QStringList& files) {
@@ -754,12 +750,12 @@ void TZarnsApp::CmPreferences() {
 
 void TZarnsApp::CmSearchWord() { host_->ShowMatchDialog(ShowMatchXfer{}); }
 
-void TZarnsApp::CmWordCatalogCreate() {
-  if (CatalogDialog) CatalogDialog(MainWin);
-}
+void TZarnsApp::CmWordCatalogCreate() { CmSked(); }
 
+// The cataloging dialog of the menu commands: no caption, over the main window.
 void TZarnsApp::CmSked() {
-  if (CatalogDialog) CatalogDialog(MainWin);
+  ZrnSked dlg(*files_, MainWin, 6);
+  dlg.exec();
 }
 
 void TZarnsApp::CmLoadzfile() {

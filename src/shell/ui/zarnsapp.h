@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/ui/zrnsmdi1.h"
+#include "zarn/zarnctx.h"
 
 class Host;
 class QtHost;
@@ -40,10 +41,9 @@ bool OpenDocumentInNewView(const QString& path);
 
 // Shown at start-up when the catalog files do not all open, with the caption
 // "No Zarns Catalog Exists, Create Now or Schedule later?" and no parent.
-// Replaceable (tests observe the prompt through it).
-extern std::function<void(const QString& caption)> CatalogPrompt;
-// The cataloging dialog of the menu commands (no caption), parent MainWin.
-extern std::function<void(QWidget* parent)> CatalogDialog;
+// Replaceable (tests observe the prompt through it); "Now" builds the
+// catalog of `files`.
+extern std::function<void(ZrnIO& files, const QString& caption)> CatalogPrompt;
 // The file dialogs of Open and Save As (replaceable for tests): Open returns
 // the files chosen, Save As the new name (empty when cancelled).
 extern std::function<QStringList()> OpenFilesDialog;
@@ -66,7 +66,9 @@ class TZarnsFrame : public QMainWindow {
   TZarnsApp* app_;
 };
 
-class TZarnsApp : public QObject, public DocumentSite {
+// The application is the engine's view opener: a script's output document
+// opens in a new document window.
+class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   Q_OBJECT
  public:
   // Start-up up to the main window: recent files, shared objects, the catalog
@@ -137,6 +139,8 @@ class TZarnsApp : public QObject, public DocumentSite {
   TZarnsMDIChild* NewDocument();
   // Asks for a name to save under (the Save As dialog); empty when cancelled.
   QString AskSaveName(const QString& suggested) override;
+  // The engine context of the program's editor views.
+  ZarnContext& Zarn() { return *zarn_; }
 
   // --- recent files -------------------------------------------------------------
   RecentFiles& Recent() const { return *recent_; }
@@ -167,6 +171,10 @@ class TZarnsApp : public QObject, public DocumentSite {
   void EnterContextHelp();
   void LeaveContextHelp();
   void PlaceChild(TZarnsMDIChild* child);
+  // Opens one file in a new editor window and returns its view; null when
+  // it cannot be read.
+  zui::TZarnsEditView* OpenInNewView(const QString& path);
+  ::TZarnsEditView* OpenView(const std::string& path) override;
   void RebuildWindowList(QMenu* menu);
 
   // Application command handlers.
@@ -196,6 +204,7 @@ class TZarnsApp : public QObject, public DocumentSite {
   std::map<int, QAction*> actions_;
   StatusIndicators* indicators_ = nullptr;
   QString mailDir_;
+  std::unique_ptr<ZarnContext> zarn_;
 };
 
 // Starts the program and returns its exit status.

@@ -26,8 +26,8 @@ QPointer<TZarnsFindDlg> findDlg;
 void ShowFind(QWidget* parent, DocumentSite& site, bool replace) {
   if (!findDlg) {
     QWidget* main = site.MainWindow();
-    findDlg =
-        new TZarnsFindDlg(main ? main : parent, replace, [&site] { return site.ActiveEditor(); }, site.Messages());
+    findDlg = new TZarnsFindDlg(
+        main ? main : parent, replace, [&site] { return site.ActiveEditor(); }, site.Messages());
   }
   findDlg->SetReplaceMode(replace);
   findDlg->show();
@@ -82,8 +82,8 @@ bool TZarnsMDIChild::Save() {
   if (Path().isEmpty()) return SaveAs();
   QString error;
   if (!view_->SaveFile(QString(), &error)) {
-    site_.Messages().MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(), "Zarns",
-                         MB_OK | MB_ICONEXCLAMATION);
+    site_.Messages().MessageBox(("Cannot save \"" + Path() + "\".\n" + error).toStdString(),
+                                "Zarns", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   SetDirty(false);
@@ -98,7 +98,7 @@ bool TZarnsMDIChild::SaveAs() {
   QString error;
   if (!view_->SaveFile(path, &error)) {
     site_.Messages().MessageBox(("Cannot save \"" + path + "\".\n" + error).toStdString(), "Zarns",
-                         MB_OK | MB_ICONEXCLAMATION);
+                                MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   SetDirty(false);
@@ -188,8 +188,8 @@ bool TZarnsMDIChild::HandleCommand(int id) {
     case CM_EDITREPLACE: ShowFind(this, site_, true); break;
     case CM_EDITFINDNEXT:
       if (!FindInEdit(view_, LastFind()))
-        site_.Messages().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".", "Zarns",
-                             MB_OK | MB_ICONINFORMATION);
+        site_.Messages().MessageBox("Cannot find \"" + LastFind().what.toStdString() + "\".",
+                                    "Zarns", MB_OK | MB_ICONINFORMATION);
       break;
     default: return false;
   }

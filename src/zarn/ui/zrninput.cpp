@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "framework/qtstrings.h"
-#include "zarn/zrnsedtv.h"
+#include "zarn/zarnctx.h"
 
-ZrnInput::ZrnInput(QWidget* parent, int resId) : QDialog(parent) {
+ZrnInput::ZrnInput(ZarnContext* ctx, QWidget* parent, int resId) : QDialog(parent), ctx_(ctx) {
   if (resId) setObjectName(QString::number(resId));
   setWindowTitle(QStringLiteral("Enter ZarnName"));
   setModal(true);
@@ -61,7 +61,7 @@ void ZrnInput::BNOKClicked() {
     }
   }
   result_ = line;
-  GlobalString = line;
+  if (ctx_) ctx_->GlobalString = line;
   accept();
 }
 

@@ -7,32 +7,21 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 #include <vector>
 
 #include "framework/qtstrings.h"
-#include "host/installedhost.h"
+#include "host/host.h"
 #include "shell/document.h"
-#include "zarn/zrnclip.h"
+#include "zarn/viewcmds.h"
+#include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
 
 namespace zui {
 
 namespace {
-
-// The views alive, for finding the widget of a core view.
-std::vector<TZarnsEditView*>& LiveViews() {
-  static std::vector<TZarnsEditView*> views;
-  return views;
-}
-
-QPointer<QMenu>& PasteMenuPtr() {
-  static QPointer<QMenu> menu;
-  return menu;
-}
 
 // A menu label shows '&' as itself, not as a mnemonic.
 QString MenuLabel(const std::string& label) {
@@ -41,30 +30,19 @@ QString MenuLabel(const std::string& label) {
   return s;
 }
 
-bool IsClipId(int id) { return id >= CM_FIRSTCLIP && id < NumClips; }
+bool IsClipId(const ZarnContext& ctx, int id) { return id >= CM_FIRSTCLIP && id < ctx.NumClips; }
 
 }  // namespace
 
-QMenu* PasteMenu() {
-  QPointer<QMenu>& menu = PasteMenuPtr();
-  if (!menu) {
-    menu = new QMenu;
-    // The menu lives as long as the program: gone before the application is.
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, menu, [] { DestroyPasteMenu(); });
-  }
-  return menu;
-}
-
-void DestroyPasteMenu() { delete PasteMenuPtr().data(); }
-
-TZarnsEditView::TZarnsEditView(QWidget* parent)
-    : QPlainTextEdit(parent), buffer_(this), core_(std::make_unique<::TZarnsEditView>(&buffer_)) {
+TZarnsEditView::TZarnsEditView(ZarnContext& ctx, QWidget* parent)
+    : QPlainTextEdit(parent),
+      buffer_(this),
+      core_(std::make_unique<::TZarnsEditView>(ctx, &buffer_)) {
   // Long lines wrap at the right edge: no horizontal scrolling.
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // Arial at a readable size (a 6-unit font would be unreadable on today's
-  // screens); any sans face stands in where Arial is missing.
+  // Arial at a readable size; any sans face stands in where Arial is missing.
   QFont f(QStringLiteral("Arial"), 10, QFont::Normal);
   f.setStyleHint(QFont::SansSerif);
   setFont(f);
@@ -79,39 +57,46 @@ TZarnsEditView::TZarnsEditView(QWidget* parent)
     a->setObjectName(QString::number(id));
     a->setData(id);
   }
-  LiveViews().push_back(this);
 }
 
 TZarnsEditView::~TZarnsEditView() {
-  auto& views = LiveViews();
-  views.erase(std::remove(views.begin(), views.end(), this), views.end());
   // A closed view leaves no current view until another one gets the focus.
-  CurrentView = nullptr;
+  Context().CurrentView = nullptr;
 }
+
+ZarnContext& TZarnsEditView::Context() const { return core_->Context(); }
 
 TZarnsEditView* TZarnsEditView::FromCore(const ::TZarnsEditView* v) {
   if (!v) return nullptr;
-  for (TZarnsEditView* w : LiveViews())
-    if (w->core_.get() == v) return w;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* view = qobject_cast<TZarnsEditView*>(w); view && view->core_.get() == v) return view;
   return nullptr;
 }
 
-TZarnsEditView* TZarnsEditView::LastCreated() {
-  const auto& views = LiveViews();
-  return views.empty() ? nullptr : views.back();
+TZarnsEditView* TZarnsEditView::Current(const ZarnContext& ctx) {
+  return FromCore(ctx.CurrentView);
 }
 
-TZarnsEditView* TZarnsEditView::Current() { return FromCore(CurrentView); }
+QMenu* TZarnsEditView::PasteMenu() {
+  if (!pasteMenu_) pasteMenu_ = new QMenu(this);
+  pasteMenu_->clear();
+  const std::vector<std::string>& clips = Context().Clips.ClipsPtr;
+  const std::size_t items = static_cast<std::size_t>(CM_LASTCLIP - CM_FIRSTCLIP + 1);
+  for (std::size_t i = 0; i < clips.size() && i < items; ++i) {
+    const int id = CM_FIRSTCLIP + static_cast<int>(i);
+    QAction* a = pasteMenu_->addAction(MenuLabel(ViewCommands::ClipLabel(clips[i])));
+    a->setObjectName(QString::number(id));
+    a->setData(id);
+  }
+  return pasteMenu_;
+}
 
 void TZarnsEditView::focusInEvent(QFocusEvent* e) {
   QPlainTextEdit::focusInEvent(e);
   core_->SetFocus();
 }
 
-void TZarnsEditView::ProcessZarns() {
-  CurrentView = core_.get();
-  core_->ProcessZarns();
-}
+void TZarnsEditView::ProcessZarns() { ViewCommands(*core_).ProcessZarns(); }
 
 bool TZarnsEditView::event(QEvent* e) {
   // Ctrl+Del clears the document through the application's accelerator; the
@@ -190,34 +175,30 @@ void TZarnsEditView::SelectWordAtCaret() {
 }
 
 bool TZarnsEditView::IsCommandEnabled(int id) const {
-  return id == CM_EDITPASTE || IsClipId(id) || ::TZarnsEditView::HandlesCommand(id);
+  return id == CM_EDITPASTE || IsClipId(Context(), id) || ViewCommands::HandlesCommand(id);
 }
 
 bool TZarnsEditView::HandleCommand(int id) {
   if (!IsCommandEnabled(id)) return false;
   // The view commanded is the one zarns write into.
-  CurrentView = core_.get();
+  Context().CurrentView = core_.get();
   if (id == CM_EDITCOPY) {
     CmEditCopy();
   } else if (id == CM_EDITPASTE) {
     CmEditPaste();
-  } else if (IsClipId(id)) {
+  } else if (IsClipId(Context(), id)) {
     PasteClip(id);
   } else {
-    core_->Command(id);
+    ViewCommands(*core_).Command(id);
   }
   return true;
 }
 
+// The paste menu follows the clip store, so the clip is all Copy adds.
 void TZarnsEditView::CmEditCopy() {
   if (!textCursor().hasSelection()) return;  // nothing to copy, no empty clip
   copy();
-  std::string label;
-  const int id = core_->CmEditCopy(&label);
-  if (id == 0) return;
-  QAction* a = PasteMenu()->addAction(MenuLabel(label));
-  a->setObjectName(QString::number(id));
-  a->setData(id);
+  ViewCommands(*core_).CmEditCopy();
 }
 
 void TZarnsEditView::CmEditPaste() {
@@ -230,7 +211,7 @@ void TZarnsEditView::CmEditPaste() {
   if (QAction* chosen = menu->exec(popPoint_)) HandleCommand(chosen->data().toInt());
 }
 
-void TZarnsEditView::PasteClip(int id) { core_->CmPasteClip(id); }
+void TZarnsEditView::PasteClip(int id) { ViewCommands(*core_).CmPasteClip(id); }
 
 bool TZarnsEditView::LoadFile(const QString& path, QString* error) {
   auto doc = std::make_unique<TextDocument>();
@@ -267,7 +248,7 @@ bool TZarnsEditView::SaveFile(const QString& path, QString* error) {
     const QString all = toPlainText();
     const bool lossy =
         std::any_of(all.begin(), all.end(), [](QChar c) { return c.unicode() > 0xFF; });
-    if (lossy && TheHost().MessageBox(
+    if (lossy && Context().GetHost().MessageBox(
                      "This file is kept one byte per character. Characters that have no such byte "
                      "will be saved as \"?\".\r\nSave anyway?",
                      "Zarns", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {

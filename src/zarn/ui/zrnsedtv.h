@@ -13,18 +13,22 @@
 class TZarnsEditView;  // the core view, zarn/zrnsedtv.h
 class QMenu;
 class TextDocument;
+class ZarnContext;
 
 namespace zui {
 
 class TZarnsEditView : public QPlainTextEdit {
   Q_OBJECT
  public:
-  explicit TZarnsEditView(QWidget* parent = nullptr);
-  // Clears the program's current view.
+  // A view of engine context `ctx`, which must outlive it.
+  explicit TZarnsEditView(ZarnContext& ctx, QWidget* parent = nullptr);
+  // Leaves the context without a current view.
   ~TZarnsEditView() override;
 
   // The zarn machinery of this view.
   ::TZarnsEditView& Core() { return *core_; }
+  // The engine context the view belongs to.
+  ZarnContext& Context() const;
   // The text operations over this widget.
   QtTextBuffer& Buffer() { return buffer_; }
 
@@ -57,11 +61,13 @@ class TZarnsEditView : public QPlainTextEdit {
   QPoint PopPoint() const { return popPoint_; }
   // The right-click menu.
   QMenu* PopupMenu() const { return popupMenu_; }
+  // The menu of clips Paste shows: one item per clip of the context's clip
+  // store, in copy order (command ids 10001 on, labels as copied). Made
+  // afresh on every call, so the items of an earlier call are gone.
+  QMenu* PasteMenu();
 
-  // The widget of the program's current view (CurrentView), or nullptr.
-  static TZarnsEditView* Current();
-  // The view created last that is still open, or nullptr.
-  static TZarnsEditView* LastCreated();
+  // The widget of the context's current view (CurrentView), or nullptr.
+  static TZarnsEditView* Current(const ZarnContext& ctx);
   // The widget that carries core view `v`, or nullptr.
   static TZarnsEditView* FromCore(const ::TZarnsEditView* v);
 
@@ -81,15 +87,10 @@ class TZarnsEditView : public QPlainTextEdit {
   QtTextBuffer buffer_;
   std::unique_ptr<::TZarnsEditView> core_;
   QMenu* popupMenu_ = nullptr;
+  QMenu* pasteMenu_ = nullptr;
   QPoint popPoint_;
   QString path_;
   std::unique_ptr<TextDocument> doc_;  // the file's bytes, line endings and encoding
 };
-
-// The program-wide menu of clips, one item per copied selection (command
-// ids 10001 on, in copy order); lives as long as the program.
-QMenu* PasteMenu();
-// Deletes the menu of clips (the application does this at shut-down).
-void DestroyPasteMenu();
 
 }  // namespace zui
