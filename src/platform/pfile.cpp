@@ -35,6 +35,7 @@ namespace {
 
 thread_local FileError t_lastError = FileError::None;
 std::atomic<long long> g_lockWaitMs{5000};
+thread_local long long t_lockWaitMs = -1;  // a LockWaitScope's bound, -1 = none
 
 FileError FromErrno(int e) {
   switch (e) {
@@ -411,11 +412,19 @@ const char* FileErrorText(FileError e) {
   return "input/output error";
 }
 
-std::chrono::milliseconds LockWait() { return std::chrono::milliseconds(g_lockWaitMs.load()); }
+std::chrono::milliseconds LockWait() {
+  return std::chrono::milliseconds(t_lockWaitMs >= 0 ? t_lockWaitMs : g_lockWaitMs.load());
+}
 
 void SetLockWait(std::chrono::milliseconds bound) {
   g_lockWaitMs.store(std::max<long long>(0, bound.count()));
 }
+
+LockWaitScope::LockWaitScope(std::chrono::milliseconds bound) : saved_(t_lockWaitMs) {
+  t_lockWaitMs = std::max<long long>(0, bound.count());
+}
+
+LockWaitScope::~LockWaitScope() { t_lockWaitMs = saved_; }
 
 FileSystem& PosixFs() {
   static PosixFileSystem fs;

@@ -59,10 +59,23 @@ void SetLastFileError(FileError e);
 // A short lower-case name of the cause for messages: "busy", "disk full", ...
 const char* FileErrorText(FileError e);
 
-// How long an open waits for another process's conflicting lock.
+// How long an open on this thread waits for another process's conflicting lock.
 std::chrono::milliseconds LockWait();
 // Sets that bound (tests shorten it); negative values count as zero.
 void SetLockWait(std::chrono::milliseconds bound);
+// Another bound for this thread while the scope lives: a caller that would
+// rather report "busy" at once (a search while a build holds the catalog,
+// the check that refuses a second build) opens with a zero wait. Scopes nest.
+class LockWaitScope {
+ public:
+  explicit LockWaitScope(std::chrono::milliseconds bound);
+  ~LockWaitScope();
+  LockWaitScope(const LockWaitScope&) = delete;
+  LockWaitScope& operator=(const LockWaitScope&) = delete;
+
+ private:
+  long long saved_;
+};
 
 class FileSystem {
  public:

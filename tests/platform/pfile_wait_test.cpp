@@ -199,6 +199,37 @@ TEST(LockWait, ConflictWithinThisProcessFailsAtOnce) {
   EXPECT_EQ(Slurp(f), "contacts");
 }
 
+TEST(LockWait, AScopeOpensWithoutWaitingOnItsThreadOnly) {
+  LockWaitFor bound(milliseconds(1500));
+  std::string f = TestEnv::FreshDir("nowait") + "KEPb.007";
+  Put(f, "catalog");
+  OtherProcess builder(f, Access::Write, -1);
+  ASSERT_TRUE(builder.Holding());
+  long long otherThread = -1;
+  {
+    LockWaitScope noWait(milliseconds(0));
+    EXPECT_EQ(LockWait(), milliseconds(0));
+    auto start = steady_clock::now();
+    EXPECT_EQ(Fs().Open(f, Access::Read, Creation::OpenExisting), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LastFileError(), FileError::Busy);
+    EXPECT_LT(MsSince(start), 500);
+    // Another thread keeps the bound of the process.
+    std::thread t([&] {
+      auto s = steady_clock::now();
+      Fs().Open(f, Access::Read, Creation::OpenExisting);
+      otherThread = MsSince(s);
+    });
+    t.join();
+    {
+      LockWaitScope inner(milliseconds(300));
+      EXPECT_EQ(LockWait(), milliseconds(300));
+    }
+    EXPECT_EQ(LockWait(), milliseconds(0));
+  }
+  EXPECT_GE(otherThread, 1000);
+  EXPECT_EQ(LockWait(), milliseconds(1500));
+}
+
 TEST(LockWait, ThreadsOfThisProcessDoNotWaitForEachOther) {
   // One thread writing, another opening: the second fails at once rather
   // than wait for a handle its own process may never close meanwhile.
