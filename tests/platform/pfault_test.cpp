@@ -161,7 +161,9 @@ TEST(AtomicWriteFaults, CreatingAFile) {
       EXPECT_TRUE(Entries(dir).empty());
     }
   };
-  EXPECT_GE(SweepFaults(fs, sweep), 5);
+  long points = SweepFaults(fs, sweep);
+  EXPECT_GE(points, 5);
+  RecordProperty("injection_points", static_cast<int>(points));
   EXPECT_TRUE(ok);
 }
 
@@ -180,7 +182,9 @@ TEST(AtomicWriteFaults, EveryOperationFailingFromTheNth) {
   };
   sweep.run = [&] { ok = WriteFileAtomic(f, "new"); };
   sweep.check = [&](long) { EXPECT_EQ(Slurp(f), ok ? "new" : "old"); };
-  EXPECT_GE(SweepFaults(fs, sweep), 5);
+  long points = SweepFaults(fs, sweep);
+  EXPECT_GE(points, 5);
+  RecordProperty("injection_points", static_cast<int>(points));
 }
 
 TEST(AtomicWriteFaults, ReadingAWholeFile) {
@@ -195,7 +199,9 @@ TEST(AtomicWriteFaults, ReadingAWholeFile) {
   sweep.prepare = [&] { out = "untouched"; };
   sweep.run = [&] { ok = ReadWholeFile(f, out); };
   sweep.check = [&](long) { EXPECT_EQ(out, ok ? big : "untouched"); };
-  EXPECT_GE(SweepFaults(fs, sweep), 4);
+  long points = SweepFaults(fs, sweep);
+  EXPECT_GE(points, 4);
+  RecordProperty("injection_points", static_cast<int>(points));
   EXPECT_EQ(out, big);
 }
 
@@ -314,5 +320,7 @@ TEST_F(RegistryFaults, EveryOperationFailingFromTheNth) {
     EXPECT_EQ(r.GetString("Kept", "v"), "1");
     EXPECT_EQ(r.GetString("New", "").has_value(), ok);
   };
-  EXPECT_GE(SweepFaults(fs, sweep), 6);
+  long points = SweepFaults(fs, sweep);
+  EXPECT_GE(points, 6);
+  RecordProperty("injection_points", static_cast<int>(points));
 }
