@@ -13,8 +13,10 @@
 // every key, empty ones too; values follow their key. A file without the
 // header line is ignored as a whole, a bad line on its own; the first save
 // after reading a damaged file keeps the old one as "registry.corrupt".
-// The file is rewritten atomically on every change and read again when the
-// data directory changes or another running copy replaced it.
+// The file (0600) is rewritten atomically on every change and read again
+// when the data directory changes or another running copy replaced it. A
+// change waits for another copy's change, within the lock wait; a file that
+// exists but cannot be read refuses changes rather than lose its keys.
 //
 // Order: subkeys enumerate by name compared without regard to ASCII case
 // (then byte by byte), the program's keys and the MIME extension keys merged
