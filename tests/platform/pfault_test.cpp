@@ -167,26 +167,6 @@ TEST(AtomicWriteFaults, CreatingAFile) {
   EXPECT_TRUE(ok);
 }
 
-// A disk that goes away: every operation from the N-th on fails. The
-// temporary file may then stay, but the original never suffers.
-TEST(AtomicWriteFaults, EveryOperationFailingFromTheNth) {
-  std::string dir = TestEnv::FreshDir("atomic-sticky");
-  std::string f = dir + "doc.txt";
-  FaultFs fs;
-  bool ok = false;
-  FaultSweep sweep;
-  sweep.sticky = true;
-  sweep.prepare = [&] {
-    for (const auto& name : Entries(dir)) std::filesystem::remove(dir + name);
-    Replace(f, "old");
-  };
-  sweep.run = [&] { ok = WriteFileAtomic(f, "new"); };
-  sweep.check = [&](long) { EXPECT_EQ(Slurp(f), ok ? "new" : "old"); };
-  long points = SweepFaults(fs, sweep);
-  EXPECT_GE(points, 5);
-  RecordProperty("injection_points", static_cast<int>(points));
-}
-
 TEST(AtomicWriteFaults, ReadingAWholeFile) {
   std::string f = TestEnv::FreshDir("read-faults") + "doc.txt";
   std::string big(200000, 'z');  // several reads
@@ -299,6 +279,8 @@ TEST_F(RegistryFaults, SaveOverADamagedFileKeepsItsCopyFirst) {
   EXPECT_TRUE(ok);
 }
 
+// A disk that goes away: every operation from the N-th on fails. A temporary
+// file may then stay behind, but the stored keys never suffer.
 TEST_F(RegistryFaults, EveryOperationFailingFromTheNth) {
   const std::string old = "ZARNS REGISTRY 1\nK :Kept\nS :v :1\n";
   Registry& r = ClassesRoot();

@@ -230,29 +230,6 @@ TEST(LockWait, AScopeOpensWithoutWaitingOnItsThreadOnly) {
   EXPECT_EQ(LockWait(), milliseconds(1500));
 }
 
-TEST(LockWait, ThreadsOfThisProcessDoNotWaitForEachOther) {
-  // One thread writing, another opening: the second fails at once rather
-  // than wait for a handle its own process may never close meanwhile.
-  LockWaitFor bound(seconds(20));
-  std::string f = TestEnv::FreshDir("threads") + "LES1.007";
-  Put(f, "x");
-  HANDLE w = Fs().Open(f, Access::Write, Creation::OpenAlways);
-  ASSERT_TRUE(IsOpen(w));
-  long long waited = -1;
-  bool opened = true;
-  std::thread t([&] {
-    auto start = steady_clock::now();
-    HANDLE h = Fs().Open(f, Access::Read, Creation::OpenExisting);
-    opened = IsOpen(h);
-    waited = MsSince(start);
-    if (opened) Fs().Close(h);
-  });
-  t.join();
-  Fs().Close(w);
-  EXPECT_FALSE(opened);
-  EXPECT_LT(waited, 2000);
-}
-
 TEST(FileErrors, EachFailureNamesItsCause) {
   std::string dir = TestEnv::FreshDir("causes");
   EXPECT_EQ(Fs().Open(dir + "missing", Access::Read, Creation::OpenExisting), INVALID_HANDLE_VALUE);
