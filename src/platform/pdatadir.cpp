@@ -3,12 +3,16 @@
 // test (or a user running two profiles) can switch directories at any time.
 #include "platform/pdatadir.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+
+#include "platform/pfile.h"
 
 namespace plat {
 
@@ -19,6 +23,38 @@ std::string WithSlash(std::string p) {
   return p;
 }
 
+// A catalog of a home directory tells what its files hold, so the data
+// directory is the user's alone. One left more open (made by an older
+// version, or by hand) is closed when it is the user's own; its files and
+// folders then lose their group and other bits too, as they were made with
+// the same openness. Someone else's directory is never touched.
+void MakePrivate(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) == 0 ||
+      ::fchmod(fd, st.st_mode & 0700) != 0) {
+    ::close(fd);
+    return;
+  }
+  // Nobody else can enter the directory now, so its entries stay what we see.
+  DIR* d = ::fdopendir(fd);
+  if (!d) {
+    ::close(fd);
+    return;
+  }
+  while (dirent* de = ::readdir(d)) {
+    if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0) continue;
+    struct stat es;
+    if (::fstatat(fd, de->d_name, &es, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!(S_ISREG(es.st_mode) || S_ISDIR(es.st_mode)) || es.st_uid != ::geteuid() ||
+        (es.st_mode & 077) == 0)
+      continue;
+    ::fchmodat(fd, de->d_name, es.st_mode & 0700, 0);
+  }
+  ::closedir(d);
+}
+
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? std::string(v) : std::string();
@@ -26,14 +62,16 @@ std::string Env(const char* name) {
 
 }  // namespace
 
-// Failures are left to the first open in the directory, which then fails
+// mkdir -p, every directory made private; existing directories are fine,
+// failures are left to the first open in the directory, which then fails
 // like any missing file.
 void MakeDirs(const std::string& path) {
+  FileSystem& fs = Fs();
   std::string cur;
   for (std::size_t i = 0; i < path.size(); ++i) {
     cur += path[i];
     if ((path[i] == '/' && i > 0) || i + 1 == path.size()) {
-      if (::mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST) return;
+      if (!fs.MakeDir(cur) && LastFileError() != FileError::Exists) return;
     }
   }
 }
@@ -63,6 +101,7 @@ std::string DataDir() {
   struct stat st;
   if (dir != made || ::stat(dir.c_str(), &st) != 0) {
     MakeDirs(dir);
+    MakePrivate(dir);
     made = dir;
   }
   return dir;

@@ -5,7 +5,11 @@
 namespace plat {
 
 // The data directory, ending with "/": $ZARNS_DATA_DIR if set, else
-// $XDG_DATA_HOME/zarns, else ~/.local/share/zarns. Created on first use.
+// $XDG_DATA_HOME/zarns, else ~/.local/share/zarns. On the first use of a
+// directory in this process it is created 0700 (with any missing parents),
+// or, when it exists more open and belongs to the user, tightened to 0700
+// with its entries losing their group and other bits. Programs call it at
+// start, so this happens before any data file is read or written.
 std::string DataDir();
 // DataDir() followed by `name`.
 std::string DataPath(const std::string& name);

@@ -13,8 +13,10 @@
 // every key, empty ones too; values follow their key. A file without the
 // header line is ignored as a whole, a bad line on its own; the first save
 // after reading a damaged file keeps the old one as "registry.corrupt".
-// The file is rewritten atomically on every change and read again when the
-// data directory changes or another running copy replaced it.
+// The file (0600) is rewritten atomically on every change and read again
+// when the data directory changes or another running copy replaced it. A
+// change waits for another copy's change, within the lock wait; a file that
+// exists but cannot be read refuses changes rather than lose its keys.
 //
 // Order: subkeys enumerate by name compared without regard to ASCII case
 // (then byte by byte), the program's keys and the MIME extension keys merged
@@ -35,6 +37,7 @@
 
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
+#include "platform/plockwait.h"
 
 namespace plat {
 
@@ -177,24 +180,27 @@ FileSig SigOf(const std::string& path) {
 }
 
 // Holds the data directory's flock while a change is read, made and written,
-// so two running copies never lose each other's changes.
+// so two running copies never lose each other's changes. Another copy's
+// change takes moments; one that holds the lock past the wait is refused.
 class DirLock {
  public:
   DirLock() {
     fd_ = ::open(DataDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
+    // Without the directory there is nothing to lock; the write then fails
+    // on its own.
+    held_ = fd_ < 0 || FlockWithin(fd_, LOCK_EX);
   }
   ~DirLock() {
     if (fd_ >= 0) ::close(fd_);
   }
   DirLock(const DirLock&) = delete;
   DirLock& operator=(const DirLock&) = delete;
+  // False when another copy kept the lock past the wait.
+  bool Held() const { return held_; }
 
  private:
   int fd_ = -1;
+  bool held_ = false;
 };
 
 class StoreRegistry : public Registry {
@@ -214,6 +220,7 @@ class StoreRegistry : public Registry {
     auto parts = SplitPath(key);
     if (parts.empty()) return true;
     if (Find(parts)) return true;
+    if (!lock.Held()) return false;
     Make(parts);
     return Commit();
   }
@@ -221,6 +228,7 @@ class StoreRegistry : public Registry {
   bool DeleteKey(const std::string& key) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
+    if (!lock.Held()) return false;
     Refresh();
     auto parts = SplitPath(key);
     if (parts.empty()) return false;  // the root stays
@@ -256,6 +264,7 @@ class StoreRegistry : public Registry {
   bool DeleteValue(const std::string& key, const std::string& name) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
+    if (!lock.Held()) return false;
     Refresh();
     Key* k = Find(SplitPath(key));
     if (!k) return false;
@@ -332,6 +341,7 @@ class StoreRegistry : public Registry {
   bool Set(const std::string& key, const RegValue& v) {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
+    if (!lock.Held()) return false;
     Refresh();
     Key* k = Make(SplitPath(key));
     if (RegValue* old = k->Value(v.name)) {
@@ -401,9 +411,18 @@ class StoreRegistry : public Registry {
     root_ = Key{};
     corrupt_ = false;
     rootNamesValid_ = false;
+    unreadable_ = false;
     sig_ = SigOf(path_);
     std::string data;
-    if (!sig_.exists || !ReadWholeFile(path_, data)) return;
+    if (!sig_.exists) return;
+    if (!ReadWholeFile(path_, data)) {
+      // Keys that are stored but could not be read must never be replaced
+      // by the few in memory: changes are refused until the file reads
+      // again, and the next look tries it again.
+      unreadable_ = true;
+      sig_ = FileSig{};
+      return;
+    }
     std::size_t pos = 0;
     bool first = true;
     Key* cur = nullptr;
@@ -470,7 +489,11 @@ class StoreRegistry : public Registry {
     mime_.clear();
     rootNamesValid_ = false;
     std::string data;
-    if (!mimeSig_.exists || !ReadWholeFile(mimePath_, data)) return;
+    if (!mimeSig_.exists) return;
+    if (!ReadWholeFile(mimePath_, data)) {
+      mimeSig_ = FileSig{};  // a failed read is tried again on the next look
+      return;
+    }
     std::size_t pos = 0;
     while (pos < data.size()) {
       std::size_t nl = data.find('\n', pos);
@@ -530,11 +553,19 @@ class StoreRegistry : public Registry {
   // so what the program sees is always what was stored.
   bool Commit() {
     rootNamesValid_ = false;
-    if (corrupt_) {
-      std::string old;
-      if (ReadWholeFile(path_, old)) WriteFileAtomic(path_ + ".corrupt", old);
+    if (unreadable_) {
+      Load();
+      return false;
     }
-    bool ok = WriteFileAtomic(path_, Serialize());
+    if (corrupt_) {
+      // The damaged file is replaced only once a copy of it is safe.
+      std::string old;
+      if (!ReadWholeFile(path_, old) || !WriteDataFileAtomic(path_ + ".corrupt", old)) {
+        Load();
+        return false;
+      }
+    }
+    bool ok = WriteDataFileAtomic(path_, Serialize());
     if (ok) {
       corrupt_ = false;
       sig_ = SigOf(path_);
@@ -549,6 +580,7 @@ class StoreRegistry : public Registry {
   std::string path_;
   FileSig sig_;
   bool corrupt_ = false;
+  bool unreadable_ = false;  // the file exists but the last read failed
   std::string mimePath_;
   FileSig mimeSig_;
   std::map<std::string, std::string> mime_;  // ".ext" (lower case) -> MIME type

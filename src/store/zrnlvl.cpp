@@ -321,6 +321,12 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
   LocalFile names(files_, kNames, "w"), defs(files_, kDefs, "w"), tbl(files_, kTable, "w"),
       brw(files_, kBrowse, "w");
   if (!names.ok() || !defs.ok() || !tbl.ok() || !brw.ok()) return false;
+  // Another copy may have stored while these opens waited for its locks: the
+  // last record is where the table ends now, not where it ended when read.
+  std::uint32_t tableSize = files_.FileSize(tbl.h());
+  tableSize -= tableSize % kRec;
+  if (tableSize < kRec) return false;  // emptied meanwhile by a reset
+  id = tableSize - kRec;
 
   // The last record must point at the files' ends; an interrupted earlier
   // store may have left texts without their record. Those become unreachable.

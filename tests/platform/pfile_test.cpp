@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "common/testenv.h"
@@ -40,9 +41,7 @@ TEST(PosixFile, CreationModes) {
   EXPECT_TRUE(Fs().Close(h));
   struct stat st;
   ASSERT_EQ(stat(f.c_str(), &st), 0);
-  mode_t um = umask(0);
-  umask(um);
-  EXPECT_EQ(st.st_mode & 0777, 0644u & ~um);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // data files are private
 
   // OpenAlways keeps the contents; CreateAlways empties them.
   h = Fs().Open(f, Access::Write, Creation::OpenAlways);
@@ -136,7 +135,12 @@ TEST(PosixFile, ShareModesBetweenProcesses) {
   char c = 0;
   ASSERT_EQ(read(toParent[0], &c, 1), 1);
   EXPECT_EQ(c, 'y');
+  // The writer waits for the other process's reader, here only briefly.
+  std::chrono::milliseconds saved = LockWait();
+  SetLockWait(std::chrono::milliseconds(100));
   EXPECT_EQ(Fs().Open(f, Access::Write, Creation::CreateAlways), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(LastFileError(), FileError::Busy);
+  SetLockWait(saved);
   EXPECT_EQ(Slurp(f), "keep me");
   HANDLE r = Fs().Open(f, Access::Read, Creation::OpenExisting);
   EXPECT_TRUE(IsOpen(r));  // readers share across processes too
