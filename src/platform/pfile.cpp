@@ -20,12 +20,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <map>
 #include <mutex>
-
-#include "platform/plockwait.h"
+#include <thread>
 
 namespace plat {
 
@@ -469,6 +469,31 @@ bool WriteFileAtomic(const std::string& path, const std::string& data) {
 
 bool WriteDataFileAtomic(const std::string& path, const std::string& data) {
   return WriteAtomic(path, data, true);
+}
+
+// Polling rather than a blocking flock: a blocking call cannot be bounded.
+// The pauses start short and grow, so a lock released a moment later is seen
+// at once and a long wait costs little.
+bool FlockWithin(int fd, int op, const std::function<bool()>& ours) {
+  using namespace std::chrono;
+  const auto bound = LockWait();
+  const auto start = steady_clock::now();
+  auto pause = milliseconds(1);
+  for (;;) {
+    if (::flock(fd, op | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      SetLastFileError(FileError::Other);
+      return false;
+    }
+    auto waited = duration_cast<milliseconds>(steady_clock::now() - start);
+    if ((ours && ours()) || waited >= bound) {
+      SetLastFileError(FileError::Busy);
+      return false;
+    }
+    std::this_thread::sleep_for(std::min(pause, bound - waited));
+    pause = std::min(pause * 2, milliseconds(50));
+  }
 }
 
 }  // namespace plat

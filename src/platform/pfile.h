@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace plat {
@@ -76,6 +77,14 @@ class LockWaitScope {
  private:
   long long saved_;
 };
+
+// Takes flock `op` (LOCK_SH or LOCK_EX) on descriptor `fd`. While another
+// holder keeps a conflicting lock it polls, up to LockWait(); `ours`, when
+// given, is asked at each conflict and ends the wait at once by answering
+// true (the holder is this process, which waiting cannot help). False when
+// the lock was not taken, with LastFileError() saying why (Busy for a lock
+// still held).
+bool FlockWithin(int fd, int op, const std::function<bool()>& ours = {});
 
 class FileSystem {
  public:

@@ -37,7 +37,6 @@
 
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
-#include "platform/plockwait.h"
 
 namespace plat {
 
