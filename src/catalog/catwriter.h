@@ -12,6 +12,7 @@
 
 #include "catalog/catlimits.h"
 #include "catalog/wordscan.h"
+#include "platform/pbytes.h"
 #include "store/zrnio.h"
 
 // Bytes appended to one data file of the set, written in large pieces: the
@@ -31,22 +32,22 @@ class AppendBuffer {
   // Little-endian 32-bit fields.
   void U32(std::uint32_t v) {
     char b[4];
-    PutLE(b, v);
+    plat::PutLE32(b, v);
     buf_.append(b, 4);
     MaybeFlush();
   }
   void Rec(std::uint32_t a, std::uint32_t b) {
     char r[8];
-    PutLE(r, a);
-    PutLE(r + 4, b);
+    plat::PutLE32(r, a);
+    plat::PutLE32(r + 4, b);
     buf_.append(r, 8);
     MaybeFlush();
   }
   void Rec(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     char r[12];
-    PutLE(r, a);
-    PutLE(r + 4, b);
-    PutLE(r + 8, c);
+    plat::PutLE32(r, a);
+    plat::PutLE32(r + 4, b);
+    plat::PutLE32(r + 8, c);
     buf_.append(r, 12);
     MaybeFlush();
   }
@@ -54,12 +55,6 @@ class AppendBuffer {
   void Flush();
 
  private:
-  static void PutLE(char* b, std::uint32_t v) {
-    b[0] = static_cast<char>(v & 0xFF);
-    b[1] = static_cast<char>((v >> 8) & 0xFF);
-    b[2] = static_cast<char>((v >> 16) & 0xFF);
-    b[3] = static_cast<char>((v >> 24) & 0xFF);
-  }
   void MaybeFlush() {
     if (buf_.size() >= kFlushBytes) Flush();
   }

@@ -1,29 +1,12 @@
 #include "catalog/extlist.h"
+#include "platform/pbytes.h"
 
 #include <algorithm>
 #include <climits>
 
-namespace {
+namespace {}  // namespace
 
-// Names ending in the extension, without regard to case ("*" + extension).
-bool EndsWithNoCase(const std::string& name, const std::string& lowerExt) {
-  if (lowerExt.size() > name.size()) return false;
-  const char* p = name.data() + (name.size() - lowerExt.size());
-  for (std::size_t i = 0; i < lowerExt.size(); ++i) {
-    char c = p[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerExt[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string ExtensionList::Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
+std::string ExtensionList::Lower(std::string s) { return plat::AsciiLower(std::move(s)); }
 
 bool ExtensionList::Add(const std::string& ext, bool exe) {
   std::string l = Lower(ext);
@@ -49,6 +32,7 @@ int ExtensionList::FirstMatch(const std::string& lowerName) const {
     if (it != dotted_.end()) best = std::min(best, it->second);
   }
   for (int i : others_)
-    if (i < best && EndsWithNoCase(lowerName, exts_[static_cast<std::size_t>(i)].lower)) best = i;
+    if (i < best && plat::EndsWithNoCase(lowerName, exts_[static_cast<std::size_t>(i)].lower))
+      best = i;
   return best == INT_MAX ? -1 : best;
 }

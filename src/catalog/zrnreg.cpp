@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/messages.h"
+#include "platform/pbytes.h"
 #include "platform/pfile.h"
 #include "platform/pregistry.h"
 #include "store/zrnio.h"
@@ -12,12 +13,6 @@
 namespace {
 
 const char kCategoriesKey[] = "Zarns.Application\\FileCategories";
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 bool ContainsAny(const std::string& s, std::initializer_list<const char*> words) {
   for (const char* w : words)
@@ -140,7 +135,7 @@ void ZrnReg::GetRegistryTextExt() {
     if (name.empty() || name[0] != '.') continue;
     if (name.find('\\') != std::string::npos || !reg.KeyExists(name)) continue;
     if (auto ct = reg.GetString(name, "Content Type")) {
-      std::string type = Lower(*ct);
+      std::string type = plat::AsciiLower(*ct);
       if (ContainsAny(type, {"document", "word", "txt", "text", "message", "mail"}) &&
           name.size() < 11 && name.find("htm") == std::string::npos)
         toCatalog.push_back(name);
@@ -151,7 +146,7 @@ void ZrnReg::GetRegistryTextExt() {
         extMatch += category + "*" + name + "*";
       }
     } else if (auto def = reg.GetString(name, "")) {
-      std::string d = Lower(*def);
+      std::string d = plat::AsciiLower(*def);
       if (ContainsAny(d, {"text", "doc", "word", "txt", "msg", "message", "mail"}) &&
           name.size() < 11)
         toCatalog.push_back(name);
@@ -186,7 +181,7 @@ void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& Ext
     for (std::uint32_t j = 0; reg.EnumValue(incl, j, v); ++j) {
       if (v.name.empty()) continue;  // the default value names no extension
       std::string ext(1, '.');
-      ext += Lower(v.name);
+      ext += plat::AsciiLower(v.name);
       ext += '*';
       ExtensionPairs += ext;
       ExtMatch += cat + "*" + ext;
@@ -265,7 +260,7 @@ void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
 }
 
 void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
-  extStr = Lower(extStr);
+  extStr = plat::AsciiLower(extStr);
   std::string names, pairs;
   {
     ListFileReader n(files_, DataFile::kFilesBuf);
@@ -278,8 +273,7 @@ void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
   std::size_t records = pairs.size() / sizeof(FilesTblStructType);
   for (std::size_t i = 0; i < records; ++i) {
     const unsigned char* r = reinterpret_cast<const unsigned char*>(pairs.data()) + i * 8;
-    std::uint32_t a = r[0] | r[1] << 8 | r[2] << 16 | static_cast<std::uint32_t>(r[3]) << 24;
-    std::uint32_t b = r[4] | r[5] << 8 | r[6] << 16 | static_cast<std::uint32_t>(r[7]) << 24;
+    const std::uint32_t a = plat::GetLE32(r), b = plat::GetLE32(r + 4);
     if (a >= names.size()) {
       std::fputs("Funky Offset\n", stderr);
       continue;

@@ -8,6 +8,7 @@
 #include "catalog/zrnfile.h"
 #include "host/findresults.h"
 #include "host/messages.h"
+#include "platform/pbytes.h"
 #include "platform/pfile.h"
 
 static_assert(std::endian::native == std::endian::little, "catalog records are read in place");
@@ -58,10 +59,7 @@ bool LoadRecords(ZrnIO& io, HANDLE h, std::vector<Rec>& out, const char* shortRe
   return true;
 }
 
-void LowerAscii(std::string& s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
+void LowerAscii(std::string& s) { s = plat::AsciiLower(std::move(s)); }
 
 }  // namespace
 

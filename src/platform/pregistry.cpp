@@ -22,6 +22,7 @@
 // (then byte by byte), the program's keys and the MIME extension keys merged
 // into one list; values enumerate in the order they were first set.
 #include "platform/pregistry.h"
+#include "platform/pbytes.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -47,32 +48,10 @@ namespace {
 const char kHeader[] = "ZARNS REGISTRY 1";
 const char kContentType[] = "Content Type";
 
-unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-int ICmp(const std::string& a, const std::string& b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(static_cast<unsigned char>(a[i]));
-    unsigned char y = Fold(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  return 0;
-}
-
-bool IEq(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && ICmp(a, b) == 0;
-}
-
 // Sort key for enumeration: case-insensitive, then bytes for a stable tie-break.
 bool NameLess(const std::string& a, const std::string& b) {
-  int c = ICmp(a, b);
+  int c = CompareNoCase(a, b);
   return c != 0 ? c < 0 : a < b;
-}
-
-std::string Lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-  return s;
 }
 
 std::vector<std::string> SplitPath(const std::string& key) {
@@ -136,7 +115,7 @@ struct Key {
 
   Key* Sub(const std::string& n) {
     for (auto& k : subkeys)
-      if (IEq(k->name, n)) return k.get();
+      if (EqualsNoCase(k->name, n)) return k.get();
     return nullptr;
   }
   Key* AddSub(const std::string& n) {
@@ -150,7 +129,7 @@ struct Key {
   }
   RegValue* Value(const std::string& n) {
     for (auto& v : values)
-      if (IEq(v.name, n)) return &v;
+      if (EqualsNoCase(v.name, n)) return &v;
     return nullptr;
   }
 };
@@ -235,7 +214,7 @@ class StoreRegistry : public Registry {
     Key* parent = Find(parentPath);
     if (!parent) return false;
     for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
-      if (IEq((*it)->name, parts.back())) {
+      if (EqualsNoCase((*it)->name, parts.back())) {
         parent->subkeys.erase(it);
         return Commit();
       }
@@ -268,7 +247,7 @@ class StoreRegistry : public Registry {
     Key* k = Find(SplitPath(key));
     if (!k) return false;
     for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-      if (IEq(it->name, name)) {
+      if (EqualsNoCase(it->name, name)) {
         k->values.erase(it);
         return Commit();
       }
@@ -286,7 +265,7 @@ class StoreRegistry : public Registry {
         return std::nullopt;
       }
     }
-    if (IsMimeKey(parts) && IEq(name, kContentType)) return mime_[Lower(parts[0])];
+    if (IsMimeKey(parts) && EqualsNoCase(name, kContentType)) return mime_[AsciiLower(parts[0])];
     return std::nullopt;
   }
 
@@ -330,7 +309,7 @@ class StoreRegistry : public Registry {
       value = RegValue{};
       value.name = kContentType;
       value.type = RegType::String;
-      value.str = mime_[Lower(parts[0])];
+      value.str = mime_[AsciiLower(parts[0])];
       return true;
     }
     return false;
@@ -370,7 +349,7 @@ class StoreRegistry : public Registry {
   }
 
   bool IsMimeKey(const std::vector<std::string>& parts) {
-    return parts.size() == 1 && mime_.count(Lower(parts[0])) != 0;
+    return parts.size() == 1 && mime_.count(AsciiLower(parts[0])) != 0;
   }
 
   const std::vector<std::string>& RootNames() {
@@ -515,7 +494,7 @@ class StoreRegistry : public Registry {
       for (std::size_t i = 1; i < toks.size(); ++i) {
         if (toks[i].find('\\') != std::string::npos) continue;
         std::string ext(1, '.');
-        ext += Lower(toks[i]);
+        ext += AsciiLower(toks[i]);
         mime_.emplace(ext, toks[0]);  // the first type named for an extension wins
       }
     }

@@ -1,4 +1,5 @@
 #include "shell/cmdline.h"
+#include "platform/pbytes.h"
 
 #include <cctype>
 
@@ -20,7 +21,7 @@ bool HasUnregisterOption(const std::string& cmd) {
   auto matches = [](const std::string& token) {
     if (token.size() > kWord.size()) return false;
     for (std::size_t k = 0; k < token.size(); ++k)
-      if (std::tolower(static_cast<unsigned char>(token[k])) != kWord[k]) return false;
+      if (plat::AsciiLower(token[k]) != kWord[k]) return false;
     return true;
   };
   auto blank = [](char c) { return c == ' ' || c == '\t'; };

@@ -1,6 +1,7 @@
 // The data file set. Every transfer goes through plat::Fs(), so tests can
 // put a file system that fails underneath and watch what survives.
 #include "store/zrnio.h"
+#include "platform/pbytes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,18 +23,6 @@ constexpr DataFile kCatalogGroup[] = {
     DataFile::kExtCategory, DataFile::kExtMatch};
 
 constexpr std::uint32_t kMaxString = kGenBufferSize - 1;
-
-void PutLE(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-std::uint32_t GetLE(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // A file system may move fewer bytes than asked (a signal, a network file
 // system); both loops go on until everything moved, the end, or an error.
@@ -286,37 +275,37 @@ void ZrnIO::WriteToFile(const std::string& text, HANDLE h, endState state) {
 
 void ZrnIO::WriteToFile(std::uint32_t value, HANDLE h) {
   unsigned char b[4];
-  PutLE(b, value);
+  plat::PutLE32(b, value);
   WriteHere(h, b, 4);
 }
 
 void ZrnIO::WriteToFile(const MatchStructType& rec, HANDLE h) {
   unsigned char b[12];
-  PutLE(b, rec.OffsetA);
-  PutLE(b + 4, rec.OffsetB);
-  PutLE(b + 8, static_cast<std::uint32_t>(rec.CatId));
+  plat::PutLE32(b, rec.OffsetA);
+  plat::PutLE32(b + 4, rec.OffsetB);
+  plat::PutLE32(b + 8, static_cast<std::uint32_t>(rec.CatId));
   Append(h, b, 12);
 }
 
 void ZrnIO::WriteToFile(const FilesTblStructType& rec, HANDLE h) {
   unsigned char b[8];
-  PutLE(b, rec.OffsetA);
-  PutLE(b + 4, rec.OffsetB);
+  plat::PutLE32(b, rec.OffsetA);
+  plat::PutLE32(b + 4, rec.OffsetB);
   Append(h, b, 8);
 }
 
 void ZrnIO::WriteToFile(const WordIdxStructType& rec, HANDLE h) {
   unsigned char b[8];
-  PutLE(b, rec.Offset);
-  PutLE(b + 4, static_cast<std::uint32_t>(rec.CatId));
+  plat::PutLE32(b, rec.Offset);
+  plat::PutLE32(b + 4, static_cast<std::uint32_t>(rec.CatId));
   Append(h, b, 8);
 }
 
 void ZrnIO::WriteToFile(const ZarnMatchStructType& rec, HANDLE h) {
   unsigned char b[12];
-  PutLE(b, rec.OffsetA);
-  PutLE(b + 4, rec.OffsetB);
-  PutLE(b + 8, rec.OffsetC);
+  plat::PutLE32(b, rec.OffsetA);
+  plat::PutLE32(b + 4, rec.OffsetB);
+  plat::PutLE32(b + 8, rec.OffsetC);
   Append(h, b, 12);
 }
 
@@ -455,9 +444,9 @@ long ZrnIO::ReadFromFile(ZarnMatchStructType* rec, HANDLE h) {
   unsigned char b[12] = {};
   long n = ReadFromFile(b, 12, h);
   if (n == 12) {
-    rec->OffsetA = GetLE(b);
-    rec->OffsetB = GetLE(b + 4);
-    rec->OffsetC = GetLE(b + 8);
+    rec->OffsetA = plat::GetLE32(b);
+    rec->OffsetB = plat::GetLE32(b + 4);
+    rec->OffsetC = plat::GetLE32(b + 8);
   }
   return n;
 }

@@ -1,4 +1,5 @@
 #include "store/zrnlvl.h"
+#include "platform/pbytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,13 +45,8 @@ std::string ReadStrAt(ZrnIO& io, HANDLE h, std::uint32_t off) {
   return std::string(buf);
 }
 
-std::uint32_t GetLE(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 ZarnMatchStructType DecodeRec(const unsigned char* p) {
-  return ZarnMatchStructType{GetLE(p), GetLE(p + 4), GetLE(p + 8)};
+  return ZarnMatchStructType{plat::GetLE32(p), plat::GetLE32(p + 4), plat::GetLE32(p + 8)};
 }
 
 // Reads exactly n bytes at off; false on a short read.
@@ -263,9 +259,7 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
   CutAtNul(value);
 
   // Split off the browse text: the first "zdesc" and "zuse" in any case.
-  std::string lower = value;
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = plat::AsciiLower(value);
   std::size_t d = lower.find("zdesc"), u = lower.find("zuse");
   auto part = [&](std::size_t start, std::size_t other) {
     std::size_t end = (other != std::string::npos && other > start) ? other : value.size();

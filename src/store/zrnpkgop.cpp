@@ -1,4 +1,5 @@
 #include "store/zrnpkgop.h"
+#include "platform/pbytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,15 +21,13 @@ const char* const kErrCaption = "Error";
 
 bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // First occurrence of the lower-case keyword `kw` in `s` from `from`, any case.
 std::size_t FindCI(const std::string& s, const char* kw, std::size_t from = 0) {
   std::size_t n = std::strlen(kw);
   if (s.size() < n) return std::string::npos;
   for (std::size_t i = from; i + n <= s.size(); ++i) {
     std::size_t k = 0;
-    while (k < n && Lower(s[i + k]) == kw[k]) ++k;
+    while (k < n && plat::AsciiLower(s[i + k]) == kw[k]) ++k;
     if (k == n) return i;
   }
   return std::string::npos;
@@ -37,8 +36,9 @@ std::size_t FindCI(const std::string& s, const char* kw, std::size_t from = 0) {
 // The next "ztxt" or "zfnc" (any case) from `from`, in one pass.
 std::size_t FindSection(const std::string& s, std::size_t from = 0) {
   for (std::size_t i = from; i + 4 <= s.size(); ++i) {
-    if (Lower(s[i]) != 'z') continue;
-    char a = Lower(s[i + 1]), b = Lower(s[i + 2]), c = Lower(s[i + 3]);
+    if (plat::AsciiLower(s[i]) != 'z') continue;
+    char a = plat::AsciiLower(s[i + 1]), b = plat::AsciiLower(s[i + 2]),
+         c = plat::AsciiLower(s[i + 3]);
     if ((a == 't' && b == 'x' && c == 't') || (a == 'f' && b == 'n' && c == 'c')) return i;
   }
   return std::string::npos;

@@ -1,4 +1,5 @@
 #include "zarn/zrnlvl2.h"
+#include "platform/pbytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,10 +81,7 @@ std::string ZrnLvl2::Compute(int slot, long long n, long long m) {
 bool ZrnLvl2::check() {
   TZarnsEditView* v = ctx_.CurrentView;
   if (!v) return false;
-  std::string lower = v->zarn;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string lower = plat::AsciiLower(v->zarn);
   const int slot = iv(lower);
   if (slot > L2rand) return false;
 
