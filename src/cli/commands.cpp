@@ -10,9 +10,8 @@ void RegisterRunCommands(CLI::App& app, CliContext& cli);
 
 const std::vector<CliRegistration>& CliRegistrations() {
   static const std::vector<CliRegistration> regs = {
-      RegisterCliHost,         RegisterRunCommands,      RegisterStoreCommands,
-      RegisterStoreEditCommands,
-      RegisterCatalogCommands, RegisterRegistryCommands,
+      RegisterCliHost,           RegisterRunCommands,     RegisterStoreCommands,
+      RegisterStoreEditCommands, RegisterCatalogCommands, RegisterRegistryCommands,
   };
   return regs;
 }

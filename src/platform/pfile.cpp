@@ -136,8 +136,7 @@ class PosixFileSystem : public FileSystem {
       }
       struct stat now;
       if (access == Access::ReadUnlocked || creation == Creation::CreateNew || attempt >= 8 ||
-          ::stat(path.c_str(), &now) != 0 ||
-          (now.st_dev == st.st_dev && now.st_ino == st.st_ino))
+          ::stat(path.c_str(), &now) != 0 || (now.st_dev == st.st_dev && now.st_ino == st.st_ino))
         break;
       ::close(fd);
     }

@@ -35,6 +35,7 @@ TEST(ReplacedWhileWaiting, TheOpenEndsOnTheNewFile) {
   close(go[1]);
   char c = 0;
   ASSERT_EQ(read(go[0], &c, 1), 1);
+  const auto saved = LockWait();
   SetLockWait(std::chrono::milliseconds(3000));
   HANDLE r = PosixFs().Open(f, Access::Read, Creation::OpenExisting);
   ASSERT_TRUE(IsOpen(r));
@@ -45,5 +46,5 @@ TEST(ReplacedWhileWaiting, TheOpenEndsOnTheNewFile) {
   int st = 0;
   waitpid(pid, &st, 0);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-  SetLockWait(std::chrono::milliseconds(5000));
+  SetLockWait(saved);
 }
