@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/pdatadir.h"
+#include "platform/pdir.h"
 #include "store/zrnlvl.h"
 #include "store/zrnpkgop.h"
 
@@ -16,6 +17,11 @@ constexpr const char* kCommit = "COMMIT";
 constexpr DataFile kRewritten[] = {DataFile::kPkgMembers, DataFile::kZarnBrowse,
                                    DataFile::kZarnValues, DataFile::kZarnNames,
                                    DataFile::kZarnTable};
+
+// The order they are locked in.
+constexpr DataFile kLockOrder[] = {DataFile::kZarnTable, DataFile::kZarnNames,
+                                   DataFile::kZarnValues, DataFile::kZarnBrowse,
+                                   DataFile::kPkgMembers};
 
 bool IsSep(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -160,13 +166,20 @@ void Forget(ZrnIO& files) {
   files.zarnIndex = ZarnNameIndex{};
 }
 
-// Removes what an uncommitted rewrite left; the files it would replace were
-// never touched.
+// Removes the staging folder with whatever is in it (staged files, the
+// temporary files of a write that failed, the marker last).
 void DropStaging() {
   plat::FileSystem& fs = plat::Fs();
-  for (DataFile f : kRewritten)
-    if (fs.Exists(Staged(f))) fs.Remove(Staged(f));
-  fs.RemoveDir(ZrnEdit::StagingDir());
+  const std::string dir = ZrnEdit::StagingDir();
+  std::vector<std::string> names;
+  if (auto d = plat::Directory::Open(dir)) {
+    plat::DirEntry e;
+    while (d->Next(e))
+      if (e.name != "." && e.name != ".." && e.name != kCommit) names.push_back(e.name);
+  }
+  for (const std::string& n : names) fs.Remove(dir + "/" + n);
+  if (fs.Exists(dir + "/" + kCommit)) fs.Remove(dir + "/" + kCommit);
+  fs.RemoveDir(dir);
 }
 
 // Renames every staged file over its data file, then removes the marker
@@ -177,10 +190,8 @@ bool FinishCommitted(ZrnIO& files) {
     if (fs.Exists(Staged(f)) && !fs.Rename(Staged(f), files.FileName(f))) return false;
   fs.SyncDir(plat::DataDir());
   Forget(files);
-  const std::string marker = ZrnEdit::StagingDir() + "/" + kCommit;
-  if (fs.Exists(marker) && !fs.Remove(marker)) return false;
-  fs.RemoveDir(ZrnEdit::StagingDir());
-  return true;
+  DropStaging();
+  return !fs.Exists(ZrnEdit::StagingDir() + "/" + kCommit);
 }
 
 // Splits a raw browse text as the browser shows it.
@@ -213,12 +224,9 @@ std::string ZrnEdit::StagingDir() { return plat::DataPath("zarnedit.tmp"); }
 bool ZrnEdit::Recover(ZrnIO& files) {
   plat::FileSystem& fs = plat::Fs();
   if (fs.Exists(StagingDir() + "/" + kCommit)) return FinishCommitted(files);
-  bool staged = false;
-  for (DataFile f : kRewritten) staged = staged || fs.Exists(Staged(f));
-  if (staged) DropStaging();
+  DropStaging();  // nothing there (the usual case) costs one failed open
   for (DataFile f : kRewritten)
     if (fs.Exists(Staged(f))) return false;
-  fs.RemoveDir(StagingDir());  // an empty folder left behind; fine when absent
   return true;
 }
 
@@ -239,7 +247,9 @@ ZrnEdit::Result ZrnEdit::Delete(const std::string& name) {
   plat::FileSystem& fs = plat::Fs();
   Locks locks;
   if (!fs.Exists(files_.FileName(DataFile::kZarnTable))) return Result::kNotFound;
-  for (DataFile f : kRewritten)
+  // The table first: a reader holds it for the whole of a lookup, so a
+  // reader under way keeps this rewrite waiting before anything is locked.
+  for (DataFile f : kLockOrder)
     if (!locks.Take(files_.FileName(f), plat::Access::Write, plat::Creation::OpenExisting))
       return fail(Result::kFailed);
 
@@ -296,7 +306,7 @@ std::string ZrnEdit::Describe(Result r, plat::FileError cause, const std::string
 bool ZrnEdit::ReadAll(std::vector<StoredZarn>& out) {
   Recover(files_);
   Locks locks;  // shared: a writer in the middle of a store waits for us
-  for (DataFile f : kRewritten)
+  for (DataFile f : kLockOrder)
     if (!locks.Take(files_.FileName(f), plat::Access::Read, plat::Creation::OpenExisting))
       return false;
   StoreBytes b;
@@ -341,7 +351,11 @@ bool ZrnEdit::Section(const StoredZarn& z, std::string& out, bool& blanked) {
   std::string desc, usage;
   ShownTexts(z, desc, usage);
   out = "ztxt " + z.name + def;
-  if (z.hasBrowse) out += "zdesc " + desc + "zuse " + usage;
+  // A keyword's text runs to the other keyword only when that comes later
+  // than where the text begins, so an empty description is written by
+  // leaving "zdesc" out (and an empty usage by leaving "zuse" out).
+  if (z.hasBrowse && (!desc.empty() || usage.empty())) out += "zdesc " + desc;
+  if (z.hasBrowse && !usage.empty()) out += "zuse " + usage;
 
   // Load it back the way the loader does and compare.
   if (FindKeyword(out, 1) != std::string::npos) return false;

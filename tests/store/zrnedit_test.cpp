@@ -211,16 +211,19 @@ TEST_F(ZrnEditTest, AFailureHalfWayLeavesTheOldFilesWhole) {
     sweep.check = [&](long n) {
       const bool committed =
           std::filesystem::exists(ZrnEdit::StagingDir() + "/COMMIT");
-      if (r == ZrnEdit::Result::kDone)
+      if (r == ZrnEdit::Result::kDone) {
         EXPECT_EQ(Snapshot(), after) << "fault " << n;
-      else if (!committed)
+      } else if (!committed) {
         EXPECT_EQ(Snapshot(), before) << "fault " << n;
+      }
       // Whatever was left, the next use finishes or removes it.
       EXPECT_TRUE(ZrnEdit::Recover(files)) << "fault " << n;
       EXPECT_FALSE(std::filesystem::exists(ZrnEdit::StagingDir())) << "fault " << n;
       const auto now = Snapshot();
       EXPECT_TRUE(now == before || now == after) << "fault " << n;
-      if (!committed && r != ZrnEdit::Result::kDone) EXPECT_EQ(now, before) << "fault " << n;
+      if (!committed && r != ZrnEdit::Result::kDone) {
+        EXPECT_EQ(now, before) << "fault " << n;
+      }
     };
     long points = SweepFaults(fs, sweep);
     EXPECT_GE(points, 20) << "sticky " << sticky;
@@ -253,8 +256,13 @@ TEST_F(ZrnEditTest, SectionsLoadBackOrAreRefused) {
   EXPECT_TRUE(ZrnEdit::Section({"e", "", false, ""}, s, blanked));
   EXPECT_EQ(s, "ztxt e");
   EXPECT_TRUE(ZrnEdit::Section({"e", "", true, "\x01u"}, s, blanked));
-  EXPECT_EQ(s, "ztxt e zdesc zuse u");
+  EXPECT_EQ(s, "ztxt e zuse u");
   EXPECT_TRUE(blanked);
+  EXPECT_TRUE(ZrnEdit::Section({"e", " d", true, "D\x01"}, s, blanked));
+  EXPECT_EQ(s, "ztxt e dzdesc D");
+  EXPECT_FALSE(blanked);
+  EXPECT_TRUE(ZrnEdit::Section({"e", " d", true, ""}, s, blanked));
+  EXPECT_EQ(s, "ztxt e dzdesc ");
   // A saved script's definition starts with 0x07: one blank goes before it.
   EXPECT_TRUE(ZrnEdit::Section({"greet", "\agreet\agreet\r\n>> hello", false, ""}, s, blanked));
   EXPECT_EQ(s, "ztxt greet \agreet\agreet\r\n>> hello");
@@ -289,7 +297,7 @@ TEST_F(ZrnEditTest, ExportResetLoadGivesBackTheSameZarns) {
   ASSERT_TRUE(edit.Export(0u, "tools", one));
   EXPECT_EQ(one.text,
             "ZPKG tools\r\nztxt hi hello\r\nzdesc Says hello\r\nzuse hi\r\n"
-            "ztxt sig Kind regards\r\nztxt bare\r\n");
+            "ztxt sig Kind regards\r\nztxt bare\r\nzdesc ");
 
   ASSERT_TRUE(ZrnLvl1::ResetZarns(files));
   PkgLoadResult r = Load(all.text, "all.pkg");

@@ -314,7 +314,7 @@ class ZarnBrowserTest : public QObject {
     QVERIFY(path.size() > 10 && path.substr(path.size() - 10) == "/tools.pkg");
     std::string text;
     QVERIFY(plat::ReadWholeFile(path, text));
-    QCOMPARE(text, std::string("ZPKG tools\r\nztxt one 1\r\nzdesc D\r\nzuse ztxt two 2\r\n"));
+    QCOMPARE(text, std::string("ZPKG tools\r\nztxt one 1\r\nzdesc D\r\nztxt two 2\r\n"));
     // The All tab sends every zarn.
     d.ZarnTab->setCurrentIndex(0);
     d.CmSendPackage();
