@@ -68,15 +68,16 @@ TEST_F(ZrnEditTest, DeleteRewritesTheStoreAsIfTheZarnWasNeverStored) {
            {"last", " four\r\nzdesc Last\r\nzuse l\r\n"}}) {
     ASSERT_TRUE(l.Set(n, v));
   }
-  for (DataFile f : {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
-                     DataFile::kZarnBrowse})
+  for (DataFile f :
+       {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable, DataFile::kZarnBrowse})
     EXPECT_EQ(after.at(f), Bytes(DataFileName(f))) << f;
   EXPECT_EQ(Recs("EMSVt.007"), (std::vector<Rec>{{0, 0, 0}, {6, 7, 9}, {12, 14, 9}, {17, 22, 20}}));
 }
 
 TEST_F(ZrnEditTest, LookupsListingsAndPackagesStayConsistent) {
   ASSERT_TRUE(Store("loose", " x"));
-  ASSERT_TRUE(Load("ZPKG tools\r\nztxt a 1\r\nzdesc A\r\nztxt b 2\r\nztxt c 3\r\nzuse C\r\n").loaded);
+  ASSERT_TRUE(
+      Load("ZPKG tools\r\nztxt a 1\r\nzdesc A\r\nztxt b 2\r\nztxt c 3\r\nzuse C\r\n").loaded);
   ASSERT_TRUE(Load("ZPKG more\r\nztxt d 4\r\nztxt b 5\r\n", "q.pkg").loaded);
   ASSERT_EQ(Members(0), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(Def("c"), " 3\r\n");  // the lookup index is warm before the rewrite
@@ -179,7 +180,8 @@ TEST_F(ZrnEditTest, AnotherProcessNeverReadsAHalfRewrittenStore) {
   waitpid(pid, &st, 0);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "the reader saw a wrong definition";
   EXPECT_GT(done, 0);
-  for (int i = 1; i < kCount; i += 2) EXPECT_EQ(Def("z" + std::to_string(i)), " value of " + std::to_string(i));
+  for (int i = 1; i < kCount; i += 2)
+    EXPECT_EQ(Def("z" + std::to_string(i)), " value of " + std::to_string(i));
 }
 
 // The N-th file operation of a delete fails, for every N (and with every
@@ -209,8 +211,7 @@ TEST_F(ZrnEditTest, AFailureHalfWayLeavesTheOldFilesWhole) {
       r = e.Delete("b");
     };
     sweep.check = [&](long n) {
-      const bool committed =
-          std::filesystem::exists(ZrnEdit::StagingDir() + "/COMMIT");
+      const bool committed = std::filesystem::exists(ZrnEdit::StagingDir() + "/COMMIT");
       if (r == ZrnEdit::Result::kDone) {
         EXPECT_EQ(Snapshot(), after) << "fault " << n;
       } else if (!committed) {
@@ -308,13 +309,13 @@ TEST_F(ZrnEditTest, ExportResetLoadGivesBackTheSameZarns) {
   ASSERT_EQ(back.size(), before.size());
   for (std::size_t i = 0; i < back.size(); ++i) {
     EXPECT_EQ(back[i].name, before[i].name);
-    const std::string want = before[i].name == "script" ? " " + before[i].definition
-                                                        : before[i].definition;
+    const std::string want =
+        before[i].name == "script" ? " " + before[i].definition : before[i].definition;
     EXPECT_EQ(back[i].definition, want) << back[i].name;
     EXPECT_EQ(Browse(back[i].name), Browse(before[i].name)) << back[i].name;
   }
-  EXPECT_EQ(Browse("loose"), (std::pair<std::string, std::string>{
-                                 "Longer description than before", "u2"}));
+  EXPECT_EQ(Browse("loose"),
+            (std::pair<std::string, std::string>{"Longer description than before", "u2"}));
   EXPECT_EQ(Browse("hi"), (std::pair<std::string, std::string>{"Says hello\r\n", "hi\r\n"}));
   EXPECT_EQ(Members(0), (std::vector<std::string>{"hi", "sig", "bare", "loose", "script"}));
 }
