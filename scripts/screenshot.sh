@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts Zarns on a virtual X server, types a small document, runs zarns
-# from the keyboard (Alt+R) and saves a PNG screenshot of the screen.
+# from the keyboard (Alt+R) and saves a PNG screenshot of the screen; then
+# opens the Zarn Browser (Ctrl+B) over two loaded packages and saves a second
+# one beside it (OUTPUT-browser.png).
 #   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png]
 # Needs Xvfb, xdotool and ImageMagick's import; installs them when missing.
 set -euo pipefail
@@ -31,6 +33,12 @@ printf 'Shopping list: apples, pears, coffee\n' >"$HOME/notes/shopping.txt"
 printf 'Meeting notes: budget review on Friday\n' >"$HOME/notes/meeting.txt"
 "$BUILD/zarns-cli" catalog build --root "$HOME/notes" >/dev/null
 
+# Two packages for the browser.
+printf 'ZPKG letters\r\nztxt sig Kind regards,\r\nzdesc Signs a letter\r\nzuse sig\r\nztxt addr 12 High Street\r\nzdesc Our address\r\nztxt Greet Dear Sir or Madam,\r\nzdesc Opens a formal letter\r\nzuse Greet, then the body\r\n' >"$tmp/letters.pkg"
+printf 'ZPKG office\r\nztxt agenda 1. Budget 2. Staff 3. Other\r\nzdesc The weekly agenda\r\nztxt Phone 555 0100\r\nzdesc The front desk\r\nzuse Phone, then Alt+R\r\n' >"$tmp/office.pkg"
+"$BUILD/zarns-cli" store load "$tmp/letters.pkg" >/dev/null
+"$BUILD/zarns-cli" store load "$tmp/office.pkg" >/dev/null
+
 # The virtual screen: Xvfb picks a free display number and reports it.
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null & echo "pid $!")
 read -r _ xvfb_pid <&3
@@ -60,3 +68,11 @@ sleep 0.5
 
 import -window root "$OUT"
 echo "screenshot: $OUT"
+
+# The Zarn Browser with both packages loaded.
+xdotool key ctrl+b
+xdotool search --sync --onlyvisible --name '^Zarn Browser$' >/dev/null
+sleep 0.5
+import -window root "${OUT%.png}-browser.png"
+echo "screenshot: ${OUT%.png}-browser.png"
+xdotool key Escape

@@ -120,14 +120,25 @@ class PosixFileSystem : public FileSystem {
     // files are data files.
     int flags = access == Access::Write ? O_WRONLY : O_RDONLY;
     struct stat st;
-    int fd = OpenOrCreate(path, flags, creation, st);
-    if (fd < 0) {
-      Failed(errno);
-      return INVALID_HANDLE_VALUE;
-    }
-    if (access != Access::ReadUnlocked && !Lock(fd, access, st)) {
+    int fd = -1;
+    // A writer that replaces files by renaming them holds the old ones
+    // locked until the new ones are in place; a lock taken after such a wait
+    // is on a file that is gone, so the open starts again on the new one.
+    for (int attempt = 0;; ++attempt) {
+      fd = OpenOrCreate(path, flags, creation, st);
+      if (fd < 0) {
+        Failed(errno);
+        return INVALID_HANDLE_VALUE;
+      }
+      if (access != Access::ReadUnlocked && !Lock(fd, access, st)) {
+        ::close(fd);
+        return INVALID_HANDLE_VALUE;
+      }
+      struct stat now;
+      if (access == Access::ReadUnlocked || creation == Creation::CreateNew || attempt >= 8 ||
+          ::stat(path.c_str(), &now) != 0 || (now.st_dev == st.st_dev && now.st_ino == st.st_ino))
+        break;
       ::close(fd);
-      return INVALID_HANDLE_VALUE;
     }
     if (creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) {
       Failed(errno);

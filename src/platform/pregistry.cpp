@@ -23,6 +23,7 @@
 // into one list; values enumerate in the order they were first set.
 #include "platform/pregistry.h"
 #include "platform/pbytes.h"
+#include "platform/psort.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -47,12 +48,6 @@ namespace {
 
 const char kHeader[] = "ZARNS REGISTRY 1";
 const char kContentType[] = "Content Type";
-
-// Sort key for enumeration: case-insensitive, then bytes for a stable tie-break.
-bool NameLess(const std::string& a, const std::string& b) {
-  int c = CompareNoCase(a, b);
-  return c != 0 ? c < 0 : a < b;
-}
 
 std::vector<std::string> SplitPath(const std::string& key) {
   std::vector<std::string> parts;
@@ -111,7 +106,7 @@ bool Unescape(const std::string& tok, std::string& out) {
 struct Key {
   std::string name;
   std::vector<RegValue> values;               // in the order first set
-  std::vector<std::unique_ptr<Key>> subkeys;  // sorted by NameLess
+  std::vector<std::unique_ptr<Key>> subkeys;  // sorted by NoCaseLess
 
   Key* Sub(const std::string& n) {
     for (auto& k : subkeys)
@@ -124,7 +119,7 @@ struct Key {
     k->name = n;
     auto pos = std::upper_bound(
         subkeys.begin(), subkeys.end(), n,
-        [](const std::string& a, const std::unique_ptr<Key>& b) { return NameLess(a, b->name); });
+        [](const std::string& a, const std::unique_ptr<Key>& b) { return NoCaseLess(a, b->name); });
     return subkeys.insert(pos, std::move(k))->get();
   }
   RegValue* Value(const std::string& n) {
@@ -358,7 +353,7 @@ class StoreRegistry : public Registry {
       for (auto& k : root_.subkeys) rootNames_.push_back(k->name);
       for (auto& [ext, type] : mime_)
         if (!root_.Sub(ext)) rootNames_.push_back(ext);
-      std::sort(rootNames_.begin(), rootNames_.end(), NameLess);
+      std::sort(rootNames_.begin(), rootNames_.end(), NoCaseLess);
       rootNamesValid_ = true;
     }
     return rootNames_;

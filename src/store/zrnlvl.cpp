@@ -236,6 +236,22 @@ bool HasBrowseText(const Found& f, std::uint32_t browseSize) {
 
 }  // namespace
 
+bool SplitZarnValue(std::string& value, std::string& browse) {
+  // The first "zdesc" and "zuse" in any case.
+  const std::string lower = plat::AsciiLower(value);
+  std::size_t d = lower.find("zdesc"), u = lower.find("zuse");
+  auto part = [&](std::size_t start, std::size_t other) {
+    std::size_t end = (other != std::string::npos && other > start) ? other : value.size();
+    return start < end ? value.substr(start, end - start) : std::string();
+  };
+  std::string desc = d == std::string::npos ? "" : part(d + 6, u);
+  std::string usage = u == std::string::npos ? "" : part(u + 5, d);
+  bool hasBrowse = d != std::string::npos || u != std::string::npos;
+  browse = hasBrowse ? desc + '\x01' + usage : std::string();
+  value.resize(std::min({d, u, value.size()}));
+  return hasBrowse;
+}
+
 void ZrnUpper(std::string& s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -258,18 +274,8 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
   CutAtNul(name);
   CutAtNul(value);
 
-  // Split off the browse text: the first "zdesc" and "zuse" in any case.
-  const std::string lower = plat::AsciiLower(value);
-  std::size_t d = lower.find("zdesc"), u = lower.find("zuse");
-  auto part = [&](std::size_t start, std::size_t other) {
-    std::size_t end = (other != std::string::npos && other > start) ? other : value.size();
-    return start < end ? value.substr(start, end - start) : std::string();
-  };
-  std::string desc = d == std::string::npos ? "" : part(d + 6, u);
-  std::string usage = u == std::string::npos ? "" : part(u + 5, d);
-  bool hasBrowse = d != std::string::npos || u != std::string::npos;
-  std::string browse = hasBrowse ? desc + '\x01' + usage : std::string();
-  value.resize(std::min({d, u, value.size()}));
+  std::string browse;
+  const bool hasBrowse = SplitZarnValue(value, browse);
 
   // Refuse what could not be read back or found again.
   if (name.empty() || name.size() > kMaxName) return false;
@@ -346,8 +352,11 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
 
 bool ZrnLvl1::Get(std::string& name, std::string& value) {
   ZrnUpper(name);
+  // The table stays locked for reading until the text is read, so a rewrite
+  // of the store (a delete) cannot come between the lookup and the read.
+  LocalFile hold(files_, kTable, "r");
   Found f;
-  if (!Lookup(files_, name, f)) return false;
+  if (!hold.ok() || !Lookup(files_, name, f)) return false;
   LocalFile defs(files_, kDefs, "r");
   value = defs.ok() ? ReadStrAt(files_, defs.h(), f.rec.OffsetB) : std::string();
   return true;
@@ -392,8 +401,9 @@ bool ZrnLvl1::GetZarn(std::string& name, bool newlist) {
 bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::string& usage) {
   if (name.empty()) return false;
   ZrnUpper(name);
+  LocalFile hold(files_, kTable, "r");  // as in Get
   Found f;
-  if (!Lookup(files_, name, f)) return false;
+  if (!hold.ok() || !Lookup(files_, name, f)) return false;
   LocalFile brw(files_, kBrowse, "r");
   if (!brw.ok() || !HasBrowseText(f, files_.FileSize(brw.h()))) {
     // Stored without browse text: nothing to show, in either part.

@@ -113,5 +113,10 @@ class ZrnLvl1 : public ZrnLvl {
   long listRead_ = 0;
 };
 
+// Cuts a value to be stored into its definition text (left in `value`) and
+// its browse text (description, 0x01, usage, cut at the first "zdesc" and
+// "zuse" in any case); true when either keyword occurs, else `browse` is
+// empty. The split every store of a zarn makes.
+bool SplitZarnValue(std::string& value, std::string& browse);
 // Byte-wise ASCII upper case, as the store compares names.
 void ZrnUpper(std::string& s);

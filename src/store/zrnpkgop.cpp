@@ -12,9 +12,6 @@ namespace {
 constexpr DataFile kPkgMembers = DataFile::kPkgMembers, kPkgTable = DataFile::kPkgTable,
                    kPkgBuf = DataFile::kPkgText;
 constexpr std::uint32_t kRec = sizeof(ZarnMatchStructType);
-// A package text is read whole, up to its first NUL; anything larger than
-// this is not a package a person wrote and is refused rather than cut.
-constexpr std::size_t kMaxPackageText = 1u << 20;
 
 const char* const kErrText = "Error Reading Zarn Package";
 const char* const kErrCaption = "Error";

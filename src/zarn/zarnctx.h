@@ -79,7 +79,7 @@ class ZarnContext {
   ZrnSysTime swstart;             // stopwatch start
   ZrnSysTime swlast;              // previous press
   std::int32_t cp = 0;            // offset where the last replayed script line ends
-  int ScriptDepth = 0;            // how deep saved scripts run inside each other now
+  int ScriptDepth = 0;            // how many scripts run inside each other now (0: none)
   ZrnClip Clips;                  // the clip store behind Copy and the paste menu
   std::int32_t NumClips = 10001;  // command id of the next paste-menu item
 

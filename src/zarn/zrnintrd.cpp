@@ -178,8 +178,10 @@ void ZrnIntrpDlg::ProcessZarns(TZarnsEditView& view) {
   interp.IdentifyZarn(kAll);
 }
 
-// Inside a running script a saved script continues in the same output
-// document.
+// Inside a running script (Test Zarn or another saved script) a saved script
+// continues in the same output document: the line that named it runs there,
+// so that document is the current view. Only a saved script run straight
+// from the editor opens an output document of its own.
 void ZrnIntrpDlg::RunSavedScript(const std::string& stored) {
   if (ctx_.ScriptDepth >= kMaxScriptDepth) return;
   std::vector<std::string> lines = TZarnsZrnExe::SavedScriptLines(stored);
@@ -187,9 +189,7 @@ void ZrnIntrpDlg::RunSavedScript(const std::string& stored) {
   ZrnIntrpDlg interp(ctx_, &lines);
   interp.ShowListing = false;
   if (ctx_.ScriptDepth > 0) interp.ZarnExe->OutView = ctx_.CurrentView;
-  ++ctx_.ScriptDepth;
   interp.RunScript();
-  --ctx_.ScriptDepth;
 }
 
 void ZrnIntrpDlg::RunScript() {
@@ -202,7 +202,11 @@ void ZrnIntrpDlg::RunScript() {
   }
   ListBlocks();
   if (ShowListing) ctx_.GetHost().MessageBox(Listing, "Instruction Matrix ", MB_OK);
+  // Every script counts as a level, the top-level one included, so a saved
+  // script that one of its lines names knows it runs inside a script.
+  ++ctx_.ScriptDepth;
   ExecuteLines(lines);
+  --ctx_.ScriptDepth;
 }
 
 // --- structure pass -------------------------------------------------------------

@@ -115,3 +115,22 @@ TEST_F(RunCli, ErrorsAndExitCodes) {
             std::string::npos)
       << r.err;
 }
+
+// A saved script named by a line of a script continues in the same output
+// document: one document, and output.zrn written once, with the first line.
+TEST_F(RunCli, SavedScriptInsideAScriptKeepsOneOutputDocument) {
+  Put("greet.txt", "zarn greet\n>> hello\n");
+  ASSERT_EQ(Cli({"run", "--command", "save", "--caret", "1:0", "greet.txt"}).rc, 0);
+  Put("s.txt", ">> before\ngreet\n>> after\n");
+  Result r = Cli({"script", "s.txt"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out, ">> before\nbefore\ngreet\n>> hello\nhello\n>> after\nafter\n");
+  EXPECT_EQ(Get("output.zrn"), ">> before");
+  // Nested two deep, and named on the first line: still one document.
+  Put("outer.txt", "zarn outer\ngreet\n>> out\n");
+  ASSERT_EQ(Cli({"run", "--command", "save", "--caret", "1:0", "outer.txt"}).rc, 0);
+  Put("t.txt", "outer\n>> end\n");
+  r = Cli({"script", "t.txt"});
+  EXPECT_EQ(r.out, "outer\ngreet\n>> hello\nhello\n>> out\nout\n>> end\nend\n");
+  EXPECT_EQ(Get("output.zrn"), "outer");
+}

@@ -7,6 +7,7 @@
 
 #include "cli/cli_runner.h"
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/pfile.h"
 
 namespace {
@@ -64,6 +65,46 @@ TEST_F(StoreCli, LoadPackagesAndReset) {
   EXPECT_EQ(Cli({"store", "reset"}).rc, 0);
   EXPECT_EQ(Cli({"store", "list"}).out, "");
   EXPECT_EQ(Cli({"store", "packages"}).out, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StoreCli, DeleteDescribeMembersExport) {
+  std::string pkg = TestEnv::Root() + "t.pkg";
+  ASSERT_TRUE(plat::WriteFileAtomic(pkg, "ZPKG Tools\nztxt one 1\nzdesc First\nztxt two 2\n"));
+  ASSERT_EQ(Cli({"store", "load", pkg}).rc, 0);
+  ASSERT_EQ(Cli({"store", "set", "loose", " l"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "members", "tools"}).out, "one\ntwo\n");
+  EXPECT_EQ(Cli({"store", "members", "nope"}).rc, 1);
+  // Describe: prints, then stores each line followed by CR LF, the text kept
+  // as well (as Modify stores both edits).
+  EXPECT_EQ(Cli({"store", "describe", "one"}).out, "First\n--\n");
+  EXPECT_EQ(Cli({"store", "describe", "one", "--usage", "one\nthen Alt+R"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "browse", "one"}).out, "First\r\n--\none\r\nthen Alt+R\r\n");
+  EXPECT_EQ(Cli({"store", "describe", "missing", "--usage", "x"}).rc, 1);
+  // Export the package and everything; a reset and a load give them back.
+  std::string one = TestEnv::Root() + "one.pkg", all = TestEnv::Root() + "all.pkg";
+  CliRun r = Cli({"store", "export", "TOOLS", one});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out, "Tools: 2 zarns\n");
+  EXPECT_EQ(Slurp(one),
+            "ZPKG Tools\r\nztxt one 1\nzdesc First\r\nzuse one\r\nthen Alt+R\r\nztxt two 2\n");
+  EXPECT_EQ(Cli({"store", "export", all}).out, "all: 3 zarns\n");
+  // Delete: gone from lookups, the list and its package.
+  EXPECT_EQ(Cli({"store", "delete", "ONE"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "get", "one"}).rc, 1);
+  EXPECT_EQ(Cli({"store", "members", "Tools"}).out, "two\n");
+  EXPECT_EQ(Cli({"store", "list"}).out, "two\nloose\n");
+  r = Cli({"store", "delete", "one"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("No zarn named \"one\" is stored."), std::string::npos) << r.err;
+  ASSERT_EQ(Cli({"store", "reset"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "load", all}).out, "all: 3 zarns\n");
+  EXPECT_EQ(Cli({"store", "list"}).out, "one\ntwo\nloose\n");
+  EXPECT_EQ(Cli({"store", "get", "one"}).out, " 1\n");
+  EXPECT_EQ(Cli({"store", "browse", "one"}).out, "First\r\n--\none\r\nthen Alt+R\r\n");
 }
 
 }  // namespace

@@ -333,8 +333,10 @@ class ShellCommandsTest : public QObject {
     QVERIFY(on(6) && on(114) && on(112) && on(113) && on(16) && on(10));
     QVERIFY(!on(24333) && !on(24339) && !on(24334) && !on(21) && !on(293) && !on(24323));
     QVERIFY(!on(14) && !on(11) && !on(17) && !on(24361) && !on(24345));
-    // Not part of the program yet: printing, file types, browser, contacts, speed dial, conversion.
-    for (int id : {24337, 24338, 24340, 24222, 7, 285, 27, 291, 392, 269, 13, 62713})
+    // The zarn browser: the menu item and its tool-bar button.
+    QVERIFY(on(285) && on(27));
+    // Not part of the program yet: printing, file types, contacts, speed dial, conversion.
+    for (int id : {24337, 24338, 24340, 24222, 7, 291, 392, 269, 13, 62713})
       QVERIFY2(!on(id), qPrintable(QString::number(id)));
     // With a document, the view and its window answer their commands.
     app_->Command(zcmd::CM_FILENEW);

@@ -83,7 +83,9 @@ std::optional<std::string> QtHost::InputRequired(const std::string& request,
 }
 
 std::optional<std::string> QtHost::AskZarnName(const std::string& initial) {
-  ZrnInput dlg(zarn_, uihooks::DialogParent());
+  // The loader asks with this prompt too; its box is "Input Required" (2966).
+  ZrnInput dlg(zarn_, uihooks::DialogParent(), 2966);
+  dlg.setWindowTitle(QStringLiteral("Input Required"));
   if (!initial.empty()) dlg.SetText(ToQt(initial));
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   return dlg.Result();

@@ -47,6 +47,7 @@
 #include "shell/ui/zrnsusrp.h"
 #include "store/zrnio.h"
 #include "store/zrnpkgop.h"
+#include "zarn/ui/zrnbrows.h"
 #include "zarn/ui/zrnsedtv.h"
 
 using namespace zcmd;
@@ -434,6 +435,8 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_ZARNFIND:
     case CM_WORDCATALOGDESTROY:
     case CM_LOADZFILE:
+    case CM_BROWSEZARNS:
+    case CM_BROWSER:
     case CM_RESETZARNS:
     case CM_HELPCONTENTS:
     case CM_HELPUSING:
@@ -446,7 +449,7 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_WORDCATALOGRESCAN:
     case CM_SKED: return true;
     default:
-      // The file-type dialogs, the zarn browser, contacts, speed dial,
+      // The file-type dialogs, contacts, speed dial,
       // conversion to text and printing are not part of this program yet.
       return false;
   }
@@ -494,6 +497,8 @@ bool TZarnsApp::AppCommand(int id) {
     case CM_SKED: CmSked(); break;
     case CM_WORDCATALOGDESTROY: break;  // kept on the menu; destroys nothing
     case CM_LOADZFILE: CmLoadzfile(); break;
+    case CM_BROWSEZARNS:
+    case CM_BROWSER: CmBrowse(); break;
     case CM_RESETZARNS: CmResetzarns(); break;
     case CM_HELPCONTENTS: CmHelpContents(); break;
     case CM_HELPUSING: CmHelpUsing(); break;
@@ -758,9 +763,15 @@ void TZarnsApp::CmSked() {
   dlg.exec();
 }
 
+// The browser's loader, without showing the browser.
 void TZarnsApp::CmLoadzfile() {
-  ZrnPkgOp op(*files_, *host_, *host_);
-  op.CmNewPackage();
+  ZrnBrowse browser(*zarn_, MainWin, 286);
+  browser.CmNewPackage();
+}
+
+void TZarnsApp::CmBrowse() {
+  ZrnBrowse dlg(*zarn_, MainWin, 286);
+  dlg.exec();
 }
 
 void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(*files_); }

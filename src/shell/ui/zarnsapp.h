@@ -187,6 +187,7 @@ class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   void CmWordCatalogCreate();
   void CmSked();
   void CmLoadzfile();
+  void CmBrowse();
   void CmResetzarns();
   void CmHelpContents();
   void CmHelpUsing();
