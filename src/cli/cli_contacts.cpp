@@ -120,8 +120,9 @@ void RegisterContacts(CLI::App& app, CliContext& cli) {
   });
 
   CLI::App* add = top->add_subcommand("add", "Append a contact; prints its number");
-  add->add_option("FIELD=VALUE", *fields, "Fields: first last address1 address2 address3 "
-                                          "postal phone fax email");
+  add->add_option("FIELD=VALUE", *fields,
+                  "Fields: first last address1 address2 address3 "
+                  "postal phone fax email");
   add->callback([fields, &cli] {
     TTransferCntct r = EmptyContact();
     if (!Assign(r, *fields)) {

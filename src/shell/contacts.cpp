@@ -129,7 +129,8 @@ std::string MailtoAddress(const std::string& typed) {
 
 std::string ContactsPath() { return plat::DataPath("DES2"); }
 
-ContactsDB::ContactsDB(std::string path, std::ostream& diag) : file_(std::move(path)), diag_(diag) {}
+ContactsDB::ContactsDB(std::string path, std::ostream& diag)
+    : file_(std::move(path)), diag_(diag) {}
 
 ContactsDB::~ContactsDB() { CloseDB(); }
 

@@ -36,8 +36,7 @@ bool TelTypeFromText(const std::string& text, Tels& out) {
     const char* t = kTypeTexts[i];
     if (text.size() != std::strlen(t)) continue;
     bool same = true;
-    for (std::size_t k = 0; same && k < text.size(); ++k)
-      same = (text[k] | 0x20) == (t[k] | 0x20);
+    for (std::size_t k = 0; same && k < text.size(); ++k) same = (text[k] | 0x20) == (t[k] | 0x20);
     if (same) {
       out = static_cast<Tels>(i);
       return true;
@@ -86,7 +85,8 @@ namespace {
 std::vector<TelNum> Parse(std::string& data) {
   // A damaged file's partial last record is filled up with zeros rather
   // than dropped, so that a rewrite loses no byte of it.
-  if (data.size() % sizeof(TelNum)) data.resize((data.size() / sizeof(TelNum) + 1) * sizeof(TelNum));
+  if (data.size() % sizeof(TelNum))
+    data.resize((data.size() / sizeof(TelNum) + 1) * sizeof(TelNum));
   std::vector<TelNum> out;
   for (std::size_t at = 0; at < data.size(); at += sizeof(TelNum))
     out.push_back(TelNumFromBytes(data.data() + at));

@@ -1,9 +1,11 @@
 #include "shell/zvanilla.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -90,8 +92,7 @@ std::string TZarnsVanilla::OutputName(const std::string& fileName) {
   std::string ext =
       dot != std::string::npos && dot >= nameStart ? fileName.substr(dot) : std::string();
   bool isZxt = ext.size() == 4;
-  for (std::size_t i = 0; isZxt && i < 4; ++i)
-    isZxt = (ext[i] | (i ? 0x20 : 0)) == ".zxt"[i];
+  for (std::size_t i = 0; isZxt && i < 4; ++i) isZxt = (ext[i] | (i ? 0x20 : 0)) == ".zxt"[i];
   return stem + (isZxt ? "-text.zxt" : ".zxt");
 }
 
@@ -149,31 +150,54 @@ VanillaResult TZarnsVanilla::ReadWords(const std::string& fileName) {
   bool ok = fs.SetMode(out, 0666 & ~um);
   std::string error = ok ? std::string() : Describe("Cannot create", r.output);
 
-  unsigned char block[kBlock];
-  VanillaWords words;
-  long long got = ok ? static_cast<long long>(kBlock) : 0;
-  while (ok && got == static_cast<long long>(kBlock)) {
-    // A short read is not the end: fill the block as the rounds require.
-    got = 0;
-    while (got < static_cast<long long>(kBlock)) {
-      const long long n = fs.Read(in, block + got, kBlock - static_cast<std::size_t>(got));
-      if (n < 0) {
-        ok = false;
-        error = Describe("Cannot read", fileName);
-        break;
-      }
-      if (n == 0) break;
-      got += n;
-    }
-    if (!ok) break;
-    CleanBlock(block, static_cast<std::size_t>(got));
-    const std::string& text = words.Block(block, static_cast<std::size_t>(got));
-    if (!text.empty() &&
-        fs.Write(out, text.data(), text.size()) != static_cast<long long>(text.size())) {
+  // The rounds are taken from a larger read buffer and their text is
+  // gathered before it is written: fewer system calls, the same bytes, and
+  // still a fixed amount of memory whatever the file's size.
+  constexpr std::size_t kReadBuf = 64 * kBlock;
+  constexpr std::size_t kWriteAt = 64 * kBlock;
+  std::unique_ptr<unsigned char[]> buf(new unsigned char[kReadBuf]);
+  std::size_t have = 0, at = 0;
+  bool eof = false;
+  std::string pendingOut;
+  pendingOut.reserve(kWriteAt + 2 * kBlock);
+  auto flush = [&] {
+    if (!pendingOut.empty() && fs.Write(out, pendingOut.data(), pendingOut.size()) !=
+                                   static_cast<long long>(pendingOut.size())) {
       ok = false;
       error = Describe("Cannot write", r.output);
     }
+    pendingOut.clear();
+  };
+  VanillaWords words;
+  std::size_t got = kBlock;
+  while (ok && got == kBlock) {
+    // A round is 1024 bytes unless the file ends in it; a short read is not
+    // the end of the file.
+    while (ok && !eof && have - at < kBlock) {
+      if (at > 0) {
+        std::memmove(buf.get(), buf.get() + at, have - at);
+        have -= at;
+        at = 0;
+      }
+      const long long n = fs.Read(in, buf.get() + have, kReadBuf - have);
+      if (n < 0) {
+        ok = false;
+        error = Describe("Cannot read", fileName);
+      } else if (n == 0) {
+        eof = true;
+      } else {
+        have += static_cast<std::size_t>(n);
+      }
+    }
+    if (!ok) break;
+    got = std::min(kBlock, have - at);
+    unsigned char* block = buf.get() + at;
+    at += got;
+    CleanBlock(block, got);
+    pendingOut += words.Block(block, got);
+    if (pendingOut.size() >= kWriteAt) flush();
   }
+  if (ok) flush();
   if (ok && !fs.Sync(out)) {
     ok = false;
     error = Describe("Cannot write", r.output);

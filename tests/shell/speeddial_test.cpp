@@ -141,9 +141,7 @@ TEST_F(SpeedDialFile, ChangesUnderFaults) {
   };
   long points = SweepFaults(fs, sweep);
   sweep.run = [&] { ok = SpeedDialStore(Path()).RemoveId(1); };
-  sweep.check = [&](long n) {
-    EXPECT_EQ(Slurp(Path()), ok ? Rec(2, 1, "Bob", "2") : before) << n;
-  };
+  sweep.check = [&](long n) { EXPECT_EQ(Slurp(Path()), ok ? Rec(2, 1, "Bob", "2") : before) << n; };
   points += SweepFaults(fs, sweep);
   EXPECT_GE(points, 12);
   RecordProperty("injection_points", static_cast<int>(points));

@@ -57,7 +57,10 @@ TEST(Vanilla, GroupsOfFourAreCleanedTogether) {
   // In a mixed group each control byte alone becomes a blank.
   EXPECT_EQ(Convert("abc\x07xyz\x1f"), "abc xyz ");
   // DEL has the printable bits and stays.
-  EXPECT_EQ(Convert("ab\x7f" "cdef"), "ab\x7f" "cdef ");
+  EXPECT_EQ(Convert("ab\x7f"
+                    "cdef"),
+            "ab\x7f"
+            "cdef ");
 }
 
 TEST(Vanilla, NoHighOrControlByteReachesTheOutput) {
@@ -270,7 +273,8 @@ TEST(VanillaWordsPass, PendingCarriesAcrossBlocks) {
 TEST(VanillaClean, OnlyPrintableAndCarriageReturnsRemain) {
   unsigned char block[1024];
   for (int round = 0; round < 256; ++round) {
-    for (int i = 0; i < 1024; ++i) block[i] = static_cast<unsigned char>((i * 7 + round * 31) & 0xFF);
+    for (int i = 0; i < 1024; ++i)
+      block[i] = static_cast<unsigned char>((i * 7 + round * 31) & 0xFF);
     CleanBlock(block, 1024);
     for (unsigned char c : block) ASSERT_TRUE((c >= 0x20 && c <= 0x7F) || c == 0x0D);
   }
