@@ -332,6 +332,8 @@ class PhoneDialogsTest : public QObject {
     QTreeWidgetItem* first = dlg.phoneWindow->topLevelItem(0);
     QCOMPARE(first->text(0), QString(39, QLatin1Char('n')));  // the 39-character cut
     QCOMPARE(first->text(1), QStringLiteral("555-0100"));
+    QCOMPARE(first->toolTip(0),
+             QString(39, QLatin1Char('n')) + QStringLiteral(": 555-0100 (Work)"));
     QCOMPARE(dlg.phoneWindow->topLevelItem(1)->text(1), QStringLiteral("555-0299"));
     // Selecting shows the entry with its type.
     dlg.phoneWindow->topLevelItem(1)->setSelected(true);
@@ -407,6 +409,8 @@ class PhoneCommandsTest : public QObject {
     QCOMPARE(Slurp(dir + "report.zxt"), std::string("Quarterly report "));
     QCOMPARE(app_->Client()->subWindowList().size(), before + 1);
     QVERIFY(app_->ActiveChild()->windowTitle().contains(QStringLiteral("report.zxt")));
+    QCOMPARE(app_->ActiveChild()->View()->toPlainText(), QStringLiteral("Quarterly report "));
+    Shot(MainWin, "converted.png");
     // Cancelled: nothing.
     host_.openAnswers = {std::nullopt};
     QVERIFY(app_->Command(291));

@@ -111,7 +111,12 @@ void TZarnsSpeedDialDlg::Reload(std::int32_t selectId) {
   for (const TelNum& t : phoneListData) {
     auto* item = new QTreeWidgetItem(phoneWindow, {ToQt(TelName(t)), ToQt(TelNumber(t))});
     item->setData(0, Qt::UserRole, t.telId);
-    item->setToolTip(0, QString::fromLatin1(TelTypeText(TelType(t))));
+    // The columns are narrow; the tip shows the whole entry with its type.
+    const QString tip = QStringLiteral("%1: %2 (%3)")
+                            .arg(ToQt(TelName(t)), ToQt(TelNumber(t)),
+                                 QString::fromLatin1(TelTypeText(TelType(t))));
+    item->setToolTip(0, tip);
+    item->setToolTip(1, tip);
     if (selectId != 0 && t.telId == selectId) item->setSelected(true);
   }
 }
