@@ -167,6 +167,8 @@ long long ContactsDB::ReadFromDB(TTransferCntct& rec) {
   return got;
 }
 
+// Back from record 0 the cursor cannot go two records: it goes to the
+// start, so the read after it shows record 0 again rather than record 1.
 void ContactsDB::ReposDB() { pos_ = pos_ >= 2 * kRecord ? pos_ - 2 * kRecord : 0; }
 
 bool ContactsDB::Bump(int delta, TTransferCntct& rec) {

@@ -51,6 +51,9 @@ void CleanBlock(unsigned char* block, std::size_t n) {
     CleanGroup(block + groups * TZarnsVanilla::kGroup, n % TZarnsVanilla::kGroup);
 }
 
+// A word cut by the end of a round counts as two words, as the rounds
+// define the output; joining them would make the result depend on where a
+// file's words happen to fall.
 const std::string& VanillaWords::Block(const unsigned char* block, std::size_t n) {
   line_.clear();
   kept_ = 0;
@@ -125,6 +128,8 @@ VanillaResult TZarnsVanilla::ReadWords(const std::string& fileName) {
   plat::FileSystem& fs = plat::Fs();
   // The source is a document: read without a share lock, as the editor does.
   plat::HANDLE in = fs.Open(fileName, plat::Access::ReadUnlocked, plat::Creation::OpenExisting);
+  // A source that cannot be read is reported, not turned into an empty
+  // document that would look like a file without words.
   if (!plat::IsOpen(in)) {
     r.error = Describe("Cannot read", fileName);
     return r;
