@@ -51,9 +51,9 @@ void CleanBlock(unsigned char* block, std::size_t n) {
     CleanGroup(block + groups * TZarnsVanilla::kGroup, n % TZarnsVanilla::kGroup);
 }
 
-// A word cut by the end of a round counts as two words, as the rounds
-// define the output; joining them would make the result depend on where a
-// file's words happen to fall.
+// A word cut by the end of a round counts as two words: the output stays
+// exactly the one the 1024-byte rounds define, which tools and tests can
+// rely on byte for byte.
 const std::string& VanillaWords::Block(const unsigned char* block, std::size_t n) {
   line_.clear();
   kept_ = 0;
