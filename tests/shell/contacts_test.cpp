@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 #include "common/faultfs.h"
@@ -353,4 +354,26 @@ TEST_F(ContactsFile, EditsUnderFaults) {
     db.reset();
   }
   RecordProperty("injection_points", static_cast<int>(total));
+}
+
+TEST_F(ContactsFile, GarbageIsSteppedAndKept) {
+  std::mt19937 rng(11);
+  std::string junk(5000, '\0');
+  for (char& c : junk) c = static_cast<char>(rng() & 0xFF);
+  ASSERT_TRUE(WriteFile(Path(), junk));
+  ContactsDB db(Path(), diag_);
+  ASSERT_TRUE(db.OpenDB());
+  TTransferCntct r = EmptyContact();
+  int shown = 0;
+  for (int i = 0; i < 12; ++i) shown += db.Bump(-1, r) ? 1 : 0;
+  EXPECT_EQ(shown, 9);  // 5000 bytes hold nine whole records
+  for (int i = 0; i < 12; ++i) db.Bump(1, r);
+  for (int f = 0; f < kContactFields; ++f)
+    EXPECT_LE(GetField(r, ContactFields()[f].field).size(), ContactFields()[f].size);
+  EXPECT_LE(InsertAddressText(r).size(), 30u + 1 + 30 + 4 * 80 + 10);
+  ASSERT_TRUE(db.Change(0, r));
+  ASSERT_TRUE(db.Add(Person("New", "One")));
+  const std::string now = Slurp(Path());
+  EXPECT_EQ(now.substr(520, 5000 - 520), junk.substr(520));
+  EXPECT_EQ(now.size(), 10 * 520u + 520u);
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <random>
 
 #include "common/faultfs.h"
 #include "common/testenv.h"
@@ -145,4 +146,26 @@ TEST_F(SpeedDialFile, ChangesUnderFaults) {
   points += SweepFaults(fs, sweep);
   EXPECT_GE(points, 12);
   RecordProperty("injection_points", static_cast<int>(points));
+}
+
+TEST_F(SpeedDialFile, GarbageIsReadAndKept) {
+  std::mt19937 rng(5);
+  std::string junk(1000, '\0');
+  for (char& c : junk) c = static_cast<char>(rng() & 0xFF);
+  ASSERT_TRUE(WriteFile(Path(), junk));
+  SpeedDialStore s(Path());
+  std::vector<TelNum> list;
+  ASSERT_TRUE(s.GetTelNumbers(list));
+  EXPECT_EQ(list.size(), 11u);  // ten whole records and the tail filled up
+  for (const TelNum& t : list) {
+    EXPECT_LE(TelName(t).size(), 50u);
+    EXPECT_LE(TelNumber(t).size(), 40u);
+    EXPECT_GE(TelType(t), kHomePhone);
+    EXPECT_LE(TelType(t), kOther);
+  }
+  std::int32_t id = 0;
+  ASSERT_TRUE(s.SetTelNumber(MakeTelNum(kHomePhone, "Zed", "1"), &id));
+  const std::string now = Slurp(Path());
+  EXPECT_EQ(now.substr(0, 1000), junk);
+  EXPECT_EQ(now.size(), 12 * 98u);
 }

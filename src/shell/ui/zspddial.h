@@ -35,6 +35,9 @@ class TZarnsSpeedDialDlg : public QDialog {
   // Inserts "name: number" at the caret of the current document.
   void BNCopyToDocClick();
 
+  // Set by choosing an entry or by Dial, cleared by Remove and Reset/Clear.
+  // Add/Update works in either mode (it updates the entry of the same name
+  // and type, else adds one), so a press is never silently ignored.
   bool EditMode = false;
   QTreeWidget* phoneWindow = nullptr;
   QLineEdit* nameText = nullptr;
