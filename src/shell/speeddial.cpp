@@ -1,5 +1,6 @@
 #include "shell/speeddial.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/pdatadir.h"
@@ -136,15 +137,21 @@ bool SpeedDialStore::SetTelNumber(const TelNum& entry, std::int32_t* id) {
   std::int32_t got = 0;
   const std::string name = TelName(entry);
   const bool ok = Change([&](std::vector<TelNum>& list) {
-    std::int32_t next = 1;
+    std::int32_t top = 0;
     for (TelNum& t : list) {
       if (TelName(t) == name && TelType(t) == TelType(entry)) {
         std::memcpy(t.Number, entry.Number, sizeof t.Number);
         got = t.telId;
         return true;
       }
-      if (t.telId >= next) next = t.telId == INT32_MAX ? next : t.telId + 1;
+      top = std::max(top, t.telId);
     }
+    // One above the highest id; after a damaged file's largest id, the
+    // smallest free one.
+    std::int32_t next = top < INT32_MAX ? top + 1 : 1;
+    while (top == INT32_MAX &&
+           std::any_of(list.begin(), list.end(), [&](const TelNum& t) { return t.telId == next; }))
+      ++next;
     TelNum n = entry;
     n.telId = next;
     n.telType = TelType(entry);

@@ -169,3 +169,13 @@ TEST_F(SpeedDialFile, GarbageIsReadAndKept) {
   EXPECT_EQ(now.substr(0, 1000), junk);
   EXPECT_EQ(now.size(), 12 * 98u);
 }
+
+TEST_F(SpeedDialFile, IdsAfterTheLargestPossibleOne) {
+  ASSERT_TRUE(WriteFile(Path(), Rec(INT32_MAX, 0, "Max", "1") + Rec(1, 0, "One", "2")));
+  SpeedDialStore s(Path());
+  std::int32_t id = 0;
+  ASSERT_TRUE(s.SetTelNumber(MakeTelNum(kHomePhone, "New", "3"), &id));
+  EXPECT_EQ(id, 2);
+  ASSERT_TRUE(s.RemoveId(2));
+  EXPECT_EQ(Slurp(Path()), Rec(INT32_MAX, 0, "Max", "1") + Rec(1, 0, "One", "2"));
+}
