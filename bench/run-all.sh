@@ -18,6 +18,10 @@ ninja -C "$BUILD" -j2 catalog_bench
 ninja -C "$BUILD" -j2 store_bench
 "$BUILD/bench/store_bench"
 
+# Convert to Text.
+ninja -C "$BUILD" -j2 vanilla_bench
+"$BUILD/bench/vanilla_bench"
+
 # Program start-up (needs the Qt program: a build with the GUI on).
 cmake -S "$SRC" -B "$BUILD-gui" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=ON >/dev/null
 ninja -C "$BUILD-gui" -j2 startup_bench

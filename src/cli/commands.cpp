@@ -7,11 +7,13 @@ void RegisterCliHost(CLI::App& app, CliContext& cli);
 void RegisterCatalogCommands(CLI::App& app, CliContext& cli);
 void RegisterRegistryCommands(CLI::App& app, CliContext& cli);
 void RegisterRunCommands(CLI::App& app, CliContext& cli);
+void RegisterPhoneCommands(CLI::App& app, CliContext& cli);
 
 const std::vector<CliRegistration>& CliRegistrations() {
   static const std::vector<CliRegistration> regs = {
       RegisterCliHost,           RegisterRunCommands,     RegisterStoreCommands,
       RegisterStoreEditCommands, RegisterCatalogCommands, RegisterRegistryCommands,
+      RegisterPhoneCommands,
   };
   return regs;
 }

@@ -40,11 +40,14 @@
 #include "shell/ui/statusind.h"
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zdbg.h"
+#include "shell/ui/zrncntct.h"
 #include "shell/ui/zrnsabtd.h"
 #include "shell/ui/zrnshelp.h"
 #include "shell/ui/zrnsmdi1.h"
 #include "shell/ui/zrnsmdic.h"
 #include "shell/ui/zrnsusrp.h"
+#include "shell/ui/zspddial.h"
+#include "shell/zvanilla.h"
 #include "store/zrnio.h"
 #include "store/zrnpkgop.h"
 #include "zarn/ui/zrnbrows.h"
@@ -443,14 +446,16 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_HELPABOUT:
     case CM_DEBUG:
     case CM_BRINDLE:
+    case CM_VANILLA:
+    case CM_CONTACT:
+    case CM_SPEEDDIAL:
     case CM_EXIT: return true;
     case CM_FILESEND: return const_cast<TZarnsApp*>(this)->CeFileSend();
     case CM_WORDCATALOGCREATE:
     case CM_WORDCATALOGRESCAN:
     case CM_SKED: return true;
     default:
-      // The file-type dialogs, contacts, speed dial,
-      // conversion to text and printing are not part of this program yet.
+      // The file-type dialogs and printing are not part of this program yet.
       return false;
   }
 }
@@ -505,6 +510,9 @@ bool TZarnsApp::AppCommand(int id) {
     case CM_HELPABOUT: CmHelpAbout(); break;
     case CM_DEBUG: CmDebug(); break;
     case CM_BRINDLE: CmBrindle(); break;
+    case CM_VANILLA: CmVanilla(); break;
+    case CM_CONTACT: CmContact(); break;
+    case CM_SPEEDDIAL: CmSpeedDial(); break;
     default: return false;
   }
   return true;
@@ -793,6 +801,36 @@ void TZarnsApp::CmDebug() {
 void TZarnsApp::CmBrindle() {
   ZrnFile f;
   f.ShellURL("ZarnsDoc1.htm", WebBrindle);
+}
+
+// The chosen file is only read; its words go to a new document beside it,
+// which opens in a new window. A conversion that fails says why.
+void TZarnsApp::CmVanilla() {
+  const std::optional<std::string> file =
+      host_->OpenFileDialog("File to Convert, Original is not changed", "");
+  if (!file || file->empty()) return;
+  const VanillaResult r = TZarnsVanilla().ReadWords(*file);
+  if (!r.ok) {
+    host_->MessageBox(r.error, "Convert to Text", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  if (!AddFile(QFile::decodeName(r.output.c_str())))
+    host_->MessageBox(
+        "The converted text was written to \"" + r.output + "\" but cannot be opened.",
+        "Convert to Text", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TZarnsApp::CmContact() {
+  // The contact shown last is shown again at the next opening.
+  static TTransferCntct TTransferCntctData = EmptyContact();
+  ZrnCntct dlg(TTransferCntctData, zarn_.get(), *host_, MainWin);
+  dlg.exec();
+}
+
+void TZarnsApp::CmSpeedDial() {
+  SpeedDialStore store;
+  TZarnsSpeedDialDlg dlg(store, zarn_.get(), *host_, MainWin);
+  dlg.exec();
 }
 
 // ---------------------------------------------------------------------------

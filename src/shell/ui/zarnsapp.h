@@ -194,6 +194,9 @@ class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   void CmHelpAbout();
   void CmDebug();
   void CmBrindle();
+  void CmVanilla();
+  void CmContact();
+  void CmSpeedDial();
 
   QStringList args_;
   std::unique_ptr<ZrnIO> files_;    // the program's one file set
