@@ -9,8 +9,10 @@
 
 namespace {
 
+// Tabs part numbers as blanks do: columns pasted from a table add up.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsSeparator(char c) {
-  return c == ' ' || c == '?' || c == '!' || c == '+' || c == '-' || c == '/' || c == '*';
+  return IsBlank(c) || c == '?' || c == '!' || c == '+' || c == '-' || c == '/' || c == '*';
 }
 bool IsOperator(char c) { return c == '+' || c == '-' || c == '*' || c == '/'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -49,7 +51,7 @@ struct Token {
   double value = 0;
 };
 
-// Cuts the line as the tokenizer does and sorts the pieces: numbers (with
+// Cuts the line as the tokenizer does (and at tabs) and sorts the pieces: numbers (with
 // their parentheses as tokens of their own), operators, and anything else.
 // When the line is longer than what is read, the word the limit falls into
 // and all after it become one Cut token.
@@ -65,7 +67,7 @@ std::vector<Token> Lex(const std::string& line) {
   std::size_t i = 0;
   while (i < n) {
     const char c = line[i];
-    if (c == ' ') {
+    if (IsBlank(c)) {
       ++i;
       continue;
     }
@@ -210,7 +212,7 @@ ZrnChain FindChain(const std::string& line, std::size_t opAt) {
   auto isSign = [&](std::size_t k) {
     const Token& t = toks[k];
     if (t.op != '+' && t.op != '-') return false;
-    const bool before = t.pos == 0 || line[t.pos - 1] == ' ' || line[t.pos - 1] == '(';
+    const bool before = t.pos == 0 || IsBlank(line[t.pos - 1]) || line[t.pos - 1] == '(';
     const bool after = t.end < line.size() && (IsDigit(line[t.end]) || line[t.end] == '(');
     return before && after;
   };
@@ -292,7 +294,7 @@ bool RunArithmeticChain(TZarnsEditView& v) {
   if (chain.kind == ZrnChain::kNoChain) return false;
   if (chain.kind == ZrnChain::kLeftAlone) return true;
   std::size_t end = chain.end;
-  while (end < line.size() && line[end] == ' ') ++end;
+  while (end < line.size() && IsBlank(line[end])) ++end;
   b->DeleteSubText(v.LineStart() + static_cast<std::uint32_t>(chain.begin),
                    v.LineStart() + static_cast<std::uint32_t>(end));
   v.InsertText(TZarnsEditView::NumberText(chain.value));

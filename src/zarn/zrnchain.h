@@ -35,8 +35,8 @@ inline constexpr std::size_t kChainTextSize = 4096;
 
 // The run around the operator character at `opAt` of `line`:
 // - a number is a whole word (the words are cut at " ?!+-/*" as the
-//   tokenizer cuts them): "week7" or "$5" is text and breaks a run, as does
-//   any other word or a "?" / "!";
+//   tokenizer cuts them, and at tabs): "week7" or "$5" is text and breaks a
+//   run, as does any other word or a "?" / "!";
 // - two numbers with no operator between them end one run and start another;
 // - operators dangling at either end are not part of the run; a leading
 //   "+" or "-" written against its number ("-5") is its sign;

@@ -66,6 +66,8 @@ TEST(ChainFind, RunsAroundAnOperator) {
       {"items 3 5 + 6 + 7", 0, ZrnChain::kValue, 18, 8, 17, 2},  // "3 5": two runs
       {"1 + 2 + 3 +", 0, ZrnChain::kValue, 6, 0, 9, 2},          // dangling operator
       {"1 + 2 + 3?", 0, ZrnChain::kValue, 6, 0, 9, 2},
+      {"1\t+\t2\t+\t3\tkg", 0, ZrnChain::kValue, 6, 0, 9, 2},  // tabs part as blanks
+      {"\t-1 * 2 + 3", 1, ZrnChain::kValue, 1, 1, 11, 2},
       // One operator: the single-operator case, whatever surrounds it.
       {"3 + 4", 0, ZrnChain::kNoChain, 0, 0, 0, 0},
       {"(2 + 3)", 0, ZrnChain::kNoChain, 0, 0, 0, 0},
@@ -200,6 +202,10 @@ TEST_F(ChainTest, RunsBecomeTheirValue) {
       {"1 + 2 + 3 +", -1, "6 +"},
       {"(2 + 3 * 4", -1, "(2 + 3 * 4"},  // unbalanced: left as written
       {"2 + 3) * 4", -1, "2 + 3) * 4"},
+      {"0.1 + 0.2 + 0.3", -1, "0.6 "},
+      {"1 / 3 / 1000000", -1, "0 "},  // six decimals, as a single operator shows
+      {"0 * -5 + 0", -1, "0 "},       // never "-0"
+      {"1\t+\t2\t+\t3\tkg", 5, "6 kg"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunLine(c.line, false, c.caret), c.result) << "run: " << c.line;
