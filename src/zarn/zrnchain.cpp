@@ -207,8 +207,8 @@ ZrnChain FindChain(const std::string& line, std::size_t opAt) {
   while (from > 0 && !breaksBefore(from)) --from;
   while (to < toks.size() && !breaksBefore(to)) ++to;
 
-  // Dangling operators and parentheses opening nothing go; a leading sign
-  // written against its number stays.
+  // Operators dangling at either end go, as do a ")" at the start and a "("
+  // at the end; a leading sign written against its number stays.
   auto isSign = [&](std::size_t k) {
     const Token& t = toks[k];
     if (t.op != '+' && t.op != '-') return false;
