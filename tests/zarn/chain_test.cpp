@@ -203,6 +203,7 @@ TEST_F(ChainTest, RunsBecomeTheirValue) {
       {"(2 + 3 * 4", -1, "(2 + 3 * 4"},  // unbalanced: left as written
       {"2 + 3) * 4", -1, "2 + 3) * 4"},
       {"0.1 + 0.2 + 0.3", -1, "0.6 "},
+      {"Preis \xe2\x82\xac 1 + 2 + 3 netto", 18, "Preis \xe2\x82\xac 6 netto"},
       {"1 / 3 / 1000000", -1, "0 "},  // six decimals, as a single operator shows
       {"0 * -5 + 0", -1, "0 "},       // never "-0"
       {"1\t+\t2\t+\t3\tkg", 5, "6 kg"},
