@@ -210,9 +210,7 @@ void TZarnsEditView::GetNumber(int& num) {
   num = 0;
 }
 
-void TZarnsEditView::replacedouble(double a) {
-  RemoveToken(-1);
-  RemoveToken(-1);
+std::string TZarnsEditView::NumberText(double a) {
   if (a == 0) a = 0;  // no "-0"
   const int len = std::snprintf(nullptr, 0, "%f", a);
   std::string s(static_cast<std::size_t>(std::max(len, 0)) + 1, '\0');
@@ -223,7 +221,13 @@ void TZarnsEditView::replacedouble(double a) {
     if (!s.empty() && s.back() == '.') s.pop_back();
   }
   s += ' ';
-  InsertText(s);
+  return s;
+}
+
+void TZarnsEditView::replacedouble(double a) {
+  RemoveToken(-1);
+  RemoveToken(-1);
+  InsertText(NumberText(a));
   ++NumTokens;
 }
 

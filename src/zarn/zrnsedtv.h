@@ -85,6 +85,9 @@ class TZarnsEditView {
   // Replaces "a op b" around the zarn by a's text ("%f" without trailing
   // zeros, then one blank).
   void replacedouble(double a);
+  // An arithmetic result as text: "%f" without trailing zeros (and without
+  // a point left last), then one blank. 7 -> "7 ", 0.25 -> "0.25 ".
+  static std::string NumberText(double a);
   // Inserts at the caret.
   void InsertText(const std::string& text);
   // Removes the zarn word (RemoveToken(0)), then inserts at the caret.

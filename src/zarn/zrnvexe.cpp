@@ -11,6 +11,7 @@
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
 #include "store/zrnlvl.h"
+#include "zarn/zrnchain.h"
 #include "zarn/zrnlvl2.h"
 #include "zarn/zrnsedtv.h"
 
@@ -166,6 +167,8 @@ bool TZarnsZrnExe::CheckLevel2() {
 
 bool TZarnsZrnExe::CheckLevel3() {
   if (!EditV || EditV->zarn.empty()) return false;
+  // "6 x 7" must not offer report-week7.txt: a number names no file.
+  if (IsNumberWord(EditV->zarn)) return false;
   ZrnFile found;
   found.ShortFileName = EditV->zarn;
   const std::shared_ptr<WordView> reader = ctx_.CatalogReader();
@@ -273,6 +276,8 @@ void TZarnsZrnExe::div() { Arith(kDiv); }
 
 void TZarnsZrnExe::Arith(int code) {
   if (!EditV) return;
+  // A run with more than one operator is evaluated whole.
+  if (RunArithmeticChain(*EditV)) return;
   double a = 0, b = 0;
   EditV->getdouble(a, b);
   double r = 0;

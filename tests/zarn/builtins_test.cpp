@@ -26,13 +26,12 @@ TEST_F(BuiltinTest, ArithmeticReplacesTheExpression) {
   EXPECT_TRUE(host.matchDialogs.empty());
 }
 
-TEST_F(BuiltinTest, OneOperatorPerRun) {
-  // The token list is shifted by the operators, so from the end of the line
-  // the first operator is reached; the right operand goes with the
-  // separators after it, the second operator among them.
+TEST_F(BuiltinTest, OneResultPerRun) {
+  // The operator reached belongs to a run of numbers and operators: the
+  // whole run becomes its value (the single-operator cases are above).
   Set("1 + 2 + 3");
   Cmd().CmRunzarn();
-  EXPECT_EQ(Text(), "3 3");
+  EXPECT_EQ(Text(), "6 ");
   // With the caret on the first word no operator lies at or left of it.
   Set("2 * 3 + 4", 0);
   Cmd().CmCalculate();
