@@ -95,7 +95,7 @@ bool SwapIn(int last) {
   }
   for (DataFile f : kFixedCatalogFiles)
     if (!move(DataFileName(f))) return false;
-  if (last > 0) RemoveWordFilesAfter(last, data);
+  if (last > 0 && !RemoveWordFilesAfter(last, data)) return false;
   if (!fs.SyncDir(NoSlash(data))) return false;
   fs.Remove(MarkerPath());
   RemoveStaging();
@@ -103,16 +103,40 @@ bool SwapIn(int last) {
   return true;
 }
 
+// True when each catalog file in place is a regular file or absent, so the
+// swap's renames can replace it: something else under a catalog file's name
+// (a directory) is found before the build, not half-way through a swap.
+bool PlacesReplaceable() {
+  auto ok = [](const std::string& path) {
+    plat::HANDLE h =
+        plat::Fs().Open(path, plat::Access::ReadUnlocked, plat::Creation::OpenExisting);
+    if (plat::IsOpen(h)) {
+      plat::Fs().Close(h);
+      return true;
+    }
+    return plat::LastFileError() == plat::FileError::NotFound;
+  };
+  for (DataFile f : kFixedCatalogFiles)
+    if (!ok(DataFilePath(f))) return false;
+  return ok(DataFilePath(DataFile::kWordsBuf, 1)) && ok(DataFilePath(DataFile::kWordsTbl, 1));
+}
+
 }  // namespace
 
 std::string StagingDir() { return plat::DataPath(kStagingDirName) + "/"; }
 
 bool ExtensionListPresent(ZrnIO& files) {
+  return ExtensionListState(files) == plat::FileError::None;
+}
+
+plat::FileError ExtensionListState(ZrnIO& files) {
   files.CloseFiles();
   files.OpenFile(DataFile::kExtensions, "r");
-  bool present = plat::IsOpen(files.ExtensionsOut);
+  plat::FileError state = plat::IsOpen(files.ExtensionsOut)                ? plat::FileError::None
+                          : plat::LastFileError() == plat::FileError::None ? plat::FileError::Other
+                                                                           : plat::LastFileError();
   files.CloseFiles();
-  return present;
+  return state;
 }
 
 bool CatalogComplete() {
@@ -189,14 +213,18 @@ bool CreateCatalogFiles(ZrnIO& files, const std::string& dir) {
   return true;
 }
 
-void RemoveWordFilesAfter(int lastCatalog, const std::string& dir) {
+bool RemoveWordFilesAfter(int lastCatalog, const std::string& dir) {
+  plat::FileSystem& fs = plat::Fs();
+  bool ok = true;
   for (int n = lastCatalog + 1; n < lastCatalog + 100000; ++n) {
     std::string buf = dir + DataFileName(DataFile::kWordsBuf, n);
     std::string tbl = dir + DataFileName(DataFile::kWordsTbl, n);
-    if (!plat::Fs().Exists(buf) && !plat::Fs().Exists(tbl)) break;
-    plat::Fs().Remove(buf);
-    plat::Fs().Remove(tbl);
+    const bool hasBuf = fs.Exists(buf), hasTbl = fs.Exists(tbl);
+    if (!hasBuf && !hasTbl) break;
+    if (hasBuf && !fs.Remove(buf)) ok = false;
+    if (hasTbl && !fs.Remove(tbl)) ok = false;
   }
+  return ok;
 }
 
 // --- CatalogStage ---------------------------------------------------------------
@@ -219,6 +247,7 @@ bool CatalogStage::Begin() {
   // A folder with the marker is a catalog waiting to be swapped in, never
   // a leftover to clear.
   if (SwapPending()) return Fail(plat::FileError::Busy);
+  if (!PlacesReplaceable()) return Fail();
   begun_ = true;
   if (!RemoveStaging()) return Fail();
   if (!plat::Fs().MakeDir(NoSlash(StagingDir()))) return Fail();
@@ -255,6 +284,7 @@ bool CatalogStage::Commit(int lastCatalog) {
   if (ok && (!plat::IsOpen(files_.ExtMatchOut) || !fs.Sync(files_.ExtMatchOut))) ok = Fail();
   files_.CloseFiles();
   if (ok && !fs.SyncDir(NoSlash(StagingDir()))) ok = Fail();
+  if (ok && !PlacesReplaceable()) ok = Fail();
   if (!ok) {
     Discard();
     return false;

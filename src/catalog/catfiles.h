@@ -34,6 +34,10 @@ std::string StagingDir();
 // Whether the list of extensions to catalog can be opened. Leaves the
 // catalog group of `files` closed.
 bool ExtensionListPresent(ZrnIO& files);
+// The same with the cause: None when it opens, NotFound when it is missing,
+// anything else when it is there but could not be opened (which is no
+// reason to make a new one over it).
+plat::FileError ExtensionListState(ZrnIO& files);
 
 // True when every file of a catalog (catalog 1's word files, the index,
 // names, matches, paths and file-type matches) is in the data directory.
@@ -74,7 +78,8 @@ bool CreateCatalogFiles(ZrnIO& files, const std::string& dir = plat::DataDir());
 
 // Removes the numbered word files in `dir` of the catalogs after
 // `lastCatalog`: they belong to an older build and nothing refers to them.
-void RemoveWordFilesAfter(int lastCatalog, const std::string& dir = plat::DataDir());
+// False when one of them could not be removed.
+bool RemoveWordFilesAfter(int lastCatalog, const std::string& dir = plat::DataDir());
 
 // The files of one build in the staging folder. The caller holds the build
 // lock for the object's whole life.

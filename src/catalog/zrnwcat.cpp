@@ -34,6 +34,7 @@ std::string WithSlash(std::string p) {
 // `typed` are listed by type.
 struct BuildLists {
   ExtensionList content, typed;
+  bool operator==(const BuildLists&) const = default;
 };
 
 // The lists as the data files hold them, made first from the registered
@@ -252,12 +253,18 @@ int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string>
   }
   // What an interrupted build or swap left is settled first.
   if (RecoverCatalog(true) == Recovery::Failed) return fail(plat::LastFileError());
-  const bool rebuildLists = !ExtensionListPresent(files_);
+  const plat::FileError listState = ExtensionListState(files_);
+  if (listState != plat::FileError::None && listState != plat::FileError::NotFound)
+    return fail(listState);
   CatalogStage stage;
   if (!stage.Begin()) return fail(stage.Error());
   SilentHost quiet;  // reading the lists shows no message
   ZrnReg reg(files_, quiet);
-  const BuildLists lists = ReadBuildLists(reg, rebuildLists);
+  const BuildLists lists = ReadBuildLists(reg, listState == plat::FileError::NotFound);
+  // The lists are read a second time and must agree: a read that failed
+  // part way gives a shorter list, and a catalog built from it would
+  // replace a whole one with one that lacks entire file types.
+  if (!(ReadBuildLists(reg, false) == lists)) return fail(plat::LastFileError());
   SilentProgress silent;
   const bool ran = RunBuild(stage, *this, progress ? *progress : silent, lists,
                             WalkRoots(roots.empty() ? GetCatalogRoots() : roots), stats_);

@@ -237,11 +237,9 @@ std::vector<WordIdxStructType> WordView::LookUpWords() {
     std::size_t begin = SearchWordsIdxIter, end = begin;
     while (end < total && SearchWordsIdx[end].CatId == n) ++end;
     SearchWordsIdxIter = end;
-    if (!ReadWordCatDBbyIdx(n)) {
-      // Index records of a catalog whose words are gone.
-      if (begin != end) Damaged();
-      break;
-    }
+    // A catalog whose words are gone ends the look-up: what the catalogs
+    // before it hold is still right, only not all there is.
+    if (!ReadWordCatDBbyIdx(n)) break;
     if (begin == end) continue;
     if (!RunIsSound(n, begin, end)) {
       Damaged();
@@ -326,10 +324,9 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
   std::vector<MatchStructType> chunk(kChunkRecords);
   files_.SetFilePtr(h, 0);
   std::uint32_t done = 0;
-  // Files follow each other in file id order, each within one catalog, and
-  // the catalogs only grow: records out of that order are damage.
+  // Files follow each other in file id order, and every record names a
+  // catalog of the index: records out of that order are damage.
   std::uint32_t lastFile = 0;
-  std::int32_t lastCat = 1;
   const std::int32_t lastRun = SearchWordsIdx.empty() ? 1 : SearchWordsIdx.back().CatId;
   while (done < records) {
     const std::uint32_t want = std::min(kChunkRecords, records - done);
@@ -337,14 +334,15 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
     const std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) / kRecSize : 0;
     for (std::uint32_t i = 0; i < n; ++i) {
       const MatchStructType& m = chunk[i];
-      if (m.OffsetB < lastFile || m.CatId < lastCat || m.CatId > lastRun) {
+      if (m.OffsetB < lastFile || m.CatId < 1 || m.CatId > lastRun) {
         Damaged();
         return;
       }
       lastFile = m.OffsetB;
-      lastCat = m.CatId;
       if (std::uint32_t c = keys.Count(m)) {
-        if (!IsNameStart(m.OffsetB)) {
+        // An id past the files buffer names no file and is passed over; one
+        // inside it must be the start of a name, or a wrong name is listed.
+        if (m.OffsetB + std::size_t{1} < FileGenCharBufPtr.size() && !IsNameStart(m.OffsetB)) {
           Damaged();
           return;
         }
