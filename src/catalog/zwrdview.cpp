@@ -327,6 +327,7 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
   // Files follow each other in file id order, and every record names a
   // catalog of the index: records out of that order are damage.
   std::uint32_t lastFile = 0;
+  std::vector<std::uint64_t> fileHits;  // the hit words of file lastFile
   const std::int32_t lastRun = SearchWordsIdx.empty() ? 1 : SearchWordsIdx.back().CatId;
   while (done < records) {
     const std::uint32_t want = std::min(kChunkRecords, records - done);
@@ -338,8 +339,18 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
         Damaged();
         return;
       }
+      if (m.OffsetB != lastFile) fileHits.clear();
       lastFile = m.OffsetB;
       if (std::uint32_t c = keys.Count(m)) {
+        // A file holds each word once: a second record of the same word
+        // would count for a typed word the file does not hold.
+        const std::uint64_t key =
+            std::uint64_t{static_cast<std::uint32_t>(m.CatId)} << 32 | m.OffsetA;
+        if (std::find(fileHits.begin(), fileHits.end(), key) != fileHits.end()) {
+          Damaged();
+          return;
+        }
+        fileHits.push_back(key);
         // An id past the files buffer names no file and is passed over; one
         // inside it must be the start of a name, or a wrong name is listed.
         if (m.OffsetB + std::size_t{1} < FileGenCharBufPtr.size() && !IsNameStart(m.OffsetB)) {

@@ -141,3 +141,9 @@ TEST_F(DamagedTest, ASearchDuringALongSwapSaysTheCatalogIsBusy) {
   EXPECT_EQ(problem, kBusyCatalogText);
   EXPECT_EQ(Search("cats"), (std::vector<std::string>{"a.txt", "/d1"}));
 }
+
+TEST_F(DamagedTest, AFileWithTheSameWordTwice) {
+  // b.txt would be listed for "cats dogs" with "dogs" counted twice.
+  WriteData("NCS.007", R12(0, 0, 1) + R12(5, 0, 1) + R12(5, 6, 1) + R12(5, 6, 1));
+  ExpectDamaged("cats dogs");
+}
