@@ -336,7 +336,8 @@ Recovery RecoverCatalog(bool buildLockHeld) {
 // --- CatalogReadScope -------------------------------------------------------------
 
 CatalogReadScope::CatalogReadScope() {
-  if (SwapPending()) RecoverCatalog();
+  // Whatever an interrupted build left is settled now when no build runs.
+  RecoverCatalog();
   lock_.emplace(CatalogLock::Kind::Read);
   if (!lock_->Held()) return;
   usable_ = !SwapPending();

@@ -134,8 +134,8 @@ Recovery RecoverCatalog(bool buildLockHeld = false);
 // True when a swap marker is present (the files in place may be a mix).
 bool SwapPending();
 
-// A reader's hold on the catalog: completes an interrupted swap when no
-// build runs, then shares the catalog lock while it lives. Readers that
+// A reader's hold on the catalog: completes an interrupted swap (or removes
+// an unfinished build's folder) when no build runs, then shares the catalog lock while it lives. Readers that
 // cache what they loaded compare Generation() with the one they loaded at:
 // every swap changes it.
 class CatalogReadScope {

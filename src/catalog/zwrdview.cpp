@@ -321,7 +321,7 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
   const std::uint32_t records = files_.FileSize(h) / kRecSize;
   totalMatchTableEntries = records;
   constexpr std::uint32_t kChunkRecords = 1 << 16;
-  std::vector<MatchStructType> chunk(kChunkRecords);
+  std::vector<MatchStructType> chunk(std::min(kChunkRecords, records));
   files_.SetFilePtr(h, 0);
   std::uint32_t done = 0;
   // Files follow each other in file id order, and every record names a
