@@ -135,9 +135,9 @@ Recovery RecoverCatalog(bool buildLockHeld = false);
 bool SwapPending();
 
 // A reader's hold on the catalog: completes an interrupted swap (or removes
-// an unfinished build's folder) when no build runs, then shares the catalog lock while it lives. Readers that
-// cache what they loaded compare Generation() with the one they loaded at:
-// every swap changes it.
+// an unfinished build's folder) when no build runs, then shares the catalog lock while it lives.
+// Readers that cache what they loaded compare Generation() with the one they loaded at: every swap
+// changes it.
 class CatalogReadScope {
  public:
   CatalogReadScope();
