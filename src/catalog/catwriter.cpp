@@ -9,17 +9,22 @@
 void AppendBuffer::Flush() {
   if (buf_.empty()) return;
   HANDLE* field = files_.HandleField(file_);
-  // A file that could not be created loses its writes, silently.
+  // A file that could not be created loses its writes (its creation failed
+  // loudly already); a write that fails is recorded.
   if (field && plat::IsOpen(*field)) {
-    plat::Fs().Seek(*field, 0, plat::Whence::End);
-    plat::Fs().Write(*field, buf_.data(), buf_.size());
+    const long long n = static_cast<long long>(buf_.size());
+    if (plat::Fs().Seek(*field, 0, plat::Whence::End) < 0 ||
+        plat::Fs().Write(*field, buf_.data(), buf_.size()) != n) {
+      plat::FileError e = plat::LastFileError();
+      if (fault_) fault_->Record(e == plat::FileError::None ? plat::FileError::Other : e);
+    }
   }
   buf_.clear();
 }
 
 // --- CatalogWriter ---------------------------------------------------------------
 
-CatalogWriter::CatalogWriter(ZrnIO& files)
+CatalogWriter::CatalogWriter(ZrnIO& files, std::function<bool(int)> openWordFiles)
     : text_(new char[kAllWordsBufSize]()),
       fileWords_(new wordscan::WordKey[kMaxFileWords]),
       distinct_(new wordscan::WordKey[kMaxFileWords]),
@@ -27,15 +32,16 @@ CatalogWriter::CatalogWriter(ZrnIO& files)
       bucketCount_(new std::uint32_t[4097]),
       fileSet_(kFileSetSize, 0),
       files_(files),
-      wordsBuf_(files, DataFile::kWordsBuf),
-      wordsTbl_(files, DataFile::kWordsTbl),
-      wordsIdx_(files, DataFile::kWordsIdx),
-      filesBuf_(files, DataFile::kFilesBuf),
-      filesTbl_(files, DataFile::kFilesTbl),
-      matches_(files, DataFile::kMatches),
-      pathsBuf_(files, DataFile::kPathsBuf),
-      pathsTbl_(files, DataFile::kPathsTbl),
-      extMatch_(files, DataFile::kExtMatch) {
+      openWordFiles_(std::move(openWordFiles)),
+      wordsBuf_(files, DataFile::kWordsBuf, &fault_),
+      wordsTbl_(files, DataFile::kWordsTbl, &fault_),
+      wordsIdx_(files, DataFile::kWordsIdx, &fault_),
+      filesBuf_(files, DataFile::kFilesBuf, &fault_),
+      filesTbl_(files, DataFile::kFilesTbl, &fault_),
+      matches_(files, DataFile::kMatches, &fault_),
+      pathsBuf_(files, DataFile::kPathsBuf, &fault_),
+      pathsTbl_(files, DataFile::kPathsTbl, &fault_),
+      extMatch_(files, DataFile::kExtMatch, &fault_) {
   // At most (100000 + 3600 x 21) / 5 words per catalog: the table stays at
   // most about half full.
   table_.assign(1u << 16, Slot{});
@@ -172,7 +178,11 @@ void CatalogWriter::NextCatalog() {
   WriteSortedIndex();
   wordsBuf_.Flush();
   wordsTbl_.Flush();
-  files_.IncrementWordFiles();
+  const bool opened = openWordFiles_ ? openWordFiles_(catalog_ + 1) : files_.IncrementWordFiles();
+  if (!opened) {
+    plat::FileError e = plat::LastFileError();
+    fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
+  }
   ++catalog_;
   textEnd_ = 0;
   ClearTable();

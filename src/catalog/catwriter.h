@@ -6,6 +6,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,22 @@
 #include "platform/pbytes.h"
 #include "store/zrnio.h"
 
+// The first write that failed while a catalog was written (a full disk, an
+// I/O error), shared by the buffers of one writer and read from any thread.
+class WriteFault {
+ public:
+  void Record(plat::FileError cause) {
+    bool expected = false;
+    if (failed_.compare_exchange_strong(expected, true)) cause_.store(static_cast<int>(cause));
+  }
+  bool Failed() const { return failed_.load(std::memory_order_acquire); }
+  plat::FileError Cause() const { return static_cast<plat::FileError>(cause_.load()); }
+
+ private:
+  std::atomic<bool> failed_{false};
+  std::atomic<int> cause_{static_cast<int>(plat::FileError::None)};
+};
+
 // Bytes appended to one data file of the set, written in large pieces: the
 // file receives exactly the bytes that one write per record would give.
 // The file's handle is looked up when the bytes are written, so a numbered
@@ -22,7 +39,9 @@
 class AppendBuffer {
  public:
   static constexpr std::size_t kFlushBytes = 1 << 20;
-  AppendBuffer(ZrnIO& files, DataFile file) : files_(files), file_(file) {}
+  // A write that moves less than everything is recorded in `fault` (when given).
+  AppendBuffer(ZrnIO& files, DataFile file, WriteFault* fault = nullptr)
+      : files_(files), file_(file), fault_(fault) {}
   // The text and a NUL.
   void Str(const char* s, std::size_t len) {
     buf_.append(s, len);
@@ -60,6 +79,7 @@ class AppendBuffer {
   }
   ZrnIO& files_;
   DataFile file_;
+  WriteFault* fault_;
   std::string buf_;
 };
 
@@ -80,8 +100,10 @@ struct CatalogJob {
 class CatalogWriter {
  public:
   // `files` has the catalog files open, created empty, catalog 1 current.
-  // Allocates the writer's buffers (may throw std::bad_alloc).
-  explicit CatalogWriter(ZrnIO& files);
+  // `openWordFiles(n)` replaces the numbered word files by those of catalog
+  // n, created empty (default: the file set's IncrementWordFiles). Allocates
+  // the writer's buffers (may throw std::bad_alloc).
+  explicit CatalogWriter(ZrnIO& files, std::function<bool(int)> openWordFiles = {});
   ~CatalogWriter();
   CatalogWriter(const CatalogWriter&) = delete;
   CatalogWriter& operator=(const CatalogWriter&) = delete;
@@ -89,8 +111,12 @@ class CatalogWriter {
   // The next job, in the order the walk made them. Never throws: out of
   // memory stops the writing (what was written stays) and sets Failed().
   void Take(const CatalogJob& job);
-  // Safe to ask from any thread.
-  bool Failed() const { return failed_.load(std::memory_order_relaxed); }
+  // Out of memory, or a write failed. Safe to ask from any thread.
+  bool Failed() const { return failed_.load(std::memory_order_relaxed) || fault_.Failed(); }
+  // The cause of the first failed write (None when every write went out).
+  plat::FileError WriteError() const {
+    return fault_.Failed() ? fault_.Cause() : plat::FileError::None;
+  }
   // After the last job: the sorted index of the last catalog.
   void FinishLastCatalog();
   // Writes out everything held.
@@ -160,6 +186,8 @@ class CatalogWriter {
 
   // --- positions and counts -------------------------------------------------------
   ZrnIO& files_;
+  std::function<bool(int)> openWordFiles_;
+  WriteFault fault_;
   int catalog_ = 1;               // the current numbered catalog
   std::uint32_t fileEnd_ = 0;     // next offset in the file names
   std::uint32_t fileOffset_ = 0;  // the current file's offset there

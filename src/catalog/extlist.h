@@ -20,11 +20,14 @@ class ExtensionList {
   int FirstMatch(const std::string& lowerName) const;
   bool Exe(int i) const { return exts_[static_cast<std::size_t>(i)].exe; }
   std::size_t size() const { return exts_.size(); }
+  // The same extensions, in the same order, with the same kinds.
+  bool operator==(const ExtensionList& o) const { return exts_ == o.exts_; }
 
  private:
   struct Ext {
     std::string lower;
     bool exe = false;
+    bool operator==(const Ext&) const = default;
   };
   std::vector<Ext> exts_;
   // An extension that begins with "." is found by looking up each

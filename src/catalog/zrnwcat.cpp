@@ -9,6 +9,7 @@
 
 #include "catalog/buildprogress.h"
 #include "catalog/catfiles.h"
+#include "catalog/catlock.h"
 #include "catalog/catwalk.h"
 #include "catalog/catwriter.h"
 #include "catalog/extlist.h"
@@ -33,6 +34,7 @@ std::string WithSlash(std::string p) {
 // `typed` are listed by type.
 struct BuildLists {
   ExtensionList content, typed;
+  bool operator==(const BuildLists&) const = default;
 };
 
 // The lists as the data files hold them, made first from the registered
@@ -160,18 +162,19 @@ void AllocationFailed() { std::fputs("Error allocating Gen char buffers\n", stde
 // byte for byte what one thread doing both would write. Out of memory
 // stops the build; what was written stays, as after a cancel. False when
 // the build could not start for lack of memory.
-bool RunBuild(ZrnIO& files, const WordCat& cat, BuildProgress& progress, const BuildLists& lists,
-              const std::vector<std::string>& roots, BuildStats& stats) {
+bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
+              const BuildLists& lists, const std::vector<std::string>& roots, BuildStats& stats) {
+  ZrnIO& files = stage.Files();
   std::unique_ptr<CatalogWriter> writer;
   std::unique_ptr<WordReader> reader;
   std::unique_ptr<JobRing<CatalogJob>> ring;
   try {
-    writer = std::make_unique<CatalogWriter>(files);
+    writer =
+        std::make_unique<CatalogWriter>(files, [&stage](int n) { return stage.OpenWordFiles(n); });
     reader = std::make_unique<WordReader>();
     ring = std::make_unique<JobRing<CatalogJob>>([w = writer.get()](CatalogJob& j) { w->Take(j); });
   } catch (const std::bad_alloc&) {
     AllocationFailed();
-    files.CloseFiles();
     return false;
   }
   if (cat.useHelperThread) ring->Start();
@@ -192,8 +195,10 @@ bool RunBuild(ZrnIO& files, const WordCat& cat, BuildProgress& progress, const B
   stats.words = writer->Words();
   stats.catalogs = writer->Catalogs();
   stats.cancelled = walk.Cancelled();
-  files.CloseFiles();
-  return true;
+  stats.error = writer->WriteError();
+  // Out of memory part way: a catalog of part of the roots must not
+  // replace a whole one.
+  return !writer->Failed();
 }
 
 }  // namespace
@@ -235,22 +240,41 @@ WordCat::~WordCat() = default;
 int WordCat::CreateWordCatalog(BuildProgress* progress, std::vector<std::string> roots) {
   stats_ = BuildStats{};
   auto t0 = std::chrono::steady_clock::now();
-  const bool rebuildLists = !ExtensionListPresent(files_);
-  OldCatalog old;
-  old.Release();
-  if (!CreateCatalogFiles(files_)) {
+  auto fail = [this](plat::FileError e) {
     stats_.failed = true;
+    stats_.error = e == plat::FileError::None ? plat::FileError::Other : e;
     return 0;
+  };
+  // One build at a time, refused before anything is touched.
+  CatalogLock buildLock(CatalogLock::Kind::Build);
+  if (!buildLock.Held()) {
+    stats_.busy = buildLock.Error() == plat::FileError::Busy;
+    return fail(buildLock.Error());
   }
+  // What an interrupted build or swap left is settled first.
+  if (RecoverCatalog(true) == Recovery::Failed) return fail(plat::LastFileError());
+  const plat::FileError listState = ExtensionListState(files_);
+  if (listState != plat::FileError::None && listState != plat::FileError::NotFound)
+    return fail(listState);
+  CatalogStage stage;
+  if (!stage.Begin()) return fail(stage.Error());
   SilentHost quiet;  // reading the lists shows no message
   ZrnReg reg(files_, quiet);
-  const BuildLists lists = ReadBuildLists(reg, rebuildLists);
+  const BuildLists lists = ReadBuildLists(reg, listState == plat::FileError::NotFound);
+  // The lists are read a second time and must agree: a read that failed
+  // part way gives a shorter list, and a catalog built from it would
+  // replace a whole one with one that lacks entire file types.
+  if (!(ReadBuildLists(reg, false) == lists)) return fail(plat::LastFileError());
   SilentProgress silent;
-  if (!RunBuild(files_, *this, progress ? *progress : silent, lists,
-                WalkRoots(roots.empty() ? GetCatalogRoots() : roots), stats_))
-    return 0;
-  RemoveWordFilesAfter(stats_.catalogs);
-  old.Wait();
+  const bool ran = RunBuild(stage, *this, progress ? *progress : silent, lists,
+                            WalkRoots(roots.empty() ? GetCatalogRoots() : roots), stats_);
+  if (!ran) return fail(stats_.error);
+  if (stats_.cancelled && CatalogComplete()) {
+    stats_.keptPrevious = true;
+    stage.Discard();
+  } else if (!stage.Commit(stats_.catalogs)) {
+    return fail(stage.Error());
+  }
   stats_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalog/catlimits.h"
+#include "platform/pfile.h"
 #include "store/zrnio.h"
 
 class BuildProgress;
@@ -27,7 +28,14 @@ struct BuildStats {
   std::uint32_t words = 0;        // words stored, summed over the numbered catalogs
   int catalogs = 0;               // numbered word catalogs written
   bool cancelled = false;
-  bool failed = false;  // the catalog files could not be created (held by another program?)
+  // The build did not replace the catalog: it could not write its files,
+  // could not swap them in, or another build was running (busy). The
+  // previous catalog is still in place, whole. `error` says why.
+  bool failed = false;
+  bool busy = false;  // refused at once: another build holds the build lock
+  plat::FileError error = plat::FileError::None;
+  // Cancelled with a previous catalog in place: that one was kept.
+  bool keptPrevious = false;
   double seconds = 0;
 };
 
@@ -40,8 +48,12 @@ class WordCat {
   WordCat& operator=(const WordCat&) = delete;
 
   // The whole build over `roots` (the configured roots when empty). The
-  // progress sink may be null (silent). Returns 0; failures that stop the
-  // build early leave the catalog files present (possibly empty).
+  // progress sink may be null (silent). Returns 0; Stats() tells how it
+  // went. The new catalog is written into a staging folder and swapped in
+  // whole at the end; a build that fails leaves the previous catalog as it
+  // was. A cancelled build keeps the previous catalog when there is one
+  // (the user asked to stop, not to lose the catalog they had); with none
+  // in place, what was found up to the cancel becomes the catalog.
   // The progress sink is called on the calling thread only; the catalog
   // files are written by a helper thread that ends before this returns.
   int CreateWordCatalog(BuildProgress* progress, std::vector<std::string> roots = {});

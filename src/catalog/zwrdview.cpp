@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
+#include "catalog/catfiles.h"
 #include "catalog/zrnfile.h"
 #include "host/findresults.h"
 #include "host/messages.h"
@@ -78,6 +80,59 @@ const char* WordView::WordAt(std::uint32_t off) const {
   return off < allGenLen_ ? AllGenCharBufPtr.data() + off : "";
 }
 
+void WordView::DropLoaded() {
+  idxLoaded_ = filesLoaded_ = pathIndexLoaded_ = false;
+  SearchWordsIdx.clear();
+  FileGenCharBufPtr.clear();
+  pathIndex_.clear();
+  runChecked_.clear();
+}
+
+bool WordView::Begin(const CatalogReadScope& scope) {
+  Problem.clear();
+  reported_ = false;
+  if (!scope.Usable()) {
+    Problem = kBusyCatalogText;
+    return false;
+  }
+  if (scope.Generation() != generation_) {
+    DropLoaded();
+    generation_ = scope.Generation();
+  }
+  return true;
+}
+
+void WordView::Damaged() {
+  if (Problem.empty()) Problem = kDamagedCatalogText;
+}
+
+void WordView::ReportProblem() {
+  if (Problem.empty() || reported_) return;
+  reported_ = true;
+  messages_.MessageBox(Problem, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool WordView::IsNameStart(std::uint32_t off) const {
+  // The loaded buffer carries one added NUL at its end.
+  if (FileGenCharBufPtr.size() < 2 || off >= FileGenCharBufPtr.size() - 1) return false;
+  return (off == 0 || FileGenCharBufPtr[off - 1] == '\0') && FileGenCharBufPtr[off] != '\0';
+}
+
+bool WordView::RunIsSound(int cat, std::size_t begin, std::size_t end) {
+  if (runChecked_.size() <= static_cast<std::size_t>(cat)) runChecked_.resize(cat + 1, false);
+  if (runChecked_[cat]) return true;
+  const char* prev = nullptr;
+  for (std::size_t i = begin; i < end; ++i) {
+    const std::uint32_t off = SearchWordsIdx[i].Offset;
+    if (off >= allGenLen_ || (off > 0 && AllGenCharBufPtr[off - 1] != '\0')) return false;
+    const char* w = AllGenCharBufPtr.data() + off;
+    if (*w == '\0' || (prev && std::strcmp(prev, w) >= 0)) return false;
+    prev = w;
+  }
+  runChecked_[cat] = true;
+  return true;
+}
+
 void WordView::LoadFilesBuffer() {
   if (filesLoaded_) return;
   if (LoadWhole(files_, files_.FilesBufOut, FileGenCharBufPtr,
@@ -88,11 +143,21 @@ void WordView::LoadFilesBuffer() {
 }
 
 void WordView::InterpretWords() {
-  files_.OpenFiles("r");
-  ReadWordsIdxDB();
-  int n = GetNumWordsToMatch();
-  FindWords(n);
-  files_.CloseFiles();
+  CatalogReadScope scope;
+  if (Begin(scope)) {
+    files_.OpenFiles("r");
+    ReadWordsIdxDB();
+    int n = GetNumWordsToMatch();
+    FindWords(n);
+    files_.CloseFiles();
+  }
+  if (!Problem.empty()) {
+    // Nothing from a catalog that contradicts itself is worth listing.
+    HitList.clear();
+    FileArray.clear();
+    MatchesFound = 0;
+    ReportProblem();
+  }
 }
 
 int WordView::GetNumWordsToMatch() {
@@ -113,8 +178,20 @@ int WordView::GetNumWordsToMatch() {
 void WordView::ReadWordsIdxDB() {
   LoadFilesBuffer();
   if (!idxLoaded_ && LoadRecords(files_, files_.WordsIdxOut, SearchWordsIdx,
-                                 "Error Reading Words Idx Buffer in ReadWordsIdxDB\n"))
+                                 "Error Reading Words Idx Buffer in ReadWordsIdxDB\n")) {
     idxLoaded_ = true;
+    // One run per numbered catalog, numbered 1, 2, 3, ... in order.
+    std::int32_t cat = 1;
+    for (std::size_t i = 0; i < SearchWordsIdx.size(); ++i) {
+      const std::int32_t c = SearchWordsIdx[i].CatId;
+      if (c == cat || (c == cat + 1 && i > 0)) {
+        cat = c;
+        continue;
+      }
+      Damaged();
+      break;
+    }
+  }
   TotalNumWords = static_cast<std::uint32_t>(SearchWordsIdx.size());
   SearchWordsIdxIter = 0;
 }
@@ -154,12 +231,18 @@ std::vector<WordIdxStructType> WordView::LookUpWords() {
   const auto idx = SearchWordsIdx.begin();
   const std::size_t total = SearchWordsIdx.size();
   std::vector<std::pair<std::size_t, std::size_t>> found;  // (record, typed word)
-  for (int n = 1; SearchWordsIdxIter < total && !typed.empty(); ++n) {
-    if (!ReadWordCatDBbyIdx(n)) break;
+  for (int n = 1; SearchWordsIdxIter < total && !typed.empty() && Problem.empty(); ++n) {
     std::size_t begin = SearchWordsIdxIter, end = begin;
     while (end < total && SearchWordsIdx[end].CatId == n) ++end;
     SearchWordsIdxIter = end;
+    // A catalog whose words are gone ends the look-up: what the catalogs
+    // before it hold is still right, only not all there is.
+    if (!ReadWordCatDBbyIdx(n)) break;
     if (begin == end) continue;
+    if (!RunIsSound(n, begin, end)) {
+      Damaged();
+      break;
+    }
     found.clear();
     for (std::size_t t = 0; t < typed.size(); ++t) {
       const char* w = typed[t].c_str();
@@ -236,16 +319,45 @@ void WordView::CollectMatches(const std::vector<WordIdxStructType>& hits) {
   const std::uint32_t records = files_.FileSize(h) / kRecSize;
   totalMatchTableEntries = records;
   constexpr std::uint32_t kChunkRecords = 1 << 16;
-  std::vector<MatchStructType> chunk(kChunkRecords);
+  std::vector<MatchStructType> chunk(std::min(kChunkRecords, records));
   files_.SetFilePtr(h, 0);
   std::uint32_t done = 0;
+  // Files follow each other in file id order, and every record names a
+  // catalog of the index: records out of that order are damage.
+  std::uint32_t lastFile = 0;
+  std::vector<std::uint64_t> fileHits;  // the hit words of file lastFile
+  const std::int32_t lastRun = SearchWordsIdx.empty() ? 1 : SearchWordsIdx.back().CatId;
   while (done < records) {
     const std::uint32_t want = std::min(kChunkRecords, records - done);
     const long got = files_.ReadFromFile(chunk.data(), want * kRecSize, h);
     const std::uint32_t n = got > 0 ? static_cast<std::uint32_t>(got) / kRecSize : 0;
-    for (std::uint32_t i = 0; i < n; ++i)
-      if (std::uint32_t c = keys.Count(chunk[i]))
-        FileArray.insert(FileArray.end(), c, chunk[i].OffsetB);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const MatchStructType& m = chunk[i];
+      if (m.OffsetB < lastFile || m.CatId < 1 || m.CatId > lastRun) {
+        Damaged();
+        return;
+      }
+      if (m.OffsetB != lastFile) fileHits.clear();
+      lastFile = m.OffsetB;
+      if (std::uint32_t c = keys.Count(m)) {
+        // A file holds each word once: a second record of the same word
+        // would count for a typed word the file does not hold.
+        const std::uint64_t key =
+            std::uint64_t{static_cast<std::uint32_t>(m.CatId)} << 32 | m.OffsetA;
+        if (std::find(fileHits.begin(), fileHits.end(), key) != fileHits.end()) {
+          Damaged();
+          return;
+        }
+        fileHits.push_back(key);
+        // An id past the files buffer names no file and is passed over; one
+        // inside it must be the start of a name, or a wrong name is listed.
+        if (m.OffsetB + std::size_t{1} < FileGenCharBufPtr.size() && !IsNameStart(m.OffsetB)) {
+          Damaged();
+          return;
+        }
+        FileArray.insert(FileArray.end(), c, m.OffsetB);
+      }
+    }
     if (n < want) {
       std::fputs("Error Reading Match Buffer in FindWords\n", stderr);
       break;
@@ -278,42 +390,89 @@ void WordView::LoadPathIndex() {
   bool okB =
       LoadRecords(files_, files_.ExtMatchOut, b, "Error Reading Files Table in GetFilePath\n");
   if (!okA && !okB) return;
+  // Each table names files in the order they were recorded, each by the
+  // start of its name; a name has one record in one of the two tables.
+  LoadFilesBuffer();
+  for (const auto* t : {&a, &b}) {
+    for (std::size_t i = 0; i < t->size(); ++i) {
+      const FilesTblStructType& r = (*t)[i];
+      if (!IsNameStart(r.OffsetA) || (i > 0 && r.OffsetA <= (*t)[i - 1].OffsetA)) {
+        Damaged();
+        return;
+      }
+    }
+  }
   pathIndex_ = std::move(a);
   pathIndex_.insert(pathIndex_.end(), b.begin(), b.end());
   std::stable_sort(pathIndex_.begin(), pathIndex_.end(),
                    [](const FilesTblStructType& x, const FilesTblStructType& y) {
                      return x.OffsetA < y.OffsetA;
                    });
+  for (std::size_t i = 1; i < pathIndex_.size(); ++i) {
+    if (pathIndex_[i].OffsetA == pathIndex_[i - 1].OffsetA) {
+      pathIndex_.clear();
+      Damaged();
+      return;
+    }
+  }
   pathIndexLoaded_ = true;
 }
 
 void WordView::GetFilePath(bool OpenFiles) {
-  if (!OpenFiles) files_.OpenFiles("r");
+  std::optional<CatalogReadScope> scope;
+  if (!OpenFiles) {
+    scope.emplace();
+    if (!Begin(*scope)) {
+      ReportProblem();
+      return;
+    }
+    files_.OpenFiles("r");
+  }
   LoadPathIndex();
   auto it = std::lower_bound(
       pathIndex_.begin(), pathIndex_.end(), fileid,
       [](const FilesTblStructType& r, std::uint32_t id) { return r.OffsetA < id; });
   if (it != pathIndex_.end() && it->OffsetA == fileid) {
     HANDLE h = files_.PathsBufOut;
-    if (plat::IsOpen(h) && it->OffsetB < files_.FileSize(h)) {
-      char text[kGenBufferSize];
+    const std::uint32_t size = plat::IsOpen(h) ? files_.FileSize(h) : 0;
+    char text[kGenBufferSize];
+    // A directory is named by the start of its path: the byte before it
+    // ends the previous path.
+    if (it->OffsetB >= size ||
+        (it->OffsetB > 0 && files_.ReadFromFileAtOffset(text, h, it->OffsetB - 1) != 1)) {
+      Damaged();
+    } else {
       files_.ReadFromFileAtOffset(text, h, it->OffsetB);
       FindPath = text;
     }
   }
-  if (!OpenFiles) files_.CloseFiles();
+  if (!OpenFiles) {
+    files_.CloseFiles();
+    ReportProblem();
+  }
 }
 
 int WordView::CollectFileNames(const std::string& text, ZrnFile& out) {
   int count = 0;
   fileid = 0;
+  CatalogReadScope scope;
+  if (!Begin(scope)) {
+    ReportProblem();
+    return 0;
+  }
   files_.OpenFiles("r");
   LoadFilesBuffer();
+  // Held back until the whole list is known to come from a sound catalog.
+  struct Found {
+    std::string name, path;
+    std::uint32_t id;
+  };
+  std::vector<Found> found;
   // Every name contains the empty text: looking for nothing finds nothing.
   if (!text.empty() && !FileGenCharBufPtr.empty()) {
     const std::size_t size = FileGenCharBufPtr.size() - 1;
     std::size_t off = 0;
-    while (off < size) {
+    while (off < size && Problem.empty()) {
       const char* s = FileGenCharBufPtr.data() + off;
       std::size_t len = strnlen(s, size - off);
       if (std::string_view(s, len).find(text) != std::string_view::npos) {
@@ -321,13 +480,18 @@ int WordView::CollectFileNames(const std::string& text, ZrnFile& out) {
         // A name without a directory record must not show the previous one's.
         FindPath.clear();
         GetFilePath(true);
-        out.Add(std::string(s, len), FindPath, fileid);
-        ++count;
+        found.push_back({std::string(s, len), FindPath, fileid});
       }
       off += len + 1;
     }
   }
   files_.CloseFiles();
+  if (!Problem.empty()) {
+    ReportProblem();
+    return 0;
+  }
+  for (auto& f : found) out.Add(f.name, f.path, f.id);
+  count = static_cast<int>(found.size());
   return count;
 }
 

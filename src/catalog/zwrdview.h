@@ -16,6 +16,14 @@ class ZrnFile;
 // any would silently lose the files of the later catalogs.
 constexpr int kMaxHits = 40;
 
+// What a search says instead of its results when the catalog cannot be
+// trusted: its files contradict each other (damaged), or a new catalog is
+// being put in place for longer than a reader waits.
+inline constexpr char kDamagedCatalogText[] =
+    "The word catalog is damaged. Build it again (Catalog Schedule, Now).";
+inline constexpr char kBusyCatalogText[] =
+    "The word catalog is being replaced. Try the search again in a moment.";
+
 class WordView {
  public:
   // A reader of the catalog files of `files`; FindFileName asks through
@@ -28,7 +36,9 @@ class WordView {
 
   // The word search for FindName: opens the file set, loads what is needed,
   // fills HitList (files holding every word, in match-file order) and
-  // MatchesFound (the number of word/file hits), closes the file set.
+  // MatchesFound (the number of word/file hits), closes the file set. The
+  // catalog lock is shared meanwhile. On a damaged or busy catalog HitList
+  // stays empty, MatchesFound 0, and Problem is set and shown.
   void InterpretWords();
   // Splits FindName at " ", "." and "," into FindArray (case kept); returns
   // the number of words.
@@ -45,7 +55,9 @@ class WordView {
   void FindWords(int numtomatch);
   // Puts the directory of file `fileid` into FindPath (at most 511
   // characters); unchanged when the file has no record. With OpenFiles false
-  // it opens and closes the file set itself.
+  // it opens and closes the file set itself (sharing the catalog lock and
+  // showing a Problem); with true the caller has opened the set under a
+  // CatalogReadScope and reports Problem.
   void GetFilePath(bool OpenFiles);
   // The file-name search for FileToFind->ShortFileName (case-sensitive
   // substring of the stored names). Every find is added to FileToFind. One
@@ -60,6 +72,8 @@ class WordView {
   // Sorts found files as the Find results list shows them: by name, ignoring
   // letter case, then byte order; equal names keep their order.
   static void SortByName(std::vector<MatchItem>& items);
+  // Shows Problem through the message host, once per problem found.
+  void ReportProblem();
 
   // --- fields -------------------------------------------------------------------
   std::uint32_t fileid = 0;        // the file GetFilePath looks up
@@ -67,6 +81,9 @@ class WordView {
   std::string FindPath;            // the directory GetFilePath found
   std::vector<MatchItem> HitList;  // files found: name and fileid
   int MatchesFound = 0;
+  // Empty, or the text (kDamagedCatalogText, kBusyCatalogText) of why the
+  // last operation found nothing it could trust.
+  std::string Problem;
 
   // Loaded catalog data (kept for later searches through the same object).
   std::vector<WordIdxStructType> SearchWordsIdx;
@@ -88,8 +105,24 @@ class WordView {
   // HitList: the files with at least numtomatch consecutive entries in FileArray.
   void ListFilesHoldingAll(int numtomatch);
 
+  // Starts an operation under `scope`: clears Problem, and forgets what was
+  // loaded from a catalog that has since been replaced. False (Problem set)
+  // when the catalog cannot be read now.
+  bool Begin(const class CatalogReadScope& scope);
+  void Damaged();
+  // Checks the index runs of catalog `cat` (records [begin, end)) against
+  // its loaded words buffer: every offset at a word's start, words in
+  // strictly increasing order. Done once per catalog and load.
+  bool RunIsSound(int cat, std::size_t begin, std::size_t end);
+  // The file ids a table may name: the starts of names in the files buffer.
+  bool IsNameStart(std::uint32_t off) const;
+  void DropLoaded();
+
   ZrnIO& files_;
   MessageHost& messages_;
+  std::string generation_;
+  bool reported_ = false;
+  std::vector<bool> runChecked_;
   FindResultsHost& results_;
   bool idxLoaded_ = false, filesLoaded_ = false;
   // Sorted (fileid, path offset) pairs of both tables, loaded on first lookup.

@@ -1,4 +1,9 @@
 // zarns-cli catalog: build, roots, find, name.
+//
+// Exit status of build: 0 built and in place, 1 failed (the previous
+// catalog is kept; the cause is printed), 3 refused because another build
+// is running. The searches exit 4 when the catalog is damaged or is being
+// replaced (the message says which), 1 when nothing was found.
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
@@ -7,6 +12,7 @@
 #include <iostream>
 
 #include "catalog/buildprogress.h"
+#include "catalog/catfiles.h"
 #include "catalog/zrnfile.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
@@ -26,6 +32,10 @@ void PrintFound(ZrnFile& f) {
   }
 }
 
+// The status of a search that met a catalog it could not trust.
+constexpr int kUntrustedCatalogExit = 4;
+constexpr int kBuildRunningExit = 3;
+
 }  // namespace
 
 void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
@@ -34,7 +44,10 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
 
   // build
   auto roots = std::make_shared<std::vector<std::string>>();
-  CLI::App* build = cat->add_subcommand("build", "Build the word catalog anew");
+  CLI::App* build = cat->add_subcommand(
+      "build",
+      "Build the word catalog anew; it replaces the previous one only when complete. Exit "
+      "status: 0 built, 1 failed (previous catalog kept), 3 another build is running");
   build->add_option("--root", *roots,
                     "A directory to catalog (repeatable); default: the configured roots");
   build->callback([roots, &cli] {
@@ -44,10 +57,15 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     builder.CreateWordCatalog(tty ? static_cast<BuildProgress*>(&progress) : nullptr, *roots);
     if (tty) progress.Finish();
     const BuildStats& s = builder.Stats();
+    if (s.busy) {
+      std::fputs("zarns-cli: another catalog build is running; this one was not started\n", stderr);
+      cli.exitCode = kBuildRunningExit;
+      return;
+    }
     if (s.failed) {
-      std::fputs(
-          "zarns-cli: the catalog files could not be created (is a search or build running?)\n",
-          stderr);
+      std::fprintf(stderr,
+                   "zarns-cli: the catalog could not be built (%s); the previous one is kept\n",
+                   plat::FileErrorText(s.error));
       cli.exitCode = 1;
       return;
     }
@@ -91,18 +109,31 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
   find->callback([words, &cli] {
     WordView view(cli.files, cli.host, cli.host);
     for (std::size_t i = 0; i < words->size(); ++i) view.FindName += (i ? " " : "") + (*words)[i];
+    // One catalog from the search to the last directory looked up.
+    CatalogReadScope scope;
     view.InterpretWords();
+    if (!view.Problem.empty()) {
+      cli.exitCode = kUntrustedCatalogExit;
+      return;
+    }
     if (view.MatchesFound == 0) std::cerr << "No Match found\n";
     std::vector<MatchItem> items = view.HitList;
     WordView::SortByName(items);
+    std::string lines;
     cli.files.OpenFiles("r");
     for (auto& m : items) {
       view.fileid = m.fileid;
       view.FindPath.clear();
       view.GetFilePath(true);
-      std::cout << CliEscape(m.name) << "\t" << CliEscape(view.FindPath) << "\n";
+      lines += CliEscape(m.name) + "\t" + CliEscape(view.FindPath) + "\n";
     }
     cli.files.CloseFiles();
+    if (!view.Problem.empty()) {
+      view.ReportProblem();
+      cli.exitCode = kUntrustedCatalogExit;
+      return;
+    }
+    std::cout << lines;
     cli.exitCode = items.empty() ? 1 : 0;
   });
 
@@ -116,7 +147,7 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     ZrnFile found;
     int n = view.CollectFileNames(*text, found);
     PrintFound(found);
-    cli.exitCode = n > 0 ? 0 : 1;
+    cli.exitCode = !view.Problem.empty() ? kUntrustedCatalogExit : n > 0 ? 0 : 1;
   });
 
   // open: the file-name search as the editor runs it, through the host
@@ -128,6 +159,7 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     WordView view(cli.files, cli.host, cli.host);
     ZrnFile found;
     found.ShortFileName = *openText;
-    cli.exitCode = view.FindFileName(&found) ? 0 : 1;
+    const bool any = view.FindFileName(&found);
+    cli.exitCode = !view.Problem.empty() ? kUntrustedCatalogExit : any ? 0 : 1;
   });
 }

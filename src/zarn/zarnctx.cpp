@@ -1,5 +1,6 @@
 #include "zarn/zarnctx.h"
 
+#include "catalog/catfiles.h"
 #include "catalog/zwrdview.h"
 #include "host/host.h"
 #include "platform/pfile.h"
@@ -15,7 +16,10 @@ std::string CatalogFingerprint() {
       DataFile::kWordsIdx, DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches,
       DataFile::kPathsBuf, DataFile::kPathsTbl, DataFile::kExtMatch};
   plat::FileSystem& fs = plat::Fs();
-  std::string fp;
+  // Read under the catalog lock; every swap of a new catalog changes the
+  // generation, whatever the files' bytes.
+  CatalogReadScope scope;
+  std::string fp = scope.Generation();
   for (DataFile n : kLoaded) {
     const std::string path = DataFilePath(n);
     fp += path;

@@ -2,7 +2,9 @@
 // run as a user would; and the command line's host on its own.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "cli/clihost.h"
 #include "common/testenv.h"
 #include "common/testfiles.h"
+#include "platform/pdatadir.h"
 #include "platform/pfile.h"
 
 namespace {
@@ -158,4 +161,55 @@ TEST_F(CatalogCli, NamesAreEscapedOnOutput) {
   WriteFile(tree + "odd/tab\there.txt", "escaped name words");
   Cli({"catalog", "build", "--root", tree});
   EXPECT_EQ(Cli({"catalog", "find", "escaped"}).out, "tab\\there.txt\t" + r + "odd\n");
+}
+
+// A build while another holds the build lock: one line, status 3, nothing
+// touched. A build that cannot put its catalog in place: status 1 with the
+// cause, never the success line. A search on a damaged catalog: status 4.
+TEST_F(CatalogCli, SecondBuildFailedBuildAndDamagedCatalog) {
+  ASSERT_EQ(Cli({"catalog", "build", "--root", tree}).rc, 0);
+  // Another build running: a child process holds the build lock.
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    plat::Fs().Open(plat::DataPath("catbuild.lock"), plat::Access::Write,
+                    plat::Creation::OpenAlways);
+    char c = 1;
+    if (::write(fds[1], &c, 1) != 1) ::_exit(2);
+    for (;;) ::pause();
+  }
+  char c = 0;
+  ASSERT_EQ(::read(fds[0], &c, 1), 1);
+  CliRun b = Cli({"catalog", "build", "--root", tree});
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ::close(fds[0]);
+  ::close(fds[1]);
+  EXPECT_EQ(b.rc, 3);
+  EXPECT_EQ(b.err, "zarns-cli: another catalog build is running; this one was not started\n");
+  EXPECT_EQ(Cli({"catalog", "find", "kitty"}).rc, 0);
+
+  // Something that is not a file where the paths table belongs.
+  std::filesystem::remove(plat::DataPath("DESt.007"));
+  std::filesystem::create_directory(plat::DataPath("DESt.007"));
+  b = Cli({"catalog", "build", "--root", tree});
+  EXPECT_EQ(b.rc, 1);
+  EXPECT_EQ(b.err,
+            "zarns-cli: the catalog could not be built (input/output error); the previous one "
+            "is kept\n");
+  EXPECT_EQ(Cli({"catalog", "find", "kitty"}).out,
+            "kitty.txt\t" + r + "pets\nkitty.txt\t" + r + "zoo\n");
+  std::filesystem::remove(plat::DataPath("DESt.007"));
+
+  // The match file names the middle of a file name.
+  ASSERT_EQ(Cli({"catalog", "build", "--root", tree}).rc, 0);
+  std::string ncs;
+  ASSERT_TRUE(plat::ReadWholeFile(plat::DataPath("NCS.007"), ncs));
+  for (std::size_t p = 4; p + 8 <= ncs.size(); p += 12) ncs[p] = 3;
+  plat::WriteDataFileAtomic(plat::DataPath("NCS.007"), ncs);
+  CliRun f = Cli({"catalog", "find", "kitty"});
+  EXPECT_EQ(f.rc, 4);
+  EXPECT_EQ(f.out, "");
+  EXPECT_NE(f.err.find("The word catalog is damaged"), std::string::npos) << f.err;
 }

@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "catalog/buildprogress.h"
+#include "catalog/catlock.h"
 #include "catalog/ui/zrndlg.h"
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/ui/zrnsked.h"
@@ -561,6 +562,26 @@ class CatalogDialogsTest : public QObject {
     QCOMPARE(view.HitList.size(), std::size_t(1));
     QCOMPARE(view.HitList[0].name, std::string("notes.txt"));
     BuildCatalog();
+  }
+
+  // "Now" while another build holds the build lock: a message box says so,
+  // and the catalog in place is left as it was.
+  void nowWhileAnotherBuildRunsSaysSo() {
+    const std::string before = ReadData("IMS.007");
+    CatalogLock running(CatalogLock::Kind::Build);
+    QVERIFY(running.Held());
+    ZrnSked dlg(files_, nullptr);
+    QString text;
+    uitest::OnNextModal([&text](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      QVERIFY(box);
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    dlg.BNClicked();
+    QCOMPARE(text, QString("A catalog build is already running. This one was not started."));
+    QVERIFY(!dlg.LastBuildCompleted());
+    QCOMPARE(ReadData("IMS.007"), before);
   }
 
   void hostPromptsForANameAndAFile() {

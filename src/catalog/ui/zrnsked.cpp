@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "catalog/zrnwcat.h"
 #include "framework/dlgunits.h"
 #include "framework/uihooks.h"
+#include "platform/pfile.h"
 
 using dlgunits::X;
 using dlgunits::Y;
@@ -167,16 +169,27 @@ void ZrnSked::BNClicked() {
   now_->setEnabled(false);
   cancel_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  BuildStats stats;
   {
     auto builder = std::make_unique<WordCat>(files_);
     ZDialog progress(this);
     progress.show();
     builder->CreateWordCatalog(&progress);
-    completed_ = progress.Continue() && !builder->Stats().cancelled;
+    stats = builder->Stats();
+    completed_ = progress.Continue() && !stats.cancelled && !stats.failed;
   }
   QApplication::restoreOverrideCursor();
   now_->setEnabled(true);
   cancel_->setEnabled(true);
   building_ = false;
+  // A build that did not replace the catalog says so; the previous
+  // catalog is still the one searched.
+  if (stats.busy) {
+    QMessageBox::information(this, QStringLiteral("Zarns"), QString::fromLatin1(kBuildRunningText));
+  } else if (stats.failed) {
+    QMessageBox::warning(this, QStringLiteral("Zarns"),
+                         QString::fromLatin1(kBuildFailedText)
+                             .arg(QString::fromLatin1(plat::FileErrorText(stats.error))));
+  }
   done(kSkedDone);
 }

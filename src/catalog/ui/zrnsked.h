@@ -22,11 +22,13 @@ class ZrnSked : public QDialog {
 
   // "Now": builds the catalog over the configured roots with the progress
   // dialog owned by this dialog, then ends this dialog with the result 2.
+  // A build refused (another is running) or failed shows a message box.
   void BNClicked();
   // Command 6: nothing to do here.
   void CmSked() {}
 
-  // Whether the last "Now" build ran to its end (false when cancelled).
+  // Whether the last "Now" build ran to its end and replaced the catalog
+  // (false when cancelled, refused or failed).
   bool LastBuildCompleted() const { return completed_; }
 
  protected:
@@ -54,6 +56,12 @@ class ZrnSked : public QDialog {
   bool building_ = false;
   bool completed_ = false;
 };
+
+// What "Now" shows when the build did not replace the catalog.
+inline constexpr char kBuildRunningText[] =
+    "A catalog build is already running. This one was not started.";
+inline constexpr char kBuildFailedText[] =
+    "The catalog could not be built (%1). The previous catalog is kept.";
 
 // The result a ZrnSked run ends with after "Now" (and after Cancel).
 constexpr int kSkedDone = 2;

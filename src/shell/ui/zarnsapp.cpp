@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "catalog/catfiles.h"
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
 #include "framework/uihooks.h"
@@ -194,10 +195,16 @@ TZarnsApp::TZarnsApp(const QStringList& args, Host* host)
   zarn_ = std::make_unique<ZarnContext>(*host_, *files_, static_cast<ViewOpener*>(this));
   if (qtHost_) qtHost_->SetZarnContext(zarn_.get());
 
-  // The catalog check: every catalog file must open for reading.
-  files_->OpenFiles("r");
-  const int complete = files_->TestFiles();
-  files_->CloseFiles();
+  // The catalog check: every catalog file must open for reading. What an
+  // interrupted catalog build or swap left is settled first.
+  RecoverCatalog();
+  int complete = 0;
+  {
+    CatalogReadScope scope;
+    files_->OpenFiles("r");
+    complete = scope.Usable() ? files_->TestFiles() : 0;
+    files_->CloseFiles();
+  }
   if (!complete && CatalogPrompt) CatalogPrompt(*files_, QString::fromLatin1(kPromptCaption));
 
   qApp->installEventFilter(this);
