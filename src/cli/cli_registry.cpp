@@ -14,8 +14,13 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   regCmd->add_subcommand("rebuild", "Rebuild the extension and category lists from the file types")
       ->callback([&cli] {
         ZrnReg reg(cli.files, cli.host);
-        reg.GetRegistryTextExt();
-        cli.exitCode = 0;
+        if (reg.GetRegistryTextExt()) {
+          cli.exitCode = 0;
+          return;
+        }
+        std::cerr << "registry: cannot write the extension lists: "
+                  << plat::FileErrorText(reg.LastError()) << "\n";
+        cli.exitCode = 1;
       });
 
   regCmd->add_subcommand("extensions", "List the extensions whose files are catalogued")
@@ -35,8 +40,13 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   setCmd->callback([setExts, &cli] {
     ZrnReg reg(cli.files, cli.host);
     reg.RegExtPtr = setExts.get();
-    reg.SetExtensions();
-    cli.exitCode = 0;
+    if (reg.SetExtensions()) {
+      cli.exitCode = 0;
+      return;
+    }
+    std::cerr << "registry: cannot write the extension list: "
+              << plat::FileErrorText(reg.LastError()) << "\n";
+    cli.exitCode = 1;
   });
 
   regCmd->add_subcommand("categories", "List the file categories")->callback([&cli] {
