@@ -8,6 +8,11 @@
 // A zarn's ZrnID is the byte offset of its own record (12 * (number - 1)).
 //
 // The store is append-only except for browse texts; Reset Zarns removes it.
+// Bytes past the offsets of the end record are what an interrupted store
+// left: nothing points at them and the next store writes over them.
+// Writers (Set, ModifyBrowseInfo) take the definitions file's lock first, so
+// two of them, in this process or another, take turns; a writer that meets
+// another's lock waits for it (plat::LockWait()) before refusing as Busy.
 // Every user makes its own ZrnLvl1 over the file set it is given; objects of
 // one file set share its handles and its in-memory name index.
 #pragma once
