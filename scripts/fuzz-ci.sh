@@ -15,11 +15,14 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: clang++ is missing (scripts/deps.sh installs it)" >&2
   exit 1
 fi
+conf=$(mktemp)
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARNS_FUZZ=ON -DZARNS_GUI=OFF -DZARNS_BENCH=OFF >"$build.cmake.log" 2>&1 || {
-  cat "$build.cmake.log"
+  -DZARNS_FUZZ=ON -DZARNS_GUI=OFF -DZARNS_BENCH=OFF >"$conf" 2>&1 || {
+  cat "$conf"
+  rm -f "$conf"
   exit 1
 }
+rm -f "$conf"
 targets=()
 for f in fuzz/*.cpp; do targets+=("$(basename "$f" .cpp)"); done
 ninja -C "$build" -j2 "${targets[@]}" || exit 1
