@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "common/faultfs.h"
@@ -327,6 +328,43 @@ TEST_F(StoreFaults, PackageLoadAtEveryFailingOperation) {
   std::printf("package load: %ld injection points\n", points);
   EXPECT_TRUE(r.loaded);
   EXPECT_EQ(r.stored, 3);
+}
+
+// A package that cannot be recorded says why; one read as a file but not a
+// package keeps the designed box.
+TEST_F(StoreFaults, PackageLoadNamesTheCause) {
+  RecordingHost host;
+  Seed();
+  const std::string pkg = TestEnv::Root() + "busy.pkg";
+  WriteFile(pkg, "ZPKG busy ztxt one  1");
+  {
+    plat::LockWaitScope quick(std::chrono::milliseconds(0));
+    HANDLE held = files.OpenFile(Path("PkgT.007").c_str(), "w");
+    ASSERT_TRUE(plat::IsOpen(held));
+    ZrnPkgOp op(files, host, host);
+    PkgLoadResult r = op.LoadPackage(pkg);
+    files.CloseFile(held);
+    EXPECT_FALSE(r.loaded);
+    EXPECT_EQ(r.cause, StoreError::Busy);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, std::string("The package could not be recorded: ") +
+                                      StoreErrorText(StoreError::Busy) + ".");
+    EXPECT_EQ(host.boxes[0].caption, "Error");
+  }
+  // Sections the store refuses are counted with the first cause.
+  WriteFile(pkg, "ZPKG mixed ztxt ok  1 ztxt " + std::string(100, 'n') + " 2");
+  ZrnPkgOp op(files, host, host);
+  PkgLoadResult r = op.LoadPackage(pkg);
+  EXPECT_TRUE(r.loaded);
+  EXPECT_EQ(r.stored, 1);
+  EXPECT_EQ(r.refused, 1);
+  EXPECT_EQ(r.cause, StoreError::NameRule);
+  host.boxes.clear();
+  // Unreadable: the designed text.
+  EXPECT_FALSE(op.LoadPackage(TestEnv::Root() + "missing.pkg").loaded);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "Error Reading Zarn Package");
+  ExpectSeedIntact();
 }
 
 }  // namespace
