@@ -6,6 +6,7 @@
 #include "catalog/zrnreg.h"
 #include "cli/clihost.h"
 #include "cli/commands.h"
+#include "platform/pregistry.h"
 
 void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   CLI::App* regCmd = app.add_subcommand("registry", "File types to catalog and file categories");
@@ -93,7 +94,11 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     reg.SetNewCategory(*newCat);
     std::string n =
         newCat->substr(newCat->find('.') == std::string::npos ? 0 : newCat->find('.') + 1);
-    cli.exitCode = n.empty() ? 1 : 0;
+    // A category the registry store refused (busy, disk full) fails too;
+    // the host has printed why.
+    bool stored =
+        !n.empty() && plat::ClassesRoot().KeyExists("Zarns.Application\\FileCategories\\" + n);
+    cli.exitCode = stored ? 0 : 1;
   });
 
   auto catName = std::make_shared<std::string>();
@@ -106,6 +111,11 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     reg.SetNewCategoryExtension(*catName, *extName);
     std::string v =
         extName->substr(extName->find('.') == std::string::npos ? 0 : extName->find('.') + 1);
-    cli.exitCode = (catName->empty() || v.empty()) ? 1 : 0;
+    bool stored =
+        !catName->empty() && !v.empty() &&
+        plat::ClassesRoot()
+            .GetDword("Zarns.Application\\FileCategories\\" + *catName + "\\Inclusions", v)
+            .has_value();
+    cli.exitCode = stored ? 0 : 1;
   });
 }
