@@ -35,6 +35,10 @@ asan:
 check: deps
 	@rc=0; scripts/check-layers.py || rc=1; scripts/check-format.sh || rc=1; exit $$rc
 
+# Every fuzz target for a short bounded time on its corpus (clang, libFuzzer).
+fuzz: deps
+	@scripts/fuzz-ci.sh
+
 # Benchmarks run on demand only; see BENCHMARKS.md.
 bench: deps
 	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
@@ -44,4 +48,4 @@ screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

@@ -103,15 +103,6 @@ std::vector<std::string> ReadList(ZrnIO& io, DataFile num) {
   return ListStrings(r.ReadAll());
 }
 
-// Recreates list file `num` empty and appends `items`, then closes it.
-void WriteList(ZrnIO& io, DataFile num, const std::vector<std::string>& items) {
-  HANDLE* field = io.HandleField(num);
-  if (!field) return;
-  io.ReopenFile(num, "w+");
-  for (auto& s : items) io.WriteToFile(s.c_str(), *field);
-  io.CloseFileNum(num);
-}
-
 // One fixed byte order for every sort of the lists.
 bool ByteLess(const std::string& a, const std::string& b) {
   return std::strcmp(a.c_str(), b.c_str()) < 0;
@@ -124,7 +115,26 @@ ZrnReg::ZrnReg(ZrnIO& files, MessageHost& messages)
 
 ZrnReg::~ZrnReg() { delete ExtList; }
 
-void ZrnReg::GetRegistryTextExt() {
+// A list file is written aside and renamed over the old one: a failure at
+// any moment leaves the old list whole, and a catalog build reading it sees
+// one list or the other, never a cut one. The bytes are those the list
+// always had: each item and its NUL.
+bool ZrnReg::WriteList(DataFile num, const std::vector<std::string>& items) {
+  std::string bytes;
+  for (const auto& s : items) {
+    bytes.append(s.c_str());
+    bytes += '\0';
+  }
+  // A handle this file set still holds on the old file is let go: it would
+  // go on reading the replaced list.
+  files_.CloseFileNum(num);
+  if (plat::WriteDataFileAtomic(files_.FileName(num), bytes)) return true;
+  lastError_ = plat::LastFileError();
+  return false;
+}
+
+bool ZrnReg::GetRegistryTextExt() {
+  lastError_ = plat::FileError::None;
   // The text buffers grow as needed, so every declared type is listed,
   // however many the system has.
   std::vector<std::string> toCatalog;
@@ -161,10 +171,9 @@ void ZrnReg::GetRegistryTextExt() {
   std::stable_sort(cats.begin(), cats.end(), ByteLess);
   cats.erase(std::unique(cats.begin(), cats.end()), cats.end());
 
-  WriteList(files_, DataFile::kExtensions, toCatalog);
-  WriteList(files_, DataFile::kExtList, exts);
-  WriteList(files_, DataFile::kExtTypeCatMatch, SplitStars(extMatch));
-  WriteList(files_, DataFile::kExtCategory, cats);
+  return WriteList(DataFile::kExtensions, toCatalog) && WriteList(DataFile::kExtList, exts) &&
+         WriteList(DataFile::kExtTypeCatMatch, SplitStars(extMatch)) &&
+         WriteList(DataFile::kExtCategory, cats);
 }
 
 void ZrnReg::GetRegistryZarnCategories(std::string& Categories, std::string& ExtensionPairs,
@@ -220,12 +229,13 @@ std::vector<std::string> ZrnReg::ExtListItems() const {
   return out;
 }
 
-void ZrnReg::SetExtensions() {
-  if (!RegExtPtr) return;
+bool ZrnReg::SetExtensions() {
+  lastError_ = plat::FileError::None;
+  if (!RegExtPtr) return false;
   std::vector<std::string> items;
   for (auto& s : *RegExtPtr)
     if (!s.empty()) items.push_back(s);  // an empty string would end the list early
-  WriteList(files_, DataFile::kExtensions, items);
+  return WriteList(DataFile::kExtensions, items);
 }
 
 void ZrnReg::GetUserAddedExt() {
@@ -301,7 +311,12 @@ void ZrnReg::SetNewCategory(const std::string& newCat) {
     messages_.MessageBox("Error adding new extension", "Extension can not be empty", MB_OKCANCEL);
     return;
   }
-  if (!plat::ClassesRoot().CreateKey(std::string(kCategoriesKey) + "\\" + name)) return;
+  if (!plat::ClassesRoot().CreateKey(std::string(kCategoriesKey) + "\\" + name)) {
+    messages_.MessageBox(std::string("The category could not be stored: ") +
+                             plat::FileErrorText(plat::LastFileError()) + ".",
+                         "Error", MB_OK);
+    return;
+  }
   messages_.MessageBox(
       "Note, file lists for this category will not appear until after next scan\n"
       "To rescan choose menu options:\nSearch; Word Catalog; Rescan",
@@ -319,7 +334,12 @@ void ZrnReg::SetNewCategoryExtension(const std::string& newCat, const std::strin
     return;
   }
   std::string incl = std::string(kCategoriesKey) + "\\" + newCat + "\\Inclusions";
-  if (!plat::ClassesRoot().SetDword(incl, value, 42)) return;
+  if (!plat::ClassesRoot().SetDword(incl, value, 42)) {
+    messages_.MessageBox(std::string("The file type could not be stored: ") +
+                             plat::FileErrorText(plat::LastFileError()) + ".",
+                         "Error", MB_OK);
+    return;
+  }
   messages_.MessageBox(
       "Note, file lists for this Category/file type \nwill not appear until after next scan",
       "Category File Type added", MB_OKCANCEL);

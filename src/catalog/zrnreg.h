@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/pfile.h"
+#include "store/zrnio.h"
+
 class MessageHost;
-class ZrnIO;
 
 // One entry of a list box or combo box: its text, item value and selection.
 struct ListItem {
@@ -35,7 +37,9 @@ class ZrnReg {
   // Rebuilds list files 10 (extensions to catalog), 19 (all typed
   // extensions, sorted), 20 (category/extension pairs) and 21 (categories,
   // sorted, unique) from the registry's file types and the user categories.
-  void GetRegistryTextExt();
+  // Each file is replaced whole or not at all; false when one could not be
+  // written (LastError() says why; the files before it are already new).
+  bool GetRegistryTextExt();
   // Appends the user categories: name* to Categories, .ext* to
   // ExtensionPairs, name*.ext* to ExtMatch.
   void GetRegistryZarnCategories(std::string& Categories, std::string& ExtensionPairs,
@@ -43,8 +47,12 @@ class ZrnReg {
   // List file 10 into *RegExtPtr (appended; the caller owns the array) and
   // the first bytes of list file 19 into ExtListList.
   void GetExtensions();
-  // Rewrites list file 10 from *RegExtPtr, in order.
-  void SetExtensions();
+  // Rewrites list file 10 from *RegExtPtr, in order, whole or not at all.
+  // False when it could not be written (LastError() says why) or there is
+  // no RegExtPtr.
+  bool SetExtensions();
+  // Why the last list file write failed (None after one that succeeded).
+  plat::FileError LastError() const { return lastError_; }
   // Appends list file 10 to ExtList, except "~~~", "~++" and "~--".
   void GetUserAddedExt();
   // Appends the categories of list file 21; every entry but the first is
@@ -73,6 +81,10 @@ class ZrnReg {
   char NewCategory[40] = {};
 
  private:
+  // Replaces list file `num` by `items`, each with its NUL.
+  bool WriteList(DataFile num, const std::vector<std::string>& items);
+
   ZrnIO& files_;
   MessageHost& messages_;
+  plat::FileError lastError_ = plat::FileError::None;
 };

@@ -6,6 +6,7 @@
 #include "catalog/zrnreg.h"
 #include "cli/clihost.h"
 #include "cli/commands.h"
+#include "platform/pregistry.h"
 
 void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   CLI::App* regCmd = app.add_subcommand("registry", "File types to catalog and file categories");
@@ -14,8 +15,13 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   regCmd->add_subcommand("rebuild", "Rebuild the extension and category lists from the file types")
       ->callback([&cli] {
         ZrnReg reg(cli.files, cli.host);
-        reg.GetRegistryTextExt();
-        cli.exitCode = 0;
+        if (reg.GetRegistryTextExt()) {
+          cli.exitCode = 0;
+          return;
+        }
+        std::cerr << "registry: cannot write the extension lists: "
+                  << plat::FileErrorText(reg.LastError()) << "\n";
+        cli.exitCode = 1;
       });
 
   regCmd->add_subcommand("extensions", "List the extensions whose files are catalogued")
@@ -35,8 +41,13 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
   setCmd->callback([setExts, &cli] {
     ZrnReg reg(cli.files, cli.host);
     reg.RegExtPtr = setExts.get();
-    reg.SetExtensions();
-    cli.exitCode = 0;
+    if (reg.SetExtensions()) {
+      cli.exitCode = 0;
+      return;
+    }
+    std::cerr << "registry: cannot write the extension list: "
+              << plat::FileErrorText(reg.LastError()) << "\n";
+    cli.exitCode = 1;
   });
 
   regCmd->add_subcommand("categories", "List the file categories")->callback([&cli] {
@@ -83,7 +94,11 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     reg.SetNewCategory(*newCat);
     std::string n =
         newCat->substr(newCat->find('.') == std::string::npos ? 0 : newCat->find('.') + 1);
-    cli.exitCode = n.empty() ? 1 : 0;
+    // A category the registry store refused (busy, disk full) fails too;
+    // the host has printed why.
+    bool stored =
+        !n.empty() && plat::ClassesRoot().KeyExists("Zarns.Application\\FileCategories\\" + n);
+    cli.exitCode = stored ? 0 : 1;
   });
 
   auto catName = std::make_shared<std::string>();
@@ -96,6 +111,11 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     reg.SetNewCategoryExtension(*catName, *extName);
     std::string v =
         extName->substr(extName->find('.') == std::string::npos ? 0 : extName->find('.') + 1);
-    cli.exitCode = (catName->empty() || v.empty()) ? 1 : 0;
+    bool stored =
+        !catName->empty() && !v.empty() &&
+        plat::ClassesRoot()
+            .GetDword("Zarns.Application\\FileCategories\\" + *catName + "\\Inclusions", v)
+            .has_value();
+    cli.exitCode = stored ? 0 : 1;
   });
 }

@@ -47,9 +47,8 @@ void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
     std::string name = args->name;
     ZrnLvl1 lvl(cli.files);
     if (!lvl.Set(name, value)) {
-      std::cerr << "store: cannot store \"" << args->name << "\" (name empty, longer than "
-                << ZrnLvl1::kMaxName << " or with white space, text longer than "
-                << ZrnLvl1::kMaxText << " bytes, or store files busy)\n";
+      std::cerr << "store: cannot store \"" << args->name
+                << "\": " << StoreErrorText(lvl.LastError()) << "\n";
       cli.exitCode = 1;
     }
   });
@@ -96,13 +95,21 @@ void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
     if (!r.loaded) {
       if (r.noMagic)
         std::cerr << "\nstore: " << args->package << " is not a zarn package (no ZPKG)\n";
+      else if (r.cause != StoreError::None)
+        std::cerr << "store: cannot record package " << r.name << ": " << StoreErrorText(r.cause)
+                  << "\n";
       cli.exitCode = 1;
       return;
     }
     std::cout << r.name << ": " << r.stored << " zarns\n";
     if (r.refused > 0) {
       std::cerr << "store: " << r.refused << " sections of " << r.name
-                << " were not stored (bad name or text too long)\n";
+                << " were not stored (the first: " << StoreErrorText(r.cause) << ")\n";
+      cli.exitCode = 1;
+    } else if (r.unlinked > 0) {
+      std::cerr << "store: " << r.unlinked << " zarns of " << r.name
+                << " were stored but not listed under the package: " << StoreErrorText(r.cause)
+                << "\n";
       cli.exitCode = 1;
     }
   });
@@ -115,8 +122,9 @@ void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
 
   CLI::App* reset = store->add_subcommand("reset", "Remove every stored zarn and package");
   reset->callback([&cli] {
-    if (!ZrnLvl1::ResetZarns(cli.files)) {
-      std::cerr << "store: some store files could not be removed\n";
+    StoreError why = StoreError::None;
+    if (!ZrnLvl1::ResetZarns(cli.files, &why)) {
+      std::cerr << "store: some store files could not be removed: " << StoreErrorText(why) << "\n";
       cli.exitCode = 1;
     }
   });

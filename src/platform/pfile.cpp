@@ -482,6 +482,15 @@ bool WriteDataFileAtomic(const std::string& path, const std::string& data) {
   return WriteAtomic(path, data, true);
 }
 
+bool MakeDataFilePrivate(const std::string& path) {
+  FileSystem& fs = Fs();
+  HANDLE h = fs.Open(path, Access::ReadUnlocked, Creation::OpenAlways);
+  if (!IsOpen(h)) return false;
+  bool ok = fs.SetMode(h, 0600);
+  fs.Close(h);
+  return ok;
+}
+
 // Polling rather than a blocking flock: a blocking call cannot be bounded.
 // The pauses start short and grow, so a lock released a moment later is seen
 // at once and a long wait costs little.

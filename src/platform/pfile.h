@@ -141,5 +141,9 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 bool WriteFileAtomic(const std::string& path, const std::string& data);
 // The same for the program's own data files: the result is always 0600.
 bool WriteDataFileAtomic(const std::string& path, const std::string& data);
+// For a data file another library writes (the settings file): creates it
+// empty when missing and makes it 0600 either way, whatever the umask.
+// False when it could not be opened or its mode set.
+bool MakeDataFilePrivate(const std::string& path);
 
 }  // namespace plat

@@ -193,7 +193,7 @@ class StoreRegistry : public Registry {
     auto parts = SplitPath(key);
     if (parts.empty()) return true;
     if (Find(parts)) return true;
-    if (!lock.Held()) return false;
+    if (!lock.Held()) return Busy();
     Make(parts);
     return Commit();
   }
@@ -201,7 +201,7 @@ class StoreRegistry : public Registry {
   bool DeleteKey(const std::string& key) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
-    if (!lock.Held()) return false;
+    if (!lock.Held()) return Busy();
     Refresh();
     auto parts = SplitPath(key);
     if (parts.empty()) return false;  // the root stays
@@ -237,7 +237,7 @@ class StoreRegistry : public Registry {
   bool DeleteValue(const std::string& key, const std::string& name) override {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
-    if (!lock.Held()) return false;
+    if (!lock.Held()) return Busy();
     Refresh();
     Key* k = Find(SplitPath(key));
     if (!k) return false;
@@ -314,7 +314,7 @@ class StoreRegistry : public Registry {
   bool Set(const std::string& key, const RegValue& v) {
     std::lock_guard<std::recursive_mutex> g(mu_);
     DirLock lock;
-    if (!lock.Held()) return false;
+    if (!lock.Held()) return Busy();
     Refresh();
     Key* k = Make(SplitPath(key));
     if (RegValue* old = k->Value(v.name)) {
@@ -325,6 +325,12 @@ class StoreRegistry : public Registry {
       k->values.push_back(v);
     }
     return Commit();
+  }
+
+  // A change refused because another copy kept the store past the wait.
+  static bool Busy() {
+    SetLastFileError(FileError::Busy);
+    return false;
   }
 
   Key* Find(const std::vector<std::string>& parts) {
@@ -528,13 +534,16 @@ class StoreRegistry : public Registry {
     rootNamesValid_ = false;
     if (unreadable_) {
       Load();
+      SetLastFileError(FileError::Other);
       return false;
     }
     if (corrupt_) {
       // The damaged file is replaced only once a copy of it is safe.
       std::string old;
       if (!ReadWholeFile(path_, old) || !WriteDataFileAtomic(path_ + ".corrupt", old)) {
+        FileError cause = LastFileError();
         Load();
+        SetLastFileError(cause);
         return false;
       }
     }
@@ -543,7 +552,9 @@ class StoreRegistry : public Registry {
       corrupt_ = false;
       sig_ = SigOf(path_);
     } else {
+      FileError cause = LastFileError();
       Load();
+      SetLastFileError(cause);
     }
     return ok;
   }

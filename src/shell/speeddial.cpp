@@ -144,7 +144,10 @@ bool SpeedDialStore::SetTelNumber(const TelNum& entry, std::int32_t* id) {
         got = t.telId;
         return true;
       }
-      top = std::max(top, t.telId);
+      // Read into a value first: a record in the list may sit at any byte,
+      // and std::max would bind a reference to the packed field.
+      const std::int32_t tid = t.telId;
+      top = std::max(top, tid);
     }
     // One above the highest id; after a damaged file's largest id, the
     // smallest free one.

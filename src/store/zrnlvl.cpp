@@ -49,9 +49,18 @@ ZarnMatchStructType DecodeRec(const unsigned char* p) {
   return ZarnMatchStructType{plat::GetLE32(p), plat::GetLE32(p + 4), plat::GetLE32(p + 8)};
 }
 
-// Reads exactly n bytes at off; false on a short read.
+// The size of an open file; false (not 0) when it cannot be told: a store
+// that took a failed size for an empty file would start itself afresh.
+bool SizeOf(HANDLE h, std::uint32_t& out) {
+  long long s = plat::Fs().Size(h);
+  if (s < 0) return false;
+  out = static_cast<std::uint32_t>(s);
+  return true;
+}
+
+// Reads exactly n bytes at off; false on a failed seek or a short read.
 bool ReadAt(ZrnIO& io, HANDLE h, std::uint32_t off, void* buf, std::uint32_t n) {
-  io.SetFilePtr(h, off);
+  if (plat::Fs().Seek(h, off, plat::Whence::Begin) < 0) return false;
   auto* p = static_cast<unsigned char*>(buf);
   while (n > 0) {  // a short read is not the end of the file
     long got = io.ReadFromFile(p, n, h);
@@ -69,26 +78,44 @@ bool ReadRecAt(ZrnIO& io, HANDLE h, std::uint32_t off, ZarnMatchStructType& r) {
   return true;
 }
 
-bool WriteU32At(ZrnIO& io, HANDLE h, std::uint32_t off, std::uint32_t v) {
-  std::uint32_t before = io.FileSize(h);
-  io.SetFilePtr(h, off);
-  io.WriteToFile(v, h);
-  return io.FileSize(h) >= std::max(before, off + 4);
+// Writes n bytes at byte `off`; false unless all of them were written there
+// (a failed seek must not turn into a write at some other position).
+bool PutAt(HANDLE h, std::uint32_t off, const void* data, std::size_t n) {
+  if (plat::Fs().Seek(h, off, plat::Whence::Begin) < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    long long w = plat::Fs().Write(h, p, n);
+    if (w <= 0) {
+      if (w == 0 && plat::LastFileError() == plat::FileError::None)
+        plat::SetLastFileError(plat::FileError::NoSpace);
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
 }
 
-// Writes a whole record at `off` (4-byte writes at the current position, so a
-// trailing partial record left by an interrupted write is overwritten rather
-// than followed).
-bool WriteRecAt(ZrnIO& io, HANDLE h, std::uint32_t off, const ZarnMatchStructType& r) {
-  return WriteU32At(io, h, off, r.OffsetA) && WriteU32At(io, h, off + 4, r.OffsetB) &&
-         WriteU32At(io, h, off + 8, r.OffsetC);
+bool WriteU32At(HANDLE h, std::uint32_t off, std::uint32_t v) {
+  unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                        static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+  return PutAt(h, off, b, 4);
 }
 
-// Appends text and its NUL; false unless the file grew by exactly that.
-bool AppendStr(ZrnIO& io, HANDLE h, const std::string& s) {
-  std::uint32_t before = io.FileSize(h);
-  io.WriteToFile(s, h, kNullTerminated);
-  return io.FileSize(h) == before + s.size() + 1;
+// Writes a whole record at `off` (over a trailing partial record left by an
+// interrupted write, rather than after it).
+bool WriteRecAt(HANDLE h, std::uint32_t off, const ZarnMatchStructType& r) {
+  unsigned char b[kRec];
+  for (int i = 0; i < 3; ++i) {
+    std::uint32_t v = i == 0 ? r.OffsetA : i == 1 ? r.OffsetB : r.OffsetC;
+    for (int k = 0; k < 4; ++k) b[i * 4 + k] = static_cast<unsigned char>(v >> (8 * k));
+  }
+  return PutAt(h, off, b, kRec);
+}
+
+// The text and its NUL at byte `off`.
+bool PutStrAt(HANDLE h, std::uint32_t off, const std::string& s) {
+  return PutAt(h, off, s.c_str(), s.size() + 1);
 }
 
 void CutAtNul(std::string& s) {
@@ -149,7 +176,9 @@ bool ExtendIndex(ZrnIO& io, HANDLE tbl, HANDLE names, std::uint32_t tblSize,
       }
     }
     io.zarnIndex.recs.push_back(r);
-    if (name.empty()) continue;
+    // The end record names no zarn: texts beyond it are what an interrupted
+    // store left, and must not be found as if stored.
+    if (name.empty() || from + i + 1 == count) continue;
     ZrnUpper(name);
     io.zarnIndex.first.emplace(std::move(name), static_cast<std::uint32_t>(from + i));
   }
@@ -278,74 +307,77 @@ bool ZrnLvl1::Set(std::string& name, std::string& value) {
   const bool hasBrowse = SplitZarnValue(value, browse);
 
   // Refuse what could not be read back or found again.
-  if (name.empty() || name.size() > kMaxName) return false;
+  lastError_ = StoreError::None;
+  if (name.empty() || name.size() > kMaxName) return Refuse(StoreError::NameRule);
   for (unsigned char c : name)
-    if (c < 0x20 || c == ' ' || c == 0x7F) return false;
-  if (value.size() > kMaxText || browse.size() > kMaxText) return false;
+    if (c < 0x20 || c == ' ' || c == 0x7F) return Refuse(StoreError::NameRule);
+  if (value.size() > kMaxText || browse.size() > kMaxText) return Refuse(StoreError::SizeRule);
 
-  // Find the table's last record: where this zarn's texts begin.
+  // A table without a complete record starts a new store: whatever the other
+  // files still hold (e.g. after an interrupted reset) is unreachable, and
+  // old package membership would attach to the new zarns' positions. The
+  // table's own lock is held while deciding, so two copies never both start
+  // one (the second would wipe what the first stored meanwhile).
+  {
+    LocalFile tbl(files_, kTable, "w");
+    std::uint32_t size = 0;
+    if (!tbl.ok() || !SizeOf(tbl.h(), size)) return RefuseIo();
+    if (size < kRec) {
+      for (DataFile n : {kNames, kDefs, kBrowse, kPkgMembers}) {
+        if (!plat::Fs().Exists(files_.FileName(n))) continue;
+        LocalFile f(files_, n, "w+");
+        if (!f.ok()) return RefuseIo();
+      }
+      if (!WriteRecAt(tbl.h(), 0, ZarnMatchStructType{0, 0, 0})) return RefuseIo();
+    }
+  }
+
+  // The definitions file's lock comes first in every writer of the store
+  // (Set, ModifyBrowseInfo): it makes them take turns, so the end record
+  // read below is still the end when this zarn's record follows it.
+  LocalFile defs(files_, kDefs, "w");
+  if (!defs.ok()) return RefuseIo();
+  LocalFile names(files_, kNames, "w");
+  if (!names.ok()) return RefuseIo();
+  LocalFile brw(files_, kBrowse, "w");
+  if (!brw.ok()) return RefuseIo();
   ZarnMatchStructType w{0, 0, 0};
   std::uint32_t id = 0;
-  bool newTable = false;
   {
-    LocalFile tbl(files_, kTable, "r");
-    if (tbl.ok()) {
-      std::uint32_t size = files_.FileSize(tbl.h());
-      size -= size % kRec;
-      if (size < kRec) {
-        newTable = true;  // no complete record: as if there were no table
-      } else {
-        id = size - kRec;
-        if (!ReadRecAt(files_, tbl.h(), id, w)) return false;
-      }
-    } else if (plat::Fs().Exists(files_.FileName(kTable))) {
-      return false;  // held by another writer
-    } else {
-      newTable = true;
-    }
+    LocalFile rd(files_, kTable, "r");
+    std::uint32_t size = 0;
+    if (!rd.ok() || !SizeOf(rd.h(), size)) return RefuseIo();
+    size -= size % kRec;
+    if (size < kRec) return Refuse(StoreError::Busy);  // emptied meanwhile by a reset
+    id = size - kRec;
+    if (!ReadRecAt(files_, rd.h(), id, w)) return RefuseIo();
   }
-  if (newTable) {
-    // A new table starts a new store: whatever the other files still hold
-    // (e.g. after an interrupted reset) is unreachable, and old package
-    // membership would attach to the new zarns' positions.
-    for (DataFile n : {kTable, kNames, kDefs, kBrowse, kPkgMembers}) {
-      if (n != kTable && !plat::Fs().Exists(files_.FileName(n))) continue;
-      LocalFile f(files_, n, "w+");
-      if (!f.ok()) return false;
-    }
-    LocalFile tbl(files_, kTable, "w");
-    if (!tbl.ok() || !WriteRecAt(files_, tbl.h(), 0, w)) return false;
-    id = 0;
+  LocalFile tbl(files_, kTable, "w");
+  if (!tbl.ok()) return RefuseIo();
+
+  // The texts go where the end record says the next zarn's texts begin.
+  // Anything past that is left from an interrupted store and unreachable,
+  // so it is written over. An end record pointing past a file's end (a
+  // damaged table) is brought back to the file's end first.
+  std::uint32_t sizes[3];
+  if (!SizeOf(names.h(), sizes[0]) || !SizeOf(defs.h(), sizes[1]) || !SizeOf(brw.h(), sizes[2]))
+    return RefuseIo();
+  ZarnMatchStructType fixed{std::min(w.OffsetA, sizes[0]), std::min(w.OffsetB, sizes[1]),
+                            std::min(w.OffsetC, sizes[2])};
+  if (std::memcmp(&fixed, &w, kRec) != 0) {
+    if (!WriteRecAt(tbl.h(), id, fixed)) return RefuseIo();
+    w = fixed;
   }
-
-  LocalFile names(files_, kNames, "w"), defs(files_, kDefs, "w"), tbl(files_, kTable, "w"),
-      brw(files_, kBrowse, "w");
-  if (!names.ok() || !defs.ok() || !tbl.ok() || !brw.ok()) return false;
-  // Another copy may have stored while these opens waited for its locks: the
-  // last record is where the table ends now, not where it ended when read.
-  std::uint32_t tableSize = files_.FileSize(tbl.h());
-  tableSize -= tableSize % kRec;
-  if (tableSize < kRec) return false;  // emptied meanwhile by a reset
-  id = tableSize - kRec;
-
-  // The last record must point at the files' ends; an interrupted earlier
-  // store may have left texts without their record. Those become unreachable.
-  ZarnMatchStructType actual{files_.FileSize(names.h()), files_.FileSize(defs.h()),
-                             files_.FileSize(brw.h())};
-  if (std::memcmp(&actual, &w, kRec) != 0) {
-    if (!WriteRecAt(files_, tbl.h(), id, actual)) return false;
-    w = actual;
-  }
-
   if (hasBrowse) {
-    if (!AppendStr(files_, brw.h(), browse)) return false;
+    if (!PutStrAt(brw.h(), w.OffsetC, browse)) return RefuseIo();
     w.OffsetC += static_cast<std::uint32_t>(browse.size() + 1);
   }
-  if (!AppendStr(files_, defs.h(), value) || !AppendStr(files_, names.h(), name)) return false;
+  if (!PutStrAt(defs.h(), w.OffsetB, value) || !PutStrAt(names.h(), w.OffsetA, name))
+    return RefuseIo();
   w.OffsetA += static_cast<std::uint32_t>(name.size() + 1);
   w.OffsetB += static_cast<std::uint32_t>(value.size() + 1);
   // The record comes last: a zarn exists once its end record is written.
-  if (!WriteRecAt(files_, tbl.h(), id + kRec, w)) return false;
+  if (!WriteRecAt(tbl.h(), id + kRec, w)) return RefuseIo();
   ZrnID = id;
   return true;
 }
@@ -372,10 +404,15 @@ bool ZrnLvl1::GetZarnList(std::string& name, bool newlist) {
     return true;
   }
   if (listRead_ < static_cast<long>(kRec)) return false;
-  name = ReadStrAt(files_, files_.Lvl1ZrnOut, listRec_.OffsetA);
-  if (name.size() > kMaxText) name.resize(kMaxText);
   ZarnMatchStructType next{};
-  listRead_ = files_.ReadFromFile(&next, files_.Lvl1TblOut);
+  long nextRead = files_.ReadFromFile(&next, files_.Lvl1TblOut);
+  // The end record names no zarn: it gives the one empty name, whatever an
+  // interrupted store left at its offset.
+  name = nextRead < static_cast<long>(kRec)
+             ? std::string()
+             : ReadStrAt(files_, files_.Lvl1ZrnOut, listRec_.OffsetA);
+  if (name.size() > kMaxText) name.resize(kMaxText);
+  listRead_ = nextRead;
   listRec_ = next;
   return true;
 }
@@ -423,13 +460,25 @@ bool ZrnLvl1::GetBrowseInfo(std::string& name, std::string& description, std::st
 }
 
 bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std::string& usage) {
+  lastError_ = StoreError::None;
   ZrnUpper(name);
-  Found f;
-  if (!Lookup(files_, name, f)) return false;
   description += '\x01';
   description += usage;
   CutAtNul(description);
-  if (description.size() > kMaxText) return false;
+  if (description.size() > kMaxText) return Refuse(StoreError::SizeRule);
+
+  // Taking turns with Set (see there): the zarn is looked up, and the table
+  // read, only once no other writer can move the end record.
+  LocalFile turn(files_, kDefs, "w");
+  if (!turn.ok()) return RefuseIo();
+  plat::SetLastFileError(plat::FileError::None);
+  Found f;
+  if (!Lookup(files_, name, f)) {
+    plat::FileError e = plat::LastFileError();
+    return (e == plat::FileError::None || e == plat::FileError::NotFound)
+               ? Refuse(StoreError::NotStored)
+               : RefuseIo();
+  }
 
   // The old text's length decides where the new one goes (a write handle
   // cannot read, so it is read first).
@@ -437,50 +486,53 @@ bool ZrnLvl1::ModifyBrowseInfo(std::string& name, std::string& description, std:
   bool hadText = false;
   {
     LocalFile rd(files_, kBrowse, "r");
-    if (rd.ok() && HasBrowseText(f, files_.FileSize(rd.h()))) {
+    std::uint32_t rdSize = 0;
+    if (rd.ok() && SizeOf(rd.h(), rdSize) && HasBrowseText(f, rdSize)) {
       hadText = true;
       oldLen = ReadStrAt(files_, rd.h(), f.rec.OffsetC).size();
     }
   }
   LocalFile brw(files_, kBrowse, "w");
-  if (!brw.ok()) return false;
-  std::uint32_t size = files_.FileSize(brw.h());
-  if (hadText) {
-    if (description.size() <= oldLen) {
-      long n = files_.WriteToFileAtOffset(description.c_str(), brw.h(), f.rec.OffsetC);
-      return n == static_cast<long>(description.size() + 1);
-    }
-  }
+  std::uint32_t size = 0;
+  if (!brw.ok() || !SizeOf(brw.h(), size)) return RefuseIo();
+  if (hadText && description.size() <= oldLen)
+    return PutStrAt(brw.h(), f.rec.OffsetC, description) || RefuseIo();
+
   // Longer than the old text (or no old text): append it and repoint the
   // record, so no neighbour is overwritten. Zarns without browse text that
   // shared the old offset (just before this one) or the end offset (after
   // the last text) would now differ from their next record; they are pointed
-  // at an empty string written first, so they keep showing nothing.
+  // at an empty string, so they keep showing nothing.
   LocalFile tbl(files_, kTable, "w");
-  if (!tbl.ok()) return false;
+  if (!tbl.ok()) return RefuseIo();
   const auto& recs = files_.zarnIndex.recs;
   const std::size_t endIdx = recs.size() - 1;
-  const std::uint32_t oldC = f.rec.OffsetC;
+  const std::uint32_t oldC = f.rec.OffsetC, endC = recs[endIdx].OffsetC;
   std::size_t firstShared = f.index;
   while (firstShared > 0 && recs[firstShared - 1].OffsetC == oldC) --firstShared;
   bool pad = firstShared < f.index;
   for (std::size_t i = 0; i < endIdx && !pad; ++i)
     if (i != f.index && recs[i].OffsetC >= size) pad = true;
+  // Bytes past the end offset are left from an interrupted store; the zarns
+  // that share the end offset must find an empty string there, not them.
+  if (endC < size && !PutStrAt(brw.h(), endC, std::string())) return RefuseIo();
   const std::uint32_t padAt = size;
   if (pad) {
-    if (!AppendStr(files_, brw.h(), std::string())) return false;
+    if (!PutStrAt(brw.h(), size, std::string())) return RefuseIo();
     ++size;
   }
-  if (!AppendStr(files_, brw.h(), description)) return false;
+  if (!PutStrAt(brw.h(), size, description)) return RefuseIo();
   ++files_.zarnGeneration;  // records change in place
   const std::uint32_t newEnd = size + static_cast<std::uint32_t>(description.size() + 1);
-  bool ok = true;
+  // Each step leaves every zarn showing its old text or its new one, so the
+  // first failure stops here with nothing lost.
   for (std::size_t j = firstShared; j < f.index; ++j)
-    ok = WriteU32At(files_, tbl.h(), static_cast<std::uint32_t>(j * kRec + 8), padAt) && ok;
-  ok = WriteU32At(files_, tbl.h(), f.index * kRec + 8, size) && ok;
-  if (f.index != endIdx)
-    ok = WriteU32At(files_, tbl.h(), static_cast<std::uint32_t>(endIdx * kRec + 8), newEnd) && ok;
-  return ok;
+    if (!WriteU32At(tbl.h(), static_cast<std::uint32_t>(j * kRec + 8), padAt)) return RefuseIo();
+  if (!WriteU32At(tbl.h(), static_cast<std::uint32_t>(f.index * kRec + 8), size)) return RefuseIo();
+  if (f.index != endIdx &&
+      !WriteU32At(tbl.h(), static_cast<std::uint32_t>(endIdx * kRec + 8), newEnd))
+    return RefuseIo();
+  return true;
 }
 
 void ZrnLvl1::StartSet() {
@@ -496,15 +548,56 @@ void ZrnLvl1::CloseZarnFiles() {
   files_.CloseFileNum(kNames);
 }
 
-bool ZrnLvl1::ResetZarns(ZrnIO& files) {
-  for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers})
-    files.CloseFileNum(n);
+bool ZrnLvl1::ResetZarns(ZrnIO& files, StoreError* why) {
+  // The table goes first: without it the other files are unreachable and the
+  // next store starts afresh, so a reset cut short still shows no zarn.
+  constexpr DataFile kOrder[] = {kTable, kPkgTable, kNames, kDefs, kBrowse, kPkgBuf, kPkgMembers};
+  for (DataFile n : kOrder) files.CloseFileNum(n);
   bool gone = true;
-  for (DataFile n : {kNames, kDefs, kTable, kBrowse, kPkgBuf, kPkgTable, kPkgMembers}) {
+  StoreError cause = StoreError::None;
+  for (DataFile n : kOrder) {
     files.DeleteFileA(n);
-    if (plat::Fs().Exists(files.FileName(n))) gone = false;
+    if (plat::Fs().Exists(files.FileName(n))) {
+      if (gone) cause = StoreErrorFrom(plat::LastFileError());
+      gone = false;
+      // A table that stays must keep the texts it points at: nothing else
+      // goes, and the store is left as it was.
+      if (n == kTable) break;
+    }
   }
   ++files.zarnGeneration;
   files.zarnIndex = ZarnNameIndex{};
+  if (why) *why = cause;
   return gone;
+}
+
+bool ZrnLvl1::Refuse(StoreError e) {
+  lastError_ = e;
+  return false;
+}
+
+bool ZrnLvl1::RefuseIo() { return Refuse(StoreErrorFrom(plat::LastFileError())); }
+
+StoreError StoreErrorFrom(plat::FileError e) {
+  switch (e) {
+    case plat::FileError::Busy: return StoreError::Busy;
+    case plat::FileError::NoSpace: return StoreError::DiskFull;
+    case plat::FileError::Permission: return StoreError::Permission;
+    default: return StoreError::Io;
+  }
+}
+
+const char* StoreErrorText(StoreError e) {
+  switch (e) {
+    case StoreError::None: return "no error";
+    case StoreError::NameRule:
+      return "the name is empty, longer than 79 characters, or holds white space";
+    case StoreError::SizeRule: return "the text is longer than 4095 bytes";
+    case StoreError::NotStored: return "no zarn of that name is stored";
+    case StoreError::Busy: return "the store files are busy: another copy is writing them";
+    case StoreError::DiskFull: return "the disk is full";
+    case StoreError::Permission: return "the store files may not be written (permission denied)";
+    case StoreError::Io: break;
+  }
+  return "the store files could not be read or written";
 }

@@ -8,6 +8,11 @@
 // A zarn's ZrnID is the byte offset of its own record (12 * (number - 1)).
 //
 // The store is append-only except for browse texts; Reset Zarns removes it.
+// Bytes past the offsets of the end record are what an interrupted store
+// left: nothing points at them and the next store writes over them.
+// Writers (Set, ModifyBrowseInfo) take the definitions file's lock first, so
+// two of them, in this process or another, take turns; a writer that meets
+// another's lock waits for it (plat::LockWait()) before refusing as Busy.
 // Every user makes its own ZrnLvl1 over the file set it is given; objects of
 // one file set share its handles and its in-memory name index.
 #pragma once
@@ -15,6 +20,23 @@
 #include <string>
 
 #include "store/zrnio.h"
+
+// Why the store refused a change. Every refusal has exactly one cause, so
+// a message can name it rather than list every possibility.
+enum class StoreError {
+  None,
+  NameRule,    // the name is empty, longer than kMaxName, or holds white space/controls
+  SizeRule,    // a text longer than kMaxText
+  NotStored,   // no zarn of that name (browse-text modify)
+  Busy,        // another writer kept the store files past the lock wait
+  DiskFull,    // the disk or the user's quota is full
+  Permission,  // the store files or the data directory may not be written
+  Io           // any other read or write failure
+};
+// A short lower-case sentence naming the cause, for messages.
+const char* StoreErrorText(StoreError e);
+// The store's name for the cause of a failed file operation.
+StoreError StoreErrorFrom(plat::FileError e);
 
 // Base of the level classes (no data).
 class ZrnLvl {
@@ -42,7 +64,8 @@ class ZrnLvl1 : public ZrnLvl {
   // of the same name is not replaced (lookups keep finding the oldest).
   // False, with nothing stored, for an empty name, a name longer than
   // kMaxName or holding white space/control bytes, a text longer than
-  // kMaxText, or files that cannot be opened or written.
+  // kMaxText, or files that cannot be opened or written; LastError() says
+  // which.
   bool Set(std::string& name, std::string& value);
   // Splits `text` at its first blank, tab, CR or LF into name and value (the
   // value starts with that character) and stores it. `text` holds the name
@@ -74,7 +97,8 @@ class ZrnLvl1 : public ZrnLvl {
   // one is written in place; a longer one is appended to the browse file and
   // the zarn's record points to it, so no neighbour is ever overwritten.
   // False when not stored, the files cannot be written, or the new text is
-  // longer than kMaxText. `description` is used as working space.
+  // longer than kMaxText (LastError() says which). `description` is used as
+  // working space.
   bool ModifyBrowseInfo(std::string& name, std::string& description, std::string& usage);
 
   // --- file handling -------------------------------------------------------------
@@ -88,8 +112,12 @@ class ZrnLvl1 : public ZrnLvl {
   // Reset Zarns: deletes the names, definitions, table, browse, package
   // text and package table files, and also the package membership file so
   // that no old membership attaches to zarns stored later. True when none of
-  // them remains.
-  static bool ResetZarns(ZrnIO& files);
+  // them remains; otherwise `why`, when given, receives the cause.
+  static bool ResetZarns(ZrnIO& files, StoreError* why = nullptr);
+
+  // The cause of the last refused Set or ModifyBrowseInfo of this object;
+  // None after one that succeeded.
+  StoreError LastError() const { return lastError_; }
 
   // Telephone numbers are not kept in the store: these accept any list or
   // number and do nothing.
@@ -107,7 +135,13 @@ class ZrnLvl1 : public ZrnLvl {
   std::uint32_t ZrnID = 0;
 
  private:
+  // Records `e` as the cause and returns false, for one-line refusals.
+  bool Refuse(StoreError e);
+  // Refuses with the cause of the file operation that just failed.
+  bool RefuseIo();
+
   ZrnIO& files_;
+  StoreError lastError_ = StoreError::None;
   // The name listing: the record read last and the bytes that read gave.
   ZarnMatchStructType listRec_{};
   long listRead_ = 0;

@@ -41,28 +41,47 @@ std::size_t FindSection(const std::string& s, std::size_t from = 0) {
   return std::string::npos;
 }
 
-// Pads a record file to a whole number of records (an interrupted write can
-// leave a partial one), so the next record lands where its identifier says.
-bool AlignRecords(ZrnIO& io, HANDLE h) {
-  std::uint32_t size = io.FileSize(h);
-  std::uint32_t extra = size % kRec;
-  if (extra == 0) return true;
-  io.SetFilePtr(h, size);
-  const char zeros[kRec] = {};
-  io.CleanAndWriteToFile(zeros, kRec - extra - 1, h);  // writes kRec - extra zero bytes
-  return io.FileSize(h) % kRec == 0;
+bool SizeOf(HANDLE h, std::uint32_t& out) {
+  long long s = plat::Fs().Size(h);
+  if (s < 0) return false;
+  out = static_cast<std::uint32_t>(s);
+  return true;
 }
 
-bool AppendStr(ZrnIO& io, HANDLE h, const std::string& s) {
-  std::uint32_t before = io.FileSize(h);
-  io.WriteToFile(s, h, kNullTerminated);
-  return io.FileSize(h) == before + std::strlen(s.c_str()) + 1;
+// Appends n bytes at `at`, the file's end as the caller measured it; false
+// unless all were written there.
+bool PutAt(HANDLE h, std::uint32_t at, const void* data, std::size_t n) {
+  if (plat::Fs().Seek(h, at, plat::Whence::Begin) < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    long long w = plat::Fs().Write(h, p, n);
+    if (w <= 0) {
+      if (w == 0) plat::SetLastFileError(plat::FileError::NoSpace);
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
 }
 
-bool AppendRec(ZrnIO& io, HANDLE h, const ZarnMatchStructType& r) {
-  std::uint32_t before = io.FileSize(h);
-  io.WriteToFile(r, h);
-  return io.FileSize(h) == before + kRec;
+void PutLE(unsigned char* p, std::uint32_t v) {
+  for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+// Appends a record to a record file. A partial record an interrupted write
+// left at the end is padded with zeros to a whole one (seeking past the end
+// fills the gap), so the new record lands where its identifier (its offset)
+// says. `at` receives that offset.
+bool AppendRec(HANDLE h, const ZarnMatchStructType& r, std::uint32_t& at) {
+  std::uint32_t size = 0;
+  if (!SizeOf(h, size)) return false;
+  at = size + (kRec - size % kRec) % kRec;
+  unsigned char b[kRec];
+  PutLE(b, r.OffsetA);
+  PutLE(b + 4, r.OffsetB);
+  PutLE(b + 8, r.OffsetC);
+  return PutAt(h, at, b, kRec);
 }
 
 }  // namespace
@@ -84,29 +103,39 @@ void ZrnPkgOp::ClosePkgFiles() {
 }
 
 bool ZrnPkgOp::CreatePkgEntry(const std::string& PkgFileName) {
-  OpenPkgFiles(eWrite);
+  lastError_ = StoreError::None;
+  files_.ReopenFile(kPkgTable, "w");
+  plat::FileError openError = plat::LastFileError();  // before the next open resets it
+  files_.ReopenFile(kPkgBuf, "w");
+  if (plat::IsOpen(files_.PkgTblOut)) openError = plat::LastFileError();
   HANDLE tbl = files_.PkgTblOut, buf = files_.PkgBufOut;
-  bool ok = plat::IsOpen(tbl) && plat::IsOpen(buf) && AlignRecords(files_, tbl);
+  bool ok = plat::IsOpen(tbl) && plat::IsOpen(buf);
+  if (!ok) plat::SetLastFileError(openError);
   if (ok) {
     std::string name = PkgNameStr.substr(0, std::min(std::strlen(PkgNameStr.c_str()), kMaxPkgName));
     // The path is kept for the record; it must stay readable as one string.
     std::string path = PkgFileName.substr(0, std::strlen(PkgFileName.c_str()));
     if (path.size() > ZrnLvl1::kMaxText) path.resize(ZrnLvl1::kMaxText);
-    std::uint32_t id = files_.FileSize(tbl);
-    std::uint32_t at = files_.FileSize(buf);
-    ok = AppendStr(files_, buf, name) && AppendStr(files_, buf, path) &&
-         AppendRec(files_, tbl,
-                   ZarnMatchStructType{at, at + static_cast<std::uint32_t>(name.size()), 0});
+    std::string text = name + '\0' + path + '\0';
+    // The texts first, the record last: a package exists once its record
+    // does, and texts an interrupted load left behind are never pointed at.
+    std::uint32_t at = 0, id = 0;
+    ok = SizeOf(buf, at) && PutAt(buf, at, text.data(), text.size()) &&
+         AppendRec(tbl, ZarnMatchStructType{at, at + static_cast<std::uint32_t>(name.size()), 0},
+                   id);
     if (ok) PkgID = id;
   }
+  if (!ok) lastError_ = StoreErrorFrom(plat::LastFileError());
   ClosePkgFiles();
   return ok;
 }
 
 bool ZrnPkgOp::AddZrnPkgEntry() {
+  lastError_ = StoreError::None;
   HANDLE h = files_.OpenFile(files_.FileName(kPkgMembers).c_str(), "w");
-  bool ok = plat::IsOpen(h) && AlignRecords(files_, h) &&
-            AppendRec(files_, h, ZarnMatchStructType{PkgID, ZrnID, 0});
+  std::uint32_t at = 0;
+  bool ok = plat::IsOpen(h) && AppendRec(h, ZarnMatchStructType{PkgID, ZrnID, 0}, at);
+  if (!ok) lastError_ = StoreErrorFrom(plat::LastFileError());
   files_.CloseFile(h);
   return ok;
 }
@@ -244,7 +273,11 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   }
   res.name = PkgNameStr;
   if (!CreatePkgEntry(path)) {
-    messages_.MessageBox(kErrText, kErrCaption, MB_OK);
+    // The file was read; what failed is the store, and the box says why.
+    res.cause = lastError_;
+    messages_.MessageBox(
+        std::string("The package could not be recorded: ") + StoreErrorText(res.cause) + ".",
+        kErrCaption, MB_OK);
     return res;
   }
   res.loaded = true;
@@ -255,12 +288,16 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
   std::size_t begin = 0, end = body;
   while (NextSection(text, end, begin, end)) {
     StoreSection(text.substr(begin, end - begin));
-    if (LastStored && AddZrnPkgEntry())
+    if (LastStored) {
       ++res.stored;
-    else if (LastStored)
-      ++res.stored;  // stored, but its membership could not be written
-    else
+      if (!AddZrnPkgEntry()) {  // stored, but not listed under the package
+        ++res.unlinked;
+        if (res.cause == StoreError::None) res.cause = lastError_;
+      }
+    } else {
       ++res.refused;
+      if (res.cause == StoreError::None) res.cause = Lvl.LastError();
+    }
   }
   return res;
 }

@@ -31,6 +31,10 @@ struct PkgLoadResult {
   int stored = 0;           // zarns stored
   int refused = 0;          // sections the store refused (bad name, too long)
   bool noMagic = false;     // the file was read but holds no "ZPKG"
+  // Why the package could not be recorded, or why the first refused section
+  // was refused; None when nothing was refused.
+  StoreError cause = StoreError::None;
+  int unlinked = 0;  // zarns stored whose membership could not be recorded
 };
 
 class ZrnPkgOp {
@@ -57,8 +61,11 @@ class ZrnPkgOp {
   // Records a package named PkgNameStr loaded from `PkgFileName`: PkgID
   // becomes its identifier. False when the files cannot be written.
   bool CreatePkgEntry(const std::string& PkgFileName);
-  // Appends the membership record {PkgID, ZrnID, 0}. False on failure.
+  // Appends the membership record {PkgID, ZrnID, 0}. False on failure
+  // (LastError() says why).
   bool AddZrnPkgEntry();
+  // The cause of the last failed CreatePkgEntry or AddZrnPkgEntry.
+  StoreError LastError() const { return lastError_; }
   // Membership listing of package PkgID: reset true opens the membership
   // file and starts at its beginning. Each true result sets ZrnID to the next
   // member's table position; false at the end. Close with CloseZrnPkgFile.
@@ -81,8 +88,10 @@ class ZrnPkgOp {
   PkgLoadResult CmNewPackage();
   // Loads the package file at `path`: checks it, records the package, stores
   // each section and records its membership. Errors go to the host as message
-  // boxes ("Error Reading Zarn Package"); a file without the magic brings up
-  // the zarn-name prompt, whose answer is discarded.
+  // boxes ("Error Reading Zarn Package" for a file that cannot be read or
+  // holds no valid header; a package that cannot be recorded names the
+  // cause); a file without the magic brings up the zarn-name prompt, whose
+  // answer is discarded.
   PkgLoadResult LoadPackage(const std::string& path);
   // Finds the package name in a package text: false when the text has no
   // magic (`hasMagic` false) or the name is empty, longer than kMaxPkgName
@@ -115,6 +124,7 @@ class ZrnPkgOp {
   ZrnIO& files_;
   MessageHost& messages_;
   PromptHost& prompts_;
+  StoreError lastError_ = StoreError::None;
   bool memberDone_ = true;        // membership listing reached its end
   std::uint32_t pkgListPos_ = 0;  // table offset of the next package listed
 };

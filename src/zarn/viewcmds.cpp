@@ -63,11 +63,11 @@ void ViewCommands::CmSavezarn() {
   std::string name = view_.GetToken(1);
   std::string value = std::string("\a") + name + "\a" + view_.GetString(1);
   ZrnLvl1 store = ctx_.Store();
-  // The store refuses what it cannot keep whole (no name, a text of 4096
-  // bytes or more); the user hears of it rather than losing the script.
+  // The store refuses what it cannot keep whole, or files it cannot write;
+  // the user hears the one real cause rather than losing the script quietly.
   if (!store.Set(name, value))
     ctx_.GetHost().MessageBox(
-        "The zarn could not be saved: it needs a name and must stay below 4096 characters.",
+        std::string("The zarn could not be saved: ") + StoreErrorText(store.LastError()) + ".",
         kAppName, MB_OK);
 }
 

@@ -45,6 +45,13 @@ TEST_F(StoreCli, RefusedStoreExitsWithOne) {
   EXPECT_EQ(r.rc, 1);
   EXPECT_NE(r.err.find("cannot store"), std::string::npos);
   EXPECT_EQ(Cli({"store", "list"}).out, "");
+  // One line naming the one cause.
+  EXPECT_EQ(r.err,
+            "store: cannot store \"two words\": the name is empty, longer than 79 characters, or "
+            "holds white space\n");
+  r = Cli({"store", "set", "big", std::string(5000, 'x')});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.err, "store: cannot store \"big\": the text is longer than 4095 bytes\n");
 }
 
 TEST_F(StoreCli, LoadPackagesAndReset) {

@@ -1,7 +1,10 @@
 // The built-in words and the identification loop that reaches them.
 #include "zarn_fixture.h"
 
+#include <chrono>
+
 #include "catalog/zrnfile.h"
+#include "platform/pfile.h"
 #include "zarn/zrnintrd.h"
 
 class BuiltinTest : public ZarnTest {};
@@ -223,8 +226,25 @@ TEST_F(BuiltinTest, SaveZarnStoresTheDocument) {
   // Too long to keep: said, not silently lost.
   Set("zarn big\r\n" + std::string(5000, 'x'), 1);
   Cmd().CmSavezarn();
-  EXPECT_EQ(host.boxes.size(), 2u);
+  ASSERT_EQ(host.boxes.size(), 2u);
   EXPECT_EQ(Stored("big"), "<none>");
+  // The box names the one cause, not every possible one.
+  EXPECT_EQ(host.boxes[1].text, "The zarn could not be saved: the text is longer than 4095 bytes.");
+}
+
+TEST_F(BuiltinTest, SaveZarnSaysTheStoreIsBusy) {
+  plat::LockWaitScope quick(std::chrono::milliseconds(0));
+  HANDLE held = files.OpenFile(files.FileName(DataFile::kZarnValues).c_str(), "w");
+  ASSERT_TRUE(plat::IsOpen(held));
+  Set("zarn greet\r\nhello there", 2);
+  Cmd().CmSavezarn();
+  files.CloseFile(held);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_NE(host.boxes[0].text.find("busy"), std::string::npos) << host.boxes[0].text;
+  EXPECT_EQ(host.boxes[0].text.find("4096"), std::string::npos);
+  EXPECT_EQ(Stored("greet"), "<none>");
+  Cmd().CmSavezarn();  // once the other writer is done, it saves
+  EXPECT_EQ(Stored("greet"), "\agreet\agreet\r\nhello there");
 }
 
 TEST_F(BuiltinTest, SavedScriptRunsItsLinesIntoTheOutputDocument) {

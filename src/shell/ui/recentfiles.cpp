@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/pdatadir.h"
+#include "platform/pfile.h"
 
 namespace {
 const QString kGroup = QStringLiteral("MRU");
@@ -36,6 +37,9 @@ void RecentFiles::Add(const QString& path) {
   list.removeAll(path);
   list.prepend(path);
   while (list.size() > kMax) list.removeLast();
+  // The list names the user's documents: the file is private before and
+  // after the settings writer replaces it.
+  plat::MakeDataFilePrivate(IniPath().toStdString());
   QSettings ini(IniPath(), QSettings::IniFormat);
   ini.remove(kGroup);
   ini.beginGroup(kGroup);
@@ -43,6 +47,7 @@ void RecentFiles::Add(const QString& path) {
   for (int i = 0; i < list.size(); ++i) ini.setValue(QStringLiteral("File%1").arg(i + 1), list[i]);
   ini.endGroup();
   ini.sync();
+  plat::MakeDataFilePrivate(IniPath().toStdString());
   RebuildMenu();
 }
 

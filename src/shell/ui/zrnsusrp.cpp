@@ -7,6 +7,7 @@
 
 #include "framework/dlgunits.h"
 #include "platform/pdatadir.h"
+#include "platform/pfile.h"
 #include "shell/ui/zrnshelp.h"
 
 int ListDblClkAction() {
@@ -17,10 +18,17 @@ int ListDblClkAction() {
 }
 
 void SetListDblClkAction(int action) {
-  QSettings ini(QString::fromStdString(plat::DataPath("Zarns.ini")), QSettings::IniFormat);
-  ini.setValue(QStringLiteral("Preferences/ListDblClkAction"),
-               action == kOpenInZarns ? kOpenInZarns : kOpenInOwnApp);
-  ini.sync();
+  const std::string path = plat::DataPath("Zarns.ini");
+  // Private like every data file, before and after the settings writer
+  // replaces it.
+  plat::MakeDataFilePrivate(path);
+  {
+    QSettings ini(QString::fromStdString(path), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("Preferences/ListDblClkAction"),
+                 action == kOpenInZarns ? kOpenInZarns : kOpenInOwnApp);
+    ini.sync();
+  }
+  plat::MakeDataFilePrivate(path);
 }
 
 TZarnsUserPref::TZarnsUserPref(QWidget* parent, int resId) : QDialog(parent) {
