@@ -220,6 +220,8 @@ std::vector<std::string> ZrnReg::ExtListItems() const {
   return out;
 }
 
+std::vector<std::string> ZrnReg::TypedExtensions() { return ReadList(files_, DataFile::kExtList); }
+
 void ZrnReg::SetExtensions() {
   if (!RegExtPtr) return;
   std::vector<std::string> items;

@@ -65,6 +65,9 @@ class ZrnReg {
 
   // The list ExtListList as strings.
   std::vector<std::string> ExtListItems() const;
+  // Every string of list file 19, however long the file: the catalog
+  // builder lists files by all of them, not only those in ExtListList.
+  std::vector<std::string> TypedExtensions();
 
   // --- fields, in the order of the data model ---------------------------------
   ListData* ExtList = nullptr;                    // filled by GetUserAddedExt
