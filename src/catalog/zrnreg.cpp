@@ -8,6 +8,7 @@
 #include "platform/pbytes.h"
 #include "platform/pfile.h"
 #include "platform/pregistry.h"
+#include "platform/psort.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -118,6 +119,12 @@ bool ByteLess(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+void SortListNoCase(ListData& items) {
+  std::stable_sort(items.begin(), items.end(), [](const ListItem& a, const ListItem& b) {
+    return plat::NoCaseLess(a.text, b.text);
+  });
+}
 
 ZrnReg::ZrnReg(ZrnIO& files, MessageHost& messages)
     : ExtList(new ListData), files_(files), messages_(messages) {}

@@ -18,6 +18,9 @@ struct ListItem {
   bool selected = false;
 };
 using ListData = std::vector<ListItem>;
+// Orders entries as the file-type viewer's sorted lists show them
+// (plat::NoCaseLess); entries with the same text keep their order.
+void SortListNoCase(ListData& items);
 
 // Capacity of ExtListList (the all-extensions list as NUL-separated strings
 // ending with an empty string).
