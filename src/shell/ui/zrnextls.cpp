@@ -71,6 +71,7 @@ void TZarnsExtListDlg::SetupWindow() {
   pathText = dlgunits::Id(new QLabel(QStringLiteral("path "), this), 1225);
   pathText->setTextInteractionFlags(Qt::TextSelectableByMouse);
   pathText->setWordWrap(true);
+  pathText->setMinimumHeight(pathText->fontMetrics().height());  // no jump when a path shows
   extListCtrl = dlgunits::Id(new QListWidget(this), 1902);
   extListCtrl->setSelectionMode(QAbstractItemView::SingleSelection);
   extListCtrl->setSortingEnabled(true);
