@@ -109,26 +109,34 @@ void ZrnFile::ShellFile() {
   full += file;
   if (full.size() >= sizeof FileInfo) return;  // cannot name the file: open nothing
   std::memcpy(FileInfo, full.c_str(), full.size() + 1);
-  plat::Launch().Open(FileInfo);
+  // The application starts in the file's folder, so files it opens beside
+  // this one by relative name are found.
+  plat::Launch().OpenIn(FileInfo, path);
 }
 
 std::string ZrnFile::HelpDir() {
-  std::vector<std::string> candidates;
-  if (const char* env = std::getenv("ZARNS_HELP_DIR"); env && *env) candidates.push_back(env);
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    auto dir = exe.parent_path();
-    candidates.push_back((dir / "resources/help").string());
-    candidates.push_back((dir / "../resources/help").string());
-    candidates.push_back((dir / "../share/zarns/help").string());
+  const char* env = std::getenv("ZARNS_HELP_DIR");
+  return HelpDirFor(ec ? std::string() : exe.parent_path().string(), env ? env : "");
+}
+
+std::string ZrnFile::HelpDirFor(const std::string& exeDir, const std::string& override) {
+  std::vector<std::string> candidates;
+  if (!override.empty()) candidates.push_back(override);
+  if (!exeDir.empty()) {
+    std::filesystem::path dir(exeDir);
+    candidates.push_back((dir / "resources/help").string());       // build tree, moved or not
+    candidates.push_back((dir / "../share/zarns/help").string());  // installed under a prefix
+    candidates.push_back((dir / "../resources/help").string());    // tests below the build tree
     candidates.push_back((dir / "../../resources/help").string());
   }
   candidates.push_back("/usr/share/zarns/help");
+  std::error_code ec;
   for (auto& c : candidates) {
     std::string d = c;
     if (d.back() != '/') d += '/';
-    if (plat::Fs().Exists(d + "ZarnsDoc1.htm")) {
+    if (plat::Fs().Exists(d + kMakersPage)) {
       auto canon = std::filesystem::weakly_canonical(d, ec);
       if (!ec) {
         d = canon.string();

@@ -19,6 +19,8 @@ enum webtype {
 
 // Size of the address buffer of ShellURL: 159 characters and a NUL.
 constexpr std::size_t kUrlBufferSize = 160;
+// The maker's page, shipped and installed with the help pages.
+constexpr char kMakersPage[] = "ZarnsDoc1.htm";
 
 class ZrnFile {
  public:
@@ -47,7 +49,12 @@ class ZrnFile {
   // for an unknown service).
   static std::string BuildURL(const char* text, int wt);
   // The directory of the maker's pages (the program's help pages), ending with "/".
+  // $ZARNS_HELP_DIR, else the first of: beside the program
+  // (resources/help, as the build copies it), the installed share/zarns/help,
+  // the build tree seen from a test directory, /usr/share/zarns/help.
   static std::string HelpDir();
+  // HelpDir for a program in `exeDir` and the given $ZARNS_HELP_DIR text.
+  static std::string HelpDirFor(const std::string& exeDir, const std::string& override);
 
   // --- fields, in the order of the data model ---------------------------------
   int MatchCount = 0;

@@ -8,6 +8,7 @@
 #include "platform/pbytes.h"
 #include "platform/pfile.h"
 #include "platform/pregistry.h"
+#include "platform/psort.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -109,6 +110,12 @@ bool ByteLess(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+void SortListNoCase(ListData& items) {
+  std::stable_sort(items.begin(), items.end(), [](const ListItem& a, const ListItem& b) {
+    return plat::NoCaseLess(a.text, b.text);
+  });
+}
 
 ZrnReg::ZrnReg(ZrnIO& files, MessageHost& messages)
     : ExtList(new ListData), files_(files), messages_(messages) {}
@@ -228,6 +235,8 @@ std::vector<std::string> ZrnReg::ExtListItems() const {
   }
   return out;
 }
+
+std::vector<std::string> ZrnReg::TypedExtensions() { return ReadList(files_, DataFile::kExtList); }
 
 bool ZrnReg::SetExtensions() {
   lastError_ = plat::FileError::None;

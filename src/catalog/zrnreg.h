@@ -20,6 +20,9 @@ struct ListItem {
   bool selected = false;
 };
 using ListData = std::vector<ListItem>;
+// Orders entries as the file-type viewer's sorted lists show them
+// (plat::NoCaseLess); entries with the same text keep their order.
+void SortListNoCase(ListData& items);
 
 // Capacity of ExtListList (the all-extensions list as NUL-separated strings
 // ending with an empty string).
@@ -73,6 +76,9 @@ class ZrnReg {
 
   // The list ExtListList as strings.
   std::vector<std::string> ExtListItems() const;
+  // Every string of list file 19, however long the file: the catalog
+  // builder lists files by all of them, not only those in ExtListList.
+  std::vector<std::string> TypedExtensions();
 
   // --- fields, in the order of the data model ---------------------------------
   ListData* ExtList = nullptr;                    // filled by GetUserAddedExt

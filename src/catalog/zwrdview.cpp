@@ -12,6 +12,7 @@
 #include "host/messages.h"
 #include "platform/pbytes.h"
 #include "platform/pfile.h"
+#include "platform/psort.h"
 
 static_assert(std::endian::native == std::endian::little, "catalog records are read in place");
 
@@ -526,14 +527,7 @@ bool WordView::FindFileName(ZrnFile* FileToFind) {
 }
 
 void WordView::SortByName(std::vector<MatchItem>& items) {
-  auto key = [](const std::string& s) {
-    std::string k = s;
-    LowerAscii(k);
-    return k;
-  };
-  std::stable_sort(items.begin(), items.end(), [&](const MatchItem& a, const MatchItem& b) {
-    std::string ka = key(a.name), kb = key(b.name);
-    if (ka != kb) return ka < kb;
-    return a.name < b.name;
+  std::stable_sort(items.begin(), items.end(), [](const MatchItem& a, const MatchItem& b) {
+    return plat::NoCaseLess(a.name, b.name);
   });
 }

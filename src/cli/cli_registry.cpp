@@ -50,13 +50,15 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     cli.exitCode = 1;
   });
 
-  regCmd->add_subcommand("categories", "List the file categories")->callback([&cli] {
-    ZrnReg reg(cli.files, cli.host);
-    ListData cb;
-    reg.GetFileCategories(cb);
-    for (auto& i : cb) std::cout << CliEscape(i.text) << "\n";
-    cli.exitCode = 0;
-  });
+  regCmd->add_subcommand("categories", "List the file categories, sorted as the viewer shows them")
+      ->callback([&cli] {
+        ZrnReg reg(cli.files, cli.host);
+        ListData cb;
+        reg.GetFileCategories(cb);
+        SortListNoCase(cb);  // as the viewer lists them
+        for (auto& i : cb) std::cout << CliEscape(i.text) << "\n";
+        cli.exitCode = 0;
+      });
 
   auto category = std::make_shared<std::string>();
   CLI::App* types = regCmd->add_subcommand("types", "List the extensions of a category");
@@ -65,6 +67,7 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     ZrnReg reg(cli.files, cli.host);
     ListData cb;
     reg.GetCatFileTypes(cb, *category);
+    SortListNoCase(cb);
     for (auto& i : cb) std::cout << CliEscape(i.text) << "\n";
     cli.exitCode = 0;
   });
@@ -78,6 +81,7 @@ void RegisterRegistryCommands(CLI::App& app, CliContext& cli) {
     ListData list;
     std::string e = *ext;
     reg.GetTypeCatMatchFiles(list, e);
+    SortListNoCase(list);
     for (auto& i : list) {
       std::string path;
       reg.GetPathFromOffset(i.value, path);

@@ -17,11 +17,14 @@ namespace plat {
 
 Launcher::~Launcher() = default;
 
+bool Launcher::OpenIn(const std::string& target, const std::string&) { return Open(target); }
+
 namespace {
 
 // Starts argv[0] (searched on PATH) detached; true when the exec succeeded.
-bool SpawnDetached(const std::vector<std::string>& args) {
+bool SpawnDetached(const std::vector<std::string>& args, const std::string& workDir = {}) {
   if (args.empty()) return false;
+  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
   // Everything the children need is prepared before fork: after fork only
   // async-signal-safe calls are made.
   std::vector<char*> argv;
@@ -47,6 +50,9 @@ bool SpawnDetached(const std::vector<std::string>& args) {
       if (devnull > 2) ::close(devnull);
     }
     ::signal(SIGPIPE, SIG_DFL);
+    if (dir && ::chdir(dir) != 0) {
+      // A folder that vanished still lets the file open by its full path.
+    }
     ::execvp(argv[0], argv.data());
     int err = errno;  // exec failed: tell the parent through the pipe
     ssize_t w = ::write(pipefd[1], &err, sizeof err);
@@ -96,6 +102,10 @@ class XdgLauncher : public Launcher {
     if (target.empty()) return false;
     return SpawnDetached({"xdg-open", SafeTarget(target)});
   }
+  bool OpenIn(const std::string& target, const std::string& workDir) override {
+    if (target.empty()) return false;
+    return SpawnDetached({"xdg-open", SafeTarget(target)}, workDir);
+  }
   bool Dial(const std::string& number) override {
     if (number.empty()) return false;
     return SpawnDetached({"xdg-open", "tel:" + number});
@@ -116,12 +126,17 @@ Launcher* g_launcher = nullptr;
 }  // namespace
 
 bool RecordingLauncher::Open(const std::string& target) {
-  calls.push_back({"open", target});
+  calls.push_back({"open", target, {}});
+  return result;
+}
+
+bool RecordingLauncher::OpenIn(const std::string& target, const std::string& workDir) {
+  calls.push_back({"open", target, workDir});
   return result;
 }
 
 bool RecordingLauncher::Dial(const std::string& number) {
-  calls.push_back({"dial", number});
+  calls.push_back({"dial", number, {}});
   return result;
 }
 
@@ -134,11 +149,13 @@ bool RecordingLauncher::Mail(const std::vector<std::string>& attachments) {
     if (!joined.empty()) joined += '\n';
     joined += a;
   }
-  calls.push_back({"mail", joined});
+  calls.push_back({"mail", joined, {}});
   return result;
 }
 
-bool StartDetached(const std::vector<std::string>& argv) { return SpawnDetached(argv); }
+bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir) {
+  return SpawnDetached(argv, workDir);
+}
 
 Launcher& Launch() {
   static XdgLauncher xdg;

@@ -12,6 +12,10 @@ class Launcher {
   virtual ~Launcher();
   // Opens a file path or a web address in its associated application.
   virtual bool Open(const std::string& target) = 0;
+  // Opens a file in its associated application started in `workDir` (the
+  // file's folder), so relative paths the application uses resolve there.
+  // Launchers that cannot choose a directory open it as Open does.
+  virtual bool OpenIn(const std::string& target, const std::string& workDir);
   // Asks the desktop's dialer to call `number` (a tel: address).
   virtual bool Dial(const std::string& number) = 0;
   // True when documents can be mailed (xdg-email is installed).
@@ -26,8 +30,10 @@ class RecordingLauncher : public Launcher {
   struct Call {
     std::string kind;
     std::string target;
-  };  // kind: "open", "dial", "mail"
+    std::string dir;  // the working directory asked for by OpenIn
+  };                  // kind: "open", "dial", "mail"
   bool Open(const std::string& target) override;
+  bool OpenIn(const std::string& target, const std::string& workDir) override;
   bool Dial(const std::string& number) override;
   bool CanMail() override;
   bool Mail(const std::vector<std::string>& attachments) override;
@@ -39,7 +45,9 @@ class RecordingLauncher : public Launcher {
 // Starts a program (looked up on PATH) detached from this process, with
 // the argument vector as given and no shell; true when it started. Used by
 // the xdg launcher; open for tests and other helpers.
-bool StartDetached(const std::vector<std::string>& argv);
+// A non-empty `workDir` becomes the program's working directory; when it
+// cannot be entered the program starts in ours.
+bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir = {});
 
 // The launcher in use (the xdg one unless a test installed another).
 Launcher& Launch();

@@ -7,6 +7,7 @@
 
 #include "catalog/zrnfile.h"
 #include "common/testenv.h"
+#include "common/testfiles.h"
 #include "platform/plauncher.h"
 
 namespace {
@@ -70,6 +71,10 @@ TEST_F(ZrnFileTest, ShellFileOpensTheRecordJustAdded) {
   EXPECT_EQ(launcher.calls[0].target, "/home/u/docs/first.txt");
   EXPECT_EQ(launcher.calls[1].target, "/home/u/second.txt");
   EXPECT_EQ(launcher.calls[2].target, "/root.txt");
+  // Each application starts in its file's folder.
+  EXPECT_EQ(launcher.calls[0].dir, "/home/u/docs");
+  EXPECT_EQ(launcher.calls[1].dir, "/home/u");
+  EXPECT_EQ(launcher.calls[2].dir, "/");
   ZrnFile empty;
   empty.ShellFile();
   EXPECT_EQ(launcher.calls.size(), 3u);
@@ -120,4 +125,38 @@ TEST_F(ZrnFileTest, MakersPageFromTheHelpDirectory) {
   // A page name that would not fit opens nothing rather than a cut name.
   EXPECT_EQ(ZrnFile::BuildURL(std::string(200, 'p').c_str(), WebBrindle), "");
   unsetenv("ZARNS_HELP_DIR");
+}
+
+TEST_F(ZrnFileTest, MakersPageIsFoundFromTheBuildTree) {
+  unsetenv("ZARNS_HELP_DIR");
+  // The test program lives below the build tree; the build copies the page there.
+  const std::string built = std::string(ZARNS_BINARY_DIR) + "/resources/help/";
+  ASSERT_TRUE(std::filesystem::exists(built + kMakersPage));
+  EXPECT_EQ(ZrnFile::HelpDir(), std::filesystem::canonical(built).string() + "/");
+  EXPECT_NE(Slurp(built + kMakersPage).find("Where your data lives"), std::string::npos);
+  // The help command opens that file.
+  ZrnFile f;
+  f.ShellURL(kMakersPage, WebBrindle);
+  ASSERT_EQ(launcher.calls.size(), 1u);
+  const std::string url = launcher.calls[0].target;
+  ASSERT_EQ(url.rfind("file://", 0), 0u);
+  const std::string file = url.substr(7, url.find('?') - 7);
+  EXPECT_TRUE(std::filesystem::exists(file)) << file;
+}
+
+TEST_F(ZrnFileTest, MakersPageFromAnInstalledOrMovedTree) {
+  const std::string base = TestEnv::FreshDir("trees");
+  // Installed: bin/ beside share/zarns/help.
+  std::filesystem::create_directories(base + "usr/bin");
+  WriteFile(base + "usr/share/zarns/help/" + kMakersPage, "<html></html>");
+  EXPECT_EQ(ZrnFile::HelpDirFor(base + "usr/bin", ""),
+            std::filesystem::canonical(base + "usr/share/zarns/help").string() + "/");
+  // A build tree moved elsewhere carries its copy beside the programs.
+  WriteFile(base + "moved/build/resources/help/" + kMakersPage, "<html></html>");
+  EXPECT_EQ(ZrnFile::HelpDirFor(base + "moved/build", ""),
+            std::filesystem::canonical(base + "moved/build/resources/help").string() + "/");
+  // The environment wins over both.
+  WriteFile(base + "own/" + kMakersPage, "<html></html>");
+  EXPECT_EQ(ZrnFile::HelpDirFor(base + "moved/build", base + "own"),
+            std::filesystem::canonical(base + "own").string() + "/");
 }

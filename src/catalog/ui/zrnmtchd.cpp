@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "catalog/zrnfile.h"
+#include "framework/nocasesort.h"
 #include "framework/qtstrings.h"
 #include "framework/uihooks.h"
 #include "host/host.h"
@@ -104,7 +105,7 @@ ShowMatchXfer ShowMatchDlg::Transfer() const {
 void ShowMatchDlg::FillList(const std::vector<MatchItem>& items) {
   MatchList->clear();
   for (const MatchItem& m : items) {
-    auto* it = new QListWidgetItem(ToQt(m.name));
+    auto* it = new fw::NoCaseListItem(ToQt(m.name));
     it->setData(kMatchRole, static_cast<uint>(m.fileid));
     MatchList->addItem(it);
   }

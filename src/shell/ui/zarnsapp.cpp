@@ -42,6 +42,8 @@
 #include "shell/ui/zarnscmd.h"
 #include "shell/ui/zdbg.h"
 #include "shell/ui/zrncntct.h"
+#include "shell/ui/zrnextls.h"
+#include "shell/ui/zrnftype.h"
 #include "shell/ui/zrnsabtd.h"
 #include "shell/ui/zrnshelp.h"
 #include "shell/ui/zrnsmdi1.h"
@@ -456,13 +458,15 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_VANILLA:
     case CM_CONTACT:
     case CM_SPEEDDIAL:
+    case CM_FILEEXTENSIONS:
+    case CM_USERFTYPES:
     case CM_EXIT: return true;
     case CM_FILESEND: return const_cast<TZarnsApp*>(this)->CeFileSend();
     case CM_WORDCATALOGCREATE:
     case CM_WORDCATALOGRESCAN:
     case CM_SKED: return true;
     default:
-      // The file-type dialogs and printing are not part of this program yet.
+      // Printing is not part of this program yet.
       return false;
   }
 }
@@ -520,6 +524,16 @@ bool TZarnsApp::AppCommand(int id) {
     case CM_VANILLA: CmVanilla(); break;
     case CM_CONTACT: CmContact(); break;
     case CM_SPEEDDIAL: CmSpeedDial(); break;
+    case CM_FILEEXTENSIONS: {
+      TZarnsExtListDlg dlg(*files_, Messages(), MainWin, 194);
+      dlg.exec();
+      break;
+    }
+    case CM_USERFTYPES: {
+      ZrnFType dlg(*files_, Messages(), MainWin, 7);
+      dlg.exec();
+      break;
+    }
     default: return false;
   }
   return true;
