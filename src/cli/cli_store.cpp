@@ -14,6 +14,8 @@
 
 #include "cli/clihost.h"
 #include "cli/commands.h"
+#include "platform/pfile.h"
+#include "store/zrnedit.h"
 #include "store/zrnlvl.h"
 #include "store/zrnpkgop.h"
 
@@ -44,12 +46,17 @@ void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
     std::string value = args->value;
     if (set->count("VALUE") == 0)
       value.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    std::string name = args->name;
-    ZrnLvl1 lvl(cli.files);
-    if (!lvl.Set(name, value)) {
+    // A name already stored gets the new definition.
+    ZrnEdit edit(cli.files);
+    const ZrnEdit::Result r = edit.Store(args->name, value);
+    if (r == ZrnEdit::Result::kRefused) {
       std::cerr << "store: cannot store \"" << args->name << "\" (name empty, longer than "
-                << ZrnLvl1::kMaxName << " or with white space, text longer than "
-                << ZrnLvl1::kMaxText << " bytes, or store files busy)\n";
+                << ZrnLvl1::kMaxName << " or with white space, or text longer than "
+                << ZrnLvl1::kMaxText << " bytes)\n";
+      cli.exitCode = 1;
+    } else if (r != ZrnEdit::Result::kDone) {
+      std::cerr << "store: cannot store \"" << args->name
+                << "\": " << plat::FileErrorText(edit.LastError()) << "\n";
       cli.exitCode = 1;
     }
   });

@@ -6,6 +6,7 @@
 
 #include "host/messages.h"
 #include "host/prompts.h"
+#include "store/zrnedit.h"
 
 namespace {
 
@@ -163,9 +164,12 @@ static bool NextSection(const std::string& text, std::size_t from, std::size_t& 
   return true;
 }
 
+// A package loaded again (or one holding a zarn already stored) replaces
+// those zarns' definitions: loading a package is how a user updates it.
 bool ZrnPkgOp::StoreSection(std::string text) {
-  LastStored = Lvl.Set(text);
-  if (LastStored) ZrnID = Lvl.ZrnID;
+  std::uint32_t id = 0;
+  LastStored = ZrnEdit(files_).StoreText(text, &id) == ZrnEdit::Result::kDone;
+  if (LastStored) ZrnID = Lvl.ZrnID = id;
   return LastStored;
 }
 

@@ -1,4 +1,5 @@
 #include "zarn/viewcmds.h"
+#include "platform/plauncher.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "catalog/zrnfile.h"
 #include "host/host.h"
+#include "store/zrnedit.h"
 #include "store/zrnlvl.h"
 #include "zarn/zarnctx.h"
 #include "zarn/zrnintrd.h"
@@ -62,13 +64,19 @@ void ViewCommands::CmSavezarn() {
   }
   std::string name = view_.GetToken(1);
   std::string value = std::string("\a") + name + "\a" + view_.GetString(1);
-  ZrnLvl1 store = ctx_.Store();
   // The store refuses what it cannot keep whole (no name, a text of 4096
   // bytes or more); the user hears of it rather than losing the script.
-  if (!store.Set(name, value))
+  // Saving under a stored name replaces that zarn's script.
+  ZrnEdit edit(ctx_.GetFiles());
+  const ZrnEdit::Result r = edit.Store(name, value);
+  if (r == ZrnEdit::Result::kRefused)
     ctx_.GetHost().MessageBox(
         "The zarn could not be saved: it needs a name and must stay below 4096 characters.",
         kAppName, MB_OK);
+  else if (r != ZrnEdit::Result::kDone)
+    ctx_.GetHost().MessageBox("The zarn \"" + name + "\" could not be saved (" +
+                                  plat::FileErrorText(edit.LastError()) + ").",
+                              kAppName, MB_OK);
 }
 
 void ViewCommands::CmSort() {
@@ -116,7 +124,9 @@ void ViewCommands::WebLookup(int kind) {
   Use();
   view_.GetSearchText();
   ZrnFile f;
-  f.ShellURL(view_.zarn.c_str(), kind);
+  if (!f.ShellURL(view_.zarn.c_str(), kind))
+    ctx_.GetHost().MessageBox(plat::LaunchFailedText(ZrnFile::BuildURL(view_.zarn.c_str(), kind)),
+                              kAppName, MB_OK);
 }
 
 void ViewCommands::CmAtlas() { WebLookup(WebAtlas); }
