@@ -45,3 +45,8 @@ bool CreateCatalogFiles(ZrnIO& files);
 // Removes the numbered word files of the catalogs after `lastCatalog`:
 // they belong to an older build and nothing refers to them any more.
 void RemoveWordFilesAfter(int lastCatalog);
+
+// Destroy: removes the word catalog (its files, every numbered word file
+// and the file-type index of catalogued files); the chosen extensions and
+// file types stay. True when none of those files remains.
+bool DestroyCatalog(ZrnIO& files);
