@@ -173,6 +173,8 @@ void ZrnSked::BNClicked() {
     progress.show();
     builder->CreateWordCatalog(&progress);
     completed_ = progress.Continue() && !builder->Stats().cancelled;
+    lastBuild_ = builder->Stats();
+    if (!progress.Continue()) lastBuild_->cancelled = true;
   }
   QApplication::restoreOverrideCursor();
   now_->setEnabled(true);
