@@ -326,6 +326,8 @@ ZrnEdit::Result ZrnEdit::Store(const std::string& name, const std::string& value
   std::string wanted = cleanName;
   ZrnUpper(wanted);
 
+  // Whether the name is stored is read under the locks: a lookup that
+  // failed must not pass for a name not stored, or it would be stored twice.
   for (DataFile f : kRewritten) files_.CloseFileNum(f);
   std::size_t at = 0;
   {
