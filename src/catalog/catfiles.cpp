@@ -6,6 +6,7 @@
 #include <exception>
 #include <optional>
 
+#include "platform/pdatadir.h"
 #include "platform/pdir.h"
 
 namespace {
@@ -348,3 +349,42 @@ CatalogReadScope::CatalogReadScope() {
 }
 
 CatalogReadScope::~CatalogReadScope() = default;
+
+namespace {
+
+// "LES<n>.007" or "LESt<n>.007" with n a number.
+bool IsWordFileName(const std::string& u) {
+  if (u.rfind("LES", 0) != 0) return false;
+  std::size_t p = 3;
+  if (p < u.size() && u[p] == 't') ++p;
+  const std::size_t digits = p;
+  while (p < u.size() && u[p] >= '0' && u[p] <= '9') ++p;
+  return p > digits && u.substr(p) == ".007";
+}
+
+}  // namespace
+
+bool DestroyCatalog(ZrnIO& files) {
+  files.CloseFiles();
+  plat::FileSystem& fs = plat::Fs();
+  bool gone = true;
+  auto remove = [&](const std::string& path) {
+    if (fs.Exists(path) && !fs.Remove(path) && fs.Exists(path)) gone = false;
+  };
+  for (DataFile f : kCatalogFiles)
+    if (f != DataFile::kWordsBuf && f != DataFile::kWordsTbl) remove(DataFilePath(f));
+  remove(DataFilePath(DataFile::kExtMatch));
+  // Every numbered word file in the folder, also those an older build left
+  // after a gap: destroying is for getting the space back.
+  std::vector<std::string> numbered;
+  if (auto d = plat::Directory::Open(plat::DataDir())) {
+    plat::DirEntry e;
+    while (d->Next(e))
+      if (IsWordFileName(e.name)) numbered.push_back(e.name);
+  } else {
+    gone = false;
+  }
+  for (const std::string& n : numbered) remove(plat::DataPath(n));
+  files.currentWordCat = 1;
+  return gone;
+}

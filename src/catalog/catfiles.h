@@ -155,3 +155,8 @@ class CatalogReadScope {
   bool usable_ = false;
   std::string generation_;
 };
+
+// Destroy: removes the word catalog (its files, every numbered word file
+// and the file-type index of catalogued files); the chosen extensions and
+// file types stay. True when none of those files remains.
+bool DestroyCatalog(ZrnIO& files);

@@ -100,18 +100,19 @@ void ZrnFile::GetNext(std::string& file, std::string& path, std::uint32_t& filei
   if (CurrentRec > Count) eol = true;
 }
 
-void ZrnFile::ShellFile() {
+bool ZrnFile::ShellFile() {
   std::string file, path;
   std::uint32_t id = 0;
-  if (!GetCurrent(file, path, id)) return;
+  FileInfo[0] = '\0';
+  if (!GetCurrent(file, path, id)) return true;  // nothing to open
   std::string full = path;
   if (full.empty() || full.back() != '/') full += '/';
   full += file;
-  if (full.size() >= sizeof FileInfo) return;  // cannot name the file: open nothing
+  if (full.size() >= sizeof FileInfo) return true;  // cannot name the file: open nothing
   std::memcpy(FileInfo, full.c_str(), full.size() + 1);
   // The application starts in the file's folder, so files it opens beside
   // this one by relative name are found.
-  plat::Launch().OpenIn(FileInfo, path);
+  return plat::Launch().OpenIn(FileInfo, path);
 }
 
 std::string ZrnFile::HelpDir() {
@@ -177,10 +178,10 @@ std::string ZrnFile::BuildURL(const char* text, int wt) {
   return url;
 }
 
-void ZrnFile::ShellURL(const char* text, int wt) {
+bool ZrnFile::ShellURL(const char* text, int wt) {
   std::string url = BuildURL(text, wt);
-  if (url.empty()) return;
+  if (url.empty()) return true;  // no such service: nothing to open
   char address[kUrlBufferSize];
   std::memcpy(address, url.c_str(), url.size() + 1);
-  plat::Launch().Open(address);
+  return plat::Launch().Open(address);
 }

@@ -40,11 +40,12 @@ class ZrnFile {
   // GetCurrent, then moves on; eol becomes true after the last record.
   void GetNext(std::string& file, std::string& path, std::uint32_t& fileid);
   // Opens the current record's file (directory "/" name) in the application
-  // the desktop associates with it. Failures are the desktop's to report.
-  void ShellFile();
+  // the desktop associates with it. False when nothing could open it (the
+  // caller tells the user, plat::LaunchFailedText(FileInfo)).
+  bool ShellFile();
   // Opens the address of service wt for text in the web browser; a wt outside
-  // 0..7 opens nothing.
-  void ShellURL(const char* text, int wt);
+  // 0..7 opens nothing. False when the address could not be opened.
+  bool ShellURL(const char* text, int wt);
   // The address ShellURL opens (at most kUrlBufferSize - 1 characters; empty
   // for an unknown service).
   static std::string BuildURL(const char* text, int wt);

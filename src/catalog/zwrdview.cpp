@@ -1,4 +1,5 @@
 #include "catalog/zwrdview.h"
+#include "platform/plauncher.h"
 
 #include <algorithm>
 #include <bit>
@@ -504,7 +505,8 @@ bool WordView::FindFileName(ZrnFile* FileToFind) {
     if (messages_.MessageBox(name, "Open file now?", MB_OKCANCEL) == IDOK) {
       // The find just added, even when the list held records before.
       FileToFind->CurrentRec = FileToFind->Count;
-      FileToFind->ShellFile();
+      if (!FileToFind->ShellFile())
+        messages_.MessageBox(plat::LaunchFailedText(FileToFind->FileInfo), "Zarns", MB_OK);
     }
   } else if (n > 1) {
     FileToFind->Reset();

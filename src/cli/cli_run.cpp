@@ -61,6 +61,13 @@ class Session : public ViewOpener {
     OpenDoc* d = Open(path);
     return d ? d->view.get() : nullptr;
   }
+  // The output document is written back to its file as the window program
+  // saves it, so both leave the same output.zrn.
+  bool SaveView(TZarnsEditView* view) override {
+    for (const auto& d : docs_)
+      if (d->view.get() == view) return d->doc.Save(d->buf->GetText());
+    return false;
+  }
   ZarnContext& Context() { return ctx_; }
 
  private:

@@ -6,6 +6,7 @@
 //   store load PACKAGE       loads a .pkg file
 //   store packages           package names in load order
 //   store reset              removes every zarn and package
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -14,6 +15,8 @@
 
 #include "cli/clihost.h"
 #include "cli/commands.h"
+#include "platform/pfile.h"
+#include "store/zrnedit.h"
 #include "store/zrnlvl.h"
 #include "store/zrnpkgop.h"
 
@@ -44,11 +47,12 @@ void RegisterStoreCommands(CLI::App& app, CliContext& cli) {
     std::string value = args->value;
     if (set->count("VALUE") == 0)
       value.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    std::string name = args->name;
-    ZrnLvl1 lvl(cli.files);
-    if (!lvl.Set(name, value)) {
+    // A name already stored gets the new definition.
+    ZrnEdit edit(cli.files);
+    const ZrnEdit::Result r = edit.Store(args->name, value);
+    if (r != ZrnEdit::Result::kDone) {
       std::cerr << "store: cannot store \"" << args->name
-                << "\": " << StoreErrorText(lvl.LastError()) << "\n";
+                << "\": " << StoreErrorText(edit.LastStoreError()) << "\n";
       cli.exitCode = 1;
     }
   });

@@ -17,7 +17,10 @@ enum : unsigned {
   MB_ICONASTERISK = 0x40,
   MB_ICONMASK = 0xF0,
   MB_ICONINFORMATION = MB_ICONASTERISK,
-  MB_ICONSTOP = MB_ICONHAND
+  MB_ICONSTOP = MB_ICONHAND,
+  // The second button is the default (Enter), e.g. No of Yes/No.
+  MB_DEFBUTTON2 = 0x100,
+  MB_DEFMASK = 0xF00
 };
 // Message box answers.
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };

@@ -6,6 +6,7 @@
 #include "platform/plauncher.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +74,80 @@ bool SpawnDetached(const std::vector<std::string>& args, const std::string& work
   return forked && r == 0;
 }
 
+// Starts argv[0] detached like SpawnDetached, and watches it for up to
+// `waitMs`: false when it cannot be started or ends in that time with a
+// non-zero status (xdg-open saying no application takes the address); a
+// program still running then counts as started. A watcher process, also
+// left to init, waits for it and sends its status through a pipe.
+bool SpawnWatched(const std::vector<std::string>& args, int waitMs) {
+  if (args.empty()) return false;
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  int pipefd[2];
+  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+  pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(pipefd[0]);
+    ::close(pipefd[1]);
+    return false;
+  }
+  if (pid == 0) {
+    ::close(pipefd[0]);
+    ::setsid();
+    pid_t watcher = ::fork();
+    if (watcher != 0) ::_exit(watcher < 0 ? 1 : 0);
+    ::signal(SIGPIPE, SIG_IGN);  // the editor may stop listening first
+    pid_t prog = ::fork();
+    if (prog == 0) {
+      int devnull = ::open("/dev/null", O_RDWR);
+      if (devnull >= 0) {
+        ::dup2(devnull, 0);
+        if (devnull > 2) ::close(devnull);
+      }
+      ::signal(SIGPIPE, SIG_DFL);
+      ::execvp(argv[0], argv.data());
+      int err = errno;
+      ssize_t w = ::write(pipefd[1], &err, sizeof err);
+      (void)w;
+      ::_exit(127);
+    }
+    int code = 1;
+    if (prog > 0) {
+      int status = 0;
+      while (::waitpid(prog, &status, 0) < 0 && errno == EINTR) {
+      }
+      code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    ssize_t w = ::write(pipefd[1], &code, sizeof code);
+    (void)w;
+    ::_exit(0);
+  }
+  ::close(pipefd[1]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (ok) {
+    struct pollfd p {
+      pipefd[0], POLLIN, 0
+    };
+    int n;
+    do n = ::poll(&p, 1, waitMs);
+    while (n < 0 && errno == EINTR);
+    if (n > 0) {
+      int code = 0;
+      ssize_t r;
+      do r = ::read(pipefd[0], &code, sizeof code);
+      while (r < 0 && errno == EINTR);
+      if (r == static_cast<ssize_t>(sizeof code) && code != 0) ok = false;
+    }
+  }
+  ::close(pipefd[0]);
+  return ok;
+}
+
 bool OnPath(const std::string& prog) {
   const char* path = std::getenv("PATH");
   std::string p = path ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -97,10 +172,14 @@ bool OnPath(const std::string& prog) {
 std::string SafeTarget(const std::string& t) { return (!t.empty() && t[0] == '-') ? "./" + t : t; }
 
 class XdgLauncher : public Launcher {
+  // xdg-open hands over and ends at once, or fails at once; a handler it
+  // runs in its own place is given this long before it counts as started.
+  static constexpr int kWatchMs = 1500;
+
  public:
   bool Open(const std::string& target) override {
     if (target.empty()) return false;
-    return SpawnDetached({"xdg-open", SafeTarget(target)});
+    return SpawnWatched({"xdg-open", SafeTarget(target)}, kWatchMs);
   }
   bool OpenIn(const std::string& target, const std::string& workDir) override {
     if (target.empty()) return false;
@@ -108,7 +187,7 @@ class XdgLauncher : public Launcher {
   }
   bool Dial(const std::string& number) override {
     if (number.empty()) return false;
-    return SpawnDetached({"xdg-open", "tel:" + number});
+    return SpawnWatched({"xdg-open", "tel:" + number}, kWatchMs);
   }
   bool CanMail() override { return OnPath("xdg-email"); }
   bool Mail(const std::vector<std::string>& attachments) override {
@@ -155,6 +234,16 @@ bool RecordingLauncher::Mail(const std::vector<std::string>& attachments) {
 
 bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir) {
   return SpawnDetached(argv, workDir);
+}
+
+bool StartWatched(const std::vector<std::string>& argv, int waitMs) {
+  return SpawnWatched(argv, waitMs);
+}
+
+std::string LaunchFailedText(const std::string& target) {
+  return "\"" + target +
+         "\" could not be opened: no application on this system takes it, or the one that "
+         "does reported an error.";
 }
 
 Launcher& Launch() {

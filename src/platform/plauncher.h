@@ -49,6 +49,14 @@ class RecordingLauncher : public Launcher {
 // cannot be entered the program starts in ours.
 bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir = {});
 
+// The same, watching the program for up to `waitMs` milliseconds: false
+// also when it ends in that time with a non-zero status.
+bool StartWatched(const std::vector<std::string>& argv, int waitMs);
+
+// The message a user gets when opening `target` (a file, an address, a
+// tel: number) failed.
+std::string LaunchFailedText(const std::string& target);
+
 // The launcher in use (the xdg one unless a test installed another).
 Launcher& Launch();
 // Installs `l` (not owned); nullptr restores the xdg launcher.

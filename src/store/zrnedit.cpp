@@ -6,8 +6,8 @@
 #include "platform/pbytes.h"
 #include "platform/pdatadir.h"
 #include "platform/pdir.h"
+#include "store/pkglimits.h"
 #include "store/zrnlvl.h"
-#include "store/zrnpkgop.h"
 
 namespace {
 
@@ -195,6 +195,42 @@ bool FinishCommitted(ZrnIO& files) {
   return !fs.Exists(ZrnEdit::StagingDir() + "/" + kCommit);
 }
 
+// Stages the new set and swaps it in for the store's five files. False,
+// with the cause in plat::LastFileError(), when the store is as it was (or,
+// once committed, when the renames failed twice; Recover finishes them).
+bool StageAndSwap(ZrnIO& files, const StoreBytes& next) {
+  plat::FileSystem& fs = plat::Fs();
+  auto undo = [] {
+    const plat::FileError cause = plat::LastFileError();
+    DropStaging();
+    plat::SetLastFileError(cause);
+    return false;
+  };
+  // Until the marker exists the old files are the store.
+  if (!fs.MakeDir(ZrnEdit::StagingDir()) && plat::LastFileError() != plat::FileError::Exists)
+    return false;
+  for (DataFile f : kRewritten)
+    if (!plat::WriteDataFileAtomic(Staged(f), Part(next, f))) return undo();
+  if (!fs.SyncDir(ZrnEdit::StagingDir()) ||
+      !plat::WriteDataFileAtomic(ZrnEdit::StagingDir() + "/" + kCommit, "zarn store rewrite\n"))
+    return undo();
+  // Committed: from here on the new set is the store, whatever happens.
+  return FinishCommitted(files) || FinishCommitted(files);
+}
+
+// The position of the first zarn named `wanted` (upper case), or the count.
+std::size_t FindOldest(const std::vector<StoredZarn>& zarns, const std::string& wanted) {
+  for (std::size_t k = 0; k < zarns.size(); ++k) {
+    std::string n = zarns[k].name;
+    ZrnUpper(n);
+    if (n == wanted) return k;
+  }
+  return zarns.size();
+}
+
+// The text up to its first NUL, as the store keeps texts.
+std::string UpToNul(const std::string& s) { return s.substr(0, s.find('\0')); }
+
 // Splits a raw browse text as the browser shows it.
 void ShownTexts(const StoredZarn& z, std::string& desc, std::string& usage) {
   desc.clear();
@@ -257,12 +293,7 @@ ZrnEdit::Result ZrnEdit::Delete(const std::string& name) {
   StoreBytes old;
   if (!ReadStore(files_, old)) return fail(Result::kFailed);
   std::vector<StoredZarn> zarns = ParseStore(old);
-  std::size_t gone = zarns.size();
-  for (std::size_t k = 0; k < zarns.size() && gone == zarns.size(); ++k) {
-    std::string n = zarns[k].name;
-    ZrnUpper(n);
-    if (n == wanted) gone = k;
-  }
+  const std::size_t gone = FindOldest(zarns, wanted);
   if (gone == zarns.size()) return Result::kNotFound;
 
   const std::size_t count = zarns.size();
@@ -270,25 +301,96 @@ ZrnEdit::Result ZrnEdit::Delete(const std::string& name) {
   StoreBytes next = BuildStore(zarns);
   next.members = RemapMembers(old.members, static_cast<std::uint32_t>(gone * kRec), count);
 
-  // Stage the new set; until the marker exists the old files are the store.
-  if (!fs.MakeDir(StagingDir()) && plat::LastFileError() != plat::FileError::Exists)
-    return fail(Result::kFailed);
-  for (DataFile f : kRewritten) {
-    if (!plat::WriteDataFileAtomic(Staged(f), Part(next, f))) {
-      Result r = fail(Result::kFailed);
-      DropStaging();
-      return r;
+  if (!StageAndSwap(files_, next)) return fail(Result::kFailed);
+  return Result::kDone;
+}
+
+ZrnEdit::Result ZrnEdit::Store(const std::string& name, const std::string& value,
+                               std::uint32_t* id) {
+  error_ = plat::FileError::None;
+  storeError_ = StoreError::None;
+  auto fail = [this](Result r) {
+    error_ = plat::LastFileError();
+    storeError_ = StoreErrorFrom(error_);
+    if (error_ == plat::FileError::Busy) r = Result::kBusy;
+    return r;
+  };
+  auto refuse = [this](StoreError why) {
+    storeError_ = why;
+    return Result::kRefused;
+  };
+  // The rules ZrnLvl1::Set stores by, checked here so that a refusal is
+  // told apart from a file that failed.
+  const std::string cleanName = UpToNul(name);
+  std::string def = UpToNul(value), browse;
+  const bool hasBrowse = SplitZarnValue(def, browse);
+  if (cleanName.empty() || cleanName.size() > ZrnLvl1::kMaxName)
+    return refuse(StoreError::NameRule);
+  for (unsigned char c : cleanName)
+    if (c < 0x20 || c == ' ' || c == 0x7F) return refuse(StoreError::NameRule);
+  if (def.size() > ZrnLvl1::kMaxText || browse.size() > ZrnLvl1::kMaxText)
+    return refuse(StoreError::SizeRule);
+  if (!Recover(files_)) return fail(Result::kFailed);
+  std::string wanted = cleanName;
+  ZrnUpper(wanted);
+
+  // Whether the name is stored is read under the locks: a lookup that
+  // failed must not pass for a name not stored, or it would be stored twice.
+  for (DataFile f : kRewritten) files_.CloseFileNum(f);
+  std::size_t at = 0;
+  {
+    Locks locks;
+    bool found = false;
+    if (plat::Fs().Exists(files_.FileName(DataFile::kZarnTable))) {
+      for (DataFile f : kLockOrder)
+        if (!locks.Take(files_.FileName(f), plat::Access::Write, plat::Creation::OpenExisting))
+          return fail(Result::kFailed);
+      StoreBytes old;
+      if (!ReadStore(files_, old)) return fail(Result::kFailed);
+      std::vector<StoredZarn> zarns = ParseStore(old);
+      at = FindOldest(zarns, wanted);
+      found = at < zarns.size();
+      if (found) {
+        StoredZarn& z = zarns[at];
+        const bool same =
+            z.definition == def && (!hasBrowse || (z.hasBrowse && z.browse == browse));
+        z.definition = def;
+        if (hasBrowse) {
+          z.hasBrowse = true;
+          z.browse = browse;
+        }
+        if (!same) {
+          // Same positions, so the membership records stay as they are.
+          StoreBytes next = BuildStore(zarns);
+          next.members = old.members;
+          if (!StageAndSwap(files_, next)) return fail(Result::kFailed);
+        }
+      }
+    }
+    if (found) {
+      if (id) *id = static_cast<std::uint32_t>(at * kRec);
+      return Result::kDone;
     }
   }
-  if (!fs.SyncDir(StagingDir()) ||
-      !plat::WriteDataFileAtomic(StagingDir() + "/" + kCommit, "zarn store rewrite\n")) {
-    Result r = fail(Result::kFailed);
-    DropStaging();
-    return r;
+  // A new name: appended (the locks above are released first).
+  ZrnLvl1 lvl(files_);
+  std::string n = cleanName, v = UpToNul(value);
+  if (!lvl.Set(n, v)) {
+    const Result r = fail(Result::kFailed);
+    storeError_ = lvl.LastError();
+    return storeError_ == StoreError::NameRule || storeError_ == StoreError::SizeRule
+               ? Result::kRefused
+               : r;
   }
-  // Committed: from here on the new set is the store, whatever happens.
-  if (!FinishCommitted(files_) && !FinishCommitted(files_)) return fail(Result::kFailed);
+  if (id) *id = lvl.ZrnID;
   return Result::kDone;
+}
+
+ZrnEdit::Result ZrnEdit::StoreText(const std::string& text, std::uint32_t* id) {
+  const std::string t = UpToNul(text);
+  std::size_t p = 0;
+  while (p < t.size() && !IsSep(t[p])) ++p;
+  return Store(t.substr(0, p), t.substr(p), id);
 }
 
 std::string ZrnEdit::Describe(Result r, plat::FileError cause, const std::string& name) {
@@ -299,6 +401,10 @@ std::string ZrnEdit::Describe(Result r, plat::FileError cause, const std::string
     case Result::kBusy:
       return "The zarn store is in use by another program; " + q +
              " was not deleted. Try again in a moment.";
+    case Result::kRefused:
+      return "The zarn " + q + " cannot be stored: a name needs 1 to " +
+             std::to_string(ZrnLvl1::kMaxName) +
+             " characters without blanks, a text fewer than 4096.";
     case Result::kFailed: break;
   }
   return "The zarn " + q + " could not be deleted (" + plat::FileErrorText(cause) + ").";
@@ -406,13 +512,13 @@ bool ZrnEdit::Export(std::optional<std::uint32_t> pkgId, const std::string& pkgN
     out.text += section;
     ++out.count;
   }
-  return out.text.size() <= ZrnPkgOp::kMaxPackageText;
+  return out.text.size() <= kPkgTextLimit;
 }
 
 std::string ZrnEdit::PackageNameFrom(const std::string& text) {
   std::string name;
   for (char c : text) {
-    if (name.size() == ZrnPkgOp::kMaxPkgName) break;
+    if (name.size() == kPkgNameLimit) break;
     const auto u = static_cast<unsigned char>(c);
     name += (u <= 0x20 || u == 0x7F) ? '_' : c;
   }

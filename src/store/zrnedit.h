@@ -19,6 +19,7 @@
 
 #include "platform/pfile.h"
 #include "store/zrnio.h"
+#include "store/zrnlvl.h"
 
 // One stored zarn as its files hold it.
 struct StoredZarn {
@@ -42,7 +43,8 @@ class ZrnEdit {
     kDone,      // done
     kNotFound,  // no zarn (or package) of that name
     kBusy,      // another program holds the store files
-    kFailed     // a file could not be read or written; the store is as it was
+    kFailed,    // a file could not be read or written; the store is as it was
+    kRefused    // the name or text cannot be stored (see ZrnLvl1::Set)
   };
 
   // Edits of the store in `files`, which must outlive this object.
@@ -53,8 +55,20 @@ class ZrnEdit {
   // and their membership records with them; its own membership records go.
   // Package names stay. Finishes an interrupted earlier rewrite first.
   Result Delete(const std::string& name);
+  // Stores `value` under `name`. A zarn of that name (any case; of several
+  // the oldest, the one lookups find) keeps its name as stored, its table
+  // position and so its package memberships, and gets the new definition;
+  // its browse text is replaced only when `value` carries one ("zdesc" /
+  // "zuse"). A name not stored yet is appended as ZrnLvl1::Set appends it.
+  // `id`, when given, receives the zarn's table position.
+  Result Store(const std::string& name, const std::string& value, std::uint32_t* id = nullptr);
+  // The same for a package section's text: the name up to the first blank,
+  // tab, CR or LF, the value from there on.
+  Result StoreText(const std::string& text, std::uint32_t* id = nullptr);
   // The cause of the last kBusy or kFailed.
   plat::FileError LastError() const { return error_; }
+  // Why the last Store refused or failed, as the store says it.
+  StoreError LastStoreError() const { return storeError_; }
   // A sentence for the user about a result of Delete ("" for kDone).
   static std::string Describe(Result r, plat::FileError cause, const std::string& name);
 
@@ -95,4 +109,5 @@ class ZrnEdit {
  private:
   ZrnIO& files_;
   plat::FileError error_ = plat::FileError::None;
+  StoreError storeError_ = StoreError::None;
 };

@@ -6,6 +6,7 @@
 
 #include "host/messages.h"
 #include "host/prompts.h"
+#include "store/zrnedit.h"
 
 namespace {
 
@@ -192,9 +193,16 @@ static bool NextSection(const std::string& text, std::size_t from, std::size_t& 
   return true;
 }
 
+// A package loaded again (or one holding a zarn already stored) replaces
+// those zarns' definitions: loading a package is how a user updates it.
 bool ZrnPkgOp::StoreSection(std::string text) {
-  LastStored = Lvl.Set(text);
-  if (LastStored) ZrnID = Lvl.ZrnID;
+  std::uint32_t id = 0;
+  ZrnEdit edit(files_);
+  LastStored = edit.StoreText(text, &id) == ZrnEdit::Result::kDone;
+  if (LastStored)
+    ZrnID = Lvl.ZrnID = id;
+  else
+    lastError_ = edit.LastStoreError();
   return LastStored;
 }
 
@@ -296,7 +304,7 @@ PkgLoadResult ZrnPkgOp::LoadPackage(const std::string& path) {
       }
     } else {
       ++res.refused;
-      if (res.cause == StoreError::None) res.cause = Lvl.LastError();
+      if (res.cause == StoreError::None) res.cause = lastError_;
     }
   }
   return res;

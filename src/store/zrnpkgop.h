@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "store/pkglimits.h"
 #include "store/zrnlvl.h"
 
 class MessageHost;
@@ -39,12 +40,8 @@ struct PkgLoadResult {
 
 class ZrnPkgOp {
  public:
-  // Longest package name (tabs and the package text file hold 19 characters).
-  static constexpr std::size_t kMaxPkgName = 19;
-  // Longest package text: a package is read whole, up to its first NUL, in
-  // the window and from the command line alike; anything larger is not a
-  // package a person wrote and is refused rather than cut.
-  static constexpr std::size_t kMaxPackageText = 1u << 20;
+  static constexpr std::size_t kMaxPkgName = kPkgNameLimit;
+  static constexpr std::size_t kMaxPackageText = kPkgTextLimit;
 
   // Operations on the package and store files of `files`; error boxes go to
   // `messages`, the file and name questions to `prompts`. All three must

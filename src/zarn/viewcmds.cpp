@@ -1,4 +1,5 @@
 #include "zarn/viewcmds.h"
+#include "platform/plauncher.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "catalog/zrnfile.h"
 #include "host/host.h"
+#include "store/zrnedit.h"
 #include "store/zrnlvl.h"
 #include "zarn/zarnctx.h"
 #include "zarn/zrnintrd.h"
@@ -62,12 +64,15 @@ void ViewCommands::CmSavezarn() {
   }
   std::string name = view_.GetToken(1);
   std::string value = std::string("\a") + name + "\a" + view_.GetString(1);
-  ZrnLvl1 store = ctx_.Store();
-  // The store refuses what it cannot keep whole, or files it cannot write;
-  // the user hears the one real cause rather than losing the script quietly.
-  if (!store.Set(name, value))
+  // The store refuses what it cannot keep whole (a bad name, a text of 4096
+  // bytes or more) or files it cannot write; the user hears the one real
+  // cause rather than losing the script quietly. Saving under a stored name
+  // replaces that zarn's script.
+  ZrnEdit edit(ctx_.GetFiles());
+  const ZrnEdit::Result r = edit.Store(name, value);
+  if (r != ZrnEdit::Result::kDone)
     ctx_.GetHost().MessageBox(
-        std::string("The zarn could not be saved: ") + StoreErrorText(store.LastError()) + ".",
+        std::string("The zarn could not be saved: ") + StoreErrorText(edit.LastStoreError()) + ".",
         kAppName, MB_OK);
 }
 
@@ -116,7 +121,9 @@ void ViewCommands::WebLookup(int kind) {
   Use();
   view_.GetSearchText();
   ZrnFile f;
-  f.ShellURL(view_.zarn.c_str(), kind);
+  if (!f.ShellURL(view_.zarn.c_str(), kind))
+    ctx_.GetHost().MessageBox(plat::LaunchFailedText(ZrnFile::BuildURL(view_.zarn.c_str(), kind)),
+                              kAppName, MB_OK);
 }
 
 void ViewCommands::CmAtlas() { WebLookup(WebAtlas); }

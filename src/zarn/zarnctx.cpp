@@ -52,6 +52,12 @@ ZarnContext::ZarnContext(Host& host, ZrnIO& files, ViewOpener* opener)
 
 ZarnContext::~ZarnContext() = default;
 
+bool ViewOpener::SaveView(TZarnsEditView*) { return true; }
+
+bool ZarnContext::SaveView(TZarnsEditView* view) {
+  return opener_ && view ? opener_->SaveView(view) : true;
+}
+
 TZarnsEditView* ZarnContext::OpenView(const std::string& path) {
   return opener_ ? opener_->OpenView(path) : nullptr;
 }

@@ -32,6 +32,10 @@ class ViewOpener {
   // returns that view (owned by the opener's side), or nullptr when it
   // could not be opened. The view is not made current: the caller decides.
   virtual TZarnsEditView* OpenView(const std::string& path) = 0;
+  // Writes the document of `view` (one OpenView gave) back to its file, so
+  // that it shows as unchanged; false when that failed. Without an own
+  // implementation nothing is kept on disk and this answers true.
+  virtual bool SaveView(TZarnsEditView* view);
 };
 
 class ZarnContext {
@@ -51,6 +55,8 @@ class ZarnContext {
   // Opens `path` in a new view through the opener; nullptr without one or
   // when it fails. CurrentView is left alone.
   TZarnsEditView* OpenView(const std::string& path);
+  // Saves a view OpenView gave through the opener; true without one.
+  bool SaveView(TZarnsEditView* view);
   void SetViewOpener(ViewOpener* opener) { opener_ = opener; }
 
   // A handle on the zarn store of the file set.
@@ -73,6 +79,9 @@ class ZarnContext {
 
   // --- state of the runs, named as in the program's design ----------------------
   TZarnsEditView* CurrentView = nullptr;  // the view zarns write into
+  // The output document of the script run in progress (cleared when its
+  // view goes, and when the run ends).
+  TZarnsEditView* OutputView = nullptr;
   std::string GlobalString;       // text shared by the zarn-name prompt and the zarn browser
   int pos = 0;                    // GetNumber's search position
   std::int32_t timeinterval = 0;  // 0: the next time press starts the stopwatch

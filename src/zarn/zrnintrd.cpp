@@ -207,6 +207,14 @@ void ZrnIntrpDlg::RunScript() {
   ++ctx_.ScriptDepth;
   ExecuteLines(lines);
   --ctx_.ScriptDepth;
+  // The output document holds what the run wrote, and output.zrn with it:
+  // saved, it is not a change the user is asked about on exit.
+  if (ctx_.ScriptDepth == 0 && ZarnExe->OutView && ZarnExe->OutView == ctx_.OutputView) {
+    if (!ctx_.SaveView(ctx_.OutputView))
+      ctx_.GetHost().MessageBox("The script output could not be saved to \"output.zrn\".", "Zarns",
+                                MB_OK);
+  }
+  if (ctx_.ScriptDepth == 0) ctx_.OutputView = nullptr;
 }
 
 // --- structure pass -------------------------------------------------------------

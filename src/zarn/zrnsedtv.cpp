@@ -25,6 +25,7 @@ TZarnsEditView::TZarnsEditView(ZarnContext& ctx, TextBuffer* buffer) : ctx_(ctx)
 
 TZarnsEditView::~TZarnsEditView() {
   if (ctx_.CurrentView == this) ctx_.CurrentView = nullptr;
+  if (ctx_.OutputView == this) ctx_.OutputView = nullptr;
 }
 
 void TZarnsEditView::SetFocus() { ctx_.CurrentView = this; }

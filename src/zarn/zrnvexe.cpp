@@ -10,6 +10,7 @@
 #include "platform/pclock.h"
 #include "platform/pfile.h"
 #include "platform/plauncher.h"
+#include "store/zrnedit.h"
 #include "store/zrnlvl.h"
 #include "zarn/zrnchain.h"
 #include "zarn/zrnlvl2.h"
@@ -196,6 +197,11 @@ void TZarnsZrnExe::Match() {
 TZarnsEditView* TZarnsZrnExe::Execute(const std::string& lineIn) {
   const std::string line = Printable(lineIn);
   std::int32_t& cp = ctx_.cp;
+  // The output document still open while focus went elsewhere (a box the
+  // run showed gave it back to the editor): the lines keep going there
+  // rather than into another new document.
+  if (OutView && OutView == ctx_.OutputView && OutView != ctx_.CurrentView)
+    ctx_.CurrentView = OutView;
   if (!OutView || OutView != ctx_.CurrentView) {
     cp = 0;
     plat::FileSystem& fs = plat::Fs();
@@ -214,6 +220,7 @@ TZarnsEditView* TZarnsZrnExe::Execute(const std::string& lineIn) {
     if (!opened || !opened->Buffer()) return nullptr;
     OutView = opened;
     ctx_.CurrentView = opened;
+    ctx_.OutputView = opened;
   } else {
     TextBuffer* b = OutView->Buffer();
     if (!b) return nullptr;
@@ -234,14 +241,24 @@ bool TZarnsZrnExe::RunsNothing(const std::string& line) { return IsBlank(Printab
 
 // "name = value": the word before the zarn is the name; with no word before
 // it there is no name and nothing is stored. Values are cut to what the
-// store can keep.
+// store can keep. A name already stored gets the new definition. A number
+// is refused: it could never be run, since numbers are read as numbers.
 void TZarnsZrnExe::equals() {
   if (!EditV || EditV->ZarnTokInLine < 1) return;
   std::string name = EditV->GetToken(-1);
+  if (IsNumberWord(name)) {
+    ctx_.GetHost().MessageBox("\"" + name + "\" is a number and cannot be a zarn name.", "Zarns",
+                              MB_OK);
+    return;
+  }
   std::string value = EditV->GetString(1);
   if (value.size() > ZrnLvl1::kMaxText) value.resize(ZrnLvl1::kMaxText);
-  ZrnLvl1 store = ctx_.Store();
-  store.Set(name, value);
+  ZrnEdit edit(ctx_.GetFiles());
+  const ZrnEdit::Result r = edit.Store(name, value);
+  if (r == ZrnEdit::Result::kBusy || r == ZrnEdit::Result::kFailed)
+    ctx_.GetHost().MessageBox("The zarn \"" + name + "\" could not be stored (" +
+                                  plat::FileErrorText(edit.LastError()) + ").",
+                              "Zarns", MB_OK);
 }
 
 // The value typed into the box replaces the "<<" word (with a blank after
@@ -369,5 +386,6 @@ void TZarnsZrnExe::Phone() {
   std::string number = EditV->GetToken(1);
   if (number.empty()) number = EditV->GetToken(0);
   if (number.empty()) return;
-  plat::Launch().Dial(number);
+  if (!plat::Launch().Dial(number))
+    ctx_.GetHost().MessageBox(plat::LaunchFailedText("tel:" + number), "Zarns", MB_OK);
 }

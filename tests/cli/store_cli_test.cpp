@@ -115,3 +115,18 @@ TEST_F(StoreCli, DeleteDescribeMembersExport) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StoreCli, SetTwiceReplaces) {
+  EXPECT_EQ(Cli({"store", "set", "addr", " 1 Main St"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "set", "other", " o"}).rc, 0);
+  EXPECT_EQ(Cli({"store", "set", "ADDR", " 2 High St"}).rc, 0);
+  CliRun r = Cli({"store", "get", "addr"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, " 2 High St");
+  EXPECT_EQ(Cli({"store", "list"}).out, "addr\nother\n");
+  EXPECT_EQ(Cli({"store", "get", "other"}).out, " o");
+}
+
+}  // namespace

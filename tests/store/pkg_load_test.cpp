@@ -93,10 +93,16 @@ TEST_F(Pkg, SecondPackageHasIdentifierTwelve) {
 TEST_F(Pkg, LoadingTheSameFileTwiceMakesTwoPackages) {
   std::string path = Write("same.pkg", "ZPKG same\nztxt dup v\n");
   op.LoadPackage(path);
+  Write("same.pkg", "ZPKG same\nztxt dup w\n");
   op.LoadPackage(path);
   EXPECT_EQ(op.PackageNames(), (std::vector<std::string>{"same", "same"}));
+  EXPECT_EQ(op.PackageZarns(0), (std::vector<std::string>{"dup"}));
   EXPECT_EQ(op.PackageZarns(12), (std::vector<std::string>{"dup"}));
-  EXPECT_EQ(List(), (std::vector<std::string>{"dup", "dup", ""}));
+  // The zarn is replaced by the package's new definition, not stored twice.
+  EXPECT_EQ(List(), (std::vector<std::string>{"dup", ""}));
+  std::string n = "dup", v;
+  ASSERT_TRUE(lvl.Get(n, v));
+  EXPECT_EQ(v, " w\n");
 }
 
 TEST_F(Pkg, FileWithoutMagicLoadsNothingAndPrompts) {

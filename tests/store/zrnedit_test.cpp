@@ -78,7 +78,13 @@ TEST_F(ZrnEditTest, LookupsListingsAndPackagesStayConsistent) {
   ASSERT_TRUE(Store("loose", " x"));
   ASSERT_TRUE(
       Load("ZPKG tools\r\nztxt a 1\r\nzdesc A\r\nztxt b 2\r\nztxt c 3\r\nzuse C\r\n").loaded);
-  ASSERT_TRUE(Load("ZPKG more\r\nztxt d 4\r\nztxt b 5\r\n", "q.pkg").loaded);
+  // A package holding "b" again now replaces it; a store written before that
+  // holds the name twice, made here by renaming the package's "x".
+  ASSERT_TRUE(Load("ZPKG more\r\nztxt d 4\r\nztxt x 5\r\n", "q.pkg").loaded);
+  ASSERT_EQ(Bytes("EMSZrn.007"), std::string("loose\0a\0b\0c\0d\0x\0", 16));
+  ASSERT_TRUE(plat::WriteFileAtomic(Path("EMSZrn.007"), std::string("loose\0a\0b\0c\0d\0b\0", 16)));
+  files.zarnIndex = ZarnNameIndex{};
+  ++files.zarnGeneration;
   ASSERT_EQ(Members(0), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(Def("c"), " 3\r\n");  // the lookup index is warm before the rewrite
 

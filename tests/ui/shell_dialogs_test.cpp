@@ -47,8 +47,9 @@ class ShellDialogsTest : public QObject {
     QCOMPARE(app->text(), QStringLiteral("Open File In Its Application"));
     QCOMPARE(zarns->text(), QStringLiteral("Open File in Zarns"));
     QVERIFY(app->autoExclusive() && zarns->autoExclusive());
-    // Nothing chosen yet: neither is marked and files open in their own application.
-    QVERIFY(!app->isChecked() && !zarns->isChecked());
+    // Nothing chosen yet: files open in their own application, and that
+    // choice is the one shown marked.
+    QVERIFY(app->isChecked() && !zarns->isChecked());
     QCOMPARE(dlg.ListDblClkAction, 0);
     QCOMPARE(ListDblClkAction(), 0);
   }
@@ -87,6 +88,12 @@ class ShellDialogsTest : public QObject {
     ini.setValue("Preferences/ListDblClkAction", "garbage");
     ini.sync();
     QCOMPARE(ListDblClkAction(), 0);
+    {
+      // ... and the dialog marks the choice in effect.
+      TZarnsUserPref dlg(nullptr);
+      QVERIFY(uitest::ById<QRadioButton>(&dlg, 1052)->isChecked());
+      QVERIFY(!uitest::ById<QRadioButton>(&dlg, 1053)->isChecked());
+    }
     ini.setValue("Preferences/ListDblClkAction", 7);
     ini.sync();
     QCOMPARE(ListDblClkAction(), 0);

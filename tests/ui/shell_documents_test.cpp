@@ -329,6 +329,7 @@ class ShellDocumentsTest : public QObject {
                        DataFile::kZarnBrowse, DataFile::kPkgTable, DataFile::kPkgText,
                        DataFile::kPkgMembers, DataFile::kWordsBuf, DataFile::kExtensions})
       WriteFile(DataFilePath(n), "x");
+    host_.answers.push_back(IDYES);  // the question Reset asks first
     QVERIFY(app_->Command(16));
     // Reset Zarns is the store's: the membership file goes with the zarns.
     for (DataFile n :

@@ -297,3 +297,62 @@ TEST_F(BuiltinTest, WebLookupsOpenTheServiceForTheWordOrSelection) {
   }
   EXPECT_EQ(Text(), "word");
 }
+
+TEST_F(BuiltinTest, AssigningAgainReplacesTheDefinition) {
+  struct Case {
+    const char* line;
+    const char* name;
+    const char* stored;  // what the name gives afterwards
+  };
+  const Case cases[] = {
+      {"sig = Best regards", "sig", "Best regards"},
+      {"sig = Kind regards", "sig", "Kind regards"},
+      {"SIG = Yours", "sig", "Yours"},
+      {"addr = 1 Main St", "addr", "1 Main St"},
+      {"addr = 2 High St", "addr", "2 High St"},
+  };
+  for (const Case& c : cases) {
+    Set(c.line, 0);
+    main->buf->SetSelection(static_cast<std::uint32_t>(std::string(c.line).find('=')),
+                            static_cast<std::uint32_t>(std::string(c.line).find('=')));
+    Cmd().CmRunzarn();
+    EXPECT_EQ(Stored(c.name), c.stored) << c.line;
+  }
+  EXPECT_EQ(Stored("sig"), "Yours");  // the other zarn was left alone
+  EXPECT_TRUE(host.boxes.empty());
+  ZrnLvl1 s = Ctx().Store();
+  std::string n;
+  int count = 0;
+  s.GetZarnList(n, true);
+  while (s.GetZarnList(n, false))
+    if (!n.empty()) ++count;
+  s.StopSet();
+  EXPECT_EQ(count, 2);  // replaced, not appended
+}
+
+TEST_F(BuiltinTest, ANumberIsNotStoredAsAName) {
+  for (const char* line : {"7 = seven", "1,200 = x", "(3) = y", "2.5 = z"}) {
+    host.boxes.clear();
+    Set(line, 0);
+    const std::uint32_t eq = static_cast<std::uint32_t>(std::string(line).find('='));
+    main->buf->SetSelection(eq, eq);
+    Cmd().CmRunzarn();
+    ASSERT_EQ(host.boxes.size(), 1u) << line;
+    EXPECT_NE(host.boxes[0].text.find("is a number"), std::string::npos);
+    EXPECT_EQ(Text(), line);
+  }
+  EXPECT_EQ(Stored("7"), "<none>");
+  // A name holding digits among letters is a name.
+  Set("room7 = upstairs", 6);
+  Cmd().CmRunzarn();
+  EXPECT_EQ(Stored("ROOM7"), "upstairs");
+}
+
+TEST_F(BuiltinTest, SaveZarnAgainReplacesTheScript) {
+  Set("zarn greet\r\nhello", 2);
+  Cmd().CmSavezarn();
+  Set("zarn greet\r\ngood day", 2);
+  Cmd().CmSavezarn();
+  EXPECT_EQ(Stored("greet"), "\agreet\agreet\r\ngood day");
+  EXPECT_TRUE(host.boxes.empty());
+}

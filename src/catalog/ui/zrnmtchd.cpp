@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "catalog/wordreader.h"
 #include "catalog/zrnfile.h"
 #include "framework/nocasesort.h"
 #include "framework/qtstrings.h"
 #include "framework/uihooks.h"
 #include "host/host.h"
 #include "platform/pdatadir.h"
+#include "platform/plauncher.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -61,6 +63,10 @@ ShowMatchDlg::ShowMatchDlg(ZrnIO& files, Host& host, ShowMatchXfer xfer, QWidget
 
   ClickNotice = new QLabel(QStringLiteral("Double click to open, or highlight and click OK"), this);
   ClickNotice->setObjectName(QStringLiteral("295"));
+
+  ShortNote = new QLabel(this);
+  ShortNote->setObjectName(QStringLiteral("shortWords"));
+  ShortNote->setWordWrap(true);
 
   BtnOk = MakeButton(this, 294, QStringLiteral("OK"));
   BtnCancel = MakeButton(this, 2, QStringLiteral("Cancel"));
@@ -119,7 +125,17 @@ void ShowMatchDlg::BNClicked() {
   if (words.size() > 79) words.resize(79);
   ShowCatalog.FindName = words;
   ShowCatalog.InterpretWords();
-  if (ShowCatalog.MatchesFound == 0)
+  // Words shorter than any catalogued word can match nothing; saying so
+  // here explains an empty list better than the no-match box.
+  std::string tooShort;
+  for (const std::string& w : ShowCatalog.FindArray)
+    if (w.size() < WordReader::kMinWordLen) tooShort += (tooShort.empty() ? "" : ", ") + w;
+  if (tooShort.empty())
+    ShortNote->clear();
+  else
+    ShortNote->setText(ToQt("Words of fewer than " + std::to_string(WordReader::kMinWordLen) +
+                            " letters are not in the catalog: " + tooShort));
+  if (ShowCatalog.MatchesFound == 0 && tooShort.empty())
     host_.MessageBox("No Match found", "Search strings not found", MB_OKCANCEL);
   FillList(ShowCatalog.HitList);
   PathString->clear();
@@ -153,7 +169,7 @@ void ShowMatchDlg::LBNDblclk() {
       ZrnFile f;
       f.Add(name, ShowCatalog.FindPath, 0);
       f.Reset();
-      f.ShellFile();
+      if (!f.ShellFile()) host_.MessageBox(plat::LaunchFailedText(f.FileInfo), "Zarns", MB_OK);
     }
   }
 }
@@ -231,6 +247,7 @@ void ShowMatchDlg::EvSize() {
   BtnCancel->setGeometry(W - 110, 52, 90, 30);
   BtnHelp->setGeometry(W - 110, 92, 90, 30);
   ClickNotice->setGeometry(4, H - 60, 280, 20);
+  ShortNote->setGeometry(4, H - 40, std::max(0, W - 24), 36);
   // The words field and the path field sit above the list.
   wordsLabel_->setGeometry(14, 2, std::max(0, W - 136), 18);
   MatchString->setGeometry(14, 20, std::max(0, W - 136), 22);

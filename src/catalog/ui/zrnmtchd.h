@@ -58,6 +58,8 @@ class ShowMatchDlg : public QDialog {
   QLineEdit* MatchString = nullptr;
   QLineEdit* PathString = nullptr;
   QLabel* ClickNotice = nullptr;
+  // Says which words typed cannot be in the catalog (empty when none).
+  QLabel* ShortNote = nullptr;
   QPushButton* BtnOk = nullptr;
   QPushButton* BtnCancel = nullptr;
   QPushButton* BtnHelp = nullptr;

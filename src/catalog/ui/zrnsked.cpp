@@ -177,6 +177,8 @@ void ZrnSked::BNClicked() {
     builder->CreateWordCatalog(&progress);
     stats = builder->Stats();
     completed_ = progress.Continue() && !stats.cancelled && !stats.failed;
+    lastBuild_ = stats;
+    if (!progress.Continue()) lastBuild_->cancelled = true;
   }
   QApplication::restoreOverrideCursor();
   now_->setEnabled(true);

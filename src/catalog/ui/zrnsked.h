@@ -4,7 +4,10 @@
 #include <QDialog>
 #include <QRect>
 #include <QString>
+#include <optional>
 #include <vector>
+
+#include "catalog/zrnwcat.h"
 
 class QLabel;
 class QPushButton;
@@ -30,6 +33,8 @@ class ZrnSked : public QDialog {
   // Whether the last "Now" build ran to its end and replaced the catalog
   // (false when cancelled, refused or failed).
   bool LastBuildCompleted() const { return completed_; }
+  // What the last "Now" build did; nothing when none ran.
+  const std::optional<BuildStats>& LastBuild() const { return lastBuild_; }
 
  protected:
   void changeEvent(QEvent* e) override;
@@ -55,6 +60,7 @@ class ZrnSked : public QDialog {
   ZrnIO& files_;
   bool building_ = false;
   bool completed_ = false;
+  std::optional<BuildStats> lastBuild_;
 };
 
 // What "Now" shows when the build did not replace the catalog.

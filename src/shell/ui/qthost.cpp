@@ -53,7 +53,8 @@ int QtHost::MessageBox(const std::string& text, const std::string& caption, unsi
   QMessageBox::StandardButtons buttons;
   for (const Choice& c : choices) buttons |= c.button;
   box.setStandardButtons(buttons);
-  box.setDefaultButton(choices.front().button);
+  const bool second = (flags & MB_DEFMASK) == MB_DEFBUTTON2 && choices.size() > 1;
+  box.setDefaultButton(choices[second ? 1 : 0].button);
   // Closing the box: Cancel where there is one, else No, else the last button.
   QMessageBox::StandardButton escape = choices.back().button;
   for (const Choice& c : choices)

@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "catalog/buildsummary.h"
 #include "catalog/catfiles.h"
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnfile.h"
@@ -511,7 +512,7 @@ bool TZarnsApp::AppCommand(int id) {
     case CM_WORDCATALOGCREATE:
     case CM_WORDCATALOGRESCAN: CmWordCatalogCreate(); break;
     case CM_SKED: CmSked(); break;
-    case CM_WORDCATALOGDESTROY: break;  // kept on the menu; destroys nothing
+    case CM_WORDCATALOGDESTROY: CmWordCatalogDestroy(); break;
     case CM_LOADZFILE: CmLoadzfile(); break;
     case CM_BROWSEZARNS:
     case CM_BROWSER: CmBrowse(); break;
@@ -654,6 +655,13 @@ bool TZarnsApp::AddFile(const QString& path) { return OpenInNewView(path) != nul
   return view ? &view->Core() : nullptr;
 }
 
+// A script's output document, saved when the run ends: it then shows as
+// unchanged, and Exit does not ask about it.
+bool TZarnsApp::SaveView(::TZarnsEditView* view) {
+  zui::TZarnsEditView* w = zui::TZarnsEditView::FromCore(view);
+  return w && w->SaveFile();
+}
+
 zui::TZarnsEditView* TZarnsApp::OpenInNewView(const QString& path) {
   if (!MdiClient || path.isEmpty()) return nullptr;
   QFileInfo fi(path);
@@ -790,6 +798,13 @@ void TZarnsApp::CmWordCatalogCreate() { CmSked(); }
 void TZarnsApp::CmSked() {
   ZrnSked dlg(*files_, MainWin, 6);
   dlg.exec();
+  ShowBuildSummary(dlg);
+}
+
+// A build run with "Now" ends with its account in the status bar.
+void TZarnsApp::ShowBuildSummary(const ZrnSked& dlg) {
+  if (dlg.LastBuild() && frame_)
+    frame_->statusBar()->showMessage(QString::fromStdString(BuildSummary(*dlg.LastBuild())));
 }
 
 // The browser's loader, without showing the browser.
@@ -803,7 +818,38 @@ void TZarnsApp::CmBrowse() {
   dlg.exec();
 }
 
-void TZarnsApp::CmResetzarns() { ZrnLvl1::ResetZarns(*files_); }
+// Both destroy what cannot be got back, so each asks first with No as the
+// default, and says what came of it.
+void TZarnsApp::CmResetzarns() {
+  MessageHost& m = Messages();
+  const char* caption = "Reset Zarns";
+  if (m.MessageBox("Delete all stored zarns and packages?", caption,
+                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return;
+  if (ZrnLvl1::ResetZarns(*files_))
+    m.MessageBox("All stored zarns and packages were deleted.", caption,
+                 MB_OK | MB_ICONINFORMATION);
+  else
+    m.MessageBox(
+        "Some zarn store files could not be deleted; they may be in use by another "
+        "program.",
+        caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TZarnsApp::CmWordCatalogDestroy() {
+  MessageHost& m = Messages();
+  const char* caption = "Destroy Word Catalog";
+  if (m.MessageBox("Delete the word catalog? Finding words needs a new catalog afterwards.",
+                   caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return;
+  if (DestroyCatalog(*files_))
+    m.MessageBox("The word catalog was deleted.", caption, MB_OK | MB_ICONINFORMATION);
+  else
+    m.MessageBox(
+        "Some word catalog files could not be deleted; they may be in use by another "
+        "program.",
+        caption, MB_OK | MB_ICONEXCLAMATION);
+}
 
 void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
 
@@ -821,7 +867,9 @@ void TZarnsApp::CmDebug() {
 
 void TZarnsApp::CmBrindle() {
   ZrnFile f;
-  f.ShellURL("ZarnsDoc1.htm", WebBrindle);
+  if (!f.ShellURL("ZarnsDoc1.htm", WebBrindle))
+    Messages().MessageBox(plat::LaunchFailedText(ZrnFile::BuildURL("ZarnsDoc1.htm", WebBrindle)),
+                          "Zarns", MB_OK);
 }
 
 // The chosen file is only read; its words go to a new document beside it,

@@ -25,6 +25,7 @@ class QPlainTextEdit;
 class QMenu;
 class QToolBar;
 class RecentFiles;
+class ZrnSked;
 class StatusIndicators;
 class TZarnsMDIClient;
 namespace zui {
@@ -175,6 +176,7 @@ class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   // it cannot be read.
   zui::TZarnsEditView* OpenInNewView(const QString& path);
   ::TZarnsEditView* OpenView(const std::string& path) override;
+  bool SaveView(::TZarnsEditView* view) override;
   void RebuildWindowList(QMenu* menu);
 
   // Application command handlers.
@@ -189,6 +191,8 @@ class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   void CmLoadzfile();
   void CmBrowse();
   void CmResetzarns();
+  void CmWordCatalogDestroy();
+  void ShowBuildSummary(const ZrnSked& dlg);
   void CmHelpContents();
   void CmHelpUsing();
   void CmHelpAbout();

@@ -256,7 +256,8 @@ void ZrnCntct::Dial(ContactField f) {
     messages_.MessageBox("There is no number to dial.", kCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  plat::Launch().Dial(number);
+  if (!plat::Launch().Dial(number))
+    messages_.MessageBox(plat::LaunchFailedText("tel:" + number), kCaption, MB_OK);
 }
 
 void ZrnCntct::BNPhoneClicked() { Dial(ContactField::kPhone); }
@@ -271,5 +272,6 @@ void ZrnCntct::BNEmailClicked() {
                          MB_OK | MB_ICONINFORMATION);
     return;
   }
-  plat::Launch().Open("mailto:" + address);
+  if (!plat::Launch().Open("mailto:" + address))
+    messages_.MessageBox(plat::LaunchFailedText("mailto:" + address), kCaption, MB_OK);
 }

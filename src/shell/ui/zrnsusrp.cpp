@@ -54,12 +54,10 @@ TZarnsUserPref::TZarnsUserPref(QWidget* parent, int resId) : QDialog(parent) {
   help->setGeometry(dlgunits::Rect(184, 52, 50, 14));
   ok->setDefault(true);
 
-  // The stored choice is shown marked; before anything was chosen neither
-  // button is, and the files open in their own application.
-  QSettings ini(QString::fromStdString(plat::DataPath("Zarns.ini")), QSettings::IniFormat);
-  const QVariant stored = ini.value(QStringLiteral("Preferences/ListDblClkAction"));
+  // The choice in effect is shown marked: before anything was chosen that
+  // is opening files in their own application.
   ListDblClkAction = ::ListDblClkAction();
-  if (stored.isValid()) (ListDblClkAction == kOpenInZarns ? zarns_ : app_)->setChecked(true);
+  (ListDblClkAction == kOpenInZarns ? zarns_ : app_)->setChecked(true);
 
   connect(zarns_, &QRadioButton::clicked, this, &TZarnsUserPref::BNEditClicked);
   connect(app_, &QRadioButton::clicked, this, &TZarnsUserPref::BNAppClicked);

@@ -189,7 +189,8 @@ void TZarnsSpeedDialDlg::BNDialClick() {
     messages_.MessageBox("There is no number to dial.", kCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  plat::Launch().Dial(number);
+  if (!plat::Launch().Dial(number))
+    messages_.MessageBox(plat::LaunchFailedText("tel:" + number), kCaption, MB_OK);
 }
 
 void TZarnsSpeedDialDlg::BNCopyToDocClick() {
