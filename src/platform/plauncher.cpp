@@ -78,9 +78,12 @@ bool SpawnDetached(const std::vector<std::string>& args, const std::string& work
 // `waitMs`: false when it cannot be started or ends in that time with a
 // non-zero status (xdg-open saying no application takes the address); a
 // program still running then counts as started. A watcher process, also
-// left to init, waits for it and sends its status through a pipe.
-bool SpawnWatched(const std::vector<std::string>& args, int waitMs) {
+// left to init, waits for it and sends its status through a pipe. The
+// program starts in `workDir` when one is given.
+bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
+                  const std::string& workDir = {}) {
   if (args.empty()) return false;
+  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -107,6 +110,9 @@ bool SpawnWatched(const std::vector<std::string>& args, int waitMs) {
         if (devnull > 2) ::close(devnull);
       }
       ::signal(SIGPIPE, SIG_DFL);
+      if (dir && ::chdir(dir) != 0) {
+        // A folder that vanished still lets the file open by its full path.
+      }
       ::execvp(argv[0], argv.data());
       int err = errno;
       ssize_t w = ::write(pipefd[1], &err, sizeof err);
@@ -183,7 +189,7 @@ class XdgLauncher : public Launcher {
   }
   bool OpenIn(const std::string& target, const std::string& workDir) override {
     if (target.empty()) return false;
-    return SpawnDetached({"xdg-open", SafeTarget(target)}, workDir);
+    return SpawnWatched({"xdg-open", SafeTarget(target)}, kWatchMs, workDir);
   }
   bool Dial(const std::string& number) override {
     if (number.empty()) return false;
