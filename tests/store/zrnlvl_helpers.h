@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -79,5 +80,16 @@ class StoreTest : public ::testing::Test {
   ZrnIO files;
   ZrnLvl1 lvl{files};
 };
+
+// The five files a store rewrite replaces as one set, and their bytes.
+inline constexpr DataFile kFive[] = {DataFile::kZarnNames, DataFile::kZarnValues,
+                                     DataFile::kZarnTable, DataFile::kZarnBrowse,
+                                     DataFile::kPkgMembers};
+
+inline std::map<DataFile, std::string> Snapshot() {
+  std::map<DataFile, std::string> m;
+  for (DataFile f : kFive) m[f] = Bytes(DataFileName(f));
+  return m;
+}
 
 }  // namespace storetest

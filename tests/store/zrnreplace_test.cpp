@@ -15,15 +15,6 @@ using namespace storetest;
 
 namespace {
 
-const DataFile kFive[] = {DataFile::kZarnNames, DataFile::kZarnValues, DataFile::kZarnTable,
-                          DataFile::kZarnBrowse, DataFile::kPkgMembers};
-
-std::map<DataFile, std::string> Snapshot() {
-  std::map<DataFile, std::string> m;
-  for (DataFile f : kFive) m[f] = Bytes(DataFileName(f));
-  return m;
-}
-
 class ZrnReplaceTest : public StoreTest {
  protected:
   PkgLoadResult Load(const std::string& text) {
