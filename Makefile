@@ -5,8 +5,10 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 # WERROR=ON turns compiler warnings into errors (CI runs with it).
 WERROR     ?= OFF
+# Where `make install` puts the programs (DESTDIR=... stages them elsewhere).
+PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build run test asan check fuzz bench screenshot clean
+.PHONY: all deps configure build run test asan check fuzz bench screenshot install package clean
 
 all: build
 
@@ -43,6 +45,18 @@ fuzz: deps
 bench: deps
 	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
 	bench/run-all.sh
+
+# The programs, help pages, desktop entry, MIME type, icons and manual pages
+# under $(PREFIX): bin/, share/zarns/help/, share/applications/, ...
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same install, in $(BUILD)/zarns_<version>_<arch>.deb;
+# its dependencies are worked out by dpkg-shlibdeps (dpkg-dev).
+package: build
+	@ZARNS_EXTRA_PKGS="dpkg-dev file" scripts/deps.sh
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/zarns_*.deb
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)

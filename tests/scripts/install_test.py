@@ -1,0 +1,164 @@
+#!/usr/bin/env python3
+"""`cmake --install` of the build tree into a scratch prefix: every file in its
+place with its mode, the desktop entry naming the installed program, the
+manual pages readable, and the installed programs finding their help pages
+from the prefix, also after the prefix is moved.
+
+Environment: ZARNS_BUILD_DIR, ZARNS_SOURCE_DIR, CMAKE_COMMAND, ZARNS_VERSION,
+ZARNS_GUI (ON or OFF).
+"""
+
+import glob
+import gzip
+import os
+import shutil
+import stat
+import subprocess
+import tempfile
+import unittest
+
+BUILD = os.environ["ZARNS_BUILD_DIR"]
+SOURCE = os.environ["ZARNS_SOURCE_DIR"]
+CMAKE = os.environ.get("CMAKE_COMMAND", "cmake")
+VERSION = os.environ["ZARNS_VERSION"]
+GUI = os.environ.get("ZARNS_GUI", "ON").upper() in ("ON", "1", "TRUE", "YES")
+
+DESKTOP = "share/applications/zarns.desktop"
+MIME = "share/mime/packages/zarns.xml"
+APP_ICON = "share/icons/hicolor/scalable/apps/zarns.svg"
+DOC_ICON = "share/icons/hicolor/scalable/mimetypes/application-x-zarns-document.svg"
+HELP = "share/zarns/help/"
+
+
+def program_env():
+    """The environment of an installed program: nothing pointing back at the build."""
+    env = dict(os.environ)
+    env.pop("ZARNS_HELP_DIR", None)
+    env["QT_QPA_PLATFORM"] = "offscreen"
+    return env
+
+
+class Install(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls._tmp = tempfile.TemporaryDirectory(prefix="zarns-install-")
+        cls.prefix = os.path.join(cls._tmp.name, "prefix")
+        p = subprocess.run([CMAKE, "--install", BUILD, "--prefix", cls.prefix],
+                           capture_output=True, text=True, timeout=120)
+        cls.install_log = p.stdout + p.stderr
+        cls.install_rc = p.returncode
+
+    @classmethod
+    def tearDownClass(cls):
+        cls._tmp.cleanup()
+
+    def path(self, rel):
+        return os.path.join(self.prefix, rel)
+
+    def read(self, rel, mode="r"):
+        with open(self.path(rel), mode) as f:
+            return f.read()
+
+    def test_install_succeeds(self):
+        self.assertEqual(self.install_rc, 0, self.install_log)
+
+    def test_every_file_in_its_place_with_its_mode(self):
+        files = ["bin/zarns-cli", DESKTOP, MIME, APP_ICON, DOC_ICON,
+                 "share/man/man1/zarns.1.gz", "share/man/man1/zarns-cli.1.gz"]
+        if GUI:
+            files.append("bin/zarns")
+        pages = sorted(os.path.basename(p) for p in
+                       glob.glob(os.path.join(SOURCE, "resources/help/*.htm*")))
+        self.assertIn("ZarnsDoc1.htm", pages)
+        self.assertIn("contents.html", pages)
+        files += [HELP + p for p in pages]
+        for rel in files:
+            with self.subTest(rel=rel):
+                st = os.stat(self.path(rel))
+                want = 0o755 if rel.startswith("bin/") else 0o644
+                # Readable by everyone, whatever the umask of the build.
+                self.assertEqual(stat.S_IMODE(st.st_mode) & 0o755, want, oct(st.st_mode))
+        self.assertEqual(sorted(os.listdir(self.path(HELP))), pages)
+
+    def test_icons_are_the_programs_own(self):
+        with open(os.path.join(SOURCE, "resources/icons/1001.svg"), "rb") as f:
+            self.assertEqual(self.read(APP_ICON, "rb"), f.read())
+        with open(os.path.join(SOURCE, "resources/icons/1002.svg"), "rb") as f:
+            self.assertEqual(self.read(DOC_ICON, "rb"), f.read())
+
+    def test_desktop_entry_starts_the_installed_program(self):
+        entry = self.read(DESKTOP)
+        exe = os.path.join(self.prefix, "bin/zarns")
+        self.assertIn('\nExec="%s" --open %%F\n' % exe, entry)
+        self.assertTrue(entry.startswith("[Desktop Entry]\nType=Application\n"))
+        self.assertIn("\nIcon=zarns\n", entry)
+        self.assertIn("\nMimeType=application/x-zarns-document;", entry)
+        mime = self.read(MIME)
+        self.assertIn('<mime-type type="application/x-zarns-document">', mime)
+        self.assertIn('<glob pattern="*.zxt"/>', mime)
+        self.assertIn('<icon name="application-x-zarns-document"/>', mime)
+
+    def test_manual_pages_name_the_version_and_exit_statuses(self):
+        for page in ("zarns", "zarns-cli"):
+            with gzip.open(self.path("share/man/man1/%s.1.gz" % page), "rt") as f:
+                text = f.read()
+            with self.subTest(page=page):
+                self.assertTrue(text.startswith(".TH %s 1 " % page.upper()), text[:60])
+                self.assertIn('"Zarns %s"' % VERSION, text)
+                self.assertNotIn("@", text.split("\n")[0])
+        with gzip.open(self.path("share/man/man1/zarns-cli.1.gz"), "rt") as f:
+            text = f.read()
+        section = text[text.index(".SH EXIT STATUS"):text.index(".SH ENVIRONMENT")]
+        for code in ("0", "1", "2", "3", "4"):
+            self.assertIn(".B %s\n" % code, section)
+
+    def test_installed_cli_runs_and_finds_its_help(self):
+        cli = self.path("bin/zarns-cli")
+        p = subprocess.run([cli, "--version"], capture_output=True, text=True, timeout=30,
+                           env=program_env())
+        self.assertEqual((p.returncode, p.stdout), (0, "zarns-cli %s\n" % VERSION))
+        p = subprocess.run([cli, "--help"], capture_output=True, text=True, timeout=30,
+                           env=program_env())
+        self.assertEqual(p.returncode, 0)
+        self.assertIn("Help pages: %s\n" % self.path(HELP), p.stdout)
+
+    @unittest.skipUnless(GUI, "built without the GUI")
+    def test_installed_gui_answers_without_a_display(self):
+        env = program_env()
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        exe = self.path("bin/zarns")
+        p = subprocess.run([exe, "--version"], capture_output=True, text=True, timeout=30, env=env)
+        self.assertEqual((p.returncode, p.stdout), (0, "zarns %s\n" % VERSION))
+        p = subprocess.run([exe, "--help"], capture_output=True, text=True, timeout=30, env=env)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertIn("Help pages: %s\n" % self.path(HELP), p.stdout)
+
+    def test_a_moved_prefix_still_finds_its_help(self):
+        moved = os.path.join(self._tmp.name, "moved")
+        shutil.copytree(self.prefix, moved, symlinks=True)
+        p = subprocess.run([os.path.join(moved, "bin/zarns-cli"), "--help"], capture_output=True,
+                           text=True, timeout=30, env=program_env())
+        self.assertEqual(p.returncode, 0)
+        self.assertIn("Help pages: %s\n" % os.path.join(moved, HELP), p.stdout)
+
+
+class StagedInstall(unittest.TestCase):
+    """DESTDIR, as a package build uses it: files under the stage, names without it."""
+
+    def test_destdir_keeps_the_final_names(self):
+        with tempfile.TemporaryDirectory(prefix="zarns-stage-") as stage:
+            env = dict(os.environ, DESTDIR=stage)
+            p = subprocess.run([CMAKE, "--install", BUILD, "--prefix", "/usr"],
+                               capture_output=True, text=True, timeout=120, env=env)
+            self.assertEqual(p.returncode, 0, p.stdout + p.stderr)
+            with open(os.path.join(stage, "usr", DESKTOP)) as f:
+                self.assertIn('\nExec="/usr/bin/zarns" --open %F\n', f.read())
+            self.assertTrue(os.path.isfile(os.path.join(stage, "usr/bin/zarns-cli")))
+            self.assertTrue(os.path.isfile(os.path.join(stage, "usr", MIME)))
+            self.assertEqual(sorted(os.listdir(stage)), ["usr"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
