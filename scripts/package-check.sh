@@ -24,7 +24,9 @@ elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
 else
   fail "installing a package needs root or password-less sudo; run it as root"
 fi
-ZARNS_EXTRA_PKGS="dpkg-dev file" scripts/deps.sh
+# dpkg-dev for dpkg-shlibdeps; desktop-file-utils to check the desktop entry
+# and to see the desktop database's trigger at work.
+ZARNS_EXTRA_PKGS="dpkg-dev file desktop-file-utils" scripts/deps.sh
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +57,13 @@ if [ -f "$globs" ]; then
   grep -q ':\*\.zxt$' "$globs" || fail "the MIME database did not learn *.zxt"
   echo "MIME database: *.zxt is application/x-zarns-document"
 fi
+# desktop-file-utils' trigger does the same for the desktop entry.
+desktop_cache=/usr/share/applications/mimeinfo.cache
+grep -q '^application/x-zarns-document=.*zarns\.desktop' "$desktop_cache" 2>/dev/null ||
+  fail "the desktop database does not give .zxt documents to zarns.desktop"
+desktop-file-validate /usr/share/applications/zarns.desktop ||
+  fail "desktop-file-validate rejects the installed desktop entry"
+echo "desktop entry: valid; .zxt documents open with zarns.desktop"
 
 # The installed program with a private home: nothing of the caller's is read or written.
 home=$work/home
@@ -107,6 +116,9 @@ done <"$work/files"
 [ ${#left[@]} -eq 0 ] || fail "left behind after dpkg -r: ${left[*]}"
 if [ -f "$globs" ] && grep -q ':\*\.zxt$' "$globs"; then
   fail "the MIME database still knows *.zxt after dpkg -r"
+fi
+if grep -q 'zarns\.desktop' "$desktop_cache" 2>/dev/null; then
+  fail "the desktop database still names zarns.desktop after dpkg -r"
 fi
 status=$(dpkg-query -W -f='${db:Status-Status}' zarns 2>/dev/null || true)
 [ -z "$status" ] || [ "$status" = not-installed ] || fail "dpkg lists zarns as $status after dpkg -r"
