@@ -47,9 +47,14 @@ bench: deps
 	bench/run-all.sh
 
 # The programs, help pages, desktop entry, MIME type, icons and manual pages
-# under $(PREFIX): bin/, share/zarns/help/, share/applications/, ...
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# under $(PREFIX): bin/, share/zarns/help/, share/applications/, ... As root
+# (`make && sudo make install`) it installs the build that is there and
+# builds nothing, so no file in the build tree comes to belong to root.
+install:
+	@if [ "$$(id -u)" -ne 0 ]; then $(MAKE) --no-print-directory build; \
+	elif [ ! -f $(BUILD)/cmake_install.cmake ]; then \
+	  echo "Nothing built in $(BUILD): run make first, then sudo make install." >&2; exit 1; fi
+	cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
 
 # A Debian package of the same install, in $(BUILD)/zarns_<version>_<arch>.deb;
 # its dependencies are worked out by dpkg-shlibdeps (dpkg-dev).
