@@ -68,11 +68,14 @@ echo "desktop entry: valid; .zxt documents open with zarns.desktop"
 # The installed program with a private home: nothing of the caller's is read or written.
 home=$work/home
 mkdir -p "$home" "$work/tree/notes"
+mkdir -m 0700 "$home/.run"
 printf 'The zebra crossing near the bakery\n' >"$work/tree/notes/walk.txt"
 printf 'A zebra and a giraffe\n' >"$work/tree/zoo.txt"
+# run [NAME=VALUE]... COMMAND...
 run() {
   env -i PATH=/usr/bin:/bin HOME="$home" XDG_DATA_HOME="$home/.local/share" \
-    XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" LANG=C.UTF-8 "$@"
+    XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
+    XDG_RUNTIME_DIR="$home/.run" LANG=C.UTF-8 "$@"
 }
 version=$(run /usr/bin/zarns-cli --version) || fail "zarns-cli --version failed"
 echo "$version"
@@ -88,11 +91,39 @@ found=$(run /usr/bin/zarns-cli catalog find zebra | sed 's:/$::') || fail "catal
 found=$(run /usr/bin/zarns-cli catalog find zebra bakery) || fail "catalog find zebra bakery failed"
 case $found in walk.txt*) ;; *) fail "catalog find zebra bakery listed: $found" ;; esac
 [ -d "$home/.local/share/zarns" ] || fail "the data files were not made in the private home"
+ran="--version, catalog build, catalog find"
 if [ -x /usr/bin/zarns ]; then
   run /usr/bin/zarns --version | grep -qx "zarns $(dpkg-deb --field "$deb" Version)" ||
     fail "zarns --version failed"
+  # The installed editor starts (offscreen; the catalog above spares it the
+  # first-start question), registers the document type and removes the
+  # per-user desktop entry an earlier start from a build tree left, which
+  # would hide the installed one.
+  stale=$home/.local/share/applications/zarns.desktop
+  stale_mime=$home/.local/share/mime/packages/zarns.xml
+  mkdir -p "${stale%/*}" "${stale_mime%/*}"
+  printf '[Desktop Entry]\nType=Application\nName=Zarns\nExec="/old/build/zarns" --open %%F\n' >"$stale"
+  cp /usr/share/mime/packages/zarns.xml "$stale_mime"
+  run QT_QPA_PLATFORM=offscreen /usr/bin/zarns >"$work/zarns.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    [ -e "$stale" ] || [ -e "$stale_mime" ] || break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  alive=yes
+  kill -0 "$pid" 2>/dev/null || alive=no
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  [ "$alive" = yes ] || { cat "$work/zarns.log" >&2; fail "the installed zarns did not keep running"; }
+  [ ! -e "$stale" ] && [ ! -e "$stale_mime" ] ||
+    fail "the installed zarns left the per-user desktop entry or MIME type in place"
+  grep -q 'zxt' "$home/.local/share/zarns/registry" ||
+    fail "the installed zarns did not register the .zxt document type"
+  [ -s "$work/zarns.log" ] && { echo "zarns said:"; cat "$work/zarns.log"; }
+  ran="$ran, zarns started"
 fi
-echo "ran: --version, catalog build, catalog find"
+echo "ran: $ran"
 
 # Removed: nothing the package installed may stay (directories shared with
 # other packages, such as /usr/bin, stay of course).
