@@ -14,6 +14,7 @@ import os
 import re
 import shutil
 import stat
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -91,6 +92,18 @@ class Install(unittest.TestCase):
             self.assertEqual(self.read(APP_ICON, "rb"), f.read())
         with open(os.path.join(SOURCE, "resources/icons/1002.svg"), "rb") as f:
             self.assertEqual(self.read(DOC_ICON, "rb"), f.read())
+
+    @unittest.skipUnless(GUI, "built without the GUI")
+    def test_fixed_size_icons_are_pngs_of_their_size(self):
+        for size in (16, 24, 32, 48, 64, 128, 256):
+            for rel in ("apps/zarns.png", "mimetypes/application-x-zarns-document.png"):
+                path = "share/icons/hicolor/%dx%d/%s" % (size, size, rel)
+                with self.subTest(path=path):
+                    data = self.read(path, "rb")
+                    self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+                    self.assertEqual(data[12:16], b"IHDR")
+                    self.assertEqual(struct.unpack(">II", data[16:24]), (size, size))
+                    self.assertEqual(stat.S_IMODE(os.stat(self.path(path)).st_mode) & 0o755, 0o644)
 
     @unittest.skipUnless(GUI, "built without the GUI")
     def test_desktop_entry_starts_the_installed_program(self):
