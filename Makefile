@@ -60,6 +60,7 @@ install:
 # its dependencies are worked out by dpkg-shlibdeps (dpkg-dev).
 package: build
 	@ZARNS_EXTRA_PKGS="dpkg-dev file" scripts/deps.sh
+	@rm -f $(BUILD)/zarns_*.deb
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/zarns_*.deb
 
