@@ -5,8 +5,10 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 # WERROR=ON turns compiler warnings into errors (CI runs with it).
 WERROR     ?= OFF
+# Where `make install` puts the programs (DESTDIR=... stages them elsewhere).
+PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build run test asan check fuzz bench screenshot clean
+.PHONY: all deps configure build run test asan check fuzz bench screenshot install package clean
 
 all: build
 
@@ -43,6 +45,24 @@ fuzz: deps
 bench: deps
 	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
 	bench/run-all.sh
+
+# The programs, help pages, desktop entry, MIME type, icons and manual pages
+# under $(PREFIX): bin/, share/zarns/help/, share/applications/, ... As root
+# (`make && sudo make install`) it installs the build that is there and
+# builds nothing, so no file in the build tree comes to belong to root.
+install:
+	@if [ "$$(id -u)" -ne 0 ]; then $(MAKE) --no-print-directory build; \
+	elif [ ! -f $(BUILD)/cmake_install.cmake ]; then \
+	  echo "Nothing built in $(BUILD): run make first, then sudo make install." >&2; exit 1; fi
+	cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
+
+# A Debian package of the same install, in $(BUILD)/zarns_<version>_<arch>.deb;
+# its dependencies are worked out by dpkg-shlibdeps (dpkg-dev).
+package: build
+	@ZARNS_EXTRA_PKGS="dpkg-dev file" scripts/deps.sh
+	@rm -f $(BUILD)/zarns_*.deb
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/zarns_*.deb
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)

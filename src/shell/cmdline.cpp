@@ -1,7 +1,9 @@
 #include "shell/cmdline.h"
+#include "catalog/zrnfile.h"
 #include "platform/pbytes.h"
 
 #include <cctype>
+#include <ostream>
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine cmd;
@@ -62,4 +64,43 @@ bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
   }
   reg.Register(icons);
   return false;
+}
+
+InfoOption FindInfoOption(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--open") break;  // file names from here on
+    if (a == "--help" || a == "-h") return InfoOption::kHelp;
+    if (a == "--version") return InfoOption::kVersion;
+  }
+  return InfoOption::kNone;
+}
+
+std::string UsageText(const std::string& helpDir) {
+  return "Usage: zarns [OPTION]... [--open FILE...]\n"
+         "The Zarns text editor: zarns run on the text under the caret, and a word\n"
+         "catalog of your files.\n"
+         "\n"
+         "  --open FILE...  open the files; every argument after it is a file name\n"
+         "  -unregister     remove the registry keys and the per-user desktop entry and\n"
+         "                  .zxt document type, then start as usual (any prefix of the\n"
+         "                  word, after - or /: -u, /unreg)\n"
+         "  -h, --help      show this help and exit\n"
+         "  --version       show the version and exit\n"
+         "\n"
+         "Help pages: " +
+         helpDir +
+         "\n"
+         "The command-line companion is zarns-cli; see zarns-cli --help.\n";
+}
+
+std::string VersionText() { return std::string("zarns ") + ZARNS_VERSION + "\n"; }
+
+int AnswerInfoOption(const std::vector<std::string>& args, std::ostream& out) {
+  switch (FindInfoOption(args)) {
+    case InfoOption::kHelp: out << UsageText(ZrnFile::HelpDir()); break;
+    case InfoOption::kVersion: out << VersionText(); break;
+    case InfoOption::kNone: return -1;
+  }
+  out.flush();
+  return 0;
 }

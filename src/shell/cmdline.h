@@ -1,6 +1,7 @@
-// The program's command line: the unregister option, and the files the
-// desktop entry hands over after "--open".
+// The program's command line: the unregister option, --help and --version,
+// and the files the desktop entry hands over after "--open".
 #pragma once
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -27,3 +28,17 @@ bool HasUnregisterOption(const std::string& cmdLine);
 // with `icons`. Returns true when it unregistered.
 bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
                     const DesktopRegistration::Icons& icons);
+
+// What --help or --version before "--open" asks for; the first one given wins.
+enum class InfoOption { kNone, kHelp, kVersion };
+InfoOption FindInfoOption(const std::vector<std::string>& args);
+
+// The usage text of --help; `helpDir` is where the help pages were found.
+std::string UsageText(const std::string& helpDir);
+// The line --version prints.
+std::string VersionText();
+
+// Answers --help or --version on `out` and returns the exit status (0), or
+// returns -1 when `args` (without the program's name) ask for neither. Runs
+// before any window exists, so both work without a display.
+int AnswerInfoOption(const std::vector<std::string>& args, std::ostream& out);

@@ -1,5 +1,6 @@
 #include "shell/desktopreg.h"
 
+#include <filesystem>
 #include <utility>
 
 #include "platform/pdatadir.h"
@@ -20,6 +21,15 @@ bool WriteIfChanged(const std::string& path, const std::string& content, bool* f
   const bool ok = plat::WriteFileAtomic(path, content);
   if (!ok) *failed = true;
   return ok;
+}
+
+// `dir` resolved as far as it exists, ending with "/"; the text itself when that fails.
+std::string Resolved(const std::string& dir) {
+  std::error_code ec;
+  std::string out = std::filesystem::weakly_canonical(dir, ec).string();
+  if (ec || out.empty()) out = dir;
+  if (out.back() != '/') out += '/';
+  return out;
 }
 
 }  // namespace
@@ -110,8 +120,27 @@ void DesktopRegistration::RegisterKeys() {
   set(".zxt", "Zarns.Document.1");
 }
 
+void DesktopRegistration::SetInstalledDataDir(std::string dir) { installedData_ = std::move(dir); }
+
+std::string DesktopRegistration::InstalledDataDir(const std::string& exeDir) {
+  if (exeDir.empty()) return {};
+  const std::string share = Resolved(exeDir + "/../share/");
+  return plat::Fs().Exists(DesktopEntryPath(share)) ? share : std::string();
+}
+
+bool DesktopRegistration::WriteInstalledFiles(const std::string& dataDir, const std::string& exe) {
+  bool failed = false;
+  WriteIfChanged(DesktopEntryPath(dataDir), DesktopEntry(exe), &failed);
+  WriteIfChanged(MimePackagePath(dataDir), MimePackage(), &failed);
+  return !failed;
+}
+
 bool DesktopRegistration::Register(const Icons& icons) {
   RegisterKeys();
+  if (!installedData_.empty()) {
+    if (Resolved(installedData_) != Resolved(dataHome_) && RemoveFiles()) refresh_(dataHome_);
+    return true;
+  }
   bool failed = false;
   bool changed = WriteIfChanged(DesktopEntryPath(dataHome_), DesktopEntry(exe_), &failed);
   changed = WriteIfChanged(MimePackagePath(dataHome_), MimePackage(), &failed) || changed;
@@ -135,12 +164,18 @@ void DesktopRegistration::UnregisterKeys() {
   deleteIfLeaf(".zxt");
 }
 
-void DesktopRegistration::Unregister() {
-  UnregisterKeys();
+bool DesktopRegistration::RemoveFiles() {
   plat::FileSystem& fs = plat::Fs();
   bool changed = fs.Remove(DesktopEntryPath(dataHome_));
   changed = fs.Remove(MimePackagePath(dataHome_)) || changed;
   fs.Remove(AppIconPath(dataHome_));
   fs.Remove(DocIconPath(dataHome_));
-  if (changed) refresh_(dataHome_);
+  return changed;
+}
+
+void DesktopRegistration::Unregister() {
+  UnregisterKeys();
+  // The installation's own files are removed with the installation.
+  if (!installedData_.empty() && Resolved(installedData_) == Resolved(dataHome_)) return;
+  if (RemoveFiles()) refresh_(dataHome_);
 }

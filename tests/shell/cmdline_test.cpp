@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 
+#include "catalog/zrnfile.h"
 #include "shell/cmdline.h"
 
 TEST(CommandLine, FilesComeOnlyAfterOpen) {
@@ -50,4 +52,55 @@ TEST(CommandLine, AnyBytesAreSafe) {
   }
   EXPECT_TRUE(HasUnregisterOption(std::string(100000, ' ') + "-u"));
   EXPECT_FALSE(HasUnregisterOption(std::string(100000, '-') + "x"));
+}
+
+TEST(CommandLine, HelpAndVersionOptions) {
+  EXPECT_EQ(FindInfoOption({}), InfoOption::kNone);
+  EXPECT_EQ(FindInfoOption({"--help"}), InfoOption::kHelp);
+  EXPECT_EQ(FindInfoOption({"-h"}), InfoOption::kHelp);
+  EXPECT_EQ(FindInfoOption({"--version"}), InfoOption::kVersion);
+  // The first one given wins, wherever it stands among the other options.
+  EXPECT_EQ(FindInfoOption({"-u", "--version", "--help"}), InfoOption::kVersion);
+  EXPECT_EQ(FindInfoOption({"-x", "-h", "--version"}), InfoOption::kHelp);
+  // After "--open" they are file names; near misses are no options.
+  EXPECT_EQ(FindInfoOption({"--open", "--help"}), InfoOption::kNone);
+  EXPECT_EQ(FindInfoOption({"--open", "--version"}), InfoOption::kNone);
+  for (const char* no : {"--HELP", "-help", "--helpx", "--versions", "-V", "/h", "help", "--h"})
+    EXPECT_EQ(FindInfoOption({no}), InfoOption::kNone) << no;
+  // Neither is read as the unregister option, so asking for help changes nothing.
+  for (const char* opt : {"--help", "-h", "--version"})
+    EXPECT_FALSE(HasUnregisterOption(opt)) << opt;
+}
+
+TEST(CommandLine, AnswersHelpAndVersionOnly) {
+  std::ostringstream out;
+  EXPECT_EQ(AnswerInfoOption({"--version"}, out), 0);
+  EXPECT_EQ(out.str(), std::string("zarns ") + ZARNS_VERSION + "\n");
+
+  out.str("");
+  EXPECT_EQ(AnswerInfoOption({"-u", "--open", "--version"}, out), -1);
+  EXPECT_EQ(AnswerInfoOption({}, out), -1);
+  EXPECT_EQ(out.str(), "");
+
+  EXPECT_EQ(AnswerInfoOption({"--help"}, out), 0);
+  const std::string text = out.str();
+  EXPECT_EQ(text.rfind("Usage: zarns ", 0), 0u) << text;
+  for (const char* opt : {"--open FILE", "-unregister", "-h, --help", "--version"})
+    EXPECT_NE(text.find(opt), std::string::npos) << opt;
+  // It tells where the help pages were found, the same place the program opens them from.
+  EXPECT_NE(text.find("Help pages: " + ZrnFile::HelpDir() + "\n"), std::string::npos) << text;
+  EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(CommandLine, UsageTextLinesFitATerminal) {
+  const std::string text = UsageText("/usr/share/zarns/help/");
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    ASSERT_NE(end, std::string::npos);
+    if (text.compare(start, 11, "Help pages:") != 0) {
+      EXPECT_LE(end - start, 79u) << text.substr(start, end - start);
+    }
+    start = end + 1;
+  }
 }

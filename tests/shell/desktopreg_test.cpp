@@ -4,9 +4,11 @@
 
 #include <sys/stat.h>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "common/faultfs.h"
 #include "common/testenv.h"
 #include "platform/pregistry.h"
 #include "shell/cmdline.h"
@@ -194,4 +196,124 @@ TEST_F(DesktopRegTest, TheCommandLineChoosesRegisterOrUnregister) {
   // A name that merely contains the word registers.
   EXPECT_FALSE(ProcessCmdLine("/home/me/unregister", reg, kIcons));
   EXPECT_TRUE(Keys().KeyExists(".zxt"));
+}
+
+namespace {
+
+// A prefix as an install leaves it: the programs in bin, the desktop files in share.
+std::string MakeInstall(const std::string& prefix, const std::string& exe) {
+  ::mkdir(prefix.c_str(), 0755);
+  ::mkdir((prefix + "bin").c_str(), 0755);
+  EXPECT_TRUE(DesktopRegistration::WriteInstalledFiles(prefix + "share/", exe));
+  return prefix + "share/";
+}
+
+}  // namespace
+
+TEST_F(DesktopRegTest, AnInstallIsFoundBesideTheProgram) {
+  const std::string share = MakeInstall(dir_ + "usr/", dir_ + "usr/bin/zarns");
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(dir_ + "usr/bin"), share);
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(dir_ + "usr/bin/"), share);
+  // Through a roundabout path too: the answer is the resolved directory.
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(dir_ + "usr/share/../bin"), share);
+  // A build tree, a prefix without the entry, or no directory at all: not installed.
+  ::mkdir((dir_ + "build").c_str(), 0755);
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(dir_ + "build"), "");
+  ::mkdir((dir_ + "bare").c_str(), 0755);
+  ::mkdir((dir_ + "bare/bin").c_str(), 0755);
+  ::mkdir((dir_ + "bare/share").c_str(), 0755);
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(dir_ + "bare/bin"), "");
+  EXPECT_EQ(DesktopRegistration::InstalledDataDir(""), "");
+}
+
+TEST_F(DesktopRegTest, TheInstalledFilesAreTheOnesAStartWouldWrite) {
+  const std::string share = MakeInstall(dir_ + "usr/", "/opt/my zarns/bin/zarns");
+  EXPECT_EQ(Slurp(share + "applications/zarns.desktop"),
+            DesktopRegistration::DesktopEntry("/opt/my zarns/bin/zarns"));
+  EXPECT_EQ(Slurp(share + "mime/packages/zarns.xml"), DesktopRegistration::MimePackage());
+}
+
+TEST_F(DesktopRegTest, AnInstalledProgramRemovesTheUsersShadowingCopies) {
+  // An earlier start from a build tree left per-user copies.
+  ASSERT_TRUE(Reg("/home/me/src/zarns/build/zarns").Register(kIcons));
+  ASSERT_TRUE(Exists(Entry()));
+  const std::string share = MakeInstall(dir_ + "usr/", dir_ + "usr/bin/zarns");
+  refreshed_.clear();
+  auto reg = Reg(dir_ + "usr/bin/zarns");
+  reg.SetInstalledDataDir(share);
+  EXPECT_TRUE(reg.Register(kIcons));
+  EXPECT_EQ(Keys().GetString("Zarns.Application\\DefaultIcon", ""), dir_ + "usr/bin/zarns");
+  EXPECT_EQ(Keys().GetString(".zxt", ""), "Zarns.Document.1");
+  for (const std::string& f : {Entry(), Mime(), DesktopRegistration::AppIconPath(home_),
+                               DesktopRegistration::DocIconPath(home_)})
+    EXPECT_FALSE(Exists(f)) << f;
+  EXPECT_EQ(refreshed_, std::vector<std::string>{home_});
+  // The installation is untouched, and the next start has nothing to do.
+  EXPECT_EQ(Slurp(share + "applications/zarns.desktop"),
+            DesktopRegistration::DesktopEntry(dir_ + "usr/bin/zarns"));
+  refreshed_.clear();
+  EXPECT_TRUE(reg.Register(kIcons));
+  EXPECT_TRUE(refreshed_.empty());
+  EXPECT_FALSE(Exists(Entry()));
+  // Unregistering removes the keys only.
+  reg.Unregister();
+  EXPECT_FALSE(Keys().KeyExists(".zxt"));
+  EXPECT_TRUE(Exists(share + "applications/zarns.desktop"));
+  EXPECT_TRUE(refreshed_.empty());
+}
+
+TEST_F(DesktopRegTest, AnInstallIntoTheDataHomeIsLeftAsInstalled) {
+  // Installed under the user's own prefix: the data home is the install's share.
+  const std::string share = MakeInstall(dir_ + "local/", dir_ + "local/bin/zarns");
+  home_ = dir_ + "local/share/";
+  const std::string entry = Slurp(Entry()), mime = Slurp(Mime());
+  const ino_t entryInode = Inode(Entry());
+  // Started under another name (a symlink, a copy): still nothing is rewritten.
+  auto reg = Reg(dir_ + "elsewhere/zarns");
+  reg.SetInstalledDataDir(share);
+  EXPECT_TRUE(reg.Register(kIcons));
+  EXPECT_EQ(Inode(Entry()), entryInode);
+  EXPECT_EQ(Slurp(Entry()), entry);
+  EXPECT_FALSE(Exists(DesktopRegistration::AppIconPath(home_)));
+  EXPECT_EQ(Keys().GetString(".zxt", ""), "Zarns.Document.1");
+  reg.Unregister();
+  EXPECT_EQ(Slurp(Entry()), entry);
+  EXPECT_EQ(Slurp(Mime()), mime);
+  EXPECT_FALSE(Keys().KeyExists(".zxt"));
+  EXPECT_TRUE(refreshed_.empty());
+}
+
+TEST_F(DesktopRegTest, InstalledFilesAreWholeOrAbsentWhateverFails) {
+  FaultFs fs;
+  const std::string share = dir_ + "fault/share/";
+  bool ok = false;
+  FaultSweep sweep;
+  sweep.prepare = [&] { std::filesystem::remove_all(dir_ + "fault"); };
+  sweep.run = [&] { ok = DesktopRegistration::WriteInstalledFiles(share, "/usr/bin/zarns"); };
+  sweep.check = [&](long n) {
+    const std::string entry = share + "applications/zarns.desktop";
+    const std::string mime = share + "mime/packages/zarns.xml";
+    // A fault in a read (the look for an earlier copy) costs nothing; any
+    // other fault is reported, and what is there is whole.
+    if (ok) {
+      EXPECT_TRUE(Exists(entry) && Exists(mime)) << "fault " << n << " at " << fs.FiredAt();
+    }
+    if (Exists(entry)) {
+      EXPECT_EQ(Slurp(entry), DesktopRegistration::DesktopEntry("/usr/bin/zarns")) << n;
+    }
+    if (Exists(mime)) {
+      EXPECT_EQ(Slurp(mime), DesktopRegistration::MimePackage()) << n;
+    }
+    // No temporary file is left beside them.
+    for (const std::string& d : {share + "applications", share + "mime/packages"}) {
+      std::error_code ec;
+      for (auto& e : std::filesystem::directory_iterator(d, ec))
+        EXPECT_TRUE(e.path().filename() == "zarns.desktop" || e.path().filename() == "zarns.xml")
+            << e.path() << " fault " << n;
+    }
+  };
+  const long points = SweepFaults(fs, sweep);
+  EXPECT_GE(points, 8);  // two files: create, mode, write, sync, rename each, and directories
+  EXPECT_TRUE(ok);
+  RecordProperty("injection_points", static_cast<int>(points));
 }

@@ -907,6 +907,8 @@ void TZarnsApp::CmSpeedDial() {
 
 bool TZarnsApp::ProcessCmdLine(const std::string& options) {
   DesktopRegistration reg(plat::ClassesRoot(), plat::XdgDataHome(), ExePath().toStdString());
+  reg.SetInstalledDataDir(
+      DesktopRegistration::InstalledDataDir(QFileInfo(ExePath()).absolutePath().toStdString()));
   // The icons are the program's own, shipped as resources.
   const DesktopRegistration::Icons icons{ResourceBytes(QStringLiteral(":/icons/1001.svg")),
                                          ResourceBytes(QStringLiteral(":/icons/1002.svg"))};
