@@ -63,3 +63,16 @@ bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
   reg.Register(icons);
   return false;
 }
+
+PrintPdfRequest ParsePrintPdf(const std::vector<std::string>& args) {
+  PrintPdfRequest r;
+  if (args.empty() || args[0] != "--print-pdf") return r;
+  r.requested = true;
+  if (args.size() != 3 || args[1].empty() || args[2].empty()) {
+    r.error = "usage: zarns --print-pdf OUT.pdf FILE";
+    return r;
+  }
+  r.out = args[1];
+  r.file = args[2];
+  return r;
+}

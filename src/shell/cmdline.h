@@ -27,3 +27,13 @@ bool HasUnregisterOption(const std::string& cmdLine);
 // with `icons`. Returns true when it unregistered.
 bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
                     const DesktopRegistration::Icons& icons);
+
+// zarns --print-pdf OUT.pdf FILE: prints FILE to OUT.pdf without a window.
+struct PrintPdfRequest {
+  bool requested = false;  // the first argument is "--print-pdf"
+  std::string out;         // the PDF to write
+  std::string file;        // the document to print
+  std::string error;       // what is wrong with the arguments, empty when nothing
+};
+// Reads the arguments (without the program's name) as a --print-pdf request.
+PrintPdfRequest ParsePrintPdf(const std::vector<std::string>& args);
