@@ -43,8 +43,9 @@ ZrnPrinter::ZrnPrinter() : QPrinter(QPrinter::HighResolution) {
 }
 
 bool ZrnPrinter::Usable() const {
-  if (outputFormat() == QPrinter::PdfFormat) return true;
-  return known_ && isValid();
+  // A default printer the system cannot find prints nothing, not even to PDF.
+  if (!known_) return false;
+  return outputFormat() == QPrinter::PdfFormat || isValid();
 }
 
 ZrnPrinter* EnsurePrinter(ZrnPrinter*& printer) {

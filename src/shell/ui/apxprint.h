@@ -22,8 +22,8 @@ class ZrnPrinter : public QPrinter {
   ZrnPrinter();
   // The default printer it was made for; empty for PDF output.
   QString MadeFor() const { return madeFor_; }
-  // Whether it can print: PDF output always can; a printer only when the
-  // system knows it.
+  // Whether it can print: PDF output can; a printer only when the system
+  // knows it (a default printer that cannot be found prints nothing).
   bool Usable() const;
 
  private:

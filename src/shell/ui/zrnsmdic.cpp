@@ -86,19 +86,24 @@ bool TZarnsMDIClient::CmPrintEnable() const {
   return p->Usable();
 }
 
+// The printer for a command, replaced first when the default printer
+// changed; null when it cannot print.
+ZrnPrinter* TZarnsMDIClient::CurrentPrinter() {
+  EnsurePrinter(*printer_);
+  EvPrinterChange(*printer_);
+  return (*printer_)->Usable() ? *printer_ : nullptr;
+}
+
 void TZarnsMDIClient::CmFilePrint() {
   TZarnsMDIChild* child = ActiveChild();
   if (!printer_ || !child || !child->View()) return;
-  EnsurePrinter(*printer_);
-  EvPrinterChange(*printer_);
+  if (!CurrentPrinter()) return;
   PrintView(*child->View(), **printer_, *printing_, child->Title(), *messages_,
             QApplication::activeWindow());
 }
 
 void TZarnsMDIClient::CmFilePrintSetup() {
-  if (!printer_) return;
-  EnsurePrinter(*printer_);
-  EvPrinterChange(*printer_);
+  if (!printer_ || !CurrentPrinter()) return;
   if (PrintSetupDialog) {
     PrintSetupDialog(**printer_, this);
     return;
@@ -110,8 +115,7 @@ void TZarnsMDIClient::CmFilePrintSetup() {
 void TZarnsMDIClient::CmFilePrintPreview() {
   TZarnsMDIChild* child = ActiveChild();
   if (!printer_ || !child || !child->View() || preview_) return;
-  EnsurePrinter(*printer_);
-  EvPrinterChange(*printer_);
+  if (!CurrentPrinter()) return;
   zui::TZarnsEditView* view = child->View();
   PrintingScope scope(*printing_, view);
   QWidget* main = window();

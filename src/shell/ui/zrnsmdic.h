@@ -58,6 +58,8 @@ class TZarnsMDIClient : public QMdiArea {
   void dropEvent(QDropEvent* e) override;
 
  private:
+  ZrnPrinter* CurrentPrinter();
+
   ZrnPrinter** printer_ = nullptr;
   int* printing_ = nullptr;
   MessageHost* messages_ = nullptr;
