@@ -51,3 +51,34 @@ TEST(CommandLine, AnyBytesAreSafe) {
   EXPECT_TRUE(HasUnregisterOption(std::string(100000, ' ') + "-u"));
   EXPECT_FALSE(HasUnregisterOption(std::string(100000, '-') + "x"));
 }
+
+TEST(CommandLine, PrintPdfRequest) {
+  PrintPdfRequest r = ParsePrintPdf({"--print-pdf", "out.pdf", "notes.txt"});
+  EXPECT_TRUE(r.requested);
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(r.out, "out.pdf");
+  EXPECT_EQ(r.file, "notes.txt");
+  // Names that look like options are names here.
+  r = ParsePrintPdf({"--print-pdf", "-u.pdf", "--open"});
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(r.out, "-u.pdf");
+  EXPECT_EQ(r.file, "--open");
+  // Too few, too many or empty names: a usage message.
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--print-pdf"},
+                                             {"--print-pdf", "out.pdf"},
+                                             {"--print-pdf", "out.pdf", "a", "b"},
+                                             {"--print-pdf", "", "a"},
+                                             {"--print-pdf", "out.pdf", ""}}) {
+    r = ParsePrintPdf(bad);
+    EXPECT_TRUE(r.requested);
+    EXPECT_NE(r.error.find("usage: zarns --print-pdf OUT.pdf FILE"), std::string::npos);
+  }
+  // Only as the first argument; otherwise the program starts as usual.
+  for (const std::vector<std::string>& other : std::vector<std::vector<std::string>>{
+           {}, {"-u"}, {"--open", "--print-pdf", "a", "b"}, {"/u", "--print-pdf", "a", "b"}}) {
+    r = ParsePrintPdf(other);
+    EXPECT_FALSE(r.requested);
+    EXPECT_EQ(r.error, "");
+  }
+}

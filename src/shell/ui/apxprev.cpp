@@ -205,5 +205,13 @@ void TApxPreviewWin::closeEvent(QCloseEvent* e) {
 
 bool TApxPreviewWin::eventFilter(QObject* obj, QEvent* e) {
   if (obj == Client && e->type() == QEvent::Resize && Page1) Layout();
+  if (obj == Client && e->type() == QEvent::Paint) {
+    // The pages lie on the workspace with a shadow at their lower right.
+    QPainter p(Client);
+    for (QWidget* page : {static_cast<QWidget*>(Page1), static_cast<QWidget*>(Page2)})
+      if (page && page->isVisible())
+        p.fillRect(page->geometry().translated(4, 4), QColor(0, 0, 0, 90));
+    return true;
+  }
   return QMainWindow::eventFilter(obj, e);
 }
