@@ -593,11 +593,19 @@ class PrintTest : public QObject {
     uitest::OnNextModal([&](QWidget* w) {
       auto* win = qobject_cast<TApxPreviewWin*>(w);
       QVERIFY(win);
+      // A change of the default printer waits until the preview is over:
+      // the preview and its print job keep the printer they use.
+      ZrnPrinter* inUse = app_->Printer;
+      DefaultPrinterName = [] { return QStringLiteral("Office"); };
+      app_->UpdateCommandStates();
+      QCOMPARE(app_->Printer, inUse);
       // A one-page document: two pages show its one page.
       win->PPR_TwoUp();
       QCOMPARE(win->PageText(), QStringLiteral("Page 1"));
       QVERIFY(!win->PPR_NextEnable() && !win->PPR_PreviousEnable());
       uitest::ById<QAction>(win->PreviewSpeedBar, 24337)->trigger();
+      QCOMPARE(app_->Printer, inUse);
+      DefaultPrinterName = [] { return QString(); };
       win->showNormal();
       win->setGeometry(60, 70, 640, 480);
       previewRect = win->geometry();

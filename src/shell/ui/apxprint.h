@@ -66,7 +66,6 @@ extern std::function<void(QPrinter& printer, QWidget* owner)> PrintSetupDialog;
 inline constexpr const char* kPrintOutOfMemory = "Out of memory";
 inline constexpr const char* kPrintOutOfDisk = "Out of disk space";
 inline constexpr const char* kPrintCanceled = "Printing canceled";
-inline constexpr const char* kPrintAborted = "Printing aborted in Print Manager";
 inline constexpr const char* kPrintFailed = "Error encountered during print";
 // "'title' not printed. reason."
 std::string PrintErrorText(const QString& title, const std::string& reason);

@@ -81,16 +81,18 @@ void TZarnsMDIClient::SetPrintSite(ZrnPrinter*& printer, int& printing, MessageH
 bool TZarnsMDIClient::CmPrintEnable() const {
   if (!printer_ || !ActiveChild() || !ActiveChild()->View()) return false;
   ZrnPrinter* p = EnsurePrinter(*printer_);
-  // A printer that cannot print may have been replaced as the default since.
-  if (!p->Usable() && EvPrinterChange(*printer_)) p = *printer_;
+  // A printer that cannot print may have been replaced as the default since;
+  // never while a job or the preview is using it.
+  if (!p->Usable() && *printing_ == 0 && EvPrinterChange(*printer_)) p = *printer_;
   return p->Usable();
 }
 
 // The printer for a command, replaced first when the default printer
-// changed; null when it cannot print.
+// changed (unless a job or the preview is using it); null when it cannot
+// print.
 ZrnPrinter* TZarnsMDIClient::CurrentPrinter() {
   EnsurePrinter(*printer_);
-  EvPrinterChange(*printer_);
+  if (*printing_ == 0) EvPrinterChange(*printer_);
   return (*printer_)->Usable() ? *printer_ : nullptr;
 }
 
