@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # As root (or with sudo) it runs apt-get; otherwise it prints the exact line and fails.
 set -euo pipefail
-pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev libcli11-dev xvfb xauth media-types python3 clang-format clang libclang-rt-dev)
+pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev libcli11-dev xvfb xauth media-types python3 clang-format clang libclang-rt-dev poppler-utils)
 [ "${ZARNS_EXTRA_PKGS:-}" ] && pkgs+=(${ZARNS_EXTRA_PKGS})
 missing=()
 for p in "${pkgs[@]}"; do

@@ -67,6 +67,8 @@ bool ProcessCmdLine(const std::string& cmdLine, DesktopRegistration& reg,
 }
 
 InfoOption FindInfoOption(const std::vector<std::string>& args) {
+  // After --print-pdf come two file names, whatever they look like.
+  if (!args.empty() && args[0] == "--print-pdf") return InfoOption::kNone;
   for (const std::string& a : args) {
     if (a == "--open") break;  // file names from here on
     if (a == "--help" || a == "-h") return InfoOption::kHelp;
@@ -84,6 +86,8 @@ std::string UsageText(const std::string& helpDir) {
          "  -unregister     remove the registry keys and the per-user desktop entry and\n"
          "                  .zxt document type, then start as usual (any prefix of the\n"
          "                  word, after - or /: -u, /unreg)\n"
+         "  --print-pdf OUT.pdf FILE\n"
+         "                  print FILE to OUT.pdf as Print would, without a window\n"
          "  -h, --help      show this help and exit\n"
          "  --version       show the version and exit\n"
          "\n"
@@ -103,4 +107,17 @@ int AnswerInfoOption(const std::vector<std::string>& args, std::ostream& out) {
   }
   out.flush();
   return 0;
+}
+
+PrintPdfRequest ParsePrintPdf(const std::vector<std::string>& args) {
+  PrintPdfRequest r;
+  if (args.empty() || args[0] != "--print-pdf") return r;
+  r.requested = true;
+  if (args.size() != 3 || args[1].empty() || args[2].empty()) {
+    r.error = "usage: zarns --print-pdf OUT.pdf FILE";
+    return r;
+  }
+  r.out = args[1];
+  r.file = args[2];
+  return r;
 }

@@ -42,3 +42,13 @@ std::string VersionText();
 // returns -1 when `args` (without the program's name) ask for neither. Runs
 // before any window exists, so both work without a display.
 int AnswerInfoOption(const std::vector<std::string>& args, std::ostream& out);
+
+// zarns --print-pdf OUT.pdf FILE: prints FILE to OUT.pdf without a window.
+struct PrintPdfRequest {
+  bool requested = false;  // the first argument is "--print-pdf"
+  std::string out;         // the PDF to write
+  std::string file;        // the document to print
+  std::string error;       // what is wrong with the arguments, empty when nothing
+};
+// Reads the arguments (without the program's name) as a --print-pdf request.
+PrintPdfRequest ParsePrintPdf(const std::vector<std::string>& args);

@@ -58,6 +58,7 @@ TEST(CommandLine, HelpAndVersionOptions) {
   EXPECT_EQ(FindInfoOption({}), InfoOption::kNone);
   EXPECT_EQ(FindInfoOption({"--help"}), InfoOption::kHelp);
   EXPECT_EQ(FindInfoOption({"-h"}), InfoOption::kHelp);
+  EXPECT_EQ(FindInfoOption({"--print-pdf", "--help", "--version"}), InfoOption::kNone);
   EXPECT_EQ(FindInfoOption({"--version"}), InfoOption::kVersion);
   // The first one given wins, wherever it stands among the other options.
   EXPECT_EQ(FindInfoOption({"-u", "--version", "--help"}), InfoOption::kVersion);
@@ -102,5 +103,36 @@ TEST(CommandLine, UsageTextLinesFitATerminal) {
       EXPECT_LE(end - start, 79u) << text.substr(start, end - start);
     }
     start = end + 1;
+  }
+}
+
+TEST(CommandLine, PrintPdfRequest) {
+  PrintPdfRequest r = ParsePrintPdf({"--print-pdf", "out.pdf", "notes.txt"});
+  EXPECT_TRUE(r.requested);
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(r.out, "out.pdf");
+  EXPECT_EQ(r.file, "notes.txt");
+  // Names that look like options are names here.
+  r = ParsePrintPdf({"--print-pdf", "-u.pdf", "--open"});
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(r.out, "-u.pdf");
+  EXPECT_EQ(r.file, "--open");
+  // Too few, too many or empty names: a usage message.
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--print-pdf"},
+                                             {"--print-pdf", "out.pdf"},
+                                             {"--print-pdf", "out.pdf", "a", "b"},
+                                             {"--print-pdf", "", "a"},
+                                             {"--print-pdf", "out.pdf", ""}}) {
+    r = ParsePrintPdf(bad);
+    EXPECT_TRUE(r.requested);
+    EXPECT_NE(r.error.find("usage: zarns --print-pdf OUT.pdf FILE"), std::string::npos);
+  }
+  // Only as the first argument; otherwise the program starts as usual.
+  for (const std::vector<std::string>& other : std::vector<std::vector<std::string>>{
+           {}, {"-u"}, {"--open", "--print-pdf", "a", "b"}, {"/u", "--print-pdf", "a", "b"}}) {
+    r = ParsePrintPdf(other);
+    EXPECT_FALSE(r.requested);
+    EXPECT_EQ(r.error, "");
   }
 }

@@ -36,7 +36,9 @@
 #include "platform/pregistry.h"
 #include "shell/cmdline.h"
 #include "shell/desktopreg.h"
+#include "shell/ui/apxprint.h"
 #include "shell/ui/dropfiles.h"
+#include "shell/ui/gadgetsep.h"
 #include "shell/ui/qthost.h"
 #include "shell/ui/recentfiles.h"
 #include "shell/ui/statusind.h"
@@ -88,29 +90,6 @@ TZarnsApp* theApp = nullptr;
 constexpr const char* kPromptCaption = "No Zarns Catalog Exists, Create Now or Schedule later?";
 
 QIcon CommandIcon(int id) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(id)); }
-
-// A tool-bar separator of a given width, a thin etched line in its middle.
-class GadgetSeparator : public QWidget {
- public:
-  GadgetSeparator(int size, QWidget* parent) : QWidget(parent), size_(size) {
-    setFixedWidth(size);
-    setObjectName(QStringLiteral("separator%1").arg(size));
-  }
-  int Size() const { return size_; }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    const int x = width() / 2;
-    p.setPen(palette().color(QPalette::Mid));
-    p.drawLine(x, 3, x, height() - 4);
-    p.setPen(palette().color(QPalette::Light));
-    p.drawLine(x + 1, 3, x + 1, height() - 4);
-  }
-
- private:
-  int size_;
-};
 
 QString ExePath() {
   QString exe = QCoreApplication::applicationFilePath();
@@ -225,6 +204,7 @@ TZarnsApp::~TZarnsApp() {
   delete HelpCursor;
   HelpCursor = nullptr;
   if (ContextHelp) QApplication::restoreOverrideCursor();
+  delete Printer;
   Printer = nullptr;
   delete ApxMail;
   ApxMail = nullptr;
@@ -307,6 +287,7 @@ void TZarnsApp::InitMainWindow() {
   frame_->setCentralWidget(MdiClient);
   frame_->setWindowIcon(QIcon(QStringLiteral(":/icons/1001.svg")));
   connect(MdiClient, &TZarnsMDIClient::FilesDropped, frame_, &TZarnsFrame::EvDropFiles);
+  MdiClient->SetPrintSite(Printer, Printing, Messages());
 
   // One action per command: the menu item and the tool-bar button share it.
   for (int id : AllCommands()) {
@@ -466,9 +447,7 @@ bool TZarnsApp::AppHandles(int id) const {
     case CM_WORDCATALOGCREATE:
     case CM_WORDCATALOGRESCAN:
     case CM_SKED: return true;
-    default:
-      // Printing is not part of this program yet.
-      return false;
+    default: return false;
   }
 }
 

@@ -25,6 +25,7 @@ class QPlainTextEdit;
 class QMenu;
 class QToolBar;
 class RecentFiles;
+class ZrnPrinter;
 class ZrnSked;
 class StatusIndicators;
 class TZarnsMDIClient;
@@ -157,7 +158,7 @@ class TZarnsApp : public QObject, public DocumentSite, private ViewOpener {
   QCursor* HelpCursor = nullptr;
   QToolBar* ApxHarbor = nullptr;
   TZarnsMDIClient* MdiClient = nullptr;
-  void* Printer = nullptr;
+  ZrnPrinter* Printer = nullptr;  // made on first use (Print, Print Setup, Print Preview)
   int Printing = 0;
   struct MailSender* ApxMail = nullptr;
 

@@ -3,7 +3,10 @@
 #pragma once
 #include <QMdiArea>
 
+class MessageHost;
+class TApxPreviewWin;
 class TZarnsMDIChild;
+class ZrnPrinter;
 
 class TZarnsMDIClient : public QMdiArea {
   Q_OBJECT
@@ -14,10 +17,28 @@ class TZarnsMDIClient : public QMdiArea {
   // Makes the client a drop target for files.
   void SetupWindow();
 
-  // The window commands (cascade, tile, arrange icons, close all); printing
-  // is not answered here yet, so its commands stay disabled.
+  // The window commands (cascade, tile, arrange icons, close all) and
+  // Print, Print Setup and Print Preview.
   bool HandleCommand(int id);
   bool IsCommandEnabled(int id) const;
+
+  // --- printing -------------------------------------------------------------
+  // The application's printer (made on first use) and Printing counter, and
+  // where print errors go; all outlive the client. Until they are given the
+  // print commands stay disabled.
+  void SetPrintSite(ZrnPrinter*& printer, int& printing, MessageHost& messages);
+  // Print, Print Setup and Print Preview are offered while a document window
+  // is active and the printer can print.
+  bool CmPrintEnable() const;
+  // The print dialog, then the job for the active document.
+  void CmFilePrint();
+  // The page setup dialog for the printer.
+  void CmFilePrintSetup();
+  // The preview window in place of the main window until it is closed; the
+  // main window then takes its position and size.
+  void CmFilePrintPreview();
+  // The preview window while it runs, else null.
+  TApxPreviewWin* Preview() const { return preview_; }
 
   // The active document window, or null.
   TZarnsMDIChild* ActiveChild() const;
@@ -35,4 +56,12 @@ class TZarnsMDIClient : public QMdiArea {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
+
+ private:
+  ZrnPrinter* CurrentPrinter();
+
+  ZrnPrinter** printer_ = nullptr;
+  int* printing_ = nullptr;
+  MessageHost* messages_ = nullptr;
+  TApxPreviewWin* preview_ = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "framework/qtstrings.h"
 #include "host/host.h"
 #include "shell/document.h"
+#include "zarn/ui/viewpages.h"
 #include "zarn/viewcmds.h"
 #include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
@@ -269,6 +270,30 @@ bool TZarnsEditView::SaveFile(const QString& path, QString* error) {
   path_ = target;
   document()->setModified(false);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Printing.
+
+void TZarnsEditView::BeginPrinting() {
+  if (printing_++ == 0) {
+    normalMaxSize_ = maximumSize();
+    setMaximumSize(32000, 32000);
+  }
+}
+
+void TZarnsEditView::EndPrinting() {
+  if (printing_ == 0) return;
+  if (--printing_ == 0) setMaximumSize(normalMaxSize_);
+}
+
+std::unique_ptr<ViewPages> TZarnsEditView::Pages(QPaintDevice* device,
+                                                 const QSizeF& pageSize) const {
+  return std::make_unique<ViewPages>(*document(), font(), device, pageSize);
+}
+
+bool TZarnsEditView::PrintPage(QPainter& p, const ViewPages& pages, int page) const {
+  return IsPrinting() && pages.DrawPage(p, page);
 }
 
 }  // namespace zui

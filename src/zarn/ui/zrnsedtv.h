@@ -5,6 +5,7 @@
 #pragma once
 #include <QPlainTextEdit>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -12,10 +13,15 @@
 
 class TZarnsEditView;  // the core view, zarn/zrnsedtv.h
 class QMenu;
+class QPaintDevice;
+class QPainter;
+class QSizeF;
 class TextDocument;
 class ZarnContext;
 
 namespace zui {
+
+class ViewPages;
 
 class TZarnsEditView : public QPlainTextEdit {
   Q_OBJECT
@@ -66,6 +72,20 @@ class TZarnsEditView : public QPlainTextEdit {
   // afresh on every call, so the items of an earlier call are gone.
   QMenu* PasteMenu();
 
+  // --- printing -----------------------------------------------------------
+  // Enters and leaves the printing state; they nest, as a print job started
+  // from the preview does. While printing, the view may be made as large as
+  // a printed page (32000 x 32000 pixels) and PrintPage draws.
+  void BeginPrinting();
+  void EndPrinting();
+  bool IsPrinting() const { return printing_ > 0; }
+  // The view's lines laid out in its font for pages of `pageSize` device
+  // pixels (the printable area) on `device`.
+  std::unique_ptr<ViewPages> Pages(QPaintDevice* device, const QSizeF& pageSize) const;
+  // Draws page `page` of `pages` at the painter's origin; only while
+  // printing. False when nothing was drawn.
+  bool PrintPage(QPainter& p, const ViewPages& pages, int page) const;
+
   // The widget of the context's current view (CurrentView), or nullptr.
   static TZarnsEditView* Current(const ZarnContext& ctx);
   // The widget that carries core view `v`, or nullptr.
@@ -91,6 +111,8 @@ class TZarnsEditView : public QPlainTextEdit {
   QPoint popPoint_;
   QString path_;
   std::unique_ptr<TextDocument> doc_;  // the file's bytes, line endings and encoding
+  int printing_ = 0;
+  QSize normalMaxSize_;  // the size limit outside printing
 };
 
 }  // namespace zui
