@@ -117,6 +117,20 @@ TEST_F(BuildLog, AnUnreadableLogIsNotReplaced) {
   EXPECT_EQ(ReadBuildLog().size(), 1u);
 }
 
+TEST_F(BuildLog, ALogThatCannotBeOpenedIsNotReplaced) {
+  ASSERT_TRUE(AppendBuildLog(Entry(1, 1, 1, 1, "ok")));
+  const std::string before = ReadData(kBuildLogName);
+  FaultFs ffs;
+  ffs.failOpenMatching = kBuildLogName;
+  ffs.injectedError = plat::FileError::Permission;
+  {
+    FaultFs::Scope scope(ffs);
+    EXPECT_FALSE(AppendBuildLog(Entry(2, 1, 1, 1, "ok")));
+    EXPECT_TRUE(ReadBuildLog().empty());  // unreadable reads as no log, never a crash
+  }
+  EXPECT_EQ(ReadData(kBuildLogName), before);
+}
+
 TEST_F(BuildLog, DescribesABuildInLocalTime) {
   setenv("TZ", "UTC", 1);
   tzset();

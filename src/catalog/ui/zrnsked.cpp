@@ -81,9 +81,9 @@ void ZrnSked::Build(int resId) {
     if (uihooks::ShowHelp) uihooks::ShowHelp(resId);
   });
 
-  // The scheduling controls lie below the visible part of the dialog: no
-  // build runs by time, at start-up or at shut-down, and nothing of them is
-  // stored or read.
+  // The scheduling controls lie below the visible part of the dialog and
+  // are never read: the schedule is set in Preferences or with
+  // "zarns-cli catalog schedule".
   const char* boxes[] = {"Daily", "Weekly", "Monthly", "at StartUp", "at ShutDown"};
   const int boxY[] = {60, 81, 103, 130, 143};
   for (int i = 0; i < 5; ++i) {
