@@ -201,11 +201,19 @@ std::string WithoutOurLines(const std::string& text, bool& found) {
   return kept;
 }
 
-bool RemoveCron(std::string& error) {
-  if (plat::FindOnPath("crontab").empty()) return true;
+// `ours`: a line of ours is known to be there, so a crontab that cannot be
+// read is a failure rather than one without our line.
+bool RemoveCron(bool ours, std::string& error) {
+  if (plat::FindOnPath("crontab").empty()) {
+    if (ours) error = "crontab could not be run";
+    return !ours;
+  }
   std::string text;
   std::string readError;
-  if (!ReadCrontab(text, readError)) return true;  // nothing of ours can be found there
+  if (!ReadCrontab(text, readError)) {
+    if (ours) error = readError;
+    return !ours;
+  }
   bool found = false;
   const std::string kept = WithoutOurLines(text, found);
   return !found || WriteCrontab(kept, error);
@@ -255,7 +263,9 @@ bool InstallCron(const CatalogSchedule& s, const ScheduleEnv& env, std::string& 
 }
 
 bool RemoveTimed(const ScheduleEnv& env, std::string& error) {
-  return RemoveTimer(env, error) && RemoveCron(error);
+  const CatalogSchedule s = LoadCatalogSchedule();
+  const bool cron = Timed(s.kind) && LoadScheduleMethod() == ScheduleMethod::Cron;
+  return RemoveTimer(env, error) && RemoveCron(cron, error);
 }
 
 bool InstallTimed(const CatalogSchedule& s, const ScheduleEnv& env, ScheduleMethod& method,

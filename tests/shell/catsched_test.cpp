@@ -253,6 +253,18 @@ TEST_F(CatSched, AnUnreadableCrontabIsNeverOverwritten) {
   EXPECT_EQ(LoadCatalogSchedule().kind, ScheduleKind::Off);
 }
 
+TEST_F(CatSched, OurLineThatCannotBeReachedIsNotReportedGone) {
+  fake.Set("no-systemd", true);
+  ASSERT_TRUE(Apply(Make(ScheduleKind::Daily)));
+  fake.Set("crontab-l-fails", true);
+  EXPECT_FALSE(Apply(Make(ScheduleKind::Off)));
+  EXPECT_EQ(error, "crontab -l failed");
+  EXPECT_EQ(LoadCatalogSchedule().kind, ScheduleKind::Daily);
+  fake.Set("crontab-l-fails", false);
+  ASSERT_TRUE(Apply(Make(ScheduleKind::Off)));
+  EXPECT_FALSE(fake.HasCrontab());
+}
+
 TEST_F(CatSched, NoSchedulerAtAllIsSaid) {
   fake.Set("no-systemd", true);
   fs::remove(fake.bin + "crontab");

@@ -17,6 +17,8 @@
 #include <thread>
 
 #include "catalog/buildlog.h"
+#include "catalog/catlock.h"
+#include "catalog/ui/zrnsked.h"
 #include "catalog/zrnwcat.h"
 #include "common/fakesched.h"
 #include "common/recordinghost.h"
@@ -26,6 +28,7 @@
 #include "shell/catsched.h"
 #include "shell/ui/zarnsapp.h"
 #include "shell/ui/zrnsusrp.h"
+#include "store/zrnio.h"
 #include "ui/support/uitest.h"
 
 namespace fs = std::filesystem;
@@ -58,6 +61,10 @@ class CatalogScheduleTest : public QObject {
 
  private slots:
   void initTestCase() {
+    // Text files are a type the catalog reads (set before the registry loads).
+    const std::string mime = uitest::Root() + "sched-mime.types";
+    WriteFile(mime, "text/plain txt\n");
+    setenv("ZARNS_MIME_TYPES", mime.c_str(), 1);
     plat::SetLauncher(&launcher_);
     CatalogPrompt = [](ZrnIO&, const QString&) {};
   }
@@ -249,6 +256,37 @@ class CatalogScheduleTest : public QObject {
     app->Run();
     QVERIFY(WaitForFile(cliOut_));
     QCOMPARE(Slurp(cliOut_), std::string("catalog build\n"));
+  }
+
+  // "Now" in the cataloging dialog logs its build like the command line does.
+  void nowIsLogged() {
+    const std::string dir = uitest::FreshDir("nowlog");
+    WriteFile(dir + "notes.txt", "okapi seen at dawn\n");
+    QVERIFY(SetCatalogRoots({dir}));
+    ZrnIO files;
+    {
+      ZrnSked dlg(files, nullptr);
+      dlg.BNClicked();
+      QVERIFY(dlg.LastBuildCompleted());
+    }
+    std::vector<BuildLogEntry> log = ReadBuildLog();
+    QCOMPARE(log.size(), std::size_t(1));
+    QCOMPARE(log[0].result, std::string("ok"));
+    QVERIFY2(log[0].files >= 1 && log[0].words >= 3, FormatBuildLogLine(log[0]).c_str());
+    QVERIFY(std::abs(std::time(nullptr) - log[0].start) < 60);
+    {
+      CatalogLock running(CatalogLock::Kind::Build);
+      QVERIFY(running.Held());
+      ZrnSked dlg(files, nullptr);
+      uitest::OnNextModal([](QWidget* w) { w->close(); });
+      dlg.BNClicked();
+    }
+    log = ReadBuildLog();
+    QCOMPARE(log.size(), std::size_t(2));
+    QCOMPARE(log[1].result, std::string("busy"));
+    // The Preferences group shows the last one.
+    TZarnsUserPref prefs(nullptr);
+    QVERIFY(uitest::ById<QLabel>(&prefs, 118)->text().endsWith(QStringLiteral(", busy")));
   }
 
   void screenshot() {
