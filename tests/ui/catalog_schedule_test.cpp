@@ -318,6 +318,14 @@ class CatalogScheduleTest : public QObject {
     QVERIFY(dlg.grab().save(QString::fromStdString(uitest::Root() + "preferences.png")));
     if (qEnvironmentVariableIsSet("ZARNS_SHOTS"))
       dlg.grab().save(qEnvironmentVariable("ZARNS_SHOTS") + QStringLiteral("/preferences.png"));
+    // Monthly: the day of the month takes the weekday's place.
+    uitest::ById<QComboBox>(&dlg, 111)->setCurrentIndex(3);
+    auto* day = uitest::ById<QSpinBox>(&dlg, 113);
+    QVERIFY(day->isVisible());
+    QCOMPARE(day->geometry().topLeft(), uitest::ById<QComboBox>(&dlg, 112)->geometry().topLeft());
+    if (qEnvironmentVariableIsSet("ZARNS_SHOTS"))
+      dlg.grab().save(qEnvironmentVariable("ZARNS_SHOTS") +
+                      QStringLiteral("/preferences-monthly.png"));
   }
 };
 
