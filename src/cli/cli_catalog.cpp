@@ -1,16 +1,21 @@
-// zarns-cli catalog: build, roots, find, name.
+// zarns-cli catalog: build, roots, find, name, schedule.
 //
 // Exit status of build: 0 built and in place, 1 failed (the previous
 // catalog is kept; the cause is printed), 3 refused because another build
-// is running. The searches exit 4 when the catalog is damaged or is being
+// is running. Every build, whatever its end, adds a line to the build log.
+// schedule exits 0 when set (or for status), 1 when it could not be set,
+// 2 for words it does not understand. The searches exit 4 when the catalog is damaged or is being
 // replaced (the message says which), 1 when nothing was found.
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 
+#include "catalog/buildlog.h"
 #include "catalog/buildprogress.h"
 #include "catalog/catfiles.h"
 #include "catalog/zrnfile.h"
@@ -18,6 +23,7 @@
 #include "catalog/zwrdview.h"
 #include "cli/clihost.h"
 #include "cli/commands.h"
+#include "shell/catsched.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -54,9 +60,16 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     WordCat builder(cli.files);
     StreamProgress progress(stderr);
     bool tty = ::isatty(STDERR_FILENO) == 1;
+    const std::time_t start = std::time(nullptr);
+    const auto t0 = std::chrono::steady_clock::now();
     builder.CreateWordCatalog(tty ? static_cast<BuildProgress*>(&progress) : nullptr, *roots);
     if (tty) progress.Finish();
     const BuildStats& s = builder.Stats();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (!AppendBuildLog(BuildLogEntryFor(s, start, took)))
+      std::fprintf(stderr, "zarns-cli: the build log could not be written (%s)\n",
+                   plat::FileErrorText(plat::LastFileError()));
     if (s.busy) {
       std::fputs("zarns-cli: another catalog build is running; this one was not started\n", stderr);
       cli.exitCode = kBuildRunningExit;
@@ -100,6 +113,35 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
       }
     }
     for (auto& r : GetCatalogRoots()) std::cout << CliEscape(r) << "\n";
+  });
+
+  // schedule
+  auto when = std::make_shared<std::vector<std::string>>();
+  CLI::App* sched = cat->add_subcommand(
+      "schedule",
+      "Rebuild the catalog on its own: off | daily HH:MM | weekly DAY HH:MM | monthly N HH:MM | "
+      "startup | shutdown; or show the schedule and the last build: status");
+  sched->add_option("WHEN", *when, "The schedule, or status")->required();
+  sched->callback([when, &cli] {
+    if (when->size() == 1 && (*when)[0] == "status") {
+      std::cout << ScheduleStatusText();
+      cli.exitCode = 0;
+      return;
+    }
+    CatalogSchedule s;
+    std::string error;
+    if (!ParseScheduleArgs(*when, s, error)) {
+      std::cerr << "zarns-cli: " << error << "\n";
+      cli.exitCode = 2;
+      return;
+    }
+    if (!ApplyCatalogSchedule(s, CurrentScheduleEnv(), error)) {
+      std::cerr << "zarns-cli: the schedule could not be set: " << error << "\n";
+      cli.exitCode = 1;
+      return;
+    }
+    std::cout << "Schedule: " << ScheduleText(s) << "\n";
+    cli.exitCode = 0;
   });
 
   // find

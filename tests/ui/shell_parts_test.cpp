@@ -185,7 +185,7 @@ class ShellPartsTest : public QObject {
     QCOMPARE(dlgunits::Rect(0, 0, 7, 9).size(), QSize(dlgunits::X(7), dlgunits::Y(9)));
     // The dialogs have the same size whatever font the machine has.
     TZarnsUserPref prefs(nullptr);
-    QCOMPARE(prefs.size(), QSize(360, 276));
+    QCOMPARE(prefs.size(), QSize(360, 390));
     QCOMPARE(uitest::ById<QPushButton>(&prefs, 1)->geometry(), QRect(276, 19, 75, 22));
     TZarnsAboutDlg about(nullptr);
     QCOMPARE(about.size(), QSize(320, 130));

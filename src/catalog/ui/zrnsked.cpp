@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 
+#include "catalog/buildlog.h"
 #include "catalog/ui/zrndlg.h"
 #include "catalog/zrnwcat.h"
 #include "framework/dlgunits.h"
@@ -78,9 +81,9 @@ void ZrnSked::Build(int resId) {
     if (uihooks::ShowHelp) uihooks::ShowHelp(resId);
   });
 
-  // The scheduling controls lie below the visible part of the dialog: no
-  // build runs by time, at start-up or at shut-down, and nothing of them is
-  // stored or read.
+  // The scheduling controls lie below the visible part of the dialog and
+  // are never read: the schedule is set in Preferences or with
+  // "zarns-cli catalog schedule".
   const char* boxes[] = {"Daily", "Weekly", "Monthly", "at StartUp", "at ShutDown"};
   const int boxY[] = {60, 81, 103, 130, 143};
   for (int i = 0; i < 5; ++i) {
@@ -170,6 +173,8 @@ void ZrnSked::BNClicked() {
   cancel_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   BuildStats stats;
+  const std::time_t start = std::time(nullptr);
+  const auto t0 = std::chrono::steady_clock::now();
   {
     auto builder = std::make_unique<WordCat>(files_);
     ZDialog progress(this);
@@ -180,6 +185,11 @@ void ZrnSked::BNClicked() {
     lastBuild_ = stats;
     if (!progress.Continue()) lastBuild_->cancelled = true;
   }
+  // The log is a record, not the build: a log that cannot be written does
+  // not turn a good build into a failed one.
+  AppendBuildLog(BuildLogEntryFor(
+      *lastBuild_, start,
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count()));
   QApplication::restoreOverrideCursor();
   now_->setEnabled(true);
   cancel_->setEnabled(true);

@@ -34,6 +34,7 @@
 #include "platform/pdatadir.h"
 #include "platform/plauncher.h"
 #include "platform/pregistry.h"
+#include "shell/catsched.h"
 #include "shell/cmdline.h"
 #include "shell/desktopreg.h"
 #include "shell/ui/apxprint.h"
@@ -219,7 +220,10 @@ TZarnsApp::~TZarnsApp() {
 
 int TZarnsApp::Run() {
   InitInstance();
-  return QApplication::exec();
+  const int rc = QApplication::exec();
+  // Started detached: the exit never waits for the build.
+  if (LoadCatalogSchedule().kind == ScheduleKind::Shutdown) StartCatalogBuild(CurrentScheduleEnv());
+  return rc;
 }
 
 void TZarnsApp::InitInstance() {
@@ -248,6 +252,8 @@ void TZarnsApp::InitInstance() {
   const CommandLine cmd = ParseCommandLine(args);
   ProcessCmdLine(cmd.options);
   for (const std::string& f : cmd.files) AddFile(QString::fromStdString(f));
+  // A separate process, so the window never waits for it.
+  if (LoadCatalogSchedule().kind == ScheduleKind::Startup) StartCatalogBuild(CurrentScheduleEnv());
 }
 
 // ---------------------------------------------------------------------------
