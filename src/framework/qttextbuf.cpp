@@ -1,6 +1,8 @@
 #include "framework/qttextbuf.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -112,29 +114,77 @@ void QtTextBuffer::TruncateLines(int block) const {
 }
 
 void QtTextBuffer::CheckLineKey() const {
-  // The width the lines are broken for (a wrapping layout is as wide as that).
-  const qreal width = edit_->document()->documentLayout()->documentSize().width();
-  const QFont font = edit_->document()->defaultFont();
-  if (width != lineWidth_ || !(font == lineFont_)) {
+  // The width the lines are broken for: that of every line the layout makes,
+  // read off the first block (laid out when it has not been yet).
+  QTextDocument* doc = edit_->document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  const QTextBlock first = doc->firstBlock();
+  layout->blockBoundingRect(first);
+  const QTextLayout* tl = first.layout();
+  const qreal room = tl && tl->lineCount() > 0 ? tl->lineAt(0).width() : -1;
+  const qreal width = layout->documentSize().width();
+  const QFont font = doc->defaultFont();
+  if (width != lineWidth_ || room != lineRoom_ || !(font == lineFont_)) {
     lineStarts_.clear();
     knownLines_ = 0;
     lineWidth_ = width;
+    lineRoom_ = room;
     lineFont_ = font;
+    OneLineBound();
   }
 }
 
+// What a block of printable ASCII may hold and still take one line. The
+// widest such character, plus a pixel for rounding, times the characters is
+// more than the text can take, so a block within the room of a line cannot
+// wrap. Anything else (tabs, other characters, spaced fonts, a layout other
+// than the plain-text one) is laid out to be sure.
+void QtTextBuffer::OneLineBound() const {
+  oneLineChars_ = 0;
+  QTextDocument* doc = edit_->document();
+  const QFont font = doc->defaultFont();
+  if (!qobject_cast<const QPlainTextDocumentLayout*>(doc->documentLayout()) || lineRoom_ <= 0 ||
+      font.letterSpacing() != 0 || font.wordSpacing() != 0)
+    return;
+  const QFontMetricsF fm(font);
+  qreal widest = 0;
+  for (char16_t c = 0x20; c < 0x7F; ++c) widest = std::max(widest, fm.horizontalAdvance(QChar(c)));
+  if (widest <= 0) return;
+  oneLineChars_ = static_cast<int>(std::min<qreal>(lineRoom_ / (widest + 1), INT_MAX / 2));
+}
+
+int QtTextBuffer::LinesOf(const QTextBlock& b) const {
+  // Laid out already: every change of width, font or text clears a block's
+  // lines, so what is there was broken for the current ones.
+  const QTextLayout* tl = b.layout();
+  if (tl && tl->lineCount() > 0) return tl->lineCount();
+  const int length = b.length() - 1;  // without the block's end
+  if (length <= oneLineChars_) {
+    const QString text = b.text();
+    bool plainAscii = true;
+    for (const QChar c : text) {
+      if (c.unicode() < 0x20 || c.unicode() >= 0x7F) {
+        plainAscii = false;
+        break;
+      }
+    }
+    if (plainAscii) return 1;
+  }
+  edit_->document()->documentLayout()->blockBoundingRect(b);  // lays the block out
+  tl = b.layout();
+  return tl ? std::max(1, tl->lineCount()) : 1;
+}
+
 // Makes the displayed lines known through block `block` and through line
-// `line` (or to the end when either is past it).
+// `line` (or to the end when either is past it). Only blocks that could
+// wrap are laid out; a document of short lines costs a pass over its text.
 void QtTextBuffer::ExtendLines(int block, int line) const {
   CheckLineKey();
   QTextDocument* doc = edit_->document();
-  QAbstractTextDocumentLayout* layout = doc->documentLayout();
   QTextBlock b = doc->findBlockByNumber(static_cast<int>(lineStarts_.size()));
   while (b.isValid() && (static_cast<int>(lineStarts_.size()) <= block || knownLines_ <= line)) {
-    layout->blockBoundingRect(b);  // lays the block out when it has not been yet
-    const QTextLayout* tl = b.layout();
     lineStarts_.push_back(knownLines_);
-    knownLines_ += tl ? std::max(1, tl->lineCount()) : 1;
+    knownLines_ += LinesOf(b);
     b = b.next();
   }
 }

@@ -80,9 +80,16 @@ class QtTextBuffer : public TextBuffer {
   // font the lines were broken for changes.
   void ExtendLines(int block, int line) const;
   void CheckLineKey() const;
+  void OneLineBound() const;
+  // The displayed lines of block `b`, laying it out only when it may wrap.
+  int LinesOf(const QTextBlock& b) const;
   void TruncateLines(int block) const;
   mutable std::vector<int> lineStarts_;
   mutable int knownLines_ = 0;
   mutable qreal lineWidth_ = -1;
+  mutable qreal lineRoom_ = -1;  // the width of a line
+  // Blocks of printable ASCII up to this many characters take one line
+  // (0: lay every block out).
+  mutable int oneLineChars_ = 0;
   mutable QFont lineFont_;
 };
