@@ -42,10 +42,10 @@ class FileBytes {
     else
       LoadThroughFs(shortReadMsg);
   }
-  // Whether the file in place is still the one loaded. Always false for
-  // what was read through a test's file system: that is read every time.
+  // Whether the file in place is still the one loaded. Always false while
+  // a test's file system is installed: through it, files are read every time.
   bool Current() const {
-    if (!identity_) return false;
+    if (!identity_ || &plat::Fs() != &plat::PosixFs()) return false;
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) return !present_;
     return present_ && Same(st);
