@@ -57,12 +57,33 @@ int QtTextBuffer::EncodedLength(QStringView s) const {
 void QtTextBuffer::EnsureBlockStarts() const {
   if (!dirty_) return;
   QTextDocument* doc = edit_->document();
-  blockStarts_.assign(static_cast<std::size_t>(doc->blockCount()), 0);
+  const std::size_t blocks = static_cast<std::size_t>(doc->blockCount());
+  blockStarts_.clear();
+  blockStarts_.reserve(blocks);
+  // One copy of the whole text, its blocks separated by paragraph
+  // separators, costs far less than a copy of each block's text.
+  const QString raw = doc->toRawText();
+  const QStringView all(raw);
   std::uint32_t off = 0;
-  std::size_t i = 0;
-  for (QTextBlock b = doc->begin(); b.isValid() && i < blockStarts_.size(); b = b.next(), ++i) {
-    blockStarts_[i] = off;
-    off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
+  qsizetype from = 0;
+  for (;;) {
+    blockStarts_.push_back(off);
+    const qsizetype sep = all.indexOf(QChar::ParagraphSeparator, from);
+    off += static_cast<std::uint32_t>(
+               EncodedLength(all.mid(from, (sep < 0 ? all.size() : sep) - from))) +
+           2;  // CR LF
+    if (sep < 0) break;
+    from = sep + 1;
+  }
+  if (blockStarts_.size() != blocks) {
+    // Not one separator per block boundary (frames, tables): block by block.
+    blockStarts_.assign(blocks, 0);
+    off = 0;
+    std::size_t i = 0;
+    for (QTextBlock b = doc->begin(); b.isValid() && i < blocks; b = b.next(), ++i) {
+      blockStarts_[i] = off;
+      off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
+    }
   }
   dirty_ = false;
 }
@@ -212,6 +233,32 @@ bool QtTextBuffer::Locate(int line, VisualLine& out) const {
   return true;
 }
 
+bool QtTextBuffer::LocateAt(int docPos, VisualLine& out) const {
+  const QTextBlock b = edit_->document()->findBlock(std::max(0, docPos));
+  if (!b.isValid()) return false;
+  edit_->document()->documentLayout()->blockBoundingRect(b);
+  const QTextLayout* tl = b.layout();
+  out.block = b;
+  out.start = 0;
+  out.length = static_cast<int>(b.text().size());
+  if (!tl || tl->lineCount() == 0) return true;
+  const int within = docPos - b.position();
+  for (int i = tl->lineCount() - 1; i >= 0; --i) {
+    const QTextLine l = tl->lineAt(i);
+    if (l.textStart() <= within || i == 0) {
+      out.start = l.textStart();
+      out.length = std::min(l.textLength(), out.length - out.start);
+      break;
+    }
+  }
+  return true;
+}
+
+bool QtTextBuffer::LocateCaretOr(int line, VisualLine& out) const {
+  if (line == -1) return LocateAt(edit_->textCursor().selectionStart(), out);
+  return Locate(line, out);
+}
+
 int QtTextBuffer::VisualLineOf(int docPos) const {
   QTextDocument* doc = edit_->document();
   const QTextBlock target = doc->findBlock(std::max(0, docPos));
@@ -241,9 +288,8 @@ void QtTextBuffer::GetSelection(std::uint32_t& start, std::uint32_t& end) const 
 }
 
 std::uint32_t QtTextBuffer::GetLineIndex(int line) const {
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return kNoPos;
+  if (!LocateCaretOr(line, vl)) return kNoPos;
   return LineOffset(vl);
 }
 
@@ -253,9 +299,8 @@ int QtTextBuffer::GetLineFromPos() const {
 
 bool QtTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
   out.clear();
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return true;
+  if (!LocateCaretOr(line, vl)) return true;
   const QByteArray bytes = Encode(vl.block.text().mid(vl.start, vl.length));
   const auto n = std::min(static_cast<std::size_t>(bytes.size()), size);
   out.assign(bytes.constData(), n);
@@ -268,9 +313,14 @@ int QtTextBuffer::GetNumLines() const {
 }
 
 int QtTextBuffer::GetLineLength(int line) const {
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return 0;
+  if (!LocateCaretOr(line, vl)) return 0;
+  return EncodedLength(QStringView(vl.block.text()).mid(vl.start, vl.length));
+}
+
+int QtTextBuffer::GetLineLengthAt(std::uint32_t pos) const {
+  VisualLine vl;
+  if (!LocateAt(ToDocPos(pos), vl)) return 0;
   return EncodedLength(QStringView(vl.block.text()).mid(vl.start, vl.length));
 }
 

@@ -284,7 +284,7 @@ void TZarnsZrnExe::output() {
   if (!EditV || !EditV->Buffer()) return;
   const std::string text = EditV->GetStringToEOL(1);
   TextBuffer* b = EditV->Buffer();
-  const int len = std::max(b->GetLineLength(EditV->LineNumber()), 0);
+  const int len = std::max(b->GetLineLengthAt(EditV->LineStart()), 0);
   const std::uint32_t end =
       std::min(EditV->LineStart() + static_cast<std::uint32_t>(len), b->GetTextLength());
   b->SetSelection(end, end);

@@ -15,6 +15,7 @@
 #include "store/zrnio.h"
 #include "zarn/ui/zrnsedtv.h"
 #include "zarn/zarnctx.h"
+#include "zarn/zrnsedtv.h"
 
 using View = zui::TZarnsEditView;
 
@@ -183,6 +184,50 @@ class ViewWrapLineTest : public QObject {
     const Reference r = LayOutAll(*v);
     QCOMPARE(edited, LineOf(*v, r, v->document()->characterCount() - 1));
     QVERIFY(edited > narrow);
+  }
+
+  void caretLineWithoutNumberingTheLinesAbove() {
+    // One line in eight wraps at 600 pixels; the caret on the last line.
+    QStringList l;
+    for (int i = 0; i < 20000; ++i)
+      l << (i % 8 == 7 ? QStringLiteral("a long line of many words ").repeated(12)
+                       : QStringLiteral("line %1").arg(i));
+    l << QStringLiteral("quorble fendix matrop");
+    const QString text = l.join(QLatin1Char('\n'));
+    auto v = Make(text, 600);
+    QVERIFY(v);
+    v->moveCursor(QTextCursor::End);
+    ::TZarnsEditView& core = v->Core();
+    core.DoToken();
+    QCOMPARE(core.zarn, std::string("matrop"));
+    QtTextBuffer& buf = v->Buffer();
+    const std::uint32_t lastLine = buf.GetTextLength() - 21;
+    QCOMPARE(core.LineStart(), lastLine);
+    // The wrapping lines above were not laid out to find it.
+    int laidOut = 0;
+    for (QTextBlock b = v->document()->begin(); b.isValid(); b = b.next())
+      if (b.layout() && b.layout()->lineCount() > 0) ++laidOut;
+    QVERIFY2(laidOut < 200, qPrintable(QString::number(laidOut)));
+
+    // The caret's line asked as such and by its number agree, also inside
+    // wrapped lines, and so does the line found by any of its offsets.
+    std::mt19937 rng(3);
+    for (int k = 0; k < 60; ++k) {
+      const int p = static_cast<int>(rng() % (text.size() + 1));
+      SetCaret(*v, p);
+      const std::uint32_t at = buf.GetLineIndex(-1);
+      std::string byCaret, byNumber;
+      buf.GetLine(-1, 400, byCaret);
+      const int len = buf.GetLineLength(-1);
+      const std::uint32_t offset = buf.ToOffset(p);
+      QCOMPARE(buf.GetLineLengthAt(offset), len);
+      QCOMPARE(buf.GetLineLengthAt(at), len);
+      const int n = buf.GetLineFromPos();
+      QCOMPARE(buf.GetLineIndex(n), at);
+      buf.GetLine(n, 400, byNumber);
+      QCOMPARE(byCaret, byNumber);
+      QCOMPARE(buf.GetLineLength(n), len);
+    }
   }
 
   void shortLinesAreNotAllLaidOut() {
