@@ -9,6 +9,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 QtTextBuffer::QtTextBuffer(QPlainTextEdit* edit) : edit_(edit) {
   // Offsets of blocks are cached; any change of the text invalidates them.
@@ -61,27 +62,47 @@ void QtTextBuffer::EnsureBlockStarts() const {
   blockStarts_.clear();
   blockStarts_.reserve(blocks);
   // One copy of the whole text, its blocks separated by paragraph
-  // separators, costs far less than a copy of each block's text.
+  // separators, read in one pass: far less than a copy of each block's
+  // text. Runs of ASCII are counted four characters at a time.
   const QString raw = doc->toRawText();
-  const QStringView all(raw);
+  const char16_t* p = reinterpret_cast<const char16_t*>(raw.utf16());
+  const qsizetype n = raw.size();
+  const bool latin1 = encoding_ == TextEncoding::Latin1;
   std::uint32_t off = 0;
-  qsizetype from = 0;
-  for (;;) {
-    blockStarts_.push_back(off);
-    const qsizetype sep = all.indexOf(QChar::ParagraphSeparator, from);
-    off += static_cast<std::uint32_t>(
-               EncodedLength(all.mid(from, (sep < 0 ? all.size() : sep) - from))) +
-           2;  // CR LF
-    if (sep < 0) break;
-    from = sep + 1;
+  blockStarts_.push_back(0);
+  qsizetype i = 0;
+  while (i < n) {
+    if (i + 4 <= n) {
+      std::uint64_t four;
+      std::memcpy(&four, p + i, sizeof four);
+      if ((four & 0xFF80FF80FF80FF80ull) == 0) {
+        off += 4;
+        i += 4;
+        continue;
+      }
+    }
+    const char16_t c = p[i++];
+    if (c == QChar::ParagraphSeparator) {
+      off += 2;  // CR LF
+      blockStarts_.push_back(off);
+    } else if (c < 0x80 || latin1) {
+      off += 1;
+    } else if (c < 0x800) {
+      off += 2;
+    } else if (QChar::isHighSurrogate(c) && i < n && QChar::isLowSurrogate(p[i])) {
+      off += 4;
+      ++i;
+    } else {
+      off += 3;
+    }
   }
   if (blockStarts_.size() != blocks) {
     // Not one separator per block boundary (frames, tables): block by block.
     blockStarts_.assign(blocks, 0);
     off = 0;
-    std::size_t i = 0;
-    for (QTextBlock b = doc->begin(); b.isValid() && i < blocks; b = b.next(), ++i) {
-      blockStarts_[i] = off;
+    std::size_t k = 0;
+    for (QTextBlock b = doc->begin(); b.isValid() && k < blocks; b = b.next(), ++k) {
+      blockStarts_[k] = off;
       off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
     }
   }

@@ -155,8 +155,23 @@ class ViewWrapLineTest : public QObject {
     const Reference r = LayOutAll(*v);
     QCOMPARE(numLines, r.total);
     QVERIFY2(r.total > 400, "some lines wrap");
+    // Byte offsets of the blocks, counted block by block here.
+    std::vector<std::uint32_t> blockBytes;
+    std::uint32_t bytes = 0;
+    for (QTextBlock b = v->document()->begin(); b.isValid(); b = b.next()) {
+      blockBytes.push_back(bytes);
+      bytes += static_cast<std::uint32_t>(b.text().toUtf8().size()) + 2;
+    }
     for (std::size_t i = 0; i < positions.size(); ++i) {
       QCOMPARE(lines[i], LineOf(*v, r, positions[i]));
+      const QTextBlock b = v->document()->findBlock(positions[i]);
+      const QTextLayout* tl = b.layout();
+      int lineStart = 0;
+      for (int k = 0; k < tl->lineCount(); ++k)
+        if (tl->lineAt(k).textStart() <= positions[i] - b.position())
+          lineStart = tl->lineAt(k).textStart();
+      QCOMPARE(starts[i], blockBytes[static_cast<std::size_t>(b.blockNumber())] +
+                              static_cast<std::uint32_t>(b.text().left(lineStart).toUtf8().size()));
       // The same line found again from its number, everything laid out now.
       QCOMPARE(starts[i], buf.GetLineIndex(lines[i]));
       std::string again;
