@@ -26,3 +26,7 @@ ninja -C "$BUILD" -j2 vanilla_bench
 cmake -S "$SRC" -B "$BUILD-gui" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARNS_GUI=ON >/dev/null
 ninja -C "$BUILD-gui" -j2 startup_bench
 "$BUILD-gui/bench/startup_bench" 15
+
+# Alt+R on the last line of a 100,000-line document, first time (Qt program).
+ninja -C "$BUILD-gui" -j2 altr_bench
+"$BUILD-gui/bench/altr_bench" 9

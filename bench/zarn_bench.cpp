@@ -2,14 +2,18 @@
 // with 10,000 stored zarns and a built word catalog. Every word goes through
 // the built-ins, the store (level 1), the functions (level 2) and the
 // catalogued file names (level 3); the caret word then becomes a catalog
-// search. Target: under 100 ms.
+// search. Target: 16 ms, the first run in a process included.
 //
-//   zarn_bench [--zarns N] [--runs N] [--corpus DIR] [--files N]
+//   zarn_bench [--zarns N] [--runs N] [--first N] [--corpus DIR] [--files N]
 //
 // --corpus catalogs an existing directory (the catalog benchmark's corpus,
 // see BENCHMARKS.md); without it a corpus of --files text files (default
-// 2000) is generated. For comparison the same search is timed with
-// `grep -rlw` over the corpus, as a user without a catalog would run it.
+// 2000) is generated. Runs are timed in this process one after another, and
+// --first N times (default 15) start a fresh process each, which runs the
+// line once (the first run, which maps or loads what it needs) and, in
+// another fresh process, only the search the line ends in. For comparison
+// the same search is timed with `grep -rlw` over the corpus, as a user
+// without a catalog would run it.
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
@@ -22,7 +26,9 @@
 #include <vector>
 
 #include "benchstats.h"
+#include "catalog/zrnfile.h"
 #include "catalog/zrnwcat.h"
+#include "catalog/zwrdview.h"
 #include "common/recordinghost.h"
 #include "platform/plauncher.h"
 #include "store/zrnio.h"
@@ -31,6 +37,7 @@
 #include "zarn/viewcmds.h"
 #include "zarn/zarnctx.h"
 #include "zarn/zrnsedtv.h"
+#include "zarn/zrnvexe.h"
 
 namespace fs = std::filesystem;
 
@@ -83,10 +90,98 @@ std::vector<std::string> CorpusWords(const std::string& dir, std::size_t n) {
   return out;
 }
 
+// Offers each of the ten words of the captured line to the executor, as the
+// identification does before the line turns into a search: built-ins, the
+// store, the functions and the file names. True when none took a word.
+bool TryTheWords(ZarnContext& ctx, TZarnsEditView& view) {
+  view.DoToken();
+  bool none = true;
+  for (int i = 0; i < view.NumTokens; ++i) {
+    view.ZarnTokInLine = i;
+    view.zarn = view.GetToken(0);
+    none &= TZarnsZrnExe(ctx).ProcessZarns() == 0;
+  }
+  return none;
+}
+
+// What the file-name level cost before it had its own lookup: each word's
+// names through the catalog reader of the runs, which loads the files
+// buffer and both file tables whole. Returns the number of finds.
+int NamesThroughTheReader(ZarnContext& ctx, TZarnsEditView& view) {
+  view.DoToken();
+  int finds = 0;
+  for (int i = 0; i < view.NumTokens; ++i) {
+    view.ZarnTokInLine = i;
+    std::string word = view.GetToken(0);
+    ZrnUpper(word);
+    ZrnFile found;
+    finds += ctx.CatalogReader()->CollectFileNames(word, found);
+  }
+  return finds;
+}
+
+// Points the program's directories into `root` (ending with "/").
+bool UseRoot(const std::string& root) {
+  setenv("ZARNS_DATA_DIR", (root + "data").c_str(), 1);
+  setenv("XDG_DATA_HOME", (root + "xdg").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root + "cfg").c_str(), 1);
+  setenv("HOME", root.c_str(), 1);
+  return chdir(root.c_str()) == 0;
+}
+
+// One sample in a fresh process over the data in `root`: "run" times the
+// first run of `line` with the caret at its end, "search" only the search
+// for the caret word that the run ends in. Prints the milliseconds.
+int Child(const std::string& root, const std::string& mode, const std::string& line) {
+  if (!UseRoot(root)) return 1;
+  ZrnIO files;
+  RecordingHost host;
+  plat::RecordingLauncher launcher;
+  plat::SetLauncher(&launcher);
+  ZarnContext ctx(host, files);
+  MemoryTextBuffer buf;
+  TZarnsEditView view(ctx, &buf);
+  buf.SetText(line);
+  buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
+  view.SetFocus();
+  const auto a = Clock::now();
+  bool ok = true;
+  if (mode == "run")
+    ViewCommands(view).CmRunzarn();
+  else if (mode == "levels")
+    ok = TryTheWords(ctx, view);
+  else if (mode == "names-before")
+    ok = NamesThroughTheReader(ctx, view) == 0;
+  else
+    ViewCommands(view).CmSearchword();
+  const double ms = Ms(Clock::now() - a);
+  ok &= buf.GetText() == line &&
+        host.matchDialogs.size() == (mode == "levels" || mode == "names-before" ? 0u : 1u);
+  if (mode == "levels" || mode == "names-before") host.matchDialogs.resize(1);
+  std::printf("%.4f %zu\n", ms, ok ? host.matchDialogs[0].ListOfMatches.size() + 1 : 0);
+  return 0;
+}
+
+// Runs one child sample; the milliseconds, or -1 when it failed.
+double Sample(const char* self, const std::string& root, const char* mode, const std::string& line,
+              std::size_t& listed) {
+  const std::string cmd =
+      std::string("'") + self + "' --child '" + root + "' " + mode + " '" + line + "'";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  double ms = -1;
+  std::size_t n = 0;
+  const int got = std::fscanf(p, "%lf %zu", &ms, &n);
+  if (pclose(p) != 0 || got != 2 || n == 0) return -1;
+  listed = n - 1;
+  return ms;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int zarns = 10000, runs = 30, files = 2000;
+  if (argc == 5 && std::string(argv[1]) == "--child") return Child(argv[2], argv[3], argv[4]);
+  int zarns = 10000, runs = 30, files = 2000, first = 15;
   std::string corpus;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -94,6 +189,8 @@ int main(int argc, char** argv) {
       zarns = std::atoi(argv[i + 1]);
     else if (a == "--runs")
       runs = std::atoi(argv[i + 1]);
+    else if (a == "--first")
+      first = std::atoi(argv[i + 1]);
     else if (a == "--files")
       files = std::atoi(argv[i + 1]);
     else if (a == "--corpus")
@@ -102,11 +199,7 @@ int main(int argc, char** argv) {
   char tmpl[] = "/tmp/zarn-bench-XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
   const std::string root = std::string(tmpl) + "/";
-  setenv("ZARNS_DATA_DIR", (root + "data").c_str(), 1);
-  setenv("XDG_DATA_HOME", (root + "xdg").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root + "cfg").c_str(), 1);
-  setenv("HOME", root.c_str(), 1);
-  if (chdir(root.c_str()) != 0) return 1;
+  if (!UseRoot(root)) return 1;
   ZrnIO files_;
   RecordingHost host;
   plat::RecordingLauncher launcher;
@@ -166,6 +259,47 @@ int main(int argc, char** argv) {
     runMs.push_back(Ms(Clock::now() - a));
   }
   const bool unchanged = buf.GetText() == line;
+  // The search alone, through the same context (its reader kept).
+  std::vector<double> searchMs;
+  for (int r = 0; r < runs; ++r) {
+    buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
+    const auto a = Clock::now();
+    ViewCommands(view).CmSearchword();
+    searchMs.push_back(Ms(Clock::now() - a));
+  }
+  // The words alone, without the search.
+  std::vector<double> levelsMs;
+  for (int r = 0; r < runs; ++r) {
+    buf.SetSelection(buf.GetTextLength(), buf.GetTextLength());
+    const auto a = Clock::now();
+    TryTheWords(ctx, view);
+    levelsMs.push_back(Ms(Clock::now() - a));
+  }
+  std::vector<double> namesBeforeMs;
+  for (int r = 0; r < runs; ++r) {
+    const auto a = Clock::now();
+    NamesThroughTheReader(ctx, view);
+    namesBeforeMs.push_back(Ms(Clock::now() - a));
+  }
+  // First runs, each in a fresh process.
+  std::vector<double> firstRun, firstSearch, firstLevels, firstNamesBefore;
+  std::size_t firstListed = 0;
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  for (int r = 0; r < first; ++r) {
+    const double a = Sample(self.c_str(), root, "run", line, firstListed);
+    const double b = Sample(self.c_str(), root, "search", line, firstListed);
+    std::size_t none = 0;
+    const double c = Sample(self.c_str(), root, "levels", line, none);
+    const double d = Sample(self.c_str(), root, "names-before", line, none);
+    if (a < 0 || b < 0 || c < 0 || d < 0) {
+      std::fprintf(stderr, "zarn_bench: a fresh-process sample failed\n");
+      return 1;
+    }
+    firstRun.push_back(a);
+    firstSearch.push_back(b);
+    firstLevels.push_back(c);
+    firstNamesBefore.push_back(d);
+  }
   const std::size_t listed =
       host.matchDialogs.empty() ? 0 : host.matchDialogs.back().ListOfMatches.size();
 
@@ -182,8 +316,26 @@ int main(int argc, char** argv) {
   std::printf("  Set, first 200 (median) %10.3f ms\n", Median(setFirst));
   std::printf("  Set, last 200 (median)  %10.3f ms\n", Median(setLast));
   std::printf(
-      "  run, ten unknown words  median %.2f ms, p90 %.2f ms, max %.2f ms  (target < 100 ms)\n",
+      "  run, ten unknown words  median %.2f ms, p90 %.2f ms, max %.2f ms  (target <= 16 ms)\n",
       Median(runMs), Pct(runMs, 0.9), *std::max_element(runMs.begin(), runMs.end()));
+  std::printf("    the search alone      median %.2f ms\n", Median(searchMs));
+  std::printf(
+      "    the ten words alone   median %.2f ms (built-ins, store, functions, file names)\n",
+      Median(levelsMs));
+  std::printf("    names of ten words through the loading reader (before) median %.2f ms\n",
+              Median(namesBeforeMs));
+  if (first > 0) {
+    std::printf(
+        "  first run in a process  median %.2f ms, best %.2f ms, max %.2f ms  (%d fresh "
+        "processes)\n",
+        Median(firstRun), *std::min_element(firstRun.begin(), firstRun.end()),
+        *std::max_element(firstRun.begin(), firstRun.end()), first);
+    std::printf("    first search alone    median %.2f ms (%zu files listed)\n",
+                Median(firstSearch), firstListed);
+    std::printf("    first ten words alone median %.2f ms\n", Median(firstLevels));
+    std::printf("    first names of ten words through the loading reader (before) median %.2f ms\n",
+                Median(firstNamesBefore));
+  }
   const std::string searched =
       host.matchDialogs.empty() ? std::string() : host.matchDialogs.back().MatchString;
   std::printf("  text unchanged: %s; Find results listed %zu files for \"%s\" (%zu dialogs)\n",
@@ -193,5 +345,6 @@ int main(int argc, char** argv) {
                 Median(runMs) / grepMs);
   std::error_code ec;
   fs::remove_all(root, ec);
-  return Median(runMs) < 100.0 && unchanged ? 0 : 1;
+  const bool fast = Median(runMs) <= 16.0 && (first == 0 || Median(firstRun) <= 16.0);
+  return fast && unchanged ? 0 : 1;
 }

@@ -499,7 +499,10 @@ int WordView::CollectFileNames(const std::string& text, ZrnFile& out) {
 
 bool WordView::FindFileName(ZrnFile* FileToFind) {
   if (!FileToFind) return false;
-  int n = CollectFileNames(FileToFind->ShortFileName, *FileToFind);
+  return OfferFileNames(FileToFind, CollectFileNames(FileToFind->ShortFileName, *FileToFind));
+}
+
+bool WordView::OfferFileNames(ZrnFile* FileToFind, int n) {
   if (n == 1) {
     const std::string name = FileToFind->FileNamePtr.back();
     if (messages_.MessageBox(name, "Open file now?", MB_OKCANCEL) == IDOK) {

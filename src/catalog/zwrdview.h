@@ -64,6 +64,9 @@ class WordView {
   // find: asks "Open file now?" and opens it on OK; several: the Find results
   // dialog. Returns whether anything was found.
   bool FindFileName(ZrnFile* FileToFind);
+  // What FindFileName does once the n finds are in FileToFind (a list that
+  // held nothing before): asks, opens or lists them. Returns n > 0.
+  bool OfferFileNames(ZrnFile* FileToFind, int n);
   // The search part of FindFileName without its dialogs: adds every name of
   // the files buffer containing `text` (case-sensitive; an empty text finds
   // nothing) to `out` with its directory and fileid, in files-buffer order.

@@ -1,12 +1,15 @@
 #include "framework/qttextbuf.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 QtTextBuffer::QtTextBuffer(QPlainTextEdit* edit) : edit_(edit) {
   // Offsets of blocks are cached; any change of the text invalidates them.
@@ -55,12 +58,53 @@ int QtTextBuffer::EncodedLength(QStringView s) const {
 void QtTextBuffer::EnsureBlockStarts() const {
   if (!dirty_) return;
   QTextDocument* doc = edit_->document();
-  blockStarts_.assign(static_cast<std::size_t>(doc->blockCount()), 0);
+  const std::size_t blocks = static_cast<std::size_t>(doc->blockCount());
+  blockStarts_.clear();
+  blockStarts_.reserve(blocks);
+  // One copy of the whole text, its blocks separated by paragraph
+  // separators, read in one pass: far less than a copy of each block's
+  // text. Runs of ASCII are counted four characters at a time.
+  const QString raw = doc->toRawText();
+  const char16_t* p = reinterpret_cast<const char16_t*>(raw.utf16());
+  const qsizetype n = raw.size();
+  const bool latin1 = encoding_ == TextEncoding::Latin1;
   std::uint32_t off = 0;
-  std::size_t i = 0;
-  for (QTextBlock b = doc->begin(); b.isValid() && i < blockStarts_.size(); b = b.next(), ++i) {
-    blockStarts_[i] = off;
-    off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
+  blockStarts_.push_back(0);
+  qsizetype i = 0;
+  while (i < n) {
+    if (i + 4 <= n) {
+      std::uint64_t four;
+      std::memcpy(&four, p + i, sizeof four);
+      if ((four & 0xFF80FF80FF80FF80ull) == 0) {
+        off += 4;
+        i += 4;
+        continue;
+      }
+    }
+    const char16_t c = p[i++];
+    if (c == QChar::ParagraphSeparator) {
+      off += 2;  // CR LF
+      blockStarts_.push_back(off);
+    } else if (c < 0x80 || latin1) {
+      off += 1;
+    } else if (c < 0x800) {
+      off += 2;
+    } else if (QChar::isHighSurrogate(c) && i < n && QChar::isLowSurrogate(p[i])) {
+      off += 4;
+      ++i;
+    } else {
+      off += 3;
+    }
+  }
+  if (blockStarts_.size() != blocks) {
+    // Not one separator per block boundary (frames, tables): block by block.
+    blockStarts_.assign(blocks, 0);
+    off = 0;
+    std::size_t k = 0;
+    for (QTextBlock b = doc->begin(); b.isValid() && k < blocks; b = b.next(), ++k) {
+      blockStarts_[k] = off;
+      off += static_cast<std::uint32_t>(EncodedLength(b.text())) + 2;  // CR LF
+    }
   }
   dirty_ = false;
 }
@@ -112,29 +156,77 @@ void QtTextBuffer::TruncateLines(int block) const {
 }
 
 void QtTextBuffer::CheckLineKey() const {
-  // The width the lines are broken for (a wrapping layout is as wide as that).
-  const qreal width = edit_->document()->documentLayout()->documentSize().width();
-  const QFont font = edit_->document()->defaultFont();
-  if (width != lineWidth_ || !(font == lineFont_)) {
+  // The width the lines are broken for: that of every line the layout makes,
+  // read off the first block (laid out when it has not been yet).
+  QTextDocument* doc = edit_->document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  const QTextBlock first = doc->firstBlock();
+  layout->blockBoundingRect(first);
+  const QTextLayout* tl = first.layout();
+  const qreal room = tl && tl->lineCount() > 0 ? tl->lineAt(0).width() : -1;
+  const qreal width = layout->documentSize().width();
+  const QFont font = doc->defaultFont();
+  if (width != lineWidth_ || room != lineRoom_ || !(font == lineFont_)) {
     lineStarts_.clear();
     knownLines_ = 0;
     lineWidth_ = width;
+    lineRoom_ = room;
     lineFont_ = font;
+    OneLineBound();
   }
 }
 
+// What a block of printable ASCII may hold and still take one line. The
+// widest such character, plus a pixel for rounding, times the characters is
+// more than the text can take, so a block within the room of a line cannot
+// wrap. Anything else (tabs, other characters, spaced fonts, a layout other
+// than the plain-text one) is laid out to be sure.
+void QtTextBuffer::OneLineBound() const {
+  oneLineChars_ = 0;
+  QTextDocument* doc = edit_->document();
+  const QFont font = doc->defaultFont();
+  if (!qobject_cast<const QPlainTextDocumentLayout*>(doc->documentLayout()) || lineRoom_ <= 0 ||
+      font.letterSpacing() != 0 || font.wordSpacing() != 0)
+    return;
+  const QFontMetricsF fm(font);
+  qreal widest = 0;
+  for (char16_t c = 0x20; c < 0x7F; ++c) widest = std::max(widest, fm.horizontalAdvance(QChar(c)));
+  if (widest <= 0) return;
+  oneLineChars_ = static_cast<int>(std::min<qreal>(lineRoom_ / (widest + 1), INT_MAX / 2));
+}
+
+int QtTextBuffer::LinesOf(const QTextBlock& b) const {
+  // Laid out already: every change of width, font or text clears a block's
+  // lines, so what is there was broken for the current ones.
+  const QTextLayout* tl = b.layout();
+  if (tl && tl->lineCount() > 0) return tl->lineCount();
+  const int length = b.length() - 1;  // without the block's end
+  if (length <= oneLineChars_) {
+    const QString text = b.text();
+    bool plainAscii = true;
+    for (const QChar c : text) {
+      if (c.unicode() < 0x20 || c.unicode() >= 0x7F) {
+        plainAscii = false;
+        break;
+      }
+    }
+    if (plainAscii) return 1;
+  }
+  edit_->document()->documentLayout()->blockBoundingRect(b);  // lays the block out
+  tl = b.layout();
+  return tl ? std::max(1, tl->lineCount()) : 1;
+}
+
 // Makes the displayed lines known through block `block` and through line
-// `line` (or to the end when either is past it).
+// `line` (or to the end when either is past it). Only blocks that could
+// wrap are laid out; a document of short lines costs a pass over its text.
 void QtTextBuffer::ExtendLines(int block, int line) const {
   CheckLineKey();
   QTextDocument* doc = edit_->document();
-  QAbstractTextDocumentLayout* layout = doc->documentLayout();
   QTextBlock b = doc->findBlockByNumber(static_cast<int>(lineStarts_.size()));
   while (b.isValid() && (static_cast<int>(lineStarts_.size()) <= block || knownLines_ <= line)) {
-    layout->blockBoundingRect(b);  // lays the block out when it has not been yet
-    const QTextLayout* tl = b.layout();
     lineStarts_.push_back(knownLines_);
-    knownLines_ += tl ? std::max(1, tl->lineCount()) : 1;
+    knownLines_ += LinesOf(b);
     b = b.next();
   }
 }
@@ -160,6 +252,32 @@ bool QtTextBuffer::Locate(int line, VisualLine& out) const {
     out.length = static_cast<int>(b.text().size());
   }
   return true;
+}
+
+bool QtTextBuffer::LocateAt(int docPos, VisualLine& out) const {
+  const QTextBlock b = edit_->document()->findBlock(std::max(0, docPos));
+  if (!b.isValid()) return false;
+  edit_->document()->documentLayout()->blockBoundingRect(b);
+  const QTextLayout* tl = b.layout();
+  out.block = b;
+  out.start = 0;
+  out.length = static_cast<int>(b.text().size());
+  if (!tl || tl->lineCount() == 0) return true;
+  const int within = docPos - b.position();
+  for (int i = tl->lineCount() - 1; i >= 0; --i) {
+    const QTextLine l = tl->lineAt(i);
+    if (l.textStart() <= within || i == 0) {
+      out.start = l.textStart();
+      out.length = std::min(l.textLength(), out.length - out.start);
+      break;
+    }
+  }
+  return true;
+}
+
+bool QtTextBuffer::LocateCaretOr(int line, VisualLine& out) const {
+  if (line == -1) return LocateAt(edit_->textCursor().selectionStart(), out);
+  return Locate(line, out);
 }
 
 int QtTextBuffer::VisualLineOf(int docPos) const {
@@ -191,9 +309,8 @@ void QtTextBuffer::GetSelection(std::uint32_t& start, std::uint32_t& end) const 
 }
 
 std::uint32_t QtTextBuffer::GetLineIndex(int line) const {
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return kNoPos;
+  if (!LocateCaretOr(line, vl)) return kNoPos;
   return LineOffset(vl);
 }
 
@@ -203,9 +320,8 @@ int QtTextBuffer::GetLineFromPos() const {
 
 bool QtTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
   out.clear();
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return true;
+  if (!LocateCaretOr(line, vl)) return true;
   const QByteArray bytes = Encode(vl.block.text().mid(vl.start, vl.length));
   const auto n = std::min(static_cast<std::size_t>(bytes.size()), size);
   out.assign(bytes.constData(), n);
@@ -218,9 +334,14 @@ int QtTextBuffer::GetNumLines() const {
 }
 
 int QtTextBuffer::GetLineLength(int line) const {
-  if (line == -1) line = GetLineFromPos();
   VisualLine vl;
-  if (!Locate(line, vl)) return 0;
+  if (!LocateCaretOr(line, vl)) return 0;
+  return EncodedLength(QStringView(vl.block.text()).mid(vl.start, vl.length));
+}
+
+int QtTextBuffer::GetLineLengthAt(std::uint32_t pos) const {
+  VisualLine vl;
+  if (!LocateAt(ToDocPos(pos), vl)) return 0;
   return EncodedLength(QStringView(vl.block.text()).mid(vl.start, vl.length));
 }
 

@@ -47,6 +47,7 @@ class QtTextBuffer : public TextBuffer {
   bool GetLine(int line, std::size_t size, std::string& out) const override;
   int GetNumLines() const override;
   int GetLineLength(int line) const override;
+  int GetLineLengthAt(std::uint32_t pos) const override;
   std::string GetSubText(std::uint32_t start, std::uint32_t end) const override;
   void DeleteSubText(std::uint32_t start, std::uint32_t end) override;
   void Insert(const std::string& text) override;
@@ -62,6 +63,10 @@ class QtTextBuffer : public TextBuffer {
     int length = 0;  // characters, without the line break
   };
   bool Locate(int line, VisualLine& out) const;
+  // The displayed line holding document position `docPos` (line -1: the
+  // caret's), laying out its block only.
+  bool LocateAt(int docPos, VisualLine& out) const;
+  bool LocateCaretOr(int line, VisualLine& out) const;
   int VisualLineOf(int docPos) const;
   int EncodedLength(QStringView s) const;
   void EnsureBlockStarts() const;
@@ -80,9 +85,16 @@ class QtTextBuffer : public TextBuffer {
   // font the lines were broken for changes.
   void ExtendLines(int block, int line) const;
   void CheckLineKey() const;
+  void OneLineBound() const;
+  // The displayed lines of block `b`, laying it out only when it may wrap.
+  int LinesOf(const QTextBlock& b) const;
   void TruncateLines(int block) const;
   mutable std::vector<int> lineStarts_;
   mutable int knownLines_ = 0;
   mutable qreal lineWidth_ = -1;
+  mutable qreal lineRoom_ = -1;  // the width of a line
+  // Blocks of printable ASCII up to this many characters take one line
+  // (0: lay every block out).
+  mutable int oneLineChars_ = 0;
   mutable QFont lineFont_;
 };

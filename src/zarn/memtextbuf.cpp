@@ -53,6 +53,7 @@ int MemoryTextBuffer::GetLineFromPos() const { return LineFromChar(selStart_); }
 
 bool MemoryTextBuffer::GetLine(int line, std::size_t size, std::string& out) const {
   out.clear();
+  if (line == -1) line = GetLineFromPos();
   if (line < 0 || static_cast<std::size_t>(line) >= lineStarts_.size() || size == 0) return false;
   std::uint32_t b = lineStarts_[line], e = LineEnd(line);
   std::size_t len = e - b;
@@ -69,6 +70,10 @@ int MemoryTextBuffer::GetLineLength(int line) const {
   if (line == -1) line = GetLineFromPos();
   if (line < 0 || static_cast<std::size_t>(line) >= lineStarts_.size()) return 0;
   return static_cast<int>(LineEnd(line) - lineStarts_[line]);
+}
+
+int MemoryTextBuffer::GetLineLengthAt(std::uint32_t pos) const {
+  return GetLineLength(LineFromChar(pos));
 }
 
 std::string MemoryTextBuffer::GetSubText(std::uint32_t start, std::uint32_t end) const {

@@ -20,6 +20,7 @@ class MemoryTextBuffer : public TextBuffer {
   bool GetLine(int line, std::size_t size, std::string& out) const override;
   int GetNumLines() const override;
   int GetLineLength(int line) const override;
+  int GetLineLengthAt(std::uint32_t pos) const override;
   std::string GetSubText(std::uint32_t start, std::uint32_t end) const override;
   void DeleteSubText(std::uint32_t start, std::uint32_t end) override;
   void Insert(const std::string& text) override;

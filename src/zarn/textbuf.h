@@ -19,13 +19,20 @@ class TextBuffer {
   virtual std::uint32_t GetLineIndex(int line = -1) const = 0;
   // Number of the line that holds the caret (the selection start).
   virtual int GetLineFromPos() const = 0;
-  // Copies at most `size` characters of line `line` into `out` (`out` is
-  // replaced); false when the line is longer than size - 1 characters.
+  // Copies at most `size` characters of line `line` (the caret line when
+  // line is -1) into `out` (`out` is replaced); false when the line is
+  // longer than size - 1 characters.
   virtual bool GetLine(int line, std::size_t size, std::string& out) const = 0;
   // Number of lines (an empty text has one line).
   virtual int GetNumLines() const = 0;
-  // Length of line `line` without its line break; 0 past the last line.
+  // Length of line `line` (the caret line when line is -1) without its line
+  // break; 0 past the last line.
   virtual int GetLineLength(int line) const = 0;
+  // Length, without its line break, of the line that holds offset `pos`
+  // (the line that starts there, for a line start). Where a caller knows
+  // its line by where it begins, the line's number is not needed, and
+  // numbering wrapped lines means counting every line above.
+  virtual int GetLineLengthAt(std::uint32_t pos) const = 0;
   // Text from offset `start` up to `end` (line breaks as CR LF); offsets are clamped.
   virtual std::string GetSubText(std::uint32_t start, std::uint32_t end) const = 0;
   // Deletes the text between the offsets; the caret ends where the range began.

@@ -1,6 +1,7 @@
 #include "zarn/zarnctx.h"
 
 #include "catalog/catfiles.h"
+#include "catalog/catnames.h"
 #include "catalog/zwrdview.h"
 #include "host/host.h"
 #include "platform/pfile.h"
@@ -78,6 +79,12 @@ std::shared_ptr<WordView> ZarnContext::CatalogReader() {
 void ZarnContext::DropCatalogReader() {
   reader_.reset();
   readerFingerprint_.clear();
+  names_.reset();
+}
+
+CatalogNames& ZarnContext::FileNames() {
+  if (!names_) names_ = std::make_unique<CatalogNames>(host_);
+  return *names_;
 }
 
 unsigned ZarnContext::NextRandom() {

@@ -10,6 +10,7 @@
 
 #include "zarn/zrnclip.h"
 
+class CatalogNames;
 class Host;
 class TZarnsEditView;
 class WordView;
@@ -69,8 +70,13 @@ class ZarnContext {
   // paths, sizes, first and last bytes), and replaced as soon as they differ
   // (a new build). Its hit list comes back empty.
   std::shared_ptr<WordView> CatalogReader();
-  // Releases that reader; the next run loads the catalog again.
+  // Releases that reader and the file-name lookup; the next run loads the
+  // catalog again.
   void DropCatalogReader();
+  // The file-name lookup of the file-name level. It maps the catalog's name
+  // and path files instead of loading them, and keeps them mapped between
+  // runs while they are the files in place.
+  CatalogNames& FileNames();
 
   // The next number of the rand function's generator. It starts at the
   // same seed in every context, so every program run gives the same
@@ -98,5 +104,6 @@ class ZarnContext {
   ViewOpener* opener_;
   std::shared_ptr<WordView> reader_;  // shared: a search under way keeps its reader
   std::string readerFingerprint_;
+  std::unique_ptr<CatalogNames> names_;
   std::uint64_t randomState_ = 1;
 };

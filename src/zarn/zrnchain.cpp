@@ -282,7 +282,7 @@ std::size_t OperatorOffset(const TZarnsEditView& v, const std::string& line) {
 bool RunArithmeticChain(TZarnsEditView& v) {
   TextBuffer* b = v.Buffer();
   if (!b || v.zarn.size() != 1 || !IsOperator(v.zarn[0])) return false;
-  const int len = std::max(b->GetLineLength(v.LineNumber()), 0);
+  const int len = std::max(b->GetLineLengthAt(v.LineStart()), 0);
   // One character more than is read, so that a longer line shows as one.
   const std::uint32_t take = static_cast<std::uint32_t>(
       std::min<std::size_t>(static_cast<std::size_t>(len), kChainTextSize + 1));

@@ -43,13 +43,14 @@ void TZarnsEditView::Capture(bool selectionWins) {
     return;
   }
   s = std::min(s, e);
-  lineNum_ = buf_->GetLineFromPos();
+  // The caret line is asked for as such (-1), not by number: numbering
+  // wrapped lines would cost a count of every line above it.
   std::uint32_t ls = buf_->GetLineIndex(-1);
   if (ls == kNoPos || ls > s) ls = std::min(s, buf_->GetTextLength());
   lineStart_ = ls;
   start = s - ls;
   std::string line;
-  buf_->GetLine(lineNum_, kZarnLineSize + 1, line);
+  buf_->GetLine(-1, kZarnLineSize + 1, line);
   if (line.size() > static_cast<std::size_t>(kZarnLineSize)) line.resize(kZarnLineSize);
   TokPtr.clear();
   if (line.empty()) {
@@ -128,7 +129,7 @@ std::string TZarnsEditView::GetToken(int p) const {
 
 std::uint32_t TZarnsEditView::LineEnd() const {
   if (!buf_) return lineStart_;
-  const int len = buf_->GetLineLength(lineNum_);
+  const int len = buf_->GetLineLengthAt(lineStart_);
   return std::min<std::uint32_t>(lineStart_ + static_cast<std::uint32_t>(std::max(len, 0)),
                                  buf_->GetTextLength());
 }

@@ -106,9 +106,8 @@ class TZarnsEditView {
   int tokpositions[kMaxTokPositions] = {};  // word starts, then the sentinel
   char delimiters[8] = {' ', '?', '!', '+', '-', '/', '*', '\0'};
 
-  // Where the captured line begins in the text, and its number.
+  // Where the captured line begins in the text.
   std::uint32_t LineStart() const { return lineStart_; }
-  int LineNumber() const { return lineNum_; }
 
  private:
   // Offset of word token i in the text, clamped to the captured line.
@@ -120,6 +119,5 @@ class TZarnsEditView {
   ZarnContext& ctx_;
   TextBuffer* buf_ = nullptr;
   std::uint32_t lineStart_ = 0;
-  int lineNum_ = 0;
   int leftRemoved_ = 0;
 };

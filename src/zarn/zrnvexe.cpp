@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "catalog/catnames.h"
 #include "catalog/zrnfile.h"
 #include "catalog/zwrdview.h"
 #include "host/host.h"
@@ -172,8 +173,12 @@ bool TZarnsZrnExe::CheckLevel3() {
   if (IsNumberWord(EditV->zarn)) return false;
   ZrnFile found;
   found.ShortFileName = EditV->zarn;
-  const std::shared_ptr<WordView> reader = ctx_.CatalogReader();
-  return reader->FindFileName(&found);
+  // Every word of a line comes here before the line turns into a search, so
+  // the names are looked up in the mapped files rather than through a reader
+  // that loads the catalog.
+  const int n = ctx_.FileNames().Collect(found.ShortFileName, found);
+  if (n == 0) return false;
+  return WordView(ctx_.GetFiles(), ctx_.GetHost(), ctx_.GetHost()).OfferFileNames(&found, n);
 }
 
 void TZarnsZrnExe::Match() {
@@ -279,7 +284,7 @@ void TZarnsZrnExe::output() {
   if (!EditV || !EditV->Buffer()) return;
   const std::string text = EditV->GetStringToEOL(1);
   TextBuffer* b = EditV->Buffer();
-  const int len = std::max(b->GetLineLength(EditV->LineNumber()), 0);
+  const int len = std::max(b->GetLineLengthAt(EditV->LineStart()), 0);
   const std::uint32_t end =
       std::min(EditV->LineStart() + static_cast<std::uint32_t>(len), b->GetTextLength());
   b->SetSelection(end, end);

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "catalog/zrnwcat.h"
+#include "catalog/zwrdview.h"
 #include "platform/pdatadir.h"
 #include "store/zrnio.h"
 
@@ -79,4 +80,60 @@ TEST_F(CatalogLevelsTest, FileNameLevelTakesTheWord) {
   Cmd().CmRunzarn();
   EXPECT_EQ(launcher.calls.size(), 1u);
   EXPECT_TRUE(host.matchDialogs.empty());
+}
+
+TEST_F(CatalogLevelsTest, FileNameLevelFollowsARebuildWithoutBeingDropped) {
+  const std::string a = TestEnv::FreshDir("corpus-names-a");
+  Write(a + "REPORT.txt", "quarterly figures\n");
+  Write(a + "REPORTS-OLD.txt", "older figures\n");
+  Build(a);
+  Set("report");
+  Cmd().CmRunzarn();
+  // Two names: the Find results list both, sorted as found.
+  ASSERT_EQ(host.matchDialogs.size(), 1u);
+  EXPECT_EQ(Names(host.matchDialogs[0]),
+            (std::vector<std::string>{"REPORT.txt", "REPORTS-OLD.txt"}));
+  EXPECT_TRUE(host.boxes.empty());
+
+  // Rebuilt over another tree: the names mapped for the first run are not
+  // the ones in place any more.
+  const std::string b = TestEnv::FreshDir("corpus-names-b");
+  Write(b + "MEMO.txt", "report figures\n");
+  Build(b);
+  Set("report");
+  Cmd().CmRunzarn();
+  // No name holds REPORT now: the word falls through to the search, which
+  // finds the memo by its text.
+  EXPECT_TRUE(host.boxes.empty());
+  ASSERT_EQ(host.matchDialogs.size(), 2u);
+  EXPECT_EQ(host.matchDialogs[1].MatchString, "report");
+  EXPECT_EQ(Names(host.matchDialogs[1]), (std::vector<std::string>{"MEMO.txt"}));
+  Set("memo");
+  Cmd().CmRunzarn();
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].caption, "Open file now?");
+  EXPECT_EQ(host.boxes[0].text, "MEMO.txt");
+}
+
+TEST_F(CatalogLevelsTest, DamagedNameTablesAreToldAndTheWordFallsThrough) {
+  const std::string a = TestEnv::FreshDir("corpus-names-damaged");
+  Write(a + "REPORT.txt", "quarterly figures\n");
+  Write(a + "other.txt", "quarterly report\n");
+  Build(a);
+  // The first record names the middle of a name.
+  const std::string path = plat::DataPath("IMSt.007");
+  std::string tbl;
+  ASSERT_TRUE(plat::ReadWholeFile(path, tbl));
+  ASSERT_GE(tbl.size(), 8u);
+  tbl[0] = 1;
+  ASSERT_TRUE(plat::WriteFileAtomic(path, tbl));
+  Set("report");
+  Cmd().CmRunzarn();
+  EXPECT_EQ(Text(), "report");
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, kDamagedCatalogText);
+  // Not taken by the file-name level: the line became a search, which does
+  // not need the files table.
+  ASSERT_EQ(host.matchDialogs.size(), 1u);
+  EXPECT_EQ(Names(host.matchDialogs[0]), (std::vector<std::string>{"other.txt"}));
 }

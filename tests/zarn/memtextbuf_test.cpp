@@ -177,3 +177,19 @@ TEST(MemoryTextBuffer, BinaryBytesSurvive) {
   b.Insert(std::string("\0", 1));
   EXPECT_EQ(b.GetText(), raw + std::string("\0", 1));
 }
+
+TEST(MemoryTextBuffer, LineLengthByAnyOffsetOfTheLine) {
+  MemoryTextBuffer b("one\r\ntwo two\r\n\r\nfour");
+  // Every offset of a line, its break included, names that line.
+  const int want[] = {3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7, 7, 0, 0, 4, 4, 4, 4, 4};
+  for (std::uint32_t p = 0; p < sizeof want / sizeof want[0]; ++p)
+    EXPECT_EQ(b.GetLineLengthAt(p), want[p]) << p;
+  // Past the end: the last line.
+  EXPECT_EQ(b.GetLineLengthAt(500), 4);
+  EXPECT_EQ(MemoryTextBuffer("").GetLineLengthAt(0), 0);
+  // The caret line is copied as line -1.
+  b.SetSelection(9, 9);
+  std::string line;
+  EXPECT_TRUE(b.GetLine(-1, 80, line));
+  EXPECT_EQ(line, "two two");
+}

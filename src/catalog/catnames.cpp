@@ -1,0 +1,292 @@
+#include "catalog/catnames.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catfiles.h"
+#include "catalog/zrnfile.h"
+#include "catalog/zwrdview.h"
+#include "host/messages.h"
+#include "platform/pfile.h"
+#include "store/zrnio.h"
+
+namespace {
+
+// The longest directory read for a file, as the paths buffer is read elsewhere.
+constexpr std::size_t kMaxPath = kGenBufferSize - 1;
+
+// One catalog file's bytes. With the real file system they are mapped
+// (shared, read-only: the catalog is only ever replaced by a rename, so the
+// mapped inode never changes under us); with a file system a test installed
+// they are read whole through it, so that every read can be made to fail.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  ~FileBytes() { Unmap(); }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  void Load(const std::string& path, const char* shortReadMsg) {
+    Unmap();
+    path_ = path;
+    if (&plat::Fs() == &plat::PosixFs())
+      LoadMapped(shortReadMsg);
+    else
+      LoadThroughFs(shortReadMsg);
+  }
+  // Whether the file in place is still the one loaded. Always false while
+  // a test's file system is installed: through it, files are read every time.
+  bool Current() const {
+    if (!identity_ || &plat::Fs() != &plat::PosixFs()) return false;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) return !present_;
+    return present_ && Same(st);
+  }
+  bool present() const { return present_; }
+  const char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  void LoadMapped(const char* shortReadMsg) {
+    identity_ = true;
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return;
+    }
+    present_ = true;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    statSize_ = st.st_size;
+    mtime_ = st.st_mtim;
+    // Sizes are 32-bit throughout the catalog.
+    size_ = static_cast<std::size_t>(std::min<long long>(st.st_size, 0xFFFFFFFFll));
+    if (size_ > 0) {
+      void* m = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
+      if (m != MAP_FAILED) {
+        map_ = m;
+        data_ = static_cast<const char*>(m);
+      } else {
+        // Some file systems cannot map: read it instead.
+        copy_.resize(size_);
+        std::size_t got = 0;
+        while (got < size_) {
+          const ssize_t n = ::pread(fd, copy_.data() + got, size_ - got, static_cast<off_t>(got));
+          if (n <= 0) break;
+          got += static_cast<std::size_t>(n);
+        }
+        if (got < size_) std::fputs(shortReadMsg, stderr);
+        copy_.resize(got);
+        size_ = got;
+        data_ = copy_.data();
+      }
+    }
+    ::close(fd);
+  }
+  void LoadThroughFs(const char* shortReadMsg) {
+    identity_ = false;
+    plat::FileSystem& fs = plat::Fs();
+    plat::HANDLE h = fs.Open(path_, plat::Access::Read, plat::Creation::OpenExisting);
+    if (!plat::IsOpen(h)) return;
+    present_ = true;
+    const long long size = fs.Size(h);
+    copy_.resize(size > 0 ? static_cast<std::size_t>(std::min<long long>(size, 0xFFFFFFFFll)) : 0);
+    std::size_t got = 0;
+    while (got < copy_.size()) {
+      const long long n = fs.Read(h, copy_.data() + got, copy_.size() - got);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    fs.Close(h);
+    if (got < copy_.size()) std::fputs(shortReadMsg, stderr);
+    copy_.resize(got);
+    size_ = got;
+    data_ = copy_.data();
+  }
+  bool Same(const struct stat& st) const {
+    return st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == statSize_ &&
+           st.st_mtim.tv_sec == mtime_.tv_sec && st.st_mtim.tv_nsec == mtime_.tv_nsec;
+  }
+  void Unmap() {
+    if (map_) ::munmap(map_, size_);
+    map_ = nullptr;
+    data_ = nullptr;
+    size_ = 0;
+    copy_.clear();
+    present_ = false;
+  }
+
+  std::string path_;
+  bool identity_ = false, present_ = false;
+  void* map_ = nullptr;
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::vector<char> copy_;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  off_t statSize_ = 0;
+  struct timespec mtime_ {};
+};
+
+// Record i of a table of FilesTblStructType records.
+FilesTblStructType RecordAt(const FileBytes& t, std::size_t i) {
+  FilesTblStructType r;
+  std::memcpy(&r, t.data() + i * sizeof r, sizeof r);
+  return r;
+}
+
+std::size_t RecordCount(const FileBytes& t) { return t.size() / sizeof(FilesTblStructType); }
+
+}  // namespace
+
+struct CatalogNames::Mapped {
+  std::string generation;
+  FileBytes names, filesTbl, extMatch, paths;
+  enum class Tables { Unchecked, Sound, Damaged } tables = Tables::Unchecked;
+
+  bool Current(const std::string& gen) const {
+    return gen == generation && names.Current() && filesTbl.Current() && extMatch.Current() &&
+           paths.Current();
+  }
+  void Load(const std::string& gen) {
+    generation = gen;
+    tables = Tables::Unchecked;
+    names.Load(DataFilePath(DataFile::kFilesBuf), "Error Reading Files Buffer in ReadWordsIdxDB\n");
+    filesTbl.Load(DataFilePath(DataFile::kFilesTbl), "Error Reading Files Table in GetFilePath\n");
+    extMatch.Load(DataFilePath(DataFile::kExtMatch), "Error Reading Files Table in GetFilePath\n");
+    paths.Load(DataFilePath(DataFile::kPathsBuf), "Error reading file ");
+  }
+
+  // A table may only name the start of a name in the files buffer.
+  bool IsNameStart(std::uint32_t off) const {
+    if (off >= names.size()) return false;
+    return (off == 0 || names.data()[off - 1] == '\0') && names.data()[off] != '\0';
+  }
+  // Each table names files in the order they were recorded, each by the
+  // start of its name, and a name has its record in one table only. Checked
+  // once per mapping, the first time a directory is wanted.
+  bool TablesSound() {
+    if (tables == Tables::Unchecked) tables = CheckTables() ? Tables::Sound : Tables::Damaged;
+    return tables == Tables::Sound;
+  }
+  bool CheckTables() const {
+    for (const FileBytes* t : {&filesTbl, &extMatch}) {
+      const std::size_t n = RecordCount(*t);
+      std::uint32_t prev = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t id = RecordAt(*t, i).OffsetA;
+        if (!IsNameStart(id) || (i > 0 && id <= prev)) return false;
+        prev = id;
+      }
+    }
+    // Both sorted: one merge walk finds an id named by both.
+    const std::size_t na = RecordCount(filesTbl), nb = RecordCount(extMatch);
+    std::size_t i = 0, j = 0;
+    while (i < na && j < nb) {
+      const std::uint32_t a = RecordAt(filesTbl, i).OffsetA, b = RecordAt(extMatch, j).OffsetA;
+      if (a == b) return false;
+      if (a < b)
+        ++i;
+      else
+        ++j;
+    }
+    return true;
+  }
+  // The directory record of `id`, by binary search in either table.
+  bool FindRecord(std::uint32_t id, FilesTblStructType& out) const {
+    for (const FileBytes* t : {&filesTbl, &extMatch}) {
+      std::size_t lo = 0, hi = RecordCount(*t);
+      while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (RecordAt(*t, mid).OffsetA < id)
+          lo = mid + 1;
+        else
+          hi = mid;
+      }
+      if (lo < RecordCount(*t)) {
+        const FilesTblStructType r = RecordAt(*t, lo);
+        if (r.OffsetA == id) {
+          out = r;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+};
+
+CatalogNames::CatalogNames(MessageHost& messages) : messages_(messages) {}
+CatalogNames::~CatalogNames() = default;
+
+void CatalogNames::Release() { mapped_.reset(); }
+
+int CatalogNames::Collect(const std::string& text, ZrnFile& out) {
+  problem_.clear();
+  CatalogReadScope scope;
+  if (!scope.Usable()) {
+    problem_ = kBusyCatalogText;
+    messages_.MessageBox(problem_, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+  }
+  if (!mapped_) mapped_ = std::make_unique<Mapped>();
+  Mapped& m = *mapped_;
+  if (!m.Current(scope.Generation())) m.Load(scope.Generation());
+
+  struct Found {
+    std::string name, path;
+    std::uint32_t id;
+  };
+  std::vector<Found> found;
+  // Every name contains the empty text: looking for nothing finds nothing.
+  // A name never holds a NUL, so neither does a text any name contains.
+  if (text.empty() || text.find('\0') != std::string::npos) return 0;
+  const char* base = m.names.data();
+  const std::size_t size = m.names.size();
+  std::size_t from = 0;
+  while (from < size) {
+    const void* hit = ::memmem(base + from, size - from, text.data(), text.size());
+    if (!hit) break;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+    // The name around the hit: from just after the NUL before it to the next NUL.
+    const void* nul = at > from ? ::memrchr(base + from, '\0', at - from) : nullptr;
+    const std::size_t start =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - base) + 1 : from;
+    const std::size_t end = at + ::strnlen(base + at, size - at);
+    Found f{std::string(base + start, end - start), std::string(),
+            static_cast<std::uint32_t>(start)};
+    FilesTblStructType rec{};
+    if (!m.TablesSound()) {
+      problem_ = kDamagedCatalogText;
+      break;
+    }
+    if (m.FindRecord(f.id, rec)) {
+      // A directory is named by the start of its path: the byte before it
+      // ends the previous path.
+      if (rec.OffsetB >= m.paths.size() ||
+          (rec.OffsetB > 0 && m.paths.data()[rec.OffsetB - 1] != '\0')) {
+        problem_ = kDamagedCatalogText;
+        break;
+      }
+      const char* p = m.paths.data() + rec.OffsetB;
+      f.path.assign(p, ::strnlen(p, std::min(kMaxPath, m.paths.size() - rec.OffsetB)));
+    }
+    found.push_back(std::move(f));
+    from = end + 1;
+  }
+  if (!problem_.empty()) {
+    messages_.MessageBox(problem_, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+  }
+  for (auto& f : found) out.Add(std::move(f.name), std::move(f.path), f.id);
+  return static_cast<int>(found.size());
+}
