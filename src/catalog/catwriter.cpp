@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "catalog/wfindex.h"
+
 // --- AppendBuffer ----------------------------------------------------------------
 
 void AppendBuffer::Flush() {
@@ -47,6 +49,8 @@ CatalogWriter::CatalogWriter(ZrnIO& files, std::function<bool(int)> openWordFile
   table_.assign(1u << 16, Slot{});
   tableMask_ = (1u << 16) - 1;
   slotsInUse_.reserve(1u << 15);
+  slotList_.assign(table_.size(), 0);
+  listTable_.assign(1u << 16, 0);
 }
 
 CatalogWriter::~CatalogWriter() = default;
@@ -146,12 +150,99 @@ void CatalogWriter::AddWords(std::uint32_t unique) {
       std::size_t len = wordscan::Unpack(words[k], text + off);
       slot.hi = words[k].hi;
       slot.loOff = words[k].lo | std::uint64_t{off} << 40;
-      slotsInUse_.push_back(static_cast<std::uint32_t>(&slot - table_.data()));
+      const auto index = static_cast<std::uint32_t>(&slot - table_.data());
+      slotsInUse_.push_back(index);
+      if (!indexDropped_) slotList_[index] = BuildWord(words[k], hashes[k]);
       wordsBuf_.Str(text + off, len);
       wordsTbl_.U32(off);
       textEnd_ += static_cast<std::uint32_t>(len + 1);
     }
     matches_.Rec(slot.off(), fileOffset_, static_cast<std::uint32_t>(catalog_));
+    if (!indexDropped_) AddToList(slotList_[&slot - table_.data()]);
+  }
+}
+
+// --- the word -> files index -------------------------------------------------------
+
+std::uint32_t CatalogWriter::BuildWord(const wordscan::WordKey& k, std::uint32_t hash) {
+  // At most half full, so probes stay short.
+  if (2 * (lists_.size() + 1) > listTable_.size()) {
+    std::vector<std::uint32_t> grown(listTable_.size() * 2, 0);
+    const std::uint32_t mask = static_cast<std::uint32_t>(grown.size() - 1);
+    for (std::uint32_t v : listTable_) {
+      if (!v) continue;
+      std::uint32_t i = Hash(lists_[v - 1].key) & mask;
+      while (grown[i]) i = (i + 1) & mask;
+      grown[i] = v;
+    }
+    listTable_.swap(grown);
+    listBytes_ += listTable_.size() * sizeof(std::uint32_t) / 2;
+  }
+  const std::uint32_t mask = static_cast<std::uint32_t>(listTable_.size() - 1);
+  for (std::uint32_t i = hash & mask;; i = (i + 1) & mask) {
+    const std::uint32_t v = listTable_[i];
+    if (v == 0) {
+      lists_.push_back(BuildWordList{k, 0, 0, {}});
+      listBytes_ += sizeof(BuildWordList);
+      listTable_[i] = static_cast<std::uint32_t>(lists_.size());
+      return static_cast<std::uint32_t>(lists_.size() - 1);
+    }
+    if (lists_[v - 1].key == k) return v - 1;
+  }
+}
+
+void CatalogWriter::AddToList(std::uint32_t word) {
+  BuildWordList& l = lists_[word];
+  const std::size_t before = l.ids.capacity();
+  wfidx::PutVarint(l.ids, l.count ? fileOffset_ - l.last : fileOffset_);
+  l.last = fileOffset_;
+  ++l.count;
+  if (l.ids.capacity() != before) {
+    listBytes_ += l.ids.capacity() - before;
+    if (listBytes_ > kIndexBudget) DropIndex();
+  }
+}
+
+// Beyond its budget the index is given up, not the build: the catalog is
+// whole without it and searches read the match file instead.
+void CatalogWriter::DropIndex() {
+  indexDropped_ = true;
+  std::vector<BuildWordList>().swap(lists_);
+  std::vector<std::uint32_t>().swap(listTable_);
+  std::vector<std::uint32_t>().swap(slotList_);
+  listBytes_ = 0;
+}
+
+void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
+  Flush();
+  HANDLE h = files_.WordFileIdxOut;
+  if (Failed() || indexDropped_ || !plat::IsOpen(h)) return;
+  const auto fail = [this] {
+    plat::FileError e = plat::LastFileError();
+    fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
+  };
+  std::uint64_t tie = 0;
+  if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
+  try {
+    std::vector<std::uint32_t> order(lists_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return lists_[a].key < lists_[b].key; });
+    char word[wordscan::RawWord::kLen + 8];
+    const auto at = [&](std::uint32_t i) {
+      const BuildWordList& l = lists_[order[i]];
+      const std::size_t len = wordscan::Unpack(l.key, word);
+      return wfidx::WordList{std::string_view(word, len), l.count, l.ids};
+    };
+    const auto sink = [h](const char* p, std::size_t n) {
+      return plat::Fs().Write(h, p, n) == static_cast<long long>(n);
+    };
+    if (!wfidx::WriteIndex(static_cast<std::uint32_t>(catalog_), tie,
+                           static_cast<std::uint32_t>(order.size()), at, sink))
+      return fail();
+  } catch (const std::bad_alloc&) {
+    // No room to order the words: what was written is short of its header's
+    // size, which searches take as no index.
   }
 }
 

@@ -121,6 +121,16 @@ class CatalogWriter {
   void FinishLastCatalog();
   // Writes out everything held.
   void Flush();
+  // After the last job and FinishLastCatalog: writes the word -> files
+  // index of the catalog written into `dir` (ending with "/"; the catalog's
+  // files there are read back for its fingerprint) into its file. A build
+  // whose word lists outgrew kIndexBudget writes none (searches then scan).
+  // A failed read or write fails the build like any other catalog write.
+  void WriteWordFileIndex(const std::string& dir);
+  // Bytes the word lists may take in memory while a build runs.
+  static constexpr std::size_t kIndexBudget = std::size_t{48} << 20;
+  // Whether the word lists outgrew kIndexBudget (no index is written).
+  bool IndexDropped() const { return indexDropped_; }
 
   int Catalogs() const { return catalog_; }
   std::uint32_t Directories() const { return directories_; }
@@ -133,6 +143,11 @@ class CatalogWriter {
   void AddWords(std::uint32_t unique);
   void WriteSortedIndex();
   void NextCatalog();
+  // The build-wide number of the word in table slot `slot` (new to the
+  // current catalog), added when the build has not met it before.
+  std::uint32_t BuildWord(const wordscan::WordKey& k, std::uint32_t hash);
+  void AddToList(std::uint32_t word);
+  void DropIndex();
 
   // --- the word table ---------------------------------------------------------
   // Words of the current numbered catalog: an open-addressing table keyed
@@ -183,6 +198,20 @@ class CatalogWriter {
   static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
   std::vector<std::uint32_t> fileSet_;
   std::uint32_t fileGen_ = 0;
+
+  // --- the word -> files index ------------------------------------------------
+  // Every distinct word of the build (all numbered catalogs together) with
+  // the files holding it, delta-coded as the files come (ids only grow).
+  struct BuildWordList {
+    wordscan::WordKey key;
+    std::uint32_t last = 0, count = 0;
+    std::string ids;
+  };
+  std::vector<BuildWordList> lists_;
+  std::vector<std::uint32_t> listTable_;  // open addressing: list number + 1; 0 empty
+  std::vector<std::uint32_t> slotList_;   // per word-table slot: its list number
+  std::size_t listBytes_ = 0;
+  bool indexDropped_ = false;
 
   // --- positions and counts -------------------------------------------------------
   ZrnIO& files_;

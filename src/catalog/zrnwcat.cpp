@@ -192,6 +192,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   }
   ring->Stop();
   writer->Flush();
+  writer->WriteWordFileIndex(StagingDir());
   stats.directories = writer->Directories();
   stats.files = pass.Taken();
   stats.words = writer->Words();

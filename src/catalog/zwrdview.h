@@ -97,6 +97,10 @@ class WordView {
   std::vector<std::string> FindArray;
 
  private:
+  // The word search answered from the word -> files index; false, having
+  // changed nothing but FindArray, when the index is missing, of another
+  // catalog or damaged, and the scan must answer.
+  bool SearchWithIndex();
   // The steps of FindWords. The index records of the typed words, catalog by
   // catalog, in the order of the index runs.
   std::vector<WordIdxStructType> LookUpWords();
