@@ -179,6 +179,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
     AllocationFailed();
     return false;
   }
+  if (!cat.writeWordFileIndex) writer->WithoutWordFileIndex();
   if (cat.useHelperThread) ring->Start();
   FilePass pass(lists, *reader, *ring, *writer, cat.beforeOpen);
   CatalogWalk walk(progress, pass);

@@ -368,3 +368,19 @@ TEST_F(WordFilesIndexTest, AFailedOperationAnywhereLeavesAnIndexThatBelongsOrNon
   EXPECT_GT(usable, 0);
   std::printf("index through %ld failing operations, %d with an index in use\n", points, usable);
 }
+
+// A build told to write no index (or whose word lists outgrew their memory
+// budget) leaves it empty in place of the old one: searches scan.
+TEST_F(WordFilesIndexTest, ABuildWithoutTheIndexReplacesTheOldOneWithNone) {
+  WriteFile(root + "a.txt", "cats dogs");
+  Build();
+  ASSERT_TRUE(IndexUsable());
+  WriteFile(root + "b.txt", "dogs mice");
+  WordCat w(files);
+  w.writeWordFileIndex = false;
+  w.CreateWordCatalog(nullptr, {root});
+  EXPECT_EQ(ReadData(kIndex), "");
+  EXPECT_FALSE(IndexUsable());
+  EXPECT_EQ(Ask("dogs").files.size(), 2u);
+  EXPECT_EQ(Ask("mice dogs").files.size(), 1u);
+}
