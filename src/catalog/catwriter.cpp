@@ -184,7 +184,7 @@ void CatalogWriter::AddWords(std::uint32_t unique) {
     const BuildWordList& l = lists_[where[k]];
     if (l.end != 0) __builtin_prefetch(At(l.tail), 1);
   }
-  for (std::uint32_t k = 0; k < unique; ++k) AddToList(where[k]);
+  for (std::uint32_t k = 0; k < unique && !indexDropped_; ++k) AddToList(where[k]);
 }
 
 // --- the word -> files index -------------------------------------------------------
@@ -205,7 +205,7 @@ void CatalogWriter::ReserveBuildWords(std::size_t more) {
   }
   listBytes_ += (size - listTable_.size()) * sizeof(Slot);
   listTable_.swap(grown);
-  if (listBytes_ > kIndexBudget) DropIndex();
+  if (listBytes_ > indexBudget_) DropIndex();
 }
 
 std::uint32_t CatalogWriter::BuildWord(const wordscan::WordKey& k, std::uint32_t hash) {
@@ -227,7 +227,8 @@ std::uint32_t CatalogWriter::BuildWord(const wordscan::WordKey& k, std::uint32_t
 std::uint32_t CatalogWriter::NewBlock(std::uint32_t size) {
   constexpr std::uint32_t kPage = 1u << kPageBits;
   // Blocks never cross a page; offset 0 stays unused so that 0 means none.
-  if (arenaEnd_ == 0 || (arenaEnd_ & (kPage - 1)) + size > kPage) {
+  if (pages_.empty() || (arenaEnd_ >> kPageBits) >= pages_.size() ||
+      (arenaEnd_ & (kPage - 1)) + size > kPage) {
     if (pages_.size() >= (std::size_t{1} << (32 - kPageBits)) - 1) return 0;
     pages_.emplace_back(new unsigned char[kPage]);
     listBytes_ += kPage;
@@ -261,7 +262,7 @@ void CatalogWriter::AddToList(std::uint32_t word) {
       // The block is full (or there is none): link a new one, twice as big.
       const std::uint32_t size = l.end == 0 ? 8u : std::min<std::uint32_t>(4096, 2 * l.size);
       const std::uint32_t b = NewBlock(size);
-      if (b == 0 || listBytes_ > kIndexBudget) return DropIndex();
+      if (b == 0 || listBytes_ > indexBudget_) return DropIndex();
       if (l.end == 0)
         l.head = b;
       else

@@ -124,12 +124,13 @@ class CatalogWriter {
   // After the last job and FinishLastCatalog: writes the word -> files
   // index of the catalog written into `dir` (ending with "/"; the catalog's
   // files there are read back for its fingerprint) into its file. A build
-  // whose word lists outgrew kIndexBudget writes none (searches then scan).
+  // whose word lists outgrew their budget writes none (searches then scan).
   // A failed read or write fails the build like any other catalog write.
   void WriteWordFileIndex(const std::string& dir);
-  // Bytes the word lists may take in memory while a build runs.
-  static constexpr std::size_t kIndexBudget = std::size_t{48} << 20;
-  // Whether the word lists outgrew kIndexBudget (no index is written).
+  // Bytes the word lists may take in memory while a build runs (by
+  // default kWordFileIndexBudget).
+  void SetIndexBudget(std::size_t bytes) { indexBudget_ = bytes; }
+  // Whether the word lists outgrew their budget (no index is written).
   bool IndexDropped() const { return indexDropped_; }
   // Writes no word -> files index and keeps no word lists (what a build
   // costs without it, for comparison).
@@ -233,7 +234,7 @@ class CatalogWriter {
   // The file's words: their slots in the catalog's table, and which of them
   // were new to the catalog.
   std::unique_ptr<std::uint32_t[]> fileSlots_, freshWords_;
-  std::size_t listBytes_ = 0;
+  std::size_t listBytes_ = 0, indexBudget_ = kWordFileIndexBudget;
   bool indexDropped_ = false;
 
   // --- positions and counts -------------------------------------------------------

@@ -179,6 +179,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
     AllocationFailed();
     return false;
   }
+  writer->SetIndexBudget(cat.wordFileIndexBudget);
   if (!cat.writeWordFileIndex) writer->WithoutWordFileIndex();
   if (cat.useHelperThread) ring->Start();
   FilePass pass(lists, *reader, *ring, *writer, cat.beforeOpen);

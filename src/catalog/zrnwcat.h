@@ -71,6 +71,8 @@ class WordCat {
   // False: no word -> files index is written (searches then scan); for
   // measuring what the index costs a build.
   bool writeWordFileIndex = true;
+  // Memory the index may take while the build runs (tests lower it).
+  std::size_t wordFileIndexBudget = kWordFileIndexBudget;
 
  private:
   ZrnIO& files_;

@@ -384,3 +384,45 @@ TEST_F(WordFilesIndexTest, ABuildWithoutTheIndexReplacesTheOldOneWithNone) {
   EXPECT_EQ(Ask("dogs").files.size(), 2u);
   EXPECT_EQ(Ask("mice dogs").files.size(), 1u);
 }
+
+// Word lists larger than one block of their arena, and more words than fit
+// in one of its pages: the index still answers as the scan. The same tree
+// with a memory budget the lists outgrow part way gets no index at all.
+TEST_F(WordFilesIndexTest, ListsOverManyBlocksAndPagesAndABudgetOutgrown) {
+  for (int f = 0; f < 70; ++f) {
+    std::string text = "common shared ";
+    for (int i = 0; i < 2500; ++i)
+      text += WordFor(static_cast<std::uint32_t>(f * 2500 + i), 9) + " ";
+    // Every tenth file shares a word with the next ten files.
+    text += WordFor(900000 + static_cast<std::uint32_t>(f / 10), 7);
+    WriteFile(root + "d" + std::to_string(f % 5) + "/f" + std::to_string(f) + ".txt", text);
+  }
+  const BuildStats st = Build();
+  ASSERT_GT(st.catalogs, 10);
+  ASSERT_TRUE(IndexUsable());
+  // 175,000 words: more 8-byte first blocks than one 1 MiB page holds.
+  EXPECT_GT(LE(ReadData(kIndex), 12), 175000u);
+  const std::vector<std::string> queries = {"common",
+                                            "shared common",
+                                            WordFor(5, 9),
+                                            WordFor(69 * 2500 + 7, 9) + " common",
+                                            WordFor(900000 + 3, 7) + " shared",
+                                            WordFor(3, 9) + " " + WordFor(4, 9),
+                                            WordFor(3, 9) + " " + WordFor(2600, 9)};
+  std::vector<Answer> indexed;
+  for (auto& q : queries) indexed.push_back(Ask(q));
+  EXPECT_EQ(indexed, Scanned(queries));
+  EXPECT_EQ(indexed[0].files.size(), 70u);
+  EXPECT_EQ(indexed[4].files.size(), 10u);
+  EXPECT_EQ(indexed[5].files.size(), 1u);
+  EXPECT_TRUE(indexed[6].files.empty());
+
+  WordCat w(files);
+  w.wordFileIndexBudget = 200000;
+  w.CreateWordCatalog(nullptr, {root});
+  EXPECT_FALSE(w.Stats().failed);
+  EXPECT_EQ(ReadData(kIndex), "");
+  std::vector<Answer> scanned;
+  for (auto& q : queries) scanned.push_back(Ask(q));
+  EXPECT_EQ(scanned, indexed);
+}
