@@ -43,7 +43,7 @@ fuzz: deps
 
 # Benchmarks run on demand only; see BENCHMARKS.md.
 bench: deps
-	@ZARNS_EXTRA_PKGS="ripgrep hyperfine" scripts/deps.sh
+	@ZARNS_EXTRA_PKGS="ripgrep hyperfine recoll linux-doc" scripts/deps.sh
 	bench/run-all.sh
 
 # The programs, help pages, desktop entry, MIME type, icons and manual pages

@@ -14,6 +14,12 @@ ninja -C "$BUILD" -j2 zarn_bench
 ninja -C "$BUILD" -j2 catalog_bench
 "$BUILD/bench/catalog_bench"
 
+# Word search and build at scale, against Recoll (corpora cached in the build dir).
+ninja -C "$BUILD" -j2 catalog_search_bench zarns-cli
+REAL=/usr/share/doc/linux-doc-6.1/html/_sources
+"$BUILD/bench/catalog_search_bench" --cli "$BUILD/zarns-cli" --cache "$BUILD/bench-cache" \
+  ${REAL:+--real "$REAL"}
+
 # Zarn store.
 ninja -C "$BUILD" -j2 store_bench
 "$BUILD/bench/store_bench"

@@ -15,8 +15,9 @@ namespace {
 // in; the index goes last so that it only ever names word files already
 // in place (which matters only to readers that take no lock).
 constexpr DataFile kFixedCatalogFiles[] = {
-    DataFile::kWordsLtr, DataFile::kFilesBuf, DataFile::kFilesTbl, DataFile::kMatches,
-    DataFile::kPathsBuf, DataFile::kPathsTbl, DataFile::kExtMatch, DataFile::kWordsIdx};
+    DataFile::kWordsLtr, DataFile::kFilesBuf,    DataFile::kFilesTbl,
+    DataFile::kMatches,  DataFile::kPathsBuf,    DataFile::kPathsTbl,
+    DataFile::kExtMatch, DataFile::kWordFileIdx, DataFile::kWordsIdx};
 
 std::string NoSlash(std::string dir) {
   if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
@@ -141,8 +142,10 @@ plat::FileError ExtensionListState(ZrnIO& files) {
 }
 
 bool CatalogComplete() {
+  // The word -> files index only speeds searches up: a catalog written
+  // before it existed is still whole.
   for (DataFile f : kFixedCatalogFiles)
-    if (!plat::Fs().Exists(DataFilePath(f))) return false;
+    if (f != DataFile::kWordFileIdx && !plat::Fs().Exists(DataFilePath(f))) return false;
   return plat::Fs().Exists(DataFilePath(DataFile::kWordsBuf, 1)) &&
          plat::Fs().Exists(DataFilePath(DataFile::kWordsTbl, 1));
 }

@@ -121,6 +121,20 @@ class CatalogWriter {
   void FinishLastCatalog();
   // Writes out everything held.
   void Flush();
+  // After the last job and FinishLastCatalog: writes the word -> files
+  // index of the catalog written into `dir` (ending with "/"; the catalog's
+  // files there are read back for its fingerprint) into its file. A build
+  // whose word lists outgrew their budget writes none (searches then scan).
+  // A failed read or write fails the build like any other catalog write.
+  void WriteWordFileIndex(const std::string& dir);
+  // Bytes the word lists may take in memory while a build runs (by
+  // default kWordFileIndexBudget).
+  void SetIndexBudget(std::size_t bytes) { indexBudget_ = bytes; }
+  // Whether the word lists outgrew their budget (no index is written).
+  bool IndexDropped() const { return indexDropped_; }
+  // Writes no word -> files index and keeps no word lists (what a build
+  // costs without it, for comparison).
+  void WithoutWordFileIndex() { DropIndex(); }
 
   int Catalogs() const { return catalog_; }
   std::uint32_t Directories() const { return directories_; }
@@ -133,6 +147,13 @@ class CatalogWriter {
   void AddWords(std::uint32_t unique);
   void WriteSortedIndex();
   void NextCatalog();
+  // The build-wide number of the word in table slot `slot` (new to the
+  // current catalog), added when the build has not met it before.
+  std::uint32_t BuildWord(const wordscan::WordKey& k, std::uint32_t hash);
+  // Room in the build's word table for `more` words (it stays at most half full).
+  void ReserveBuildWords(std::size_t more);
+  void AddToList(std::uint32_t word);
+  void DropIndex();
 
   // --- the word table ---------------------------------------------------------
   // Words of the current numbered catalog: an open-addressing table keyed
@@ -183,6 +204,38 @@ class CatalogWriter {
   static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
   std::vector<std::uint32_t> fileSet_;
   std::uint32_t fileGen_ = 0;
+
+  // --- the word -> files index ------------------------------------------------
+  // Every distinct word of the build (all numbered catalogs together) with
+  // the files holding it, delta-coded as the files come (ids only grow).
+  // A word's ids live in a chain of blocks of the arena (8 bytes, then
+  // doubling up to 4 KiB; the last 4 bytes of a full block name the next),
+  // so a list grows without copies and most words cost one small block.
+  struct BuildWordList {
+    std::uint32_t last = 0, count = 0, bytes = 0;
+    std::uint32_t head = 0, tail = 0, end = 0;  // arena offsets; end 0: no block yet
+    std::uint32_t size = 0;                     // of the last block
+  };
+  std::vector<BuildWordList> lists_;
+  static constexpr std::uint32_t kPageBits = 20;  // arena pages of 1 MiB
+  std::vector<std::unique_ptr<unsigned char[]>> pages_;
+  std::uint32_t arenaEnd_ = 0;
+  unsigned char* At(std::uint32_t off) {
+    return pages_[off >> kPageBits].get() + (off & ((1u << kPageBits) - 1));
+  }
+  // A new block of `size` bytes (the link included); 0 when the arena is full.
+  std::uint32_t NewBlock(std::uint32_t size);
+  // The ids of list `l`, gathered into `out`.
+  void Gather(const BuildWordList& l, std::string& out);
+  // The build's words by key, as the catalog's table holds them, with the
+  // list number in place of the offset.
+  std::vector<Slot> listTable_;
+  std::vector<std::uint32_t> slotList_;  // per word-table slot: its list number
+  // The file's words: their slots in the catalog's table, and which of them
+  // were new to the catalog.
+  std::unique_ptr<std::uint32_t[]> fileSlots_, freshWords_;
+  std::size_t listBytes_ = 0, indexBudget_ = kWordFileIndexBudget;
+  bool indexDropped_ = false;
 
   // --- positions and counts -------------------------------------------------------
   ZrnIO& files_;

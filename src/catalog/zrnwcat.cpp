@@ -179,6 +179,8 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
     AllocationFailed();
     return false;
   }
+  writer->SetIndexBudget(cat.wordFileIndexBudget);
+  if (!cat.writeWordFileIndex) writer->WithoutWordFileIndex();
   if (cat.useHelperThread) ring->Start();
   FilePass pass(lists, *reader, *ring, *writer, cat.beforeOpen);
   CatalogWalk walk(progress, pass);
@@ -192,6 +194,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   }
   ring->Stop();
   writer->Flush();
+  writer->WriteWordFileIndex(StagingDir());
   stats.directories = writer->Directories();
   stats.files = pass.Taken();
   stats.words = writer->Words();

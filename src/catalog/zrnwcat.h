@@ -68,6 +68,11 @@ class WordCat {
   // False: everything runs on the calling thread (as when no helper thread
   // can be started). The files are the same either way.
   bool useHelperThread = true;
+  // False: no word -> files index is written (searches then scan); for
+  // measuring what the index costs a build.
+  bool writeWordFileIndex = true;
+  // Memory the index may take while the build runs (tests lower it).
+  std::size_t wordFileIndexBudget = kWordFileIndexBudget;
 
  private:
   ZrnIO& files_;

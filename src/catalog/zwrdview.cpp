@@ -8,10 +8,12 @@
 #include <optional>
 
 #include "catalog/catfiles.h"
+#include "catalog/wfindex.h"
 #include "catalog/zrnfile.h"
 #include "host/findresults.h"
 #include "host/messages.h"
 #include "platform/pbytes.h"
+#include "platform/pdatadir.h"
 #include "platform/pfile.h"
 #include "platform/psort.h"
 
@@ -146,7 +148,7 @@ void WordView::LoadFilesBuffer() {
 
 void WordView::InterpretWords() {
   CatalogReadScope scope;
-  if (Begin(scope)) {
+  if (Begin(scope) && !SearchWithIndex()) {
     files_.OpenFiles("r");
     ReadWordsIdxDB();
     int n = GetNumWordsToMatch();
@@ -210,6 +212,56 @@ bool WordView::ReadWordCatDBbyIdx(int idx) {
   if (got < size) std::fputs("Error Reading Words Buffer in ReadWordCatDBbyIdx\n", stderr);
   AllGenCharBufPtr[got] = '\0';
   allGenLen_ = got;
+  return true;
+}
+
+// The same answer as FindWords, from the word -> files index: MatchesFound
+// is the sum of the typed words' file counts (a word typed twice counts
+// twice), HitList the files holding every typed word, in id order, which
+// is match-file order. The shortest list is decoded first and each longer
+// one only as far as the files still in the running.
+bool WordView::SearchWithIndex() {
+  wfidx::Reader index;
+  if (!index.Open(plat::DataDir())) return false;
+  const int numtomatch = GetNumWordsToMatch();
+  std::vector<wfidx::Reader::Entry> lists;
+  long long matches = 0;
+  bool allThere = numtomatch > 0;
+  for (const std::string& typed : FindArray) {
+    const std::string w = plat::AsciiLower(typed);
+    wfidx::Reader::Entry e;
+    switch (index.Find(w, e)) {
+      case wfidx::Reader::Look::Damaged: return false;
+      case wfidx::Reader::Look::Absent: allThere = false; break;
+      case wfidx::Reader::Look::Found:
+        matches += e.count;
+        if (std::none_of(lists.begin(), lists.end(),
+                         [&](const wfidx::Reader::Entry& x) { return x.list == e.list; }))
+          lists.push_back(e);
+        break;
+    }
+  }
+  std::vector<std::uint32_t> ids;
+  if (allThere && !lists.empty()) {
+    std::sort(lists.begin(), lists.end(),
+              [](const wfidx::Reader::Entry& a, const wfidx::Reader::Entry& b) {
+                return a.count < b.count;
+              });
+    if (!wfidx::Reader::DecodeList(lists[0], ids)) return false;
+    for (std::size_t i = 1; i < lists.size() && !ids.empty(); ++i)
+      if (!wfidx::Reader::Intersect(lists[i], ids)) return false;
+  }
+  // Names straight from the mapped files buffer: only those listed are touched.
+  wfidx::MappedFile names;
+  if (!ids.empty() && !names.Open(DataFilePath(DataFile::kFilesBuf))) return false;
+  FileArray.clear();
+  totalMatchTableEntries = 0;
+  MatchesFound = static_cast<int>(std::min<long long>(matches, 0x7FFFFFFF));
+  for (std::uint32_t id : ids) {
+    if (id >= names.size()) continue;  // an id outside the files buffer names no file
+    const std::size_t len = strnlen(names.data() + id, names.size() - id);
+    if (len > 0) HitList.push_back({std::string(names.data() + id, len), id});
+  }
   return true;
 }
 

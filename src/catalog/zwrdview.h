@@ -34,11 +34,13 @@ class WordView {
   WordView(const WordView&) = delete;
   WordView& operator=(const WordView&) = delete;
 
-  // The word search for FindName: opens the file set, loads what is needed,
-  // fills HitList (files holding every word, in match-file order) and
-  // MatchesFound (the number of word/file hits), closes the file set. The
-  // catalog lock is shared meanwhile. On a damaged or busy catalog HitList
-  // stays empty, MatchesFound 0, and Problem is set and shown.
+  // The word search for FindName: fills HitList (files holding every word,
+  // in match-file order) and MatchesFound (the number of word/file hits).
+  // The word -> files index answers when it belongs to the catalog in
+  // place; otherwise the file set is opened, the index runs and the match
+  // file are read (FindWords), and it is closed again. The catalog lock is
+  // shared meanwhile. On a damaged or busy catalog HitList stays empty,
+  // MatchesFound 0, and Problem is set and shown.
   void InterpretWords();
   // Splits FindName at " ", "." and "," into FindArray (case kept); returns
   // the number of words.
@@ -96,10 +98,14 @@ class WordView {
   std::vector<char> FileGenCharBufPtr;  // the files buffer
   std::uint32_t TotalNumWords = 0;
   std::uint32_t totalMatchTableEntries = 0;  // match records seen by the last search
-  std::vector<std::uint32_t> FileArray;
+  std::vector<std::uint32_t> FileArray;      // FindWords only: empty when the index answered
   std::vector<std::string> FindArray;
 
  private:
+  // The word search answered from the word -> files index; false, having
+  // changed nothing but FindArray, when the index is missing, of another
+  // catalog or damaged, and the scan must answer.
+  bool SearchWithIndex();
   // The steps of FindWords. The index records of the typed words, catalog by
   // catalog, in the order of the index runs.
   std::vector<WordIdxStructType> LookUpWords();

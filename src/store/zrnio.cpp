@@ -116,6 +116,7 @@ HANDLE* ZrnIO::HandleField(DataFile FileNum) {
     case DataFile::kExtTypeCatMatch: return &ExtTypeCatMatchOut;
     case DataFile::kExtCategory: return &ExtCategoryOut;
     case DataFile::kExtMatch: return &ExtMatchOut;
+    case DataFile::kWordFileIdx: return &WordFileIdxOut;
   }
   return nullptr;
 }
@@ -155,6 +156,7 @@ std::string DataFileName(DataFile file, int catalog) {
     case DataFile::kExtTypeCatMatch: return "KEPt.007";
     case DataFile::kExtCategory: return "KEPc.007";
     case DataFile::kExtMatch: return "KEPb.007";
+    case DataFile::kWordFileIdx: return "NCSx.007";
   }
   return std::string();
 }
@@ -234,6 +236,8 @@ void ZrnIO::CloseFiles() {
     CloseFile(*f);
     *f = nullptr;
   }
+  CloseFile(WordFileIdxOut);
+  WordFileIdxOut = nullptr;
 }
 
 bool ZrnIO::IncrementWordFiles() {

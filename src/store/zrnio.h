@@ -63,6 +63,7 @@ enum class DataFile : int {
   kExtTypeCatMatch = 20,  // "KEPt.007": file types per category
   kExtCategory = 21,      // "KEPc.007": categories
   kExtMatch = 22,         // "KEPb.007": catalogued files of a file type
+  kWordFileIdx = 23,      // "NCSx.007": for each word, the files that hold it
 };
 
 // Every data file, in number order.
@@ -72,14 +73,15 @@ inline constexpr DataFile kAllDataFiles[] = {
     DataFile::kPathsTbl,  DataFile::kExtensions, DataFile::kZarnNames,       DataFile::kZarnValues,
     DataFile::kZarnTable, DataFile::kZarnBrowse, DataFile::kPkgMembers,      DataFile::kPkgTable,
     DataFile::kPkgText,   DataFile::kExtList,    DataFile::kExtTypeCatMatch, DataFile::kExtCategory,
-    DataFile::kExtMatch};
+    DataFile::kExtMatch,  DataFile::kWordFileIdx};
 
 // The files a catalog build writes: the numbered word files (of the current
-// catalog), the index, names, matches, paths and file-type matches.
+// catalog), the index, names, matches, paths and the word -> files index
+// (the file-type matches are handled beside them).
 inline constexpr DataFile kCatalogFiles[] = {
-    DataFile::kWordsBuf, DataFile::kWordsTbl, DataFile::kWordsIdx,
-    DataFile::kWordsLtr, DataFile::kFilesBuf, DataFile::kFilesTbl,
-    DataFile::kMatches,  DataFile::kPathsBuf, DataFile::kPathsTbl};
+    DataFile::kWordsBuf, DataFile::kWordsTbl,   DataFile::kWordsIdx, DataFile::kWordsLtr,
+    DataFile::kFilesBuf, DataFile::kFilesTbl,   DataFile::kMatches,  DataFile::kPathsBuf,
+    DataFile::kPathsTbl, DataFile::kWordFileIdx};
 
 // The name (without directory) of `file`; the numbered word files take the
 // catalog number `catalog`.
@@ -117,7 +119,8 @@ class ZrnIO {
   void OpenFiles(const char* OpenMode);
   // 1 when all fourteen catalog-group handles are open, else 0.
   int TestFiles();
-  // Closes the catalog group and sets its handles to null.
+  // Closes the catalog group (and the word -> files index a build writes)
+  // and sets its handles to null.
   void CloseFiles();
   // Opens data file FileToOpen into its handle field. The previous handle is
   // not closed.
@@ -223,6 +226,7 @@ class ZrnIO {
   HANDLE ZarnPkgOut = nullptr;          // kPkgMembers
   HANDLE PkgTblOut = nullptr;           // kPkgTable
   HANDLE PkgBufOut = nullptr;           // kPkgText
+  HANDLE WordFileIdxOut = nullptr;      // kWordFileIdx (written by a build only)
   std::int32_t currentWordCat = 1;
 
   // The sequential reader: the window GenBuffer, the offset in it of the

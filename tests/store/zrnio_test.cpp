@@ -61,16 +61,17 @@ TEST_F(ZrnIOTest, FileNamesAndNumbers) {
   EXPECT_EQ(io_->HandleField(DataFile::kExtCategory), &io_->ExtCategoryOut);
   EXPECT_EQ(io_->HandleField(DataFile::kExtMatch), &io_->ExtMatchOut);
 
-  // The design's file numbers: 1 to 22, 13 unused.
+  // The design's file numbers: 1 to 22, 13 unused; 23 is the word -> files
+  // index the build adds.
   const char* names[] = {nullptr,      "LES1.007",   "LESt1.007",  "LESi.007",   "LESl.007",
                          "IMS.007",    "IMSt.007",   "NCS.007",    "DES.007",    "DESt.007",
                          "EMS.007",    "EMSZrn.007", "EMSVal.007", nullptr,      "EMSVt.007",
                          "BROWSE.007", "EMSPkg.007", "PkgT.007",   "PkgBuf.007", "KEP.007",
-                         "KEPt.007",   "KEPc.007",   "KEPb.007"};
-  EXPECT_EQ(std::size(kAllDataFiles), 21u);
+                         "KEPt.007",   "KEPc.007",   "KEPb.007",   "NCSx.007"};
+  EXPECT_EQ(std::size(kAllDataFiles), 22u);
   for (DataFile n : kAllDataFiles) {
     const int num = static_cast<int>(n);
-    ASSERT_TRUE(num >= 1 && num <= 22 && names[num]) << num;
+    ASSERT_TRUE(num >= 1 && num <= 23 && names[num]) << num;
     char* s = io_->GetFileStr(n);
     EXPECT_EQ(std::string(s), D(names[num])) << num;
     EXPECT_EQ(DataFileName(n), names[num]);
