@@ -222,15 +222,14 @@ static_assert(kMaxBuildFiles <= 0xFFFF);
 void CatalogWriter::AddPairs(const std::uint32_t* words, std::uint32_t n) {
   if (n == 0 || indexDropped_) return;
   if (pairFiles_.size() > 0xFFFF) return DropIndex();
-  constexpr std::size_t kPage = std::size_t{1} << kPairPageBits;
   for (std::uint32_t k = 0; k < n;) {
     if ((pairs_ >> kPairPageBits) == pairPages_.size()) {
-      pairPages_.emplace_back(new std::uint32_t[kPage]);
-      listBytes_ += kPage * sizeof(std::uint32_t);
+      pairPages_.emplace_back(new std::uint32_t[kPairPage]);
+      listBytes_ += kPairPage * sizeof(std::uint32_t);
       if (listBytes_ > indexBudget_) return DropIndex();
     }
-    const std::size_t at = pairs_ & (kPage - 1);
-    const std::size_t take = std::min<std::size_t>(n - k, kPage - at);
+    const std::size_t at = pairs_ & (kPairPage - 1);
+    const std::size_t take = std::min<std::size_t>(n - k, kPairPage - at);
     std::memcpy(pairPages_.back().get() + at, words + k, take * sizeof(std::uint32_t));
     pairs_ += take;
     k += static_cast<std::uint32_t>(take);
@@ -257,13 +256,15 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
   Flush();
   HANDLE h = files_.WordFileIdxOut;
   if (Failed() || indexDropped_ || !plat::IsOpen(h)) return;
+  // Words met since the last check may have taken the lists past their
+  // budget; and an index beyond the format's counts is none either.
+  if (listBytes_ > indexBudget_ || pairs_ > 0xFFFFFFFFull) return DropIndex();
   const auto fail = [this] {
     plat::FileError e = plat::LastFileError();
     fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
   };
   std::uint64_t tie = 0;
   if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
-  if (pairs_ > 0xFFFFFFFFull) return;  // beyond the format: no index
   try {
     const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
@@ -274,30 +275,76 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     for (const Slot& s : listTable_)
       if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
     std::sort(order.begin(), order.end());
-    // Each list number's place in word order, and where each word's files
-    // start in that order (counted, then summed).
-    std::vector<std::uint32_t> rank(words), start(std::size_t{words} + 1, 0);
-    for (std::uint32_t i = 0; i < words; ++i)
-      rank[static_cast<std::uint32_t>(order[i]) & 0xFFFFFF] = i;
-    for (std::size_t i = 0; i < pairs_; ++i) ++start[rank[PairAt(i)] + 1];
-    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] += start[i];
-    // The files of a range of words are gathered at a time, as file numbers
-    // (16 bits), into as large a buffer as the budget leaves: one range, and
-    // so two passes over the pairs, when there is room.
+    // Files per list number (counted), and where each word's files start
+    // in word order.
+    std::vector<std::uint32_t> count(words, 0), start(std::size_t{words} + 1, 0);
+    for (std::size_t p = 0; p < pairPages_.size(); ++p) {
+      const std::uint32_t* page = pairPages_[p].get();
+      const std::size_t n = std::min(pairs_ - p * kPairPage, kPairPage);
+      for (std::size_t i = 0; i < n; ++i) ++count[page[i]];
+    }
+    const auto listOf = [&](std::uint32_t i) {
+      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    };
+    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
+    // The files of the words are gathered as file numbers (16 bits), sorted
+    // by counting: into one buffer when the budget leaves room for it (the
+    // usual case), else a range of words at a time.
     const std::size_t room = indexBudget_ > listBytes_ ? (indexBudget_ - listBytes_) / 2 : 0;
-    const std::size_t cap = std::max<std::size_t>({room, std::size_t{1} << 20, kMaxBuildFiles});
+    // A range holds one word's files at least.
+    const std::size_t cap = std::max<std::size_t>(room, pairFiles_.size());
     std::vector<std::uint16_t> gathered(std::min<std::size_t>(cap, pairs_));
+    std::string coded;
+    std::vector<std::size_t> codedAt;
+    // The delta-coded ids of the `n` file numbers at `files`.
+    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out) {
+      std::uint32_t last = 0;
+      for (std::uint32_t k = 0; k < n; ++k) {
+        const std::uint32_t id = pairFiles_[files[k]];
+        wfidx::PutVarint(out, id - last);  // the first as it is
+        last = id;
+      }
+    };
+    // Every store of a scatter lands somewhere else in memory: the places a
+    // few pairs ahead are asked for first.
+    constexpr std::size_t kAhead = 16;
     std::vector<std::uint32_t> cursor;
-    std::uint32_t from = 0, to = 0;  // the range gathered
+    std::uint32_t from = 0, to = 0;  // the range of words gathered
+    std::vector<std::uint32_t> rank;
+    if (gathered.size() == pairs_) {
+      // By list number, then coded once in word order; the pairs are let go
+      // first (the coded lists take less room than they did).
+      cursor.assign(words, 0);
+      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
+      std::size_t f = 0;
+      for (std::size_t i = 0; i < pairs_; ++i) {
+        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
+        while (i >= pairEnds_[f]) ++f;
+        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+      }
+      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
+      coded.reserve(2 * pairs_);
+      codedAt.resize(std::size_t{words} + 1);
+      for (std::uint32_t i = 0; i < words; ++i) {
+        codedAt[i] = coded.size();
+        const std::uint32_t l = listOf(i);
+        // cursor[l] now ends the list's files.
+        code(gathered.data() + (cursor[l] - count[l]), count[l], coded);
+      }
+      codedAt[words] = coded.size();
+      std::vector<std::uint16_t>().swap(gathered);
+    } else {
+      rank.resize(words);
+      for (std::uint32_t i = 0; i < words; ++i) rank[listOf(i)] = i;
+    }
+    std::vector<std::uint32_t>().swap(count);
+    // A range of words from `first`, gathered in word order.
     const auto gather = [&](std::uint32_t first) {
       from = first;
       to = first;
       while (to < words && start[to + 1] - start[from] <= gathered.size()) ++to;
       cursor.assign(start.begin() + from, start.begin() + to);
       const std::uint32_t base = start[from], span = to - from;
-      // Every store lands somewhere else in memory: the places a few pairs
-      // ahead are asked for first.
-      constexpr std::size_t kAhead = 16;
       std::size_t f = 0;
       for (std::size_t i = 0; i < pairs_; ++i) {
         if (i + 2 * kAhead < pairs_) __builtin_prefetch(&rank[PairAt(i + 2 * kAhead)]);
@@ -313,19 +360,22 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     char word[wordscan::RawWord::kLen + 8];
     std::string ids;
     const auto at = [&](std::uint32_t i) {
-      if (i < from || i >= to) gather(i);
       const U128 v = order[i];
       const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
                                   static_cast<std::uint64_t>(v >> 24) & kLoMask};
       const std::size_t len = wordscan::Unpack(key, word);
-      ids.clear();
-      std::uint32_t last = 0;
-      for (std::uint32_t k = start[i]; k < start[i + 1]; ++k) {
-        const std::uint32_t id = pairFiles_[gathered[k - start[from]]];
-        wfidx::PutVarint(ids, id - last);  // the first as it is
-        last = id;
+      std::string_view list;
+      if (!codedAt.empty()) {
+        list = std::string_view(coded).substr(codedAt[i], codedAt[i + 1] - codedAt[i]);
+      } else {
+        // Each range is gathered and coded as the index asks for it, twice
+        // (once for the word table's checks, once for the lists).
+        if (i < from || i >= to) gather(i);
+        ids.clear();
+        code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids);
+        list = ids;
       }
-      return wfidx::WordList{std::string_view(word, len), start[i + 1] - start[i], ids};
+      return wfidx::WordList{std::string_view(word, len), start[i + 1] - start[i], list};
     };
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);

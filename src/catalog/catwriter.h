@@ -213,12 +213,13 @@ class CatalogWriter {
   // one list per word meant a random memory access per (word, file) pair.
   std::uint32_t buildWords_ = 0;
   static constexpr std::uint32_t kPairPageBits = 18;  // pages of 256 Ki list numbers
+  static constexpr std::size_t kPairPage = std::size_t{1} << kPairPageBits;
   std::vector<std::unique_ptr<std::uint32_t[]>> pairPages_;
   std::size_t pairs_ = 0;
   std::vector<std::uint32_t> pairFiles_;  // per file with words: its id ...
   std::vector<std::size_t> pairEnds_;     // ... and the end of its run
   std::uint32_t PairAt(std::size_t i) const {
-    return pairPages_[i >> kPairPageBits][i & ((std::size_t{1} << kPairPageBits) - 1)];
+    return pairPages_[i >> kPairPageBits][i & (kPairPage - 1)];
   }
   // Appends the list numbers of one file's words.
   void AddPairs(const std::uint32_t* words, std::uint32_t n);
