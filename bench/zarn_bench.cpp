@@ -193,8 +193,8 @@ int main(int argc, char** argv) {
       first = std::atoi(argv[i + 1]);
     else if (a == "--files")
       files = std::atoi(argv[i + 1]);
-    else if (a == "--corpus")
-      corpus = argv[i + 1];
+    else if (a == "--corpus")  // the run works from its own data folder
+      corpus = fs::absolute(argv[i + 1]).string();
   }
   char tmpl[] = "/tmp/zarn-bench-XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
