@@ -1,6 +1,7 @@
 // Word search and build at scale, against Recoll on the same files:
 //   catalog_search_bench --cli PATH [--cache DIR] [--sizes 20000,100000]
 //                        [--real DIR] [--runs N] [--recoll-max-files N]
+//                        [--build-only 1] [--reuse-recoll 1]
 // For each corpus (generated ones of the given sizes, made once into the
 // cache folder and kept there, and a real text tree when --real names one):
 //   - the build: WordCat over the tree (warm cache, median of 3) with and
@@ -209,6 +210,8 @@ struct Options {
   std::string cli, cache;
   int runs = 15;
   std::size_t recollMax = 30000;
+  bool buildOnly = false;    // the build rows alone
+  bool reuseRecoll = false;  // query a Recoll index left by an earlier run
 };
 
 // Two-word queries: a pair of words the corpus holds in a few files, one
@@ -299,6 +302,7 @@ void Measure(const Options& o, const std::string& name, const std::string& root,
       static_cast<double>(catalogBytes) / 1e6, static_cast<double>(size("NCSx.007")) / 1e6,
       static_cast<double>(size("NCS.007")) / 1e6, static_cast<double>(size("LESi.007")) / 1e6,
       static_cast<double>(size("IMS.007")) / 1e6);
+  if (o.buildOnly) return;
 
   // Peak memory of a whole build process.
   const std::string timeOut = o.cache + "/time.txt";
@@ -319,7 +323,9 @@ void Measure(const Options& o, const std::string& name, const std::string& root,
   const std::string conf = o.cache + "/" + name + "-recoll";
   bool recoll = corpusFiles <= o.recollMax && Run({"recollindex", "-h"}) != -1;
   double recollBuild = 0;
-  if (recoll) {
+  if (recoll && o.reuseRecoll && fs::exists(conf + "/xapiandb")) {
+    std::printf("recollindex: not run (the index of an earlier run is queried)\n");
+  } else if (recoll) {
     fs::remove_all(conf);
     fs::create_directories(conf);
     std::ofstream(conf + "/recoll.conf") << "topdirs = " << root << "\n"
@@ -428,6 +434,10 @@ int main(int argc, char** argv) {
       o.runs = std::max(1, std::atoi(v.c_str()));
     else if (a == "--recoll-max-files")
       o.recollMax = std::strtoul(v.c_str(), nullptr, 10);
+    else if (a == "--build-only")
+      o.buildOnly = v == "1";
+    else if (a == "--reuse-recoll")
+      o.reuseRecoll = v == "1";
     else if (a == "--sizes") {
       sizes.clear();
       std::stringstream ss(v);

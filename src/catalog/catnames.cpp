@@ -1,10 +1,5 @@
 #include "catalog/catnames.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +11,7 @@
 #include "catalog/zwrdview.h"
 #include "host/messages.h"
 #include "platform/pfile.h"
+#include "platform/pmmap.h"
 #include "store/zrnio.h"
 
 namespace {
@@ -23,119 +19,20 @@ namespace {
 // The longest directory read for a file, as the paths buffer is read elsewhere.
 constexpr std::size_t kMaxPath = kGenBufferSize - 1;
 
-// One catalog file's bytes. With the real file system they are mapped
-// (shared, read-only: the catalog is only ever replaced by a rename, so the
-// mapped inode never changes under us); with a file system a test installed
-// they are read whole through it, so that every read can be made to fail.
+// One catalog file's bytes, mapped; a short read is reported the way the
+// catalog reader reports it, and what was read is used.
 class FileBytes {
  public:
-  FileBytes() = default;
-  ~FileBytes() { Unmap(); }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-
   void Load(const std::string& path, const char* shortReadMsg) {
-    Unmap();
-    path_ = path;
-    if (&plat::Fs() == &plat::PosixFs())
-      LoadMapped(shortReadMsg);
-    else
-      LoadThroughFs(shortReadMsg);
+    if (!file_.Open(path, plat::Access::Read) && file_.present()) std::fputs(shortReadMsg, stderr);
   }
-  // Whether the file in place is still the one loaded. Always false while
-  // a test's file system is installed: through it, files are read every time.
-  bool Current() const {
-    if (!identity_ || &plat::Fs() != &plat::PosixFs()) return false;
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) return !present_;
-    return present_ && Same(st);
-  }
-  bool present() const { return present_; }
-  const char* data() const { return data_; }
-  std::size_t size() const { return size_; }
+  // Whether the file in place is still the one loaded.
+  bool Current() const { return file_.Current(); }
+  const char* data() const { return file_.data(); }
+  std::size_t size() const { return file_.size(); }
 
  private:
-  void LoadMapped(const char* shortReadMsg) {
-    identity_ = true;
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
-      return;
-    }
-    present_ = true;
-    dev_ = st.st_dev;
-    ino_ = st.st_ino;
-    statSize_ = st.st_size;
-    mtime_ = st.st_mtim;
-    // Sizes are 32-bit throughout the catalog.
-    size_ = static_cast<std::size_t>(std::min<long long>(st.st_size, 0xFFFFFFFFll));
-    if (size_ > 0) {
-      void* m = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
-      if (m != MAP_FAILED) {
-        map_ = m;
-        data_ = static_cast<const char*>(m);
-      } else {
-        // Some file systems cannot map: read it instead.
-        copy_.resize(size_);
-        std::size_t got = 0;
-        while (got < size_) {
-          const ssize_t n = ::pread(fd, copy_.data() + got, size_ - got, static_cast<off_t>(got));
-          if (n <= 0) break;
-          got += static_cast<std::size_t>(n);
-        }
-        if (got < size_) std::fputs(shortReadMsg, stderr);
-        copy_.resize(got);
-        size_ = got;
-        data_ = copy_.data();
-      }
-    }
-    ::close(fd);
-  }
-  void LoadThroughFs(const char* shortReadMsg) {
-    identity_ = false;
-    plat::FileSystem& fs = plat::Fs();
-    plat::HANDLE h = fs.Open(path_, plat::Access::Read, plat::Creation::OpenExisting);
-    if (!plat::IsOpen(h)) return;
-    present_ = true;
-    const long long size = fs.Size(h);
-    copy_.resize(size > 0 ? static_cast<std::size_t>(std::min<long long>(size, 0xFFFFFFFFll)) : 0);
-    std::size_t got = 0;
-    while (got < copy_.size()) {
-      const long long n = fs.Read(h, copy_.data() + got, copy_.size() - got);
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    fs.Close(h);
-    if (got < copy_.size()) std::fputs(shortReadMsg, stderr);
-    copy_.resize(got);
-    size_ = got;
-    data_ = copy_.data();
-  }
-  bool Same(const struct stat& st) const {
-    return st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == statSize_ &&
-           st.st_mtim.tv_sec == mtime_.tv_sec && st.st_mtim.tv_nsec == mtime_.tv_nsec;
-  }
-  void Unmap() {
-    if (map_) ::munmap(map_, size_);
-    map_ = nullptr;
-    data_ = nullptr;
-    size_ = 0;
-    copy_.clear();
-    present_ = false;
-  }
-
-  std::string path_;
-  bool identity_ = false, present_ = false;
-  void* map_ = nullptr;
-  const char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::vector<char> copy_;
-  dev_t dev_ = 0;
-  ino_t ino_ = 0;
-  off_t statSize_ = 0;
-  struct timespec mtime_ {};
+  plat::MappedFile file_;
 };
 
 // Record i of a table of FilesTblStructType records.

@@ -175,26 +175,18 @@ void CatalogWriter::AddWords(std::uint32_t unique) {
     __builtin_prefetch(&listTable_[hashes[fresh[i]] & mask]);
   for (std::uint32_t i = 0; i < freshCount; ++i)
     slotList_[where[fresh[i]]] = BuildWord(words[fresh[i]], hashes[fresh[i]]);
-  // The same for the lists the file's words go to.
-  for (std::uint32_t k = 0; k < unique; ++k) {
-    where[k] = slotList_[where[k]];
-    __builtin_prefetch(&lists_[where[k]]);
-  }
-  for (std::uint32_t k = 0; k < unique; ++k) {
-    const BuildWordList& l = lists_[where[k]];
-    if (l.end != 0) __builtin_prefetch(At(l.tail), 1);
-  }
-  for (std::uint32_t k = 0; k < unique && !indexDropped_; ++k) AddToList(where[k]);
+  for (std::uint32_t k = 0; k < unique; ++k) where[k] = slotList_[where[k]];
+  AddPairs(where, unique);
 }
 
 // --- the word -> files index -------------------------------------------------------
 
 void CatalogWriter::ReserveBuildWords(std::size_t more) {
   // A list number rides in 24 bits of a slot.
-  if (lists_.size() + more >= (std::size_t{1} << 24)) return DropIndex();
-  if (2 * (lists_.size() + more) <= listTable_.size()) return;
+  if (buildWords_ + more >= (std::size_t{1} << 24)) return DropIndex();
+  if (2 * (buildWords_ + more) <= listTable_.size()) return;
   std::size_t size = listTable_.size();
-  while (2 * (lists_.size() + more) > size) size *= 2;
+  while (2 * (buildWords_ + more) > size) size *= 2;
   std::vector<Slot> grown(size, Slot{});
   const std::uint32_t mask = static_cast<std::uint32_t>(size - 1);
   for (const Slot& s : listTable_) {
@@ -213,9 +205,9 @@ std::uint32_t CatalogWriter::BuildWord(const wordscan::WordKey& k, std::uint32_t
   for (std::uint32_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& s = listTable_[i];
     if (s.hi == 0) {
-      const auto n = static_cast<std::uint32_t>(lists_.size());
-      lists_.emplace_back();
-      listBytes_ += sizeof(BuildWordList);
+      const std::uint32_t n = buildWords_++;
+      // What the word costs when the index is written (its rank and start).
+      listBytes_ += 2 * sizeof(std::uint32_t);
       s.hi = k.hi;
       s.loOff = k.lo | std::uint64_t{n} << 40;
       return n;
@@ -224,76 +216,37 @@ std::uint32_t CatalogWriter::BuildWord(const wordscan::WordKey& k, std::uint32_t
   }
 }
 
-std::uint32_t CatalogWriter::NewBlock(std::uint32_t size) {
-  constexpr std::uint32_t kPage = 1u << kPageBits;
-  // Blocks never cross a page; offset 0 stays unused so that 0 means none.
-  if (pages_.empty() || (arenaEnd_ >> kPageBits) >= pages_.size() ||
-      (arenaEnd_ & (kPage - 1)) + size > kPage) {
-    if (pages_.size() >= (std::size_t{1} << (32 - kPageBits)) - 1) return 0;
-    pages_.emplace_back(new unsigned char[kPage]);
-    listBytes_ += kPage;
-    arenaEnd_ = static_cast<std::uint32_t>(pages_.size() - 1) << kPageBits | 8u;
-  }
-  const std::uint32_t at = arenaEnd_;
-  arenaEnd_ += size;
-  return at;
-}
+// Files are numbered by their place in pairFiles_ while the index is made.
+static_assert(kMaxBuildFiles <= 0xFFFF);
 
-void CatalogWriter::AddToList(std::uint32_t word) {
-  BuildWordList& l = lists_[word];
-  std::uint32_t v = l.count ? fileOffset_ - l.last : fileOffset_;
-  l.last = fileOffset_;
-  ++l.count;
-  unsigned char code[5];
-  std::uint32_t n = 0;
-  while (v >= 0x80) {
-    code[n++] = static_cast<unsigned char>(v | 0x80);
-    v >>= 7;
-  }
-  code[n++] = static_cast<unsigned char>(v);
-  l.bytes += n;
-  if (l.end - l.tail >= n) {  // the usual case: it fits in the last block
-    std::memcpy(At(l.tail), code, n);
-    l.tail += n;
-    return;
-  }
-  for (std::uint32_t k = 0; k < n; ++k) {
-    if (l.tail == l.end) {
-      // The block is full (or there is none): link a new one, twice as big.
-      const std::uint32_t size = l.end == 0 ? 8u : std::min<std::uint32_t>(4096, 2 * l.size);
-      const std::uint32_t b = NewBlock(size);
-      if (b == 0 || listBytes_ > indexBudget_) return DropIndex();
-      if (l.end == 0)
-        l.head = b;
-      else
-        plat::PutLE32(At(l.end), b);
-      l.tail = b;
-      l.end = b + size - 4;
-      l.size = size;
+void CatalogWriter::AddPairs(const std::uint32_t* words, std::uint32_t n) {
+  if (n == 0 || indexDropped_) return;
+  if (pairFiles_.size() > 0xFFFF) return DropIndex();
+  for (std::uint32_t k = 0; k < n;) {
+    if ((pairs_ >> kPairPageBits) == pairPages_.size()) {
+      pairPages_.emplace_back(new std::uint32_t[kPairPage]);
+      listBytes_ += kPairPage * sizeof(std::uint32_t);
+      if (listBytes_ > indexBudget_) return DropIndex();
     }
-    *At(l.tail++) = code[k];
+    const std::size_t at = pairs_ & (kPairPage - 1);
+    const std::size_t take = std::min<std::size_t>(n - k, kPairPage - at);
+    std::memcpy(pairPages_.back().get() + at, words + k, take * sizeof(std::uint32_t));
+    pairs_ += take;
+    k += static_cast<std::uint32_t>(take);
   }
-}
-
-void CatalogWriter::Gather(const BuildWordList& l, std::string& out) {
-  out.clear();
-  std::uint32_t b = l.head, size = 8, left = l.bytes;
-  while (left > 0) {
-    const std::uint32_t n = std::min(left, size - 4);
-    out.append(reinterpret_cast<const char*>(At(b)), n);
-    left -= n;
-    if (left > 0) b = plat::GetLE32(At(b + size - 4));
-    size = std::min<std::uint32_t>(4096, 2 * size);
-  }
+  pairFiles_.push_back(fileOffset_);
+  pairEnds_.push_back(pairs_);
+  listBytes_ += sizeof(std::uint32_t) + sizeof(std::size_t);
 }
 
 // Beyond its budget the index is given up, not the build: the catalog is
 // whole without it and searches read the match file instead.
 void CatalogWriter::DropIndex() {
   indexDropped_ = true;
-  std::vector<BuildWordList>().swap(lists_);
-  std::vector<std::unique_ptr<unsigned char[]>>().swap(pages_);
-  arenaEnd_ = 0;
+  std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
+  pairs_ = 0;
+  std::vector<std::uint32_t>().swap(pairFiles_);
+  std::vector<std::size_t>().swap(pairEnds_);
   std::vector<Slot>().swap(listTable_);
   std::vector<std::uint32_t>().swap(slotList_);
   listBytes_ = 0;
@@ -303,6 +256,9 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
   Flush();
   HANDLE h = files_.WordFileIdxOut;
   if (Failed() || indexDropped_ || !plat::IsOpen(h)) return;
+  // Words met since the last check may have taken the lists past their
+  // budget; and an index beyond the format's counts is none either.
+  if (listBytes_ > indexBudget_ || pairs_ > 0xFFFFFFFFull) return DropIndex();
   const auto fail = [this] {
     plat::FileError e = plat::LastFileError();
     fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
@@ -310,30 +266,121 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
   std::uint64_t tie = 0;
   if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
   try {
+    const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
     // numbers sorts the words.
     using U128 = unsigned __int128;
     std::vector<U128> order;
-    order.reserve(lists_.size());
+    order.reserve(words);
     for (const Slot& s : listTable_)
       if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
     std::sort(order.begin(), order.end());
+    // Files per list number (counted), and where each word's files start
+    // in word order.
+    std::vector<std::uint32_t> count(words, 0), start(std::size_t{words} + 1, 0);
+    for (std::size_t p = 0; p < pairPages_.size(); ++p) {
+      const std::uint32_t* page = pairPages_[p].get();
+      const std::size_t n = std::min(pairs_ - p * kPairPage, kPairPage);
+      for (std::size_t i = 0; i < n; ++i) ++count[page[i]];
+    }
+    const auto listOf = [&](std::uint32_t i) {
+      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    };
+    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
+    // The files of the words are gathered as file numbers (16 bits), sorted
+    // by counting: into one buffer when the budget leaves room for it (the
+    // usual case), else a range of words at a time.
+    const std::size_t room = indexBudget_ > listBytes_ ? (indexBudget_ - listBytes_) / 2 : 0;
+    // A range holds one word's files at least.
+    const std::size_t cap = std::max<std::size_t>(room, pairFiles_.size());
+    std::vector<std::uint16_t> gathered(std::min<std::size_t>(cap, pairs_));
+    std::string coded;
+    std::vector<std::size_t> codedAt;
+    // The delta-coded ids of the `n` file numbers at `files`.
+    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out) {
+      std::uint32_t last = 0;
+      for (std::uint32_t k = 0; k < n; ++k) {
+        const std::uint32_t id = pairFiles_[files[k]];
+        wfidx::PutVarint(out, id - last);  // the first as it is
+        last = id;
+      }
+    };
+    // Every store of a scatter lands somewhere else in memory: the places a
+    // few pairs ahead are asked for first.
+    constexpr std::size_t kAhead = 16;
+    std::vector<std::uint32_t> cursor;
+    std::uint32_t from = 0, to = 0;  // the range of words gathered
+    std::vector<std::uint32_t> rank;
+    if (gathered.size() == pairs_) {
+      // By list number, then coded once in word order; the pairs are let go
+      // first (the coded lists take less room than they did).
+      cursor.assign(words, 0);
+      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
+      std::size_t f = 0;
+      for (std::size_t i = 0; i < pairs_; ++i) {
+        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
+        while (i >= pairEnds_[f]) ++f;
+        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+      }
+      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
+      coded.reserve(2 * pairs_);
+      codedAt.resize(std::size_t{words} + 1);
+      for (std::uint32_t i = 0; i < words; ++i) {
+        codedAt[i] = coded.size();
+        const std::uint32_t l = listOf(i);
+        // cursor[l] now ends the list's files.
+        code(gathered.data() + (cursor[l] - count[l]), count[l], coded);
+      }
+      codedAt[words] = coded.size();
+      std::vector<std::uint16_t>().swap(gathered);
+    } else {
+      rank.resize(words);
+      for (std::uint32_t i = 0; i < words; ++i) rank[listOf(i)] = i;
+    }
+    std::vector<std::uint32_t>().swap(count);
+    // A range of words from `first`, gathered in word order.
+    const auto gather = [&](std::uint32_t first) {
+      from = first;
+      to = first;
+      while (to < words && start[to + 1] - start[from] <= gathered.size()) ++to;
+      cursor.assign(start.begin() + from, start.begin() + to);
+      const std::uint32_t base = start[from], span = to - from;
+      std::size_t f = 0;
+      for (std::size_t i = 0; i < pairs_; ++i) {
+        if (i + 2 * kAhead < pairs_) __builtin_prefetch(&rank[PairAt(i + 2 * kAhead)]);
+        if (i + kAhead < pairs_) {
+          const std::uint32_t r = rank[PairAt(i + kAhead)] - from;
+          if (r < span) __builtin_prefetch(&gathered[cursor[r] - base], 1);
+        }
+        while (i >= pairEnds_[f]) ++f;
+        const std::uint32_t r = rank[PairAt(i)] - from;
+        if (r < span) gathered[cursor[r]++ - base] = static_cast<std::uint16_t>(f);
+      }
+    };
     char word[wordscan::RawWord::kLen + 8];
     std::string ids;
     const auto at = [&](std::uint32_t i) {
       const U128 v = order[i];
       const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
                                   static_cast<std::uint64_t>(v >> 24) & kLoMask};
-      const BuildWordList& l = lists_[static_cast<std::uint32_t>(v) & 0xFFFFFF];
       const std::size_t len = wordscan::Unpack(key, word);
-      Gather(l, ids);
-      return wfidx::WordList{std::string_view(word, len), l.count, ids};
+      std::string_view list;
+      if (!codedAt.empty()) {
+        list = std::string_view(coded).substr(codedAt[i], codedAt[i + 1] - codedAt[i]);
+      } else {
+        // Each range is gathered and coded as the index asks for it, twice
+        // (once for the word table's checks, once for the lists).
+        if (i < from || i >= to) gather(i);
+        ids.clear();
+        code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids);
+        list = ids;
+      }
+      return wfidx::WordList{std::string_view(word, len), start[i + 1] - start[i], list};
     };
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);
     };
-    if (!wfidx::WriteIndex(static_cast<std::uint32_t>(catalog_), tie,
-                           static_cast<std::uint32_t>(order.size()), at, sink))
+    if (!wfidx::WriteIndex(static_cast<std::uint32_t>(catalog_), tie, words, at, sink))
       return fail();
   } catch (const std::bad_alloc&) {
     // No room to order the words: what was written is short of its header's

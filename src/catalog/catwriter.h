@@ -152,7 +152,6 @@ class CatalogWriter {
   std::uint32_t BuildWord(const wordscan::WordKey& k, std::uint32_t hash);
   // Room in the build's word table for `more` words (it stays at most half full).
   void ReserveBuildWords(std::size_t more);
-  void AddToList(std::uint32_t word);
   void DropIndex();
 
   // --- the word table ---------------------------------------------------------
@@ -206,27 +205,24 @@ class CatalogWriter {
   std::uint32_t fileGen_ = 0;
 
   // --- the word -> files index ------------------------------------------------
-  // Every distinct word of the build (all numbered catalogs together) with
-  // the files holding it, delta-coded as the files come (ids only grow).
-  // A word's ids live in a chain of blocks of the arena (8 bytes, then
-  // doubling up to 4 KiB; the last 4 bytes of a full block name the next),
-  // so a list grows without copies and most words cost one small block.
-  struct BuildWordList {
-    std::uint32_t last = 0, count = 0, bytes = 0;
-    std::uint32_t head = 0, tail = 0, end = 0;  // arena offsets; end 0: no block yet
-    std::uint32_t size = 0;                     // of the last block
-  };
-  std::vector<BuildWordList> lists_;
-  static constexpr std::uint32_t kPageBits = 20;  // arena pages of 1 MiB
-  std::vector<std::unique_ptr<unsigned char[]>> pages_;
-  std::uint32_t arenaEnd_ = 0;
-  unsigned char* At(std::uint32_t off) {
-    return pages_[off >> kPageBits].get() + (off & ((1u << kPageBits) - 1));
+  // Every distinct word of the build (all numbered catalogs together) gets a
+  // list number. As files come, their words' list numbers are appended to
+  // one flat array (one run per file, files in id order); the index is made
+  // at the end by a counting sort of that array by list number, which keeps
+  // each word's files in id order. Appending is sequential, where growing
+  // one list per word meant a random memory access per (word, file) pair.
+  std::uint32_t buildWords_ = 0;
+  static constexpr std::uint32_t kPairPageBits = 18;  // pages of 256 Ki list numbers
+  static constexpr std::size_t kPairPage = std::size_t{1} << kPairPageBits;
+  std::vector<std::unique_ptr<std::uint32_t[]>> pairPages_;
+  std::size_t pairs_ = 0;
+  std::vector<std::uint32_t> pairFiles_;  // per file with words: its id ...
+  std::vector<std::size_t> pairEnds_;     // ... and the end of its run
+  std::uint32_t PairAt(std::size_t i) const {
+    return pairPages_[i >> kPairPageBits][i & (kPairPage - 1)];
   }
-  // A new block of `size` bytes (the link included); 0 when the arena is full.
-  std::uint32_t NewBlock(std::uint32_t size);
-  // The ids of list `l`, gathered into `out`.
-  void Gather(const BuildWordList& l, std::string& out);
+  // Appends the list numbers of one file's words.
+  void AddPairs(const std::uint32_t* words, std::uint32_t n);
   // The build's words by key, as the catalog's table holds them, with the
   // list number in place of the offset.
   std::vector<Slot> listTable_;

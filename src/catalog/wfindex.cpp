@@ -1,10 +1,5 @@
 #include "catalog/wfindex.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -160,62 +155,6 @@ bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t word
 }
 
 // --- reading ----------------------------------------------------------------------------
-
-bool MappedFile::Open(const std::string& path) {
-  Close();
-  if (&plat::Fs() != &plat::PosixFs()) {
-    plat::FileSystem& fs = plat::Fs();
-    plat::HANDLE h = fs.Open(path, plat::Access::ReadUnlocked, plat::Creation::OpenExisting);
-    if (!plat::IsOpen(h)) return false;
-    const long long size = fs.Size(h);
-    bool ok = size >= 0;
-    if (ok) {
-      copy_.resize(static_cast<std::size_t>(size));
-      std::size_t done = 0;
-      while (ok && done < copy_.size()) {
-        long long r = fs.Read(h, copy_.data() + done, copy_.size() - done);
-        if (r <= 0)
-          ok = false;
-        else
-          done += static_cast<std::size_t>(r);
-      }
-    }
-    fs.Close(h);
-    if (!ok) {
-      copy_.clear();
-      return false;
-    }
-    data_ = copy_.data();
-    size_ = copy_.size();
-    return true;
-  }
-  // Catalog files are replaced by renames, never rewritten in place, so a
-  // mapping stays what it was while it is read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok && st.st_size > 0) {
-    void* m = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
-    if (m == MAP_FAILED) {
-      ok = false;
-    } else {
-      map_ = m;
-      data_ = static_cast<const char*>(m);
-      size_ = static_cast<std::size_t>(st.st_size);
-    }
-  }
-  ::close(fd);
-  return ok;
-}
-
-void MappedFile::Close() {
-  if (map_) ::munmap(map_, size_);
-  map_ = nullptr;
-  copy_.clear();
-  data_ = nullptr;
-  size_ = 0;
-}
 
 bool Reader::Open(const std::string& dir) {
   if (!file_.Open(dir + DataFileName(DataFile::kWordFileIdx))) return false;

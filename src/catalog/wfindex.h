@@ -37,6 +37,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/pmmap.h"
+
 namespace wfidx {
 
 inline constexpr char kMagic[4] = {'Z', 'W', 'F', '1'};
@@ -79,27 +81,6 @@ bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t word
                 const std::function<WordList(std::uint32_t)>& at,
                 const std::function<bool(const char*, std::size_t)>& sink);
 
-// A read-only view of a whole file: mapped when the real file system is in
-// use, read into memory through the file layer otherwise (a test's).
-class MappedFile {
- public:
-  MappedFile() = default;
-  ~MappedFile() { Close(); }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  // False when it is missing or cannot be read.
-  bool Open(const std::string& path);
-  void Close();
-  const char* data() const { return data_; }
-  std::size_t size() const { return size_; }
-
- private:
-  const char* data_ = nullptr;
-  std::size_t size_ = 0;
-  void* map_ = nullptr;
-  std::vector<char> copy_;
-};
-
 // The index as a search reads it.
 class Reader {
  public:
@@ -137,7 +118,7 @@ class Reader {
   std::string_view WordOf(std::uint32_t i) const;
   bool EntryOf(std::uint32_t i, Entry& out) const;
 
-  MappedFile file_;
+  plat::MappedFile file_;
   const unsigned char* base_ = nullptr;
   std::size_t size_ = 0;
   std::uint32_t words_ = 0, catalogs_ = 0;

@@ -15,6 +15,7 @@
 #include "platform/pbytes.h"
 #include "platform/pdatadir.h"
 #include "platform/pfile.h"
+#include "platform/pmmap.h"
 #include "platform/psort.h"
 
 static_assert(std::endian::native == std::endian::little, "catalog records are read in place");
@@ -252,7 +253,7 @@ bool WordView::SearchWithIndex() {
       if (!wfidx::Reader::Intersect(lists[i], ids)) return false;
   }
   // Names straight from the mapped files buffer: only those listed are touched.
-  wfidx::MappedFile names;
+  plat::MappedFile names;
   if (!ids.empty() && !names.Open(DataFilePath(DataFile::kFilesBuf))) return false;
   FileArray.clear();
   totalMatchTableEntries = 0;

@@ -400,7 +400,7 @@ TEST_F(WordFilesIndexTest, ListsOverManyBlocksAndPagesAndABudgetOutgrown) {
   const BuildStats st = Build();
   ASSERT_GT(st.catalogs, 10);
   ASSERT_TRUE(IndexUsable());
-  // 175,000 words: more 8-byte first blocks than one 1 MiB page holds.
+  // 175,000 words.
   EXPECT_GT(LE(ReadData(kIndex), 12), 175000u);
   const std::vector<std::string> queries = {"common",
                                             "shared common",
@@ -425,4 +425,44 @@ TEST_F(WordFilesIndexTest, ListsOverManyBlocksAndPagesAndABudgetOutgrown) {
   std::vector<Answer> scanned;
   for (auto& q : queries) scanned.push_back(Ask(q));
   EXPECT_EQ(scanned, indexed);
+}
+
+// A budget that holds the word lists but leaves little room to sort them
+// makes the build gather the lists a range of words at a time: the index
+// is the same bytes whatever the room, or there is none.
+TEST_F(WordFilesIndexTest, TheSameIndexWhateverRoomIsLeftToSortTheLists) {
+  constexpr int kFiles = 24, kWords = 300;
+  for (int f = 0; f < kFiles; ++f) {
+    std::string text = "common ";
+    for (int i = 0; i < kWords; ++i)
+      text += WordFor(static_cast<std::uint32_t>((f * 131 + i * 7) % 2000), 8) + " ";
+    text += WordFor(900000 + static_cast<std::uint32_t>(f / 4), 7);
+    WriteFile(root + "d" + std::to_string(f % 3) + "/f" + std::to_string(f) + ".txt", text);
+  }
+  Build();
+  ASSERT_TRUE(IndexUsable());
+  const std::string reference = ReadData(kIndex);
+  const std::uint32_t words = LE(reference, 12), pairs = LE(reference, 16);
+  ASSERT_GT(pairs, 4000u);
+  // What the lists take before they are sorted: one page of 1 MiB for the
+  // pairs, 8 bytes a word and 12 a file; sorting them all at once takes 2
+  // bytes a pair more. Budgets from short of the first to past both.
+  const std::size_t held = (std::size_t{1} << 20) + 8 * words + 12 * kFiles;
+  int kept = 0, dropped = 0;
+  for (std::size_t budget = held - 4096; budget < held + 2 * pairs + 4096; budget += 1024) {
+    WordCat w(files);
+    w.wordFileIndexBudget = budget;
+    w.CreateWordCatalog(nullptr, {root});
+    ASSERT_FALSE(w.Stats().failed);
+    const std::string got = ReadData(kIndex);
+    if (got.empty()) {
+      ++dropped;
+      EXPECT_EQ(kept, 0) << "budget " << budget;  // a larger budget never drops it again
+    } else {
+      ++kept;
+      EXPECT_EQ(got, reference) << "budget " << budget;
+    }
+  }
+  EXPECT_GT(dropped, 0);
+  EXPECT_GT(kept, 4);
 }
