@@ -367,10 +367,27 @@ bool IsWordFileName(const std::string& u) {
 
 }  // namespace
 
-bool DestroyCatalog(ZrnIO& files) {
+bool DestroyCatalog(ZrnIO& files, DestroyRefusal* why) {
+  auto refuse = [why](DestroyRefusal r) {
+    if (why) *why = r;
+    return false;
+  };
+  if (why) *why = DestroyRefusal::kNone;
+  // Not while a build runs: its swap would bring a catalog back after the
+  // user was told it is gone.
+  CatalogLock build(CatalogLock::Kind::Build);
+  if (!build.Held())
+    return refuse(build.Error() == plat::FileError::Busy ? DestroyRefusal::kBuildRunning
+                                                         : DestroyRefusal::kLocked);
+  // Searches see the whole catalog or none of it, and drop what they cached.
+  CatalogLock swap(CatalogLock::Kind::Swap);
+  if (!swap.Held()) return refuse(DestroyRefusal::kLocked);
+  NewGeneration(swap.Handle());
   files.CloseFiles();
   plat::FileSystem& fs = plat::Fs();
-  bool gone = true;
+  // A staged catalog of an interrupted build would otherwise be swapped in
+  // by the next search's recovery.
+  bool gone = RemoveStaging();
   auto remove = [&](const std::string& path) {
     if (fs.Exists(path) && !fs.Remove(path) && fs.Exists(path)) gone = false;
   };
@@ -389,5 +406,5 @@ bool DestroyCatalog(ZrnIO& files) {
   }
   for (const std::string& n : numbered) remove(plat::DataPath(n));
   files.currentWordCat = 1;
-  return gone;
+  return gone ? true : refuse(DestroyRefusal::kNotRemoved);
 }

@@ -156,7 +156,16 @@ class CatalogReadScope {
   std::string generation_;
 };
 
-// Destroy: removes the word catalog (its files, every numbered word file
-// and the file-type index of catalogued files); the chosen extensions and
-// file types stay. True when none of those files remains.
-bool DestroyCatalog(ZrnIO& files);
+// Why DestroyCatalog left the catalog (or part of it) in place.
+enum class DestroyRefusal {
+  kNone,
+  kBuildRunning,  // a build runs: it would put a catalog back when it ends
+  kLocked,        // the catalog's locks could not be taken (searches outlasted the wait)
+  kNotRemoved,    // some files could not be removed
+};
+
+// Destroy: removes the word catalog (its files, every numbered word file,
+// the file-type index of catalogued files and what an interrupted build
+// left staged); the chosen extensions and file types stay. True when none
+// of those files remains; otherwise `why` (when given) says what stopped it.
+bool DestroyCatalog(ZrnIO& files, DestroyRefusal* why = nullptr);

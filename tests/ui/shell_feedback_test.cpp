@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "catalog/catlock.h"
 #include "catalog/ui/zrnmtchd.h"
 #include "catalog/ui/zrnsked.h"
 #include "catalog/zrnwcat.h"
@@ -163,6 +164,24 @@ class ShellFeedbackTest : public QObject {
     QVERIFY(QFile::exists(QString::fromStdString(plat::DataPath("EMS.007"))));
     QCOMPARE(host_.boxes.size(), std::size_t(2));
     QCOMPARE(host_.boxes[1].text, std::string("The word catalog was deleted."));
+  }
+
+  // While a build runs the catalog would come back when it ends: Destroy
+  // says so and removes nothing.
+  void destroyWhileABuildRunsSaysSo() {
+    uitest::ClearDataDir();
+    const char* catalog[] = {"LES1.007", "LESt1.007", "LESi.007", "IMS.007", "NCS.007"};
+    for (const char* f : catalog) WriteFile(plat::DataPath(f), "x");
+    CatalogLock build(CatalogLock::Kind::Build);
+    QVERIFY(build.Held());
+    host_.boxes.clear();
+    host_.answers = {IDYES};
+    QVERIFY(app_->Command(CM_WORDCATALOGDESTROY));
+    QCOMPARE(host_.boxes.size(), std::size_t(2));
+    QCOMPARE(
+        host_.boxes[1].text,
+        std::string("A word catalog build is running. Destroy the catalog when it has ended."));
+    for (const char* f : catalog) QVERIFY(QFile::exists(QString::fromStdString(plat::DataPath(f))));
   }
 
   void nowBuildEndsWithTheStatusLine() {

@@ -827,13 +827,19 @@ void TZarnsApp::CmWordCatalogDestroy() {
   if (m.MessageBox("Delete the word catalog? Finding words needs a new catalog afterwards.",
                    caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
     return;
-  if (DestroyCatalog(*files_))
+  DestroyRefusal why = DestroyRefusal::kNone;
+  if (DestroyCatalog(*files_, &why)) {
     m.MessageBox("The word catalog was deleted.", caption, MB_OK | MB_ICONINFORMATION);
-  else
-    m.MessageBox(
-        "Some word catalog files could not be deleted; they may be in use by another "
-        "program.",
-        caption, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  const char* text =
+      "Some word catalog files could not be deleted; they may be in use by another "
+      "program.";
+  if (why == DestroyRefusal::kBuildRunning)
+    text = "A word catalog build is running. Destroy the catalog when it has ended.";
+  else if (why == DestroyRefusal::kLocked)
+    text = "The word catalog is in use by a search. Try again in a moment.";
+  m.MessageBox(text, caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TZarnsApp::CmHelpContents() { HelpState = ShowHelpContents(); }
