@@ -5,10 +5,11 @@
 // goes straight to exec: no shell ever sees a file name or an address.
 #include "platform/plauncher.h"
 
+#include "platform/pprocess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -154,26 +155,6 @@ bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
   return ok;
 }
 
-bool OnPath(const std::string& prog) {
-  const char* path = std::getenv("PATH");
-  std::string p = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t colon = p.find(':', start);
-    std::string dir =
-        p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-    if (dir.empty()) dir.assign(1, '.');
-    std::string full = dir;
-    full += '/';
-    full += prog;
-    struct stat st;
-    if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0)
-      return true;
-    if (colon == std::string::npos) return false;
-    start = colon + 1;
-  }
-}
-
 // A relative file name that starts with "-" would read as an option.
 std::string SafeTarget(const std::string& t) { return (!t.empty() && t[0] == '-') ? "./" + t : t; }
 
@@ -195,7 +176,7 @@ class XdgLauncher : public Launcher {
     if (number.empty()) return false;
     return SpawnWatched({"xdg-open", "tel:" + number}, kWatchMs);
   }
-  bool CanMail() override { return OnPath("xdg-email"); }
+  bool CanMail() override { return !FindOnPath("xdg-email").empty(); }
   bool Mail(const std::vector<std::string>& attachments) override {
     std::vector<std::string> args{"xdg-email"};
     for (const auto& a : attachments) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,7 +119,10 @@ std::string FindOnPath(const std::string& name) {
     // working directory, which a scheduled job does not share.
     if (!dir.empty() && dir[0] == '/') {
       std::string full = dir + (dir.back() == '/' ? "" : "/") + name;
-      if (::access(full.c_str(), X_OK) == 0) return full;
+      struct stat st;
+      if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          ::access(full.c_str(), X_OK) == 0)
+        return full;
     }
     if (end == std::string::npos) break;
     start = end + 1;
