@@ -38,19 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Since(Clock::time_point t0) {
-  return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// CPU time of this process (user + system), in seconds: on a machine shared
-// with other work the wall clock alone says little.
-double Cpu() {
-  struct rusage ru {};
-  getrusage(RUSAGE_SELF, &ru);
-  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
 // --- corpus ------------------------------------------------------------------
 
 struct Corpus {
