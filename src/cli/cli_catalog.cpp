@@ -85,6 +85,11 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     }
     std::fprintf(stderr, "catalog: %u directories, %u files, %u words, %d catalogs, %.2f seconds\n",
                  s.directories, s.files, s.words, s.catalogs, s.seconds);
+    if (s.fileLimitReached)
+      std::fprintf(stderr,
+                   "zarns-cli: a build takes at most %u files; the files after them are not in "
+                   "the catalog\n",
+                   kMaxBuildFiles);
     cli.exitCode = 0;
   });
 
