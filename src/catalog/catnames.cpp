@@ -127,17 +127,49 @@ CatalogNames::~CatalogNames() = default;
 
 void CatalogNames::Release() { mapped_.reset(); }
 
-int CatalogNames::Collect(const std::string& text, ZrnFile& out) {
+// Locks and maps the catalog for one lookup: null (and Problem set and
+// shown) when the catalog is being replaced.
+CatalogNames::Mapped* CatalogNames::Begin(const CatalogReadScope& scope) {
   problem_.clear();
-  CatalogReadScope scope;
   if (!scope.Usable()) {
     problem_ = kBusyCatalogText;
     messages_.MessageBox(problem_, "Zarns", MB_OK | MB_ICONEXCLAMATION);
-    return 0;
+    return nullptr;
   }
   if (!mapped_) mapped_ = std::make_unique<Mapped>();
   Mapped& m = *mapped_;
   if (!m.Current(scope.Generation())) m.Load(scope.Generation());
+  return &m;
+}
+
+// The directory of file `id` into `path` (left empty when the file has no
+// directory record); false, with Problem set, when the tables or the paths
+// buffer contradict each other.
+bool CatalogNames::DirectoryOf(Mapped& m, std::uint32_t id, std::string& path) {
+  path.clear();
+  FilesTblStructType rec{};
+  if (!m.TablesSound()) {
+    problem_ = kDamagedCatalogText;
+    return false;
+  }
+  if (!m.FindRecord(id, rec)) return true;
+  // A directory is named by the start of its path: the byte before it ends
+  // the previous path.
+  if (rec.OffsetB >= m.paths.size() ||
+      (rec.OffsetB > 0 && m.paths.data()[rec.OffsetB - 1] != '\0')) {
+    problem_ = kDamagedCatalogText;
+    return false;
+  }
+  const char* p = m.paths.data() + rec.OffsetB;
+  path.assign(p, ::strnlen(p, std::min(kMaxPath, m.paths.size() - rec.OffsetB)));
+  return true;
+}
+
+int CatalogNames::Collect(const std::string& text, ZrnFile& out) {
+  CatalogReadScope scope;
+  Mapped* mp = Begin(scope);
+  if (!mp) return 0;
+  Mapped& m = *mp;
 
   struct Found {
     std::string name, path;
@@ -161,22 +193,7 @@ int CatalogNames::Collect(const std::string& text, ZrnFile& out) {
     const std::size_t end = at + ::strnlen(base + at, size - at);
     Found f{std::string(base + start, end - start), std::string(),
             static_cast<std::uint32_t>(start)};
-    FilesTblStructType rec{};
-    if (!m.TablesSound()) {
-      problem_ = kDamagedCatalogText;
-      break;
-    }
-    if (m.FindRecord(f.id, rec)) {
-      // A directory is named by the start of its path: the byte before it
-      // ends the previous path.
-      if (rec.OffsetB >= m.paths.size() ||
-          (rec.OffsetB > 0 && m.paths.data()[rec.OffsetB - 1] != '\0')) {
-        problem_ = kDamagedCatalogText;
-        break;
-      }
-      const char* p = m.paths.data() + rec.OffsetB;
-      f.path.assign(p, ::strnlen(p, std::min(kMaxPath, m.paths.size() - rec.OffsetB)));
-    }
+    if (!DirectoryOf(m, f.id, f.path)) break;
     found.push_back(std::move(f));
     from = end + 1;
   }
@@ -186,4 +203,21 @@ int CatalogNames::Collect(const std::string& text, ZrnFile& out) {
   }
   for (auto& f : found) out.Add(std::move(f.name), std::move(f.path), f.id);
   return static_cast<int>(found.size());
+}
+
+bool CatalogNames::Directories(const std::vector<std::uint32_t>& ids,
+                               std::vector<std::string>& dirs) {
+  dirs.clear();
+  CatalogReadScope scope;
+  Mapped* m = Begin(scope);
+  if (!m) return false;
+  dirs.resize(ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (!DirectoryOf(*m, ids[i], dirs[i])) {
+      dirs.clear();
+      messages_.MessageBox(problem_, "Zarns", MB_OK | MB_ICONEXCLAMATION);
+      return false;
+    }
+  }
+  return true;
 }

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+class CatalogReadScope;
 class MessageHost;
 class ZrnFile;
 
@@ -27,7 +29,13 @@ class CatalogNames {
   // lock shared meanwhile. On a damaged catalog, or one being replaced,
   // nothing is added, 0 is returned and Problem() is set and shown once.
   int Collect(const std::string& text, ZrnFile& out);
-  // Why the last Collect found nothing it could trust (kDamagedCatalogText,
+  // The directories of the files `ids` (ids as a search gives them), in
+  // order, into `dirs`: "" for a file without a directory record. The same
+  // lock, checks and Problem as Collect: on a damaged or busy catalog `dirs`
+  // is left empty and false returned. What the word search's list shows
+  // beside each file, without reading the tables whole.
+  bool Directories(const std::vector<std::uint32_t>& ids, std::vector<std::string>& dirs);
+  // Why the last Collect or Directories found nothing it could trust (kDamagedCatalogText,
   // kBusyCatalogText), or empty.
   const std::string& Problem() const { return problem_; }
   // Unmaps the files; the next Collect maps them again.
@@ -35,6 +43,8 @@ class CatalogNames {
 
  private:
   struct Mapped;
+  Mapped* Begin(const CatalogReadScope& scope);
+  bool DirectoryOf(Mapped& m, std::uint32_t id, std::string& path);
   MessageHost& messages_;
   std::unique_ptr<Mapped> mapped_;
   std::string problem_;

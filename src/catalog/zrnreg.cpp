@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalog/catfiles.h"
 #include "host/messages.h"
 #include "platform/pbytes.h"
 #include "platform/pfile.h"
@@ -280,6 +281,10 @@ void ZrnReg::GetCatFileTypes(ListData& cb, const std::string& cat) {
 
 void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
   extStr = plat::AsciiLower(extStr);
+  // Names and records from one catalog: a swap completes before, or waits
+  // until both are read. A catalog being replaced lists nothing.
+  CatalogReadScope scope;
+  if (!scope.Usable()) return;
   std::string names, pairs;
   {
     ListFileReader n(files_, DataFile::kFilesBuf);
@@ -304,6 +309,8 @@ void ZrnReg::GetTypeCatMatchFiles(ListData& listData, std::string& extStr) {
 }
 
 bool ZrnReg::GetPathFromOffset(std::uint32_t Offset, std::string& buffer) {
+  CatalogReadScope scope;
+  if (!scope.Usable()) return false;
   ListFileReader r(files_, DataFile::kPathsBuf);
   HANDLE h = r.handle();
   if (!plat::IsOpen(h) || Offset >= files_.FileSize(h)) return false;

@@ -90,6 +90,8 @@ class FilePass : public CatalogWalk::Visitor {
   }
   // Files taken so far (at most kMaxBuildFiles).
   std::uint32_t Taken() const { return taken_; }
+  // Whether a file was left out because the limit was reached.
+  bool LimitReached() const { return limitReached_; }
 
  private:
   void TakeFiles(const std::string& path, plat::Directory& dir,
@@ -110,7 +112,10 @@ class FilePass : public CatalogWalk::Visitor {
     std::sort(content.begin(), content.end());
     std::sort(typed.begin(), typed.end());
     for (auto& [x, i] : content) {
-      if (taken_ >= kMaxBuildFiles) return;
+      if (taken_ >= kMaxBuildFiles) {
+        limitReached_ = true;
+        return;
+      }
       const CatalogWalk::Entry& e = entries[i];
       if (beforeOpen_) beforeOpen_(path, e.name);
       std::uint64_t size = 0;
@@ -132,7 +137,10 @@ class FilePass : public CatalogWalk::Visitor {
       ++taken_;
     }
     for (auto& [x, i] : typed) {
-      if (taken_ >= kMaxBuildFiles) return;
+      if (taken_ >= kMaxBuildFiles) {
+        limitReached_ = true;
+        return;
+      }
       Emit(CatalogJob::Typed, entries[i].name);
       ++taken_;
     }
@@ -152,6 +160,7 @@ class FilePass : public CatalogWalk::Visitor {
   const CatalogWriter& writer_;
   const BeforeOpen& beforeOpen_;
   std::uint32_t taken_ = 0;
+  bool limitReached_ = false;
 };
 
 void AllocationFailed() { std::fputs("Error allocating Gen char buffers\n", stderr); }
@@ -197,6 +206,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   writer->WriteWordFileIndex(StagingDir());
   stats.directories = writer->Directories();
   stats.files = pass.Taken();
+  stats.fileLimitReached = pass.LimitReached();
   stats.words = writer->Words();
   stats.catalogs = writer->Catalogs();
   stats.cancelled = walk.Cancelled();

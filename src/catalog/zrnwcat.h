@@ -27,6 +27,9 @@ struct BuildStats {
   std::uint32_t files = 0;        // files taken (content, "exe" and file-type list files)
   std::uint32_t words = 0;        // words stored, summed over the numbered catalogs
   int catalogs = 0;               // numbered word catalogs written
+  // A file was left out: the build takes at most kMaxBuildFiles files, and
+  // a user must be told that the catalog does not hold them all.
+  bool fileLimitReached = false;
   bool cancelled = false;
   // The build did not replace the catalog: it could not write its files,
   // could not swap them in, or another build was running (busy). The

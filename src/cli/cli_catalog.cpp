@@ -18,6 +18,7 @@
 #include "catalog/buildlog.h"
 #include "catalog/buildprogress.h"
 #include "catalog/catfiles.h"
+#include "catalog/catnames.h"
 #include "catalog/zrnfile.h"
 #include "catalog/zrnwcat.h"
 #include "catalog/zwrdview.h"
@@ -84,6 +85,11 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     }
     std::fprintf(stderr, "catalog: %u directories, %u files, %u words, %d catalogs, %.2f seconds\n",
                  s.directories, s.files, s.words, s.catalogs, s.seconds);
+    if (s.fileLimitReached)
+      std::fprintf(stderr,
+                   "zarns-cli: a build takes at most %u files; the files after them are not in "
+                   "the catalog\n",
+                   kMaxBuildFiles);
     cli.exitCode = 0;
   });
 
@@ -161,20 +167,20 @@ void RegisterCatalogCommands(CLI::App& app, CliContext& cli) {
     if (view.MatchesFound == 0) std::cerr << "No Match found\n";
     std::vector<MatchItem> items = view.HitList;
     WordView::SortByName(items);
-    std::string lines;
-    cli.files.OpenFiles("r");
-    for (auto& m : items) {
-      view.fileid = m.fileid;
-      view.FindPath.clear();
-      view.GetFilePath(true);
-      lines += CliEscape(m.name) + "\t" + CliEscape(view.FindPath) + "\n";
-    }
-    cli.files.CloseFiles();
-    if (!view.Problem.empty()) {
-      view.ReportProblem();
+    // The directories from the mapped tables: only the records of the
+    // files listed are touched, however many files the catalog holds.
+    std::vector<std::uint32_t> ids;
+    ids.reserve(items.size());
+    for (auto& m : items) ids.push_back(m.fileid);
+    CatalogNames names(cli.host);
+    std::vector<std::string> dirs;
+    if (!names.Directories(ids, dirs)) {
       cli.exitCode = kUntrustedCatalogExit;
       return;
     }
+    std::string lines;
+    for (std::size_t i = 0; i < items.size(); ++i)
+      lines += CliEscape(items[i].name) + "\t" + CliEscape(dirs[i]) + "\n";
     std::cout << lines;
     cli.exitCode = items.empty() ? 1 : 0;
   });

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "catalog/catnames.h"
 #include "catalog/zwrdview.h"
 #include "cli/commands.h"
 
@@ -50,13 +51,15 @@ void CliHost::ShowMatchDialog(const ShowMatchXfer& xfer) {
   out_ << "Zarns Find Results: " << CliEscape(xfer.MatchString) << "\n";
   std::vector<MatchItem> items = xfer.ListOfMatches;
   WordView::SortByName(items);
-  WordView view(files_, *this, *this);
-  for (auto& m : items) {
-    view.fileid = m.fileid;
-    view.FindPath.clear();
-    view.GetFilePath(false);
-    out_ << "\t" << CliEscape(m.name) << "\t" << CliEscape(view.FindPath) << "\n";
-  }
+  std::vector<std::uint32_t> ids;
+  for (auto& m : items) ids.push_back(m.fileid);
+  // The directories from one look at the catalog, as `catalog find` lists
+  // them; a damaged catalog lists the names without them (it was told).
+  CatalogNames names(*this);
+  std::vector<std::string> dirs;
+  if (!names.Directories(ids, dirs)) dirs.assign(items.size(), std::string());
+  for (std::size_t i = 0; i < items.size(); ++i)
+    out_ << "\t" << CliEscape(items[i].name) << "\t" << CliEscape(dirs[i]) << "\n";
   out_.flush();
 }
 

@@ -23,56 +23,76 @@ bool Launcher::OpenIn(const std::string& target, const std::string&) { return Op
 
 namespace {
 
-// Starts argv[0] (searched on PATH) detached; true when the exec succeeded.
-bool SpawnDetached(const std::vector<std::string>& args, const std::string& workDir = {}) {
-  if (args.empty()) return false;
-  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
-  // Everything the children need is prepared before fork: after fork only
-  // async-signal-safe calls are made.
+// The argument vector for exec, made before fork: after fork only
+// async-signal-safe calls are made.
+std::vector<char*> ExecArgv(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  return argv;
+}
 
-  int pipefd[2];
-  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+// Forks twice: the grandchild runs in a new session, left to init, so it is
+// never a zombie of ours and outlives the editor. Returns 0 in the
+// grandchild (which keeps the pipe's write end); in the caller 1 once the
+// middle child has ended cleanly, -1 when a fork failed. The caller keeps
+// the read end either way and closes it.
+int ForkAway(int pipefd[2]) {
   pid_t pid = ::fork();
   if (pid < 0) {
-    ::close(pipefd[0]);
     ::close(pipefd[1]);
-    return false;
+    return -1;
   }
   if (pid == 0) {
     ::close(pipefd[0]);
     ::setsid();
     pid_t pid2 = ::fork();
     if (pid2 != 0) ::_exit(pid2 < 0 ? 1 : 0);
-    int devnull = ::open("/dev/null", O_RDWR);
-    if (devnull >= 0) {
-      ::dup2(devnull, 0);
-      if (devnull > 2) ::close(devnull);
-    }
-    ::signal(SIGPIPE, SIG_DFL);
-    if (dir && ::chdir(dir) != 0) {
-      // A folder that vanished still lets the file open by its full path.
-    }
-    ::execvp(argv[0], argv.data());
-    int err = errno;  // exec failed: tell the parent through the pipe
-    ssize_t w = ::write(pipefd[1], &err, sizeof err);
-    (void)w;
-    ::_exit(127);
+    return 0;
   }
   ::close(pipefd[1]);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : -1;
+}
+
+// In a forked child: input from /dev/null, SIGPIPE as a new program expects
+// it, `dir` current when given, then argv[0] (searched on PATH). When exec
+// fails its errno goes to `errFd` and the child ends.
+[[noreturn]] void ExecInChild(char* const* argv, const char* dir, int errFd) {
+  int devnull = ::open("/dev/null", O_RDWR);
+  if (devnull >= 0) {
+    ::dup2(devnull, 0);
+    if (devnull > 2) ::close(devnull);
+  }
+  ::signal(SIGPIPE, SIG_DFL);
+  if (dir && ::chdir(dir) != 0) {
+    // A folder that vanished still lets the file open by its full path.
+  }
+  ::execvp(argv[0], argv);
+  int err = errno;
+  ssize_t w = ::write(errFd, &err, sizeof err);
+  (void)w;
+  ::_exit(127);
+}
+
+// Starts argv[0] (searched on PATH) detached; true when the exec succeeded.
+bool SpawnDetached(const std::vector<std::string>& args, const std::string& workDir = {}) {
+  if (args.empty()) return false;
+  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
+  std::vector<char*> argv = ExecArgv(args);
+  int pipefd[2];
+  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
+  const int forked = ForkAway(pipefd);
+  if (forked == 0) ExecInChild(argv.data(), dir, pipefd[1]);
   // The pipe closes on a successful exec (O_CLOEXEC) and carries errno otherwise.
   int err = 0;
   ssize_t r;
   do r = ::read(pipefd[0], &err, sizeof err);
   while (r < 0 && errno == EINTR);
   ::close(pipefd[0]);
-  return forked && r == 0;
+  return forked > 0 && r == 0;
 }
 
 // Starts argv[0] detached like SpawnDetached, and watches it for up to
@@ -85,41 +105,15 @@ bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
                   const std::string& workDir = {}) {
   if (args.empty()) return false;
   const char* dir = workDir.empty() ? nullptr : workDir.c_str();
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
+  std::vector<char*> argv = ExecArgv(args);
   int pipefd[2];
   if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
-  pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(pipefd[0]);
-    ::close(pipefd[1]);
-    return false;
-  }
-  if (pid == 0) {
-    ::close(pipefd[0]);
-    ::setsid();
-    pid_t watcher = ::fork();
-    if (watcher != 0) ::_exit(watcher < 0 ? 1 : 0);
+  const int forked = ForkAway(pipefd);
+  if (forked == 0) {
+    // The watcher.
     ::signal(SIGPIPE, SIG_IGN);  // the editor may stop listening first
     pid_t prog = ::fork();
-    if (prog == 0) {
-      int devnull = ::open("/dev/null", O_RDWR);
-      if (devnull >= 0) {
-        ::dup2(devnull, 0);
-        if (devnull > 2) ::close(devnull);
-      }
-      ::signal(SIGPIPE, SIG_DFL);
-      if (dir && ::chdir(dir) != 0) {
-        // A folder that vanished still lets the file open by its full path.
-      }
-      ::execvp(argv[0], argv.data());
-      int err = errno;
-      ssize_t w = ::write(pipefd[1], &err, sizeof err);
-      (void)w;
-      ::_exit(127);
-    }
+    if (prog == 0) ExecInChild(argv.data(), dir, pipefd[1]);
     int code = 1;
     if (prog > 0) {
       int status = 0;
@@ -131,11 +125,7 @@ bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
     (void)w;
     ::_exit(0);
   }
-  ::close(pipefd[1]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  bool ok = forked > 0;
   if (ok) {
     struct pollfd p {
       pipefd[0], POLLIN, 0

@@ -1,9 +1,11 @@
 // The catalog builder: the files it writes, byte for byte, and the rules by
 // which text becomes words.
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 #include "catalog/buildprogress.h"
+#include "catalog/buildsummary.h"
 #include "catalog_fixture.h"
 
 using namespace cattest;
@@ -78,6 +80,43 @@ TEST_F(BuilderTest, FileOnBothListsIsRecordedTwice) {
   EXPECT_EQ(ReadData("IMS.007"), Z("both.txt") + Z("both.txt"));
   EXPECT_EQ(ReadData("IMSt.007"), R8(0, 0));
   EXPECT_EQ(ReadData("KEPb.007"), R8(9, 0));
+}
+
+// A build takes at most kMaxBuildFiles files, each build afresh; files past
+// the limit are left out and the build says so. Typed files (recorded by
+// name, never read) keep the tree cheap to make.
+TEST_F(BuilderTest, FileLimitIsKeptAndToldWhenReached) {
+  SetLists({".txt"}, {".mp3"});
+  const std::uint32_t perDir = 2000;
+  std::uint32_t made = 0;
+  for (std::uint32_t d = 0; made < kMaxBuildFiles; ++d) {
+    const std::string dir = root + "d" + std::to_string(100 + d) + "/";
+    std::filesystem::create_directories(dir);
+    for (std::uint32_t i = 0; i < perDir && made < kMaxBuildFiles; ++i, ++made)
+      std::ofstream(dir + "f" + std::to_string(i) + ".mp3");
+  }
+  // Exactly the limit: all taken, nothing left out.
+  BuildStats s = Build();
+  EXPECT_EQ(s.files, kMaxBuildFiles);
+  EXPECT_FALSE(s.fileLimitReached);
+  EXPECT_EQ(ReadData("KEPb.007").size(), std::size_t{kMaxBuildFiles} * 8);
+  EXPECT_EQ(BuildSummary(s).find("left out"), std::string::npos);
+  // One file more, in the last folder walked, and a text file in the first:
+  // the text file is taken, the last typed file left out.
+  WriteFile(root + "d100/first.txt", "words enough here");
+  std::ofstream(root + "d999-last.mp3");
+  std::filesystem::create_directories(root + "z");
+  std::ofstream(root + "z/late.mp3");
+  s = Build();
+  EXPECT_EQ(s.files, kMaxBuildFiles);
+  EXPECT_TRUE(s.fileLimitReached);
+  EXPECT_EQ(Find("enough").size(), 1u);
+  EXPECT_EQ(ReadData("IMS.007").find("late.mp3"), std::string::npos);
+  EXPECT_NE(BuildSummary(s).find("later files were left out"), std::string::npos);
+  // The next build in the same process takes as many again.
+  s = Build();
+  EXPECT_EQ(s.files, kMaxBuildFiles);
+  EXPECT_TRUE(s.fileLimitReached);
 }
 
 TEST_F(BuilderTest, WordRules) {

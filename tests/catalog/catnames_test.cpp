@@ -1,6 +1,7 @@
 // The mapped file-name lookup against the reader's own file-name search:
 // the same finds, directories, ids and order on generated catalogs, and the
 // same answer when files are missing, damaged or read in pieces.
+#include <cstring>
 #include <random>
 
 #include "catalog/catfiles.h"
@@ -255,4 +256,61 @@ TEST_F(CatalogNamesTest, ReadsThroughAnInstalledFileSystem) {
                      }});
   EXPECT_GE(points, 4);
   EXPECT_EQ(got, full);
+}
+
+// The directories the word search's list shows: for every id a search can
+// give (and ids no search gives), what the reader's own GetFilePath reads,
+// in the order asked; damage is told once and nothing is listed.
+TEST_F(CatalogNamesTest, DirectoriesMatchTheReaderForEveryId) {
+  SetLists({".txt", ".md", ".exe"}, {".mp3"});
+  MakeTree(70, 9);
+  Build();
+  const std::string names = ReadData("IMS.007");
+  std::vector<std::uint32_t> ids;
+  for (std::uint32_t off = 0; off < names.size();
+       off += 1 + static_cast<std::uint32_t>(std::strlen(names.c_str() + off)))
+    ids.push_back(off);
+  ASSERT_GT(ids.size(), 60u);
+  // Not the start of a name, past the names, and a repeat out of order.
+  ids.insert(ids.begin(), {1u, 0x7FFFFFF0u, ids.back(), 0u});
+  const auto reader = [&](const std::vector<std::uint32_t>& which) {
+    RecordingHost h;
+    WordView v(files, h, h);
+    std::vector<std::string> out;
+    for (std::uint32_t id : which) {
+      v.fileid = id;
+      v.FindPath.clear();
+      v.GetFilePath(false);
+      out.push_back(v.FindPath);
+    }
+    return std::make_pair(out, h.boxes.size());
+  };
+  const auto [want, boxes] = reader(ids);
+  ASSERT_EQ(boxes, 0u);
+  CatalogNames lookup(host);
+  std::vector<std::string> dirs;
+  ASSERT_TRUE(lookup.Directories(ids, dirs));
+  EXPECT_EQ(dirs, want);
+  EXPECT_EQ(dirs[1], "");           // no such file
+  EXPECT_EQ(dirs[2], want.back());  // asked twice, told twice
+  EXPECT_NE(dirs.back().find(root.substr(0, root.size() - 1)), std::string::npos);
+  ASSERT_TRUE(lookup.Directories({}, dirs));
+  EXPECT_TRUE(dirs.empty());
+  EXPECT_TRUE(host.boxes.empty());
+
+  // A damaged files table: no list, the message once, as the reader.
+  const std::string tbl0 = ReadData("IMSt.007");
+  WriteData("IMSt.007", U32(1) + tbl0.substr(4));
+  dirs = {"stale"};
+  EXPECT_FALSE(lookup.Directories(ids, dirs));
+  EXPECT_TRUE(dirs.empty());
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, kDamagedCatalogText);
+  EXPECT_EQ(lookup.Problem(), kDamagedCatalogText);
+  EXPECT_GT(reader(ids).second, 0u);
+  // Mended in place: the same object answers again.
+  WriteData("IMSt.007", tbl0);
+  EXPECT_TRUE(lookup.Directories(ids, dirs));
+  EXPECT_EQ(dirs, want);
+  EXPECT_TRUE(lookup.Problem().empty());
 }

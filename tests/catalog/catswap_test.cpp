@@ -14,6 +14,7 @@
 #include "catalog/buildprogress.h"
 #include "catalog/catfiles.h"
 #include "catalog/catlock.h"
+#include "catalog/zrnreg.h"
 #include "catalog_fixture.h"
 #include "common/faultfs.h"
 
@@ -433,6 +434,37 @@ TEST_F(CatSwapTest, ASearchCompletesAPendingSwapFirst) {
   std::filesystem::rename(StagingDir() + "NCS.007", plat::DataPath("NCS.007"));
   EXPECT_EQ(Find("common"), std::vector<std::string>{"b.txt|" + Canon(root)});
   EXPECT_FALSE(SwapPending());
+}
+
+// The file type viewer's lists come from one catalog too: a pending swap
+// is completed before the names and their records are read.
+TEST_F(CatSwapTest, TheFileTypeViewerCompletesAPendingSwapFirst) {
+  SetLists({".txt"}, {".mp3"});
+  OldTree();
+  WriteFile(root + "old-song.mp3", "x");
+  Build();
+  const auto old = Snapshot();
+  NewTree();
+  WriteFile(root + "deep/new-song.mp3", "x");
+  Build();
+  const auto fresh = Snapshot();
+  Restore(old);
+  std::filesystem::create_directory(StagingDir());
+  for (auto& [name, bytes] : fresh) WriteFile(StagingDir() + name, bytes);
+  WriteFile(StagingDir() + kSwapMarkerName, "1\n");
+  // The swap stopped after the names file: names of the new catalog, file
+  // type records of the old one.
+  std::filesystem::rename(StagingDir() + "IMS.007", plat::DataPath("IMS.007"));
+  ZrnReg reg(files, host);
+  ListData list;
+  std::string ext = ".MP3";
+  reg.GetTypeCatMatchFiles(list, ext);
+  EXPECT_FALSE(SwapPending());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].text, "new-song.mp3");
+  std::string path;
+  ASSERT_TRUE(reg.GetPathFromOffset(list[0].value, path));
+  EXPECT_EQ(path, Canon(root) + "deep");
 }
 
 // Something that is not a file where a catalog file belongs: the build
