@@ -3,9 +3,57 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "catalog/wfindex.h"
+
+namespace {
+
+// Work run on a thread of its own while the caller goes on (on the
+// caller's thread at once when none is wanted or none can be started).
+// Wait() returns once it ran and throws what it threw; it is waited for
+// when this goes out of scope in any case.
+class Beside {
+ public:
+  Beside(std::function<void()> work, bool thread) : work_(std::move(work)) {
+    if (thread) {
+      try {
+        thread_ = std::thread([this] { Run(); });
+        return;
+      } catch (const std::system_error&) {
+      }
+    }
+    Run();
+  }
+  ~Beside() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  void Run() {
+    try {
+      work_();
+    } catch (...) {
+      error_ = std::current_exception();
+    }
+  }
+  std::function<void()> work_;
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+}  // namespace
 
 // --- AppendBuffer ----------------------------------------------------------------
 
@@ -252,7 +300,7 @@ void CatalogWriter::DropIndex() {
   listBytes_ = 0;
 }
 
-void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
+void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
   Flush();
   HANDLE h = files_.WordFileIdxOut;
   if (Failed() || indexDropped_ || !plat::IsOpen(h)) return;
@@ -268,25 +316,25 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
   try {
     const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
-    // numbers sorts the words.
+    // numbers sorts the words. Sorted beside the count and the scatter
+    // below, which need the list numbers only.
     using U128 = unsigned __int128;
     std::vector<U128> order;
-    order.reserve(words);
-    for (const Slot& s : listTable_)
-      if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
-    std::sort(order.begin(), order.end());
-    // Files per list number (counted), and where each word's files start
-    // in word order.
-    std::vector<std::uint32_t> count(words, 0), start(std::size_t{words} + 1, 0);
+    Beside sorting(
+        [&] {
+          order.reserve(words);
+          for (const Slot& s : listTable_)
+            if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
+          std::sort(order.begin(), order.end());
+        },
+        helper);
+    // Files per list number (counted).
+    std::vector<std::uint32_t> count(words, 0);
     for (std::size_t p = 0; p < pairPages_.size(); ++p) {
       const std::uint32_t* page = pairPages_[p].get();
       const std::size_t n = std::min(pairs_ - p * kPairPage, kPairPage);
       for (std::size_t i = 0; i < n; ++i) ++count[page[i]];
     }
-    const auto listOf = [&](std::uint32_t i) {
-      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
-    };
-    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
     // The files of the words are gathered as file numbers (16 bits), sorted
     // by counting: into one buffer when the budget leaves room for it (the
     // usual case), else a range of words at a time.
@@ -294,8 +342,31 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     // A range holds one word's files at least.
     const std::size_t cap = std::max<std::size_t>(room, pairFiles_.size());
     std::vector<std::uint16_t> gathered(std::min<std::size_t>(cap, pairs_));
-    std::string coded;
-    std::vector<std::size_t> codedAt;
+    // Every store of a scatter lands somewhere else in memory: the places a
+    // few pairs ahead are asked for first.
+    constexpr std::size_t kAhead = 16;
+    std::vector<std::uint32_t> cursor;
+    const bool whole = gathered.size() == pairs_;
+    if (whole) {
+      // By list number: cursor[l] ends up ending list l's files.
+      cursor.assign(words, 0);
+      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
+      std::size_t f = 0;
+      for (std::size_t i = 0; i < pairs_; ++i) {
+        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
+        while (i >= pairEnds_[f]) ++f;
+        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+      }
+      // The pairs are let go first (the coded lists take less room).
+      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
+    }
+    sorting.Wait();
+    const auto listOf = [&](std::uint32_t i) {
+      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    };
+    // Where each word's files start in word order.
+    std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
+    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
     // The delta-coded ids of the `n` file numbers at `files`.
     const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out) {
       std::uint32_t last = 0;
@@ -305,33 +376,30 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
         last = id;
       }
     };
-    // Every store of a scatter lands somewhere else in memory: the places a
-    // few pairs ahead are asked for first.
-    constexpr std::size_t kAhead = 16;
-    std::vector<std::uint32_t> cursor;
+    // Gathered whole, the lists are coded once, in word order: the words
+    // before `mid` (half the pairs) beside those after it.
+    std::string coded[2];
+    std::vector<std::size_t> codedAt;
+    std::uint32_t mid = 0;
     std::uint32_t from = 0, to = 0;  // the range of words gathered
     std::vector<std::uint32_t> rank;
-    if (gathered.size() == pairs_) {
-      // By list number, then coded once in word order; the pairs are let go
-      // first (the coded lists take less room than they did).
-      cursor.assign(words, 0);
-      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
-      std::size_t f = 0;
-      for (std::size_t i = 0; i < pairs_; ++i) {
-        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
-        while (i >= pairEnds_[f]) ++f;
-        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
-      }
-      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
-      coded.reserve(2 * pairs_);
+    if (whole) {
+      mid = static_cast<std::uint32_t>(
+          std::lower_bound(start.begin(), start.end(), start[words] / 2) - start.begin());
+      mid = std::min(mid, words);
       codedAt.resize(std::size_t{words} + 1);
-      for (std::uint32_t i = 0; i < words; ++i) {
-        codedAt[i] = coded.size();
-        const std::uint32_t l = listOf(i);
-        // cursor[l] now ends the list's files.
-        code(gathered.data() + (cursor[l] - count[l]), count[l], coded);
-      }
-      codedAt[words] = coded.size();
+      const auto codeRange = [&](std::uint32_t a, std::uint32_t b, std::string& out) {
+        out.reserve(2 * std::size_t{start[b] - start[a]});
+        for (std::uint32_t i = a; i < b; ++i) {
+          codedAt[i] = out.size();
+          const std::uint32_t l = listOf(i);
+          code(gathered.data() + (cursor[l] - count[l]), count[l], out);
+        }
+      };
+      Beside second([&] { codeRange(mid, words, coded[1]); }, helper);
+      codeRange(0, mid, coded[0]);
+      second.Wait();
+      codedAt[words] = coded[1].size();
       std::vector<std::uint16_t>().swap(gathered);
     } else {
       rank.resize(words);
@@ -366,7 +434,9 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
       const std::size_t len = wordscan::Unpack(key, word);
       std::string_view list;
       if (!codedAt.empty()) {
-        list = std::string_view(coded).substr(codedAt[i], codedAt[i + 1] - codedAt[i]);
+        const std::string& part = coded[i < mid ? 0 : 1];
+        const std::size_t endAt = i + 1 == mid ? part.size() : codedAt[i + 1];
+        list = std::string_view(part).substr(codedAt[i], endAt - codedAt[i]);
       } else {
         // Each range is gathered and coded as the index asks for it, twice
         // (once for the word table's checks, once for the lists).

@@ -126,7 +126,9 @@ class CatalogWriter {
   // files there are read back for its fingerprint) into its file. A build
   // whose word lists outgrew their budget writes none (searches then scan).
   // A failed read or write fails the build like any other catalog write.
-  void WriteWordFileIndex(const std::string& dir);
+  // `helper`: parts of the work run on a second thread (the file is the
+  // same either way).
+  void WriteWordFileIndex(const std::string& dir, bool helper = true);
   // Bytes the word lists may take in memory while a build runs (by
   // default kWordFileIndexBudget).
   void SetIndexBudget(std::size_t bytes) { indexBudget_ = bytes; }

@@ -142,8 +142,7 @@ class FilePass : public CatalogWalk::Visitor {
     CatalogJob& j = ring_.NextJob();
     j.kind = kind;
     j.text = text;
-    // The end of a directory wakes the writer even when few jobs wait.
-    ring_.Publish(kind == CatalogJob::Dir);
+    ring_.Publish();
   }
 
   const BuildLists& lists_;
@@ -194,7 +193,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   }
   ring->Stop();
   writer->Flush();
-  writer->WriteWordFileIndex(StagingDir());
+  writer->WriteWordFileIndex(StagingDir(), cat.useHelperThread);
   stats.directories = writer->Directories();
   stats.files = pass.Taken();
   stats.words = writer->Words();
