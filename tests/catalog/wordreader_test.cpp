@@ -204,7 +204,7 @@ TEST_F(WordReaderTest, WordsCutByEveryPieceEndOfABlockAreCarriedOver) {
       text += (n++ % 4 == 3) ? std::string(30, 'q') : "crossovers";
       text += ' ';
     } else {
-      text += toEnd > 12 ? "dogs " : "x ";
+      text += toEnd > 50 ? "dogs" + std::string(41, ' ') : " ";
     }
   }
   const auto words = FromFile(text);
@@ -215,8 +215,8 @@ TEST_F(WordReaderTest, WordsCutByEveryPieceEndOfABlockAreCarriedOver) {
 TEST_F(WordReaderTest, AFileThatGrewOrShrankSinceItsSizeWasTakenIsReadAsPieceByPiece) {
   const std::string text = RandomText(20 * kReadChunk + 300, 7);
   // Grew: read to the end of the piece holding the old size's last byte.
-  for (std::size_t oldSize :
-       {std::size_t{100}, std::size_t{kReadChunk}, 5 * kReadChunk + 1, 17 * kReadChunk - 1}) {
+  for (std::size_t oldSize : {std::size_t{100}, std::size_t{kReadChunk},
+                              std::size_t{5 * kReadChunk + 1}, std::size_t{17 * kReadChunk - 1}}) {
     const std::size_t seen = (oldSize + kReadChunk - 1) / kReadChunk * kReadChunk;
     std::string path = TestEnv::FreshDir("reader") + "g.txt";
     std::ofstream(path, std::ios::binary) << text;
