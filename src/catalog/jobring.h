@@ -47,12 +47,15 @@ class JobRing {
     std::uint32_t h = head_.load(std::memory_order_relaxed);
     if (worker_.joinable()) {
       std::uint32_t t = tail_.load(std::memory_order_acquire);
-      while (h - t >= kJobs) {
-        producerAsleep_.store(true);
-        t = tail_.load();  // seen after the flag: no wake-up can be missed
-        if (h - t >= kJobs) tail_.wait(t);
-        producerAsleep_.store(false);
-        t = tail_.load(std::memory_order_acquire);
+      // Full: wait until a batch of jobs is free, not for each one.
+      if (h - t >= kJobs) {
+        while (h - t > kJobs - kWakeBatch) {
+          producerAsleep_.store(true);
+          t = tail_.load();  // seen after the flag: no wake-up can be missed
+          if (h - t > kJobs - kWakeBatch) tail_.wait(t);
+          producerAsleep_.store(false);
+          t = tail_.load(std::memory_order_acquire);
+        }
       }
     }
     return slots_[h % kJobs].job;
