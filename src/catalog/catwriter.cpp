@@ -78,10 +78,8 @@ void AppendBuffer::Flush() {
 CatalogWriter::CatalogWriter(ZrnIO& files, std::function<bool(int)> openWordFiles)
     : text_(new char[kAllWordsBufSize]()),
       fileWords_(new wordscan::WordKey[kMaxFileWords]),
-      distinct_(new wordscan::WordKey[kMaxFileWords]),
       fileHashes_(new std::uint32_t[kMaxFileWords]),
       bucketCount_(new std::uint32_t[4097]),
-      fileSet_(kFileSetSize, 0),
       fileSlots_(new std::uint32_t[kMaxFileWords]),
       freshWords_(new std::uint32_t[kMaxFileWords]),
       files_(files),
@@ -112,7 +110,10 @@ void CatalogWriter::Take(const CatalogJob& j) {
     switch (j.kind) {
       case CatalogJob::Words:
         AddFile(filesTbl_, j.text);
-        AddWords(SortDistinct(j.words, j.n));
+        if (j.sorted)
+          AddWords(j.keys, j.distinct);
+        else
+          AddWords(fileWords_.get(), sorter_.Sort(j.words, j.n, fileWords_.get()));
         if (textEnd_ > kCatalogSwitchBytes) NextCatalog();
         break;
       case CatalogJob::Exe: AddFile(filesTbl_, j.text); break;
@@ -150,9 +151,15 @@ void CatalogWriter::AddDirectory(const std::string& path) {
   ++directories_;
 }
 
-// The distinct words of in[0..n) into fileWords_ in sorted order (keys
-// sort as the words do byte by byte); returns their count.
-std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint32_t n) {
+// --- FileWordSorter -------------------------------------------------------------
+
+FileWordSorter::FileWordSorter()
+    : distinct_(new wordscan::WordKey[kMaxFileWords]),
+      bucketCount_(new std::uint32_t[257]),
+      fileSet_(kFileSetSize, 0) {}
+
+std::uint32_t FileWordSorter::Sort(const wordscan::RawWord* in, std::uint32_t n,
+                                   wordscan::WordKey* out) {
   if (++fileGen_ >= (1u << 20)) {  // generations wrap: start the set afresh
     std::fill(fileSet_.begin(), fileSet_.end(), 0);
     fileGen_ = 1;
@@ -166,7 +173,7 @@ std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint
   std::uint32_t u = 0;
   for (std::uint32_t k = 0; k < n; ++k) {
     const wordscan::WordKey w = wordscan::Pack(in[k].b, in[k].b[wordscan::RawWord::kLen]);
-    for (std::uint32_t slot = Hash(w) & mask;; slot = (slot + 1) & mask) {
+    for (std::uint32_t slot = wordscan::Hash(w) & mask;; slot = (slot + 1) & mask) {
       std::uint32_t v = fileSet_[slot];
       if ((v >> 12) != fileGen_) {
         fileSet_[slot] = fileGen_ << 12 | u;
@@ -177,20 +184,19 @@ std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint
     }
   }
   // 256 buckets by the first character and a half of the second.
-  wordscan::BucketSort(
-      distinct, u, fileWords_.get(), bucketCount_.get(), 256,
-      [](const wordscan::WordKey& k) { return static_cast<std::size_t>(k.hi >> 52); });
+  wordscan::BucketSort(distinct, u, out, bucketCount_.get(), 256, [](const wordscan::WordKey& k) {
+    return static_cast<std::size_t>(k.hi >> 52);
+  });
   return u;
 }
 
 // The file's sorted distinct words into the catalog: one match record per
 // word, new words appended to the word text, its file and its table.
-void CatalogWriter::AddWords(std::uint32_t unique) {
-  const wordscan::WordKey* words = fileWords_.get();
+void CatalogWriter::AddWords(const wordscan::WordKey* words, std::uint32_t unique) {
   std::uint32_t* hashes = fileHashes_.get();
   // The table is larger than the fast caches: ask for every slot first.
   for (std::uint32_t k = 0; k < unique; ++k) {
-    hashes[k] = Hash(words[k]);
+    hashes[k] = wordscan::Hash(words[k]);
     __builtin_prefetch(&table_[hashes[k] & tableMask_]);
   }
   char* text = text_.get();
@@ -239,7 +245,7 @@ void CatalogWriter::ReserveBuildWords(std::size_t more) {
   const std::uint32_t mask = static_cast<std::uint32_t>(size - 1);
   for (const Slot& s : listTable_) {
     if (s.hi == 0) continue;
-    std::uint32_t i = Hash(wordscan::WordKey{s.hi, s.lo()}) & mask;
+    std::uint32_t i = wordscan::Hash(wordscan::WordKey{s.hi, s.lo()}) & mask;
     while (grown[i].hi != 0) i = (i + 1) & mask;
     grown[i] = s;
   }

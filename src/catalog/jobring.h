@@ -41,6 +41,11 @@ class JobRing {
     return true;
   }
   bool HasHelper() const { return worker_.joinable(); }
+  // Jobs published and not yet handled (asked by the producer; none
+  // without a helper).
+  std::uint32_t Waiting() const {
+    return head_.load(std::memory_order_relaxed) - tail_.load(std::memory_order_relaxed);
+  }
 
   // A free job to fill, as its last use left it (waits while all are in use).
   Job& NextJob() {
