@@ -322,24 +322,37 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
   try {
     const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
-    // numbers sorts the words. Sorted beside the count and the scatter
-    // below, which need the list numbers only.
+    // numbers sorts the words. Sorted beside the count below, which needs
+    // the list numbers only.
     using U128 = unsigned __int128;
     std::vector<U128> order;
-    Beside sorting(
-        [&] {
-          order.reserve(words);
-          for (const Slot& s : listTable_)
-            if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
-          std::sort(order.begin(), order.end());
-        },
-        helper);
-    // Files per list number (counted).
-    std::vector<std::uint32_t> count(words, 0);
-    for (std::size_t p = 0; p < pairPages_.size(); ++p) {
-      const std::uint32_t* page = pairPages_[p].get();
-      const std::size_t n = std::min(pairs_ - p * kPairPage, kPairPage);
-      for (std::size_t i = 0; i < n; ++i) ++count[page[i]];
+    // The pairs in two halves, each counted, and scattered when gathered
+    // whole, on its own thread: the second half's files follow the first
+    // half's in every list.
+    const std::size_t half = pairs_ / 2;
+    const auto countRange = [&](std::size_t a, std::size_t b, std::vector<std::uint32_t>& n) {
+      while (a < b) {
+        const std::uint32_t* page = pairPages_[a >> kPairPageBits].get();
+        const std::size_t from = a & (kPairPage - 1);
+        const std::size_t to = std::min(kPairPage, from + (b - a));
+        for (std::size_t i = from; i < to; ++i) ++n[page[i]];
+        a += to - from;
+      }
+    };
+    // Files per list number (counted). The words are sorted beside it.
+    std::vector<std::uint32_t> count(words, 0), countLate(words, 0);
+    {
+      Beside late(
+          [&] {
+            order.reserve(words);
+            for (const Slot& s : listTable_)
+              if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
+            std::sort(order.begin(), order.end());
+            countRange(half, pairs_, countLate);
+          },
+          helper);
+      countRange(0, half, count);
+      late.Wait();
     }
     // The files of the words are gathered as file numbers (16 bits), sorted
     // by counting: into one buffer when the budget leaves room for it (the
@@ -354,38 +367,71 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     std::vector<std::uint32_t> cursor;
     const bool whole = gathered.size() == pairs_;
     if (whole) {
-      // By list number: cursor[l] ends up ending list l's files.
-      cursor.assign(words, 0);
-      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
-      std::size_t f = 0;
-      for (std::size_t i = 0; i < pairs_; ++i) {
-        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
-        while (i >= pairEnds_[f]) ++f;
-        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+      // By list number: each half's cursors start where its files go.
+      cursor.resize(words);
+      std::vector<std::uint32_t> cursorLate(words);
+      std::uint32_t run = 0;
+      for (std::uint32_t l = 0; l < words; ++l) {
+        cursor[l] = run;
+        cursorLate[l] = run + count[l];
+        run += count[l] + countLate[l];
       }
+      const auto scatter = [&](std::size_t a, std::size_t b, std::vector<std::uint32_t>& at) {
+        // The file of pair i is the first whose run ends past it.
+        std::size_t f = static_cast<std::size_t>(
+            std::upper_bound(pairEnds_.begin(), pairEnds_.end(), a) - pairEnds_.begin());
+        for (std::size_t i = a; i < b; ++i) {
+          if (i + kAhead < b) __builtin_prefetch(&gathered[at[PairAt(i + kAhead)]], 1);
+          while (i >= pairEnds_[f]) ++f;
+          gathered[at[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+        }
+      };
+      {
+        Beside late([&] { scatter(half, pairs_, cursorLate); }, helper);
+        scatter(0, half, cursor);
+        late.Wait();
+      }
+      // cursor[l] now ends list l's files.
+      cursor.swap(cursorLate);
       // The pairs are let go first (the coded lists take less room).
       std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
     }
-    sorting.Wait();
+    for (std::uint32_t l = 0; l < words; ++l) count[l] += countLate[l];
+    std::vector<std::uint32_t>().swap(countLate);
     const auto listOf = [&](std::uint32_t i) {
       return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
     };
     // Where each word's files start in word order.
     std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
     for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
-    // The delta-coded ids of the `n` file numbers at `files`.
-    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out) {
+    // The delta-coded ids of the `n` file numbers at `files`, written at
+    // out[used..) (made larger when it has not room for the longest).
+    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out,
+                          std::size_t& used) {
+      if (out.size() < used + 5 * std::size_t{n})
+        out.resize(std::max(2 * out.size(), used + 5 * std::size_t{n}));
+      char* p = out.data() + used;
       std::uint32_t last = 0;
       for (std::uint32_t k = 0; k < n; ++k) {
         const std::uint32_t id = pairFiles_[files[k]];
-        wfidx::PutVarint(out, id - last);  // the first as it is
+        p = wfidx::PutVarint(p, id - last);  // the first as it is
         last = id;
       }
+      used = static_cast<std::size_t>(p - out.data());
     };
-    // Gathered whole, the lists are coded once, in word order: the words
-    // before `mid` (half the pairs) beside those after it.
+    // A word's text, from its place in the order.
+    const auto wordOf = [&](std::uint32_t i, char* out) {
+      const U128 v = order[i];
+      const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
+                                  static_cast<std::uint64_t>(v >> 24) & kLoMask};
+      return std::string_view(out, wordscan::Unpack(key, out));
+    };
+    // Gathered whole, the lists are coded once, in word order, with their
+    // entries' checks: the words before `mid` (half the pairs) beside those
+    // after it.
     std::string coded[2];
     std::vector<std::size_t> codedAt;
+    std::vector<std::uint32_t> checks;
     std::uint32_t mid = 0;
     std::uint32_t from = 0, to = 0;  // the range of words gathered
     std::vector<std::uint32_t> rank;
@@ -394,17 +440,26 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
           std::lower_bound(start.begin(), start.end(), start[words] / 2) - start.begin());
       mid = std::min(mid, words);
       codedAt.resize(std::size_t{words} + 1);
+      checks.resize(words);
       const auto codeRange = [&](std::uint32_t a, std::uint32_t b, std::string& out) {
-        out.reserve(2 * std::size_t{start[b] - start[a]});
+        out.resize(2 * std::size_t{start[b] - start[a]} + 16);
+        std::size_t used = 0;
+        char text[wordscan::RawWord::kLen + 8];
         for (std::uint32_t i = a; i < b; ++i) {
-          codedAt[i] = out.size();
+          codedAt[i] = used;
           const std::uint32_t l = listOf(i);
-          code(gathered.data() + (cursor[l] - count[l]), count[l], out);
+          code(gathered.data() + (cursor[l] - count[l]), count[l], out, used);
+          checks[i] =
+              wfidx::EntryCheck(wordOf(i, text), count[l],
+                                std::string_view(out.data() + codedAt[i], used - codedAt[i]));
         }
+        out.resize(used);
       };
-      Beside second([&] { codeRange(mid, words, coded[1]); }, helper);
-      codeRange(0, mid, coded[0]);
-      second.Wait();
+      {
+        Beside late([&] { codeRange(mid, words, coded[1]); }, helper);
+        codeRange(0, mid, coded[0]);
+        late.Wait();
+      }
       codedAt[words] = coded[1].size();
       std::vector<std::uint16_t>().swap(gathered);
     } else {
@@ -434,24 +489,20 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     char word[wordscan::RawWord::kLen + 8];
     std::string ids;
     const auto at = [&](std::uint32_t i) {
-      const U128 v = order[i];
-      const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
-                                  static_cast<std::uint64_t>(v >> 24) & kLoMask};
-      const std::size_t len = wordscan::Unpack(key, word);
+      const std::string_view text = wordOf(i, word);
       std::string_view list;
       if (!codedAt.empty()) {
         const std::string& part = coded[i < mid ? 0 : 1];
         const std::size_t endAt = i + 1 == mid ? part.size() : codedAt[i + 1];
         list = std::string_view(part).substr(codedAt[i], endAt - codedAt[i]);
-      } else {
-        // Each range is gathered and coded as the index asks for it, twice
-        // (once for the word table's checks, once for the lists).
-        if (i < from || i >= to) gather(i);
-        ids.clear();
-        code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids);
-        list = ids;
+        return wfidx::WordList{text, start[i + 1] - start[i], list, &checks[i]};
       }
-      return wfidx::WordList{std::string_view(word, len), start[i + 1] - start[i], list};
+      // Each range is gathered and coded as the index asks for it, twice
+      // (once for the word table's checks, once for the lists).
+      if (i < from || i >= to) gather(i);
+      std::size_t used = 0;
+      code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids, used);
+      return wfidx::WordList{text, start[i + 1] - start[i], std::string_view(ids.data(), used)};
     };
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);
