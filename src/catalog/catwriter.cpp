@@ -404,20 +404,16 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     // Where each word's files start in word order.
     std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
     for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
-    // The delta-coded ids of the `n` file numbers at `files`, written at
-    // out[used..) (made larger when it has not room for the longest).
-    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out,
-                          std::size_t& used) {
-      if (out.size() < used + 5 * std::size_t{n})
-        out.resize(std::max(2 * out.size(), used + 5 * std::size_t{n}));
-      char* p = out.data() + used;
+    // The delta-coded ids of the `n` file numbers at `files`, written at p
+    // (room for 5 bytes each); returns the end.
+    const auto code = [&](const std::uint16_t* files, std::uint32_t n, char* p) {
       std::uint32_t last = 0;
       for (std::uint32_t k = 0; k < n; ++k) {
         const std::uint32_t id = pairFiles_[files[k]];
         p = wfidx::PutVarint(p, id - last);  // the first as it is
         last = id;
       }
-      used = static_cast<std::size_t>(p - out.data());
+      return p;
     };
     // A word's text, from its place in the order.
     const auto wordOf = [&](std::uint32_t i, char* out) {
@@ -428,8 +424,10 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     };
     // Gathered whole, the lists are coded once, in word order, with their
     // entries' checks: the words before `mid` (half the pairs) beside those
-    // after it.
-    std::string coded[2];
+    // after it. Each into room for the longest coding, of which only the
+    // bytes written are ever touched.
+    std::unique_ptr<char[]> coded[2];
+    std::size_t codedSize[2] = {0, 0};
     std::vector<std::size_t> codedAt;
     std::vector<std::uint32_t> checks;
     std::uint32_t mid = 0;
@@ -441,26 +439,27 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
       mid = std::min(mid, words);
       codedAt.resize(std::size_t{words} + 1);
       checks.resize(words);
-      const auto codeRange = [&](std::uint32_t a, std::uint32_t b, std::string& out) {
-        out.resize(2 * std::size_t{start[b] - start[a]} + 16);
-        std::size_t used = 0;
+      const auto codeRange = [&](std::uint32_t a, std::uint32_t b, int part) {
+        coded[part].reset(new char[5 * std::size_t{start[b] - start[a]} + 1]);
+        char* const base = coded[part].get();
+        char* p = base;
         char text[wordscan::RawWord::kLen + 8];
         for (std::uint32_t i = a; i < b; ++i) {
-          codedAt[i] = used;
+          codedAt[i] = static_cast<std::size_t>(p - base);
           const std::uint32_t l = listOf(i);
-          code(gathered.data() + (cursor[l] - count[l]), count[l], out, used);
-          checks[i] =
-              wfidx::EntryCheck(wordOf(i, text), count[l],
-                                std::string_view(out.data() + codedAt[i], used - codedAt[i]));
+          char* const list = p;
+          p = code(gathered.data() + (cursor[l] - count[l]), count[l], p);
+          checks[i] = wfidx::EntryCheck(wordOf(i, text), count[l],
+                                        std::string_view(list, static_cast<std::size_t>(p - list)));
         }
-        out.resize(used);
+        codedSize[part] = static_cast<std::size_t>(p - base);
       };
       {
-        Beside late([&] { codeRange(mid, words, coded[1]); }, helper);
-        codeRange(0, mid, coded[0]);
+        Beside late([&] { codeRange(mid, words, 1); }, helper);
+        codeRange(0, mid, 0);
         late.Wait();
       }
-      codedAt[words] = coded[1].size();
+      codedAt[words] = codedSize[1];
       std::vector<std::uint16_t>().swap(gathered);
     } else {
       rank.resize(words);
@@ -492,17 +491,18 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
       const std::string_view text = wordOf(i, word);
       std::string_view list;
       if (!codedAt.empty()) {
-        const std::string& part = coded[i < mid ? 0 : 1];
-        const std::size_t endAt = i + 1 == mid ? part.size() : codedAt[i + 1];
-        list = std::string_view(part).substr(codedAt[i], endAt - codedAt[i]);
+        const int part = i < mid ? 0 : 1;
+        const std::size_t endAt = i + 1 == mid ? codedSize[0] : codedAt[i + 1];
+        list = std::string_view(coded[part].get() + codedAt[i], endAt - codedAt[i]);
         return wfidx::WordList{text, start[i + 1] - start[i], list, &checks[i]};
       }
       // Each range is gathered and coded as the index asks for it, twice
       // (once for the word table's checks, once for the lists).
       if (i < from || i >= to) gather(i);
-      std::size_t used = 0;
-      code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids, used);
-      return wfidx::WordList{text, start[i + 1] - start[i], std::string_view(ids.data(), used)};
+      const std::uint32_t n = start[i + 1] - start[i];
+      if (ids.size() < 5 * std::size_t{n}) ids.resize(5 * std::size_t{n});
+      const char* end = code(gathered.data() + (start[i] - start[from]), n, ids.data());
+      return wfidx::WordList{text, n, std::string_view(ids.data(), end - ids.data())};
     };
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);
