@@ -318,7 +318,6 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
   };
   std::uint64_t tie = 0;
-  if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
   try {
     const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
@@ -339,7 +338,8 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
         a += to - from;
       }
     };
-    // Files per list number (counted). The words are sorted beside it.
+    // Files per list number (counted). The words are sorted beside it, and
+    // beside the catalog's fingerprint.
     std::vector<std::uint32_t> count(words, 0), countLate(words, 0);
     {
       Beside late(
@@ -351,6 +351,7 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
             countRange(half, pairs_, countLate);
           },
           helper);
+      if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
       countRange(0, half, count);
       late.Wait();
     }
