@@ -344,10 +344,16 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     {
       Beside late(
           [&] {
-            order.reserve(words);
+            std::vector<U128> unsorted;
+            unsorted.reserve(words);
             for (const Slot& s : listTable_)
-              if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
-            std::sort(order.begin(), order.end());
+              if (s.hi != 0)
+                unsorted.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
+            // 4096 buckets by the first two characters and a bit of the third.
+            order.resize(unsorted.size());
+            std::vector<std::uint32_t> buckets(4097);
+            wordscan::BucketSort(unsorted.data(), unsorted.size(), order.data(), buckets.data(),
+                                 4096, [](U128 v) { return static_cast<std::size_t>(v >> 112); });
             countRange(half, pairs_, countLate);
           },
           helper);
