@@ -3,9 +3,57 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "catalog/wfindex.h"
+
+namespace {
+
+// Work run on a thread of its own while the caller goes on (on the
+// caller's thread at once when none is wanted or none can be started).
+// Wait() returns once it ran and throws what it threw; it is waited for
+// when this goes out of scope in any case.
+class Beside {
+ public:
+  Beside(std::function<void()> work, bool thread) : work_(std::move(work)) {
+    if (thread) {
+      try {
+        thread_ = std::thread([this] { Run(); });
+        return;
+      } catch (const std::system_error&) {
+      }
+    }
+    Run();
+  }
+  ~Beside() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  void Run() {
+    try {
+      work_();
+    } catch (...) {
+      error_ = std::current_exception();
+    }
+  }
+  std::function<void()> work_;
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+}  // namespace
 
 // --- AppendBuffer ----------------------------------------------------------------
 
@@ -30,10 +78,8 @@ void AppendBuffer::Flush() {
 CatalogWriter::CatalogWriter(ZrnIO& files, std::function<bool(int)> openWordFiles)
     : text_(new char[kAllWordsBufSize]()),
       fileWords_(new wordscan::WordKey[kMaxFileWords]),
-      distinct_(new wordscan::WordKey[kMaxFileWords]),
       fileHashes_(new std::uint32_t[kMaxFileWords]),
       bucketCount_(new std::uint32_t[4097]),
-      fileSet_(kFileSetSize, 0),
       fileSlots_(new std::uint32_t[kMaxFileWords]),
       freshWords_(new std::uint32_t[kMaxFileWords]),
       files_(files),
@@ -64,7 +110,10 @@ void CatalogWriter::Take(const CatalogJob& j) {
     switch (j.kind) {
       case CatalogJob::Words:
         AddFile(filesTbl_, j.text);
-        AddWords(SortDistinct(j.words, j.n));
+        if (j.sorted)
+          AddWords(j.keys, j.distinct);
+        else
+          AddWords(fileWords_.get(), sorter_.Sort(j.words, j.n, fileWords_.get()));
         if (textEnd_ > kCatalogSwitchBytes) NextCatalog();
         break;
       case CatalogJob::Exe: AddFile(filesTbl_, j.text); break;
@@ -102,9 +151,15 @@ void CatalogWriter::AddDirectory(const std::string& path) {
   ++directories_;
 }
 
-// The distinct words of in[0..n) into fileWords_ in sorted order (keys
-// sort as the words do byte by byte); returns their count.
-std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint32_t n) {
+// --- FileWordSorter -------------------------------------------------------------
+
+FileWordSorter::FileWordSorter()
+    : distinct_(new wordscan::WordKey[kMaxFileWords]),
+      bucketCount_(new std::uint32_t[257]),
+      fileSet_(kFileSetSize, 0) {}
+
+std::uint32_t FileWordSorter::Sort(const wordscan::RawWord* in, std::uint32_t n,
+                                   wordscan::WordKey* out) {
   if (++fileGen_ >= (1u << 20)) {  // generations wrap: start the set afresh
     std::fill(fileSet_.begin(), fileSet_.end(), 0);
     fileGen_ = 1;
@@ -118,7 +173,7 @@ std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint
   std::uint32_t u = 0;
   for (std::uint32_t k = 0; k < n; ++k) {
     const wordscan::WordKey w = wordscan::Pack(in[k].b, in[k].b[wordscan::RawWord::kLen]);
-    for (std::uint32_t slot = Hash(w) & mask;; slot = (slot + 1) & mask) {
+    for (std::uint32_t slot = wordscan::Hash(w) & mask;; slot = (slot + 1) & mask) {
       std::uint32_t v = fileSet_[slot];
       if ((v >> 12) != fileGen_) {
         fileSet_[slot] = fileGen_ << 12 | u;
@@ -129,20 +184,19 @@ std::uint32_t CatalogWriter::SortDistinct(const wordscan::RawWord* in, std::uint
     }
   }
   // 256 buckets by the first character and a half of the second.
-  wordscan::BucketSort(
-      distinct, u, fileWords_.get(), bucketCount_.get(), 256,
-      [](const wordscan::WordKey& k) { return static_cast<std::size_t>(k.hi >> 52); });
+  wordscan::BucketSort(distinct, u, out, bucketCount_.get(), 256, [](const wordscan::WordKey& k) {
+    return static_cast<std::size_t>(k.hi >> 52);
+  });
   return u;
 }
 
 // The file's sorted distinct words into the catalog: one match record per
 // word, new words appended to the word text, its file and its table.
-void CatalogWriter::AddWords(std::uint32_t unique) {
-  const wordscan::WordKey* words = fileWords_.get();
+void CatalogWriter::AddWords(const wordscan::WordKey* words, std::uint32_t unique) {
   std::uint32_t* hashes = fileHashes_.get();
   // The table is larger than the fast caches: ask for every slot first.
   for (std::uint32_t k = 0; k < unique; ++k) {
-    hashes[k] = Hash(words[k]);
+    hashes[k] = wordscan::Hash(words[k]);
     __builtin_prefetch(&table_[hashes[k] & tableMask_]);
   }
   char* text = text_.get();
@@ -191,7 +245,7 @@ void CatalogWriter::ReserveBuildWords(std::size_t more) {
   const std::uint32_t mask = static_cast<std::uint32_t>(size - 1);
   for (const Slot& s : listTable_) {
     if (s.hi == 0) continue;
-    std::uint32_t i = Hash(wordscan::WordKey{s.hi, s.lo()}) & mask;
+    std::uint32_t i = wordscan::Hash(wordscan::WordKey{s.hi, s.lo()}) & mask;
     while (grown[i].hi != 0) i = (i + 1) & mask;
     grown[i] = s;
   }
@@ -252,7 +306,7 @@ void CatalogWriter::DropIndex() {
   listBytes_ = 0;
 }
 
-void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
+void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
   Flush();
   HANDLE h = files_.WordFileIdxOut;
   if (Failed() || indexDropped_ || !plat::IsOpen(h)) return;
@@ -264,29 +318,49 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     fault_.Record(e == plat::FileError::None ? plat::FileError::Other : e);
   };
   std::uint64_t tie = 0;
-  if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
   try {
     const std::uint32_t words = buildWords_;
     // Key (100 bits) and list number (24) as one number: sorting the
-    // numbers sorts the words.
+    // numbers sorts the words. Sorted beside the count below, which needs
+    // the list numbers only.
     using U128 = unsigned __int128;
     std::vector<U128> order;
-    order.reserve(words);
-    for (const Slot& s : listTable_)
-      if (s.hi != 0) order.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
-    std::sort(order.begin(), order.end());
-    // Files per list number (counted), and where each word's files start
-    // in word order.
-    std::vector<std::uint32_t> count(words, 0), start(std::size_t{words} + 1, 0);
-    for (std::size_t p = 0; p < pairPages_.size(); ++p) {
-      const std::uint32_t* page = pairPages_[p].get();
-      const std::size_t n = std::min(pairs_ - p * kPairPage, kPairPage);
-      for (std::size_t i = 0; i < n; ++i) ++count[page[i]];
-    }
-    const auto listOf = [&](std::uint32_t i) {
-      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    // The pairs in two halves, each counted, and scattered when gathered
+    // whole, on its own thread: the second half's files follow the first
+    // half's in every list.
+    const std::size_t half = pairs_ / 2;
+    const auto countRange = [&](std::size_t a, std::size_t b, std::vector<std::uint32_t>& n) {
+      while (a < b) {
+        const std::uint32_t* page = pairPages_[a >> kPairPageBits].get();
+        const std::size_t from = a & (kPairPage - 1);
+        const std::size_t to = std::min(kPairPage, from + (b - a));
+        for (std::size_t i = from; i < to; ++i) ++n[page[i]];
+        a += to - from;
+      }
     };
-    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
+    // Files per list number (counted). The words are sorted beside it, and
+    // beside the catalog's fingerprint.
+    std::vector<std::uint32_t> count(words, 0), countLate(words, 0);
+    {
+      Beside late(
+          [&] {
+            std::vector<U128> unsorted;
+            unsorted.reserve(words);
+            for (const Slot& s : listTable_)
+              if (s.hi != 0)
+                unsorted.push_back((U128{s.hi} << 64) | (U128{s.lo()} << 24) | s.off());
+            // 4096 buckets by the first two characters and a bit of the third.
+            order.resize(unsorted.size());
+            std::vector<std::uint32_t> buckets(4097);
+            wordscan::BucketSort(unsorted.data(), unsorted.size(), order.data(), buckets.data(),
+                                 4096, [](U128 v) { return static_cast<std::size_t>(v >> 112); });
+            countRange(half, pairs_, countLate);
+          },
+          helper);
+      if (!wfidx::CatalogTie(dir, static_cast<std::uint32_t>(catalog_), tie)) return fail();
+      countRange(0, half, count);
+      late.Wait();
+    }
     // The files of the words are gathered as file numbers (16 bits), sorted
     // by counting: into one buffer when the budget leaves room for it (the
     // usual case), else a range of words at a time.
@@ -294,44 +368,105 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     // A range holds one word's files at least.
     const std::size_t cap = std::max<std::size_t>(room, pairFiles_.size());
     std::vector<std::uint16_t> gathered(std::min<std::size_t>(cap, pairs_));
-    std::string coded;
-    std::vector<std::size_t> codedAt;
-    // The delta-coded ids of the `n` file numbers at `files`.
-    const auto code = [&](const std::uint16_t* files, std::uint32_t n, std::string& out) {
-      std::uint32_t last = 0;
-      for (std::uint32_t k = 0; k < n; ++k) {
-        const std::uint32_t id = pairFiles_[files[k]];
-        wfidx::PutVarint(out, id - last);  // the first as it is
-        last = id;
-      }
-    };
     // Every store of a scatter lands somewhere else in memory: the places a
     // few pairs ahead are asked for first.
     constexpr std::size_t kAhead = 16;
     std::vector<std::uint32_t> cursor;
+    const bool whole = gathered.size() == pairs_;
+    if (whole) {
+      // By list number: each half's cursors start where its files go.
+      cursor.resize(words);
+      std::vector<std::uint32_t> cursorLate(words);
+      std::uint32_t run = 0;
+      for (std::uint32_t l = 0; l < words; ++l) {
+        cursor[l] = run;
+        cursorLate[l] = run + count[l];
+        run += count[l] + countLate[l];
+      }
+      const auto scatter = [&](std::size_t a, std::size_t b, std::vector<std::uint32_t>& at) {
+        // The file of pair i is the first whose run ends past it.
+        std::size_t f = static_cast<std::size_t>(
+            std::upper_bound(pairEnds_.begin(), pairEnds_.end(), a) - pairEnds_.begin());
+        for (std::size_t i = a; i < b; ++i) {
+          if (i + kAhead < b) __builtin_prefetch(&gathered[at[PairAt(i + kAhead)]], 1);
+          while (i >= pairEnds_[f]) ++f;
+          gathered[at[PairAt(i)]++] = static_cast<std::uint16_t>(f);
+        }
+      };
+      {
+        Beside late([&] { scatter(half, pairs_, cursorLate); }, helper);
+        scatter(0, half, cursor);
+        late.Wait();
+      }
+      // cursor[l] now ends list l's files.
+      cursor.swap(cursorLate);
+      // The pairs are let go first (the coded lists take less room).
+      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
+    }
+    for (std::uint32_t l = 0; l < words; ++l) count[l] += countLate[l];
+    std::vector<std::uint32_t>().swap(countLate);
+    const auto listOf = [&](std::uint32_t i) {
+      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    };
+    // Where each word's files start in word order.
+    std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
+    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
+    // The delta-coded ids of the `n` file numbers at `files`, written at p
+    // (room for 5 bytes each); returns the end.
+    const auto code = [&](const std::uint16_t* files, std::uint32_t n, char* p) {
+      std::uint32_t last = 0;
+      for (std::uint32_t k = 0; k < n; ++k) {
+        const std::uint32_t id = pairFiles_[files[k]];
+        p = wfidx::PutVarint(p, id - last);  // the first as it is
+        last = id;
+      }
+      return p;
+    };
+    // A word's text, from its place in the order.
+    const auto wordOf = [&](std::uint32_t i, char* out) {
+      const U128 v = order[i];
+      const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
+                                  static_cast<std::uint64_t>(v >> 24) & kLoMask};
+      return std::string_view(out, wordscan::Unpack(key, out));
+    };
+    // Gathered whole, the lists are coded once, in word order, with their
+    // entries' checks: the words before `mid` (half the pairs) beside those
+    // after it. Each into room for the longest coding, of which only the
+    // bytes written are ever touched.
+    std::unique_ptr<char[]> coded[2];
+    std::size_t codedSize[2] = {0, 0};
+    std::vector<std::size_t> codedAt;
+    std::vector<std::uint32_t> checks;
+    std::uint32_t mid = 0;
     std::uint32_t from = 0, to = 0;  // the range of words gathered
     std::vector<std::uint32_t> rank;
-    if (gathered.size() == pairs_) {
-      // By list number, then coded once in word order; the pairs are let go
-      // first (the coded lists take less room than they did).
-      cursor.assign(words, 0);
-      for (std::uint32_t l = 1; l < words; ++l) cursor[l] = cursor[l - 1] + count[l - 1];
-      std::size_t f = 0;
-      for (std::size_t i = 0; i < pairs_; ++i) {
-        if (i + kAhead < pairs_) __builtin_prefetch(&gathered[cursor[PairAt(i + kAhead)]], 1);
-        while (i >= pairEnds_[f]) ++f;
-        gathered[cursor[PairAt(i)]++] = static_cast<std::uint16_t>(f);
-      }
-      std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
-      coded.reserve(2 * pairs_);
+    if (whole) {
+      mid = static_cast<std::uint32_t>(
+          std::lower_bound(start.begin(), start.end(), start[words] / 2) - start.begin());
+      mid = std::min(mid, words);
       codedAt.resize(std::size_t{words} + 1);
-      for (std::uint32_t i = 0; i < words; ++i) {
-        codedAt[i] = coded.size();
-        const std::uint32_t l = listOf(i);
-        // cursor[l] now ends the list's files.
-        code(gathered.data() + (cursor[l] - count[l]), count[l], coded);
+      checks.resize(words);
+      const auto codeRange = [&](std::uint32_t a, std::uint32_t b, int part) {
+        coded[part].reset(new char[5 * std::size_t{start[b] - start[a]} + 1]);
+        char* const base = coded[part].get();
+        char* p = base;
+        char text[wordscan::RawWord::kLen + 8];
+        for (std::uint32_t i = a; i < b; ++i) {
+          codedAt[i] = static_cast<std::size_t>(p - base);
+          const std::uint32_t l = listOf(i);
+          char* const list = p;
+          p = code(gathered.data() + (cursor[l] - count[l]), count[l], p);
+          checks[i] = wfidx::EntryCheck(wordOf(i, text), count[l],
+                                        std::string_view(list, static_cast<std::size_t>(p - list)));
+        }
+        codedSize[part] = static_cast<std::size_t>(p - base);
+      };
+      {
+        Beside late([&] { codeRange(mid, words, 1); }, helper);
+        codeRange(0, mid, 0);
+        late.Wait();
       }
-      codedAt[words] = coded.size();
+      codedAt[words] = codedSize[1];
       std::vector<std::uint16_t>().swap(gathered);
     } else {
       rank.resize(words);
@@ -360,22 +495,21 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir) {
     char word[wordscan::RawWord::kLen + 8];
     std::string ids;
     const auto at = [&](std::uint32_t i) {
-      const U128 v = order[i];
-      const wordscan::WordKey key{static_cast<std::uint64_t>(v >> 64),
-                                  static_cast<std::uint64_t>(v >> 24) & kLoMask};
-      const std::size_t len = wordscan::Unpack(key, word);
+      const std::string_view text = wordOf(i, word);
       std::string_view list;
       if (!codedAt.empty()) {
-        list = std::string_view(coded).substr(codedAt[i], codedAt[i + 1] - codedAt[i]);
-      } else {
-        // Each range is gathered and coded as the index asks for it, twice
-        // (once for the word table's checks, once for the lists).
-        if (i < from || i >= to) gather(i);
-        ids.clear();
-        code(gathered.data() + (start[i] - start[from]), start[i + 1] - start[i], ids);
-        list = ids;
+        const int part = i < mid ? 0 : 1;
+        const std::size_t endAt = i + 1 == mid ? codedSize[0] : codedAt[i + 1];
+        list = std::string_view(coded[part].get() + codedAt[i], endAt - codedAt[i]);
+        return wfidx::WordList{text, start[i + 1] - start[i], list, &checks[i]};
       }
-      return wfidx::WordList{std::string_view(word, len), start[i + 1] - start[i], list};
+      // Each range is gathered and coded as the index asks for it, twice
+      // (once for the word table's checks, once for the lists).
+      if (i < from || i >= to) gather(i);
+      const std::uint32_t n = start[i + 1] - start[i];
+      if (ids.size() < 5 * std::size_t{n}) ids.resize(5 * std::size_t{n});
+      const char* end = code(gathered.data() + (start[i] - start[from]), n, ids.data());
+      return wfidx::WordList{text, n, std::string_view(ids.data(), end - ids.data())};
     };
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);

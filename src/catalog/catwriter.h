@@ -83,6 +83,28 @@ class AppendBuffer {
   std::string buf_;
 };
 
+// A file's words as the catalog takes them: distinct, as keys, sorted.
+// Either side of a build may do this (each with its own sorter): the walk
+// does it when the writer lags behind.
+class FileWordSorter {
+ public:
+  // Allocates the sorter's tables (may throw std::bad_alloc).
+  FileWordSorter();
+  // The distinct words of in[0..n) (n at most kMaxFileWords) into out in
+  // sorted order (keys sort as the words do byte by byte); their count.
+  std::uint32_t Sort(const wordscan::RawWord* in, std::uint32_t n, wordscan::WordKey* out);
+
+ private:
+  std::unique_ptr<wordscan::WordKey[]> distinct_;
+  std::unique_ptr<std::uint32_t[]> bucketCount_;  // 257: the sort's buckets
+  // The distinct words of the file being sorted, found by hash: slot values
+  // are (file generation << 12) | index in distinct_.
+  static constexpr std::uint32_t kFileSetSize = 8192;
+  static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
+  std::vector<std::uint32_t> fileSet_;
+  std::uint32_t fileGen_ = 0;
+};
+
 // One piece of work for the writer, made by the walk.
 struct CatalogJob {
   enum Kind : std::uint8_t {
@@ -95,6 +117,11 @@ struct CatalogJob {
   std::string text;     // file name, or directory path for Dir
   std::uint32_t n = 0;  // words taken (Words), repeats included
   wordscan::RawWord words[kMaxFileWords];
+  // Set when the walk sorted the words already: keys[0..distinct) are the
+  // file's distinct words, sorted.
+  bool sorted = false;
+  std::uint32_t distinct = 0;
+  wordscan::WordKey keys[kMaxFileWords];
 };
 
 class CatalogWriter {
@@ -126,7 +153,9 @@ class CatalogWriter {
   // files there are read back for its fingerprint) into its file. A build
   // whose word lists outgrew their budget writes none (searches then scan).
   // A failed read or write fails the build like any other catalog write.
-  void WriteWordFileIndex(const std::string& dir);
+  // `helper`: parts of the work run on a second thread (the file is the
+  // same either way).
+  void WriteWordFileIndex(const std::string& dir, bool helper = true);
   // Bytes the word lists may take in memory while a build runs (by
   // default kWordFileIndexBudget).
   void SetIndexBudget(std::size_t bytes) { indexBudget_ = bytes; }
@@ -143,8 +172,7 @@ class CatalogWriter {
  private:
   void AddFile(AppendBuffer& table, const std::string& name);
   void AddDirectory(const std::string& path);
-  std::uint32_t SortDistinct(const wordscan::RawWord* in, std::uint32_t n);
-  void AddWords(std::uint32_t unique);
+  void AddWords(const wordscan::WordKey* words, std::uint32_t unique);
   void WriteSortedIndex();
   void NextCatalog();
   // The build-wide number of the word in table slot `slot` (new to the
@@ -170,12 +198,6 @@ class CatalogWriter {
   };
   static constexpr std::uint64_t kLoMask = (std::uint64_t{1} << 40) - 1;
   static_assert(kAllWordsBufSize < (1u << 24));
-  static std::uint32_t Hash(const wordscan::WordKey& k) {
-    std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
-    h ^= h >> 29;
-    h *= 0xBF58476D1CE4E5B9ull;
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
-  }
   // The slot of the word, or the empty slot where it belongs.
   Slot& Find(const wordscan::WordKey& k, std::uint32_t hash) {
     for (std::uint32_t i = hash & tableMask_;; i = (i + 1) & tableMask_) {
@@ -193,16 +215,11 @@ class CatalogWriter {
   std::uint32_t textEnd_ = 0;
 
   // --- one file's words ---------------------------------------------------------
-  // The distinct words of the file in hand, then sorted (kMaxFileWords each).
-  std::unique_ptr<wordscan::WordKey[]> fileWords_, distinct_;
+  // The distinct words of the file in hand, sorted (kMaxFileWords).
+  FileWordSorter sorter_;
+  std::unique_ptr<wordscan::WordKey[]> fileWords_;
   std::unique_ptr<std::uint32_t[]> fileHashes_;
-  std::unique_ptr<std::uint32_t[]> bucketCount_;  // 4097: the sorts' buckets
-  // The distinct words of the file being read, found by hash: slot values
-  // are (file generation << 12) | index in distinct_.
-  static constexpr std::uint32_t kFileSetSize = 8192;
-  static_assert(kMaxFileWords <= 4096 && kFileSetSize >= 2 * kMaxFileWords);
-  std::vector<std::uint32_t> fileSet_;
-  std::uint32_t fileGen_ = 0;
+  std::unique_ptr<std::uint32_t[]> bucketCount_;  // 4097: the sorted index's buckets
 
   // --- the word -> files index ------------------------------------------------
   // Every distinct word of the build (all numbered catalogs together) gets a

@@ -17,9 +17,11 @@ class JobRing {
  public:
   static constexpr std::uint32_t kJobs = 64;
   // A wake-up costs a system call: each side wakes the other only when it
-  // sleeps, and the producer wakes the helper only once this many jobs wait
-  // (or for a job published with wakeNow), not for every job.
-  static constexpr std::uint32_t kWakeBatch = 8;
+  // sleeps, and only once there is a batch of work for it: the producer
+  // wakes the helper once this many jobs wait (or for a job published with
+  // wakeNow), the helper wakes the producer once this many jobs are free.
+  static constexpr std::uint32_t kWakeBatch = 16;
+  static_assert(kWakeBatch <= kJobs / 2);
 
   // Allocates the jobs (may throw std::bad_alloc).
   explicit JobRing(std::function<void(Job&)> handler)
@@ -39,18 +41,26 @@ class JobRing {
     return true;
   }
   bool HasHelper() const { return worker_.joinable(); }
+  // Jobs published and not yet handled (asked by the producer; none
+  // without a helper).
+  std::uint32_t Waiting() const {
+    return head_.load(std::memory_order_relaxed) - tail_.load(std::memory_order_relaxed);
+  }
 
   // A free job to fill, as its last use left it (waits while all are in use).
   Job& NextJob() {
     std::uint32_t h = head_.load(std::memory_order_relaxed);
     if (worker_.joinable()) {
       std::uint32_t t = tail_.load(std::memory_order_acquire);
-      while (h - t >= kJobs) {
-        producerAsleep_.store(true);
-        t = tail_.load();  // seen after the flag: no wake-up can be missed
-        if (h - t >= kJobs) tail_.wait(t);
-        producerAsleep_.store(false);
-        t = tail_.load(std::memory_order_acquire);
+      // Full: wait until a batch of jobs is free, not for each one.
+      if (h - t >= kJobs) {
+        while (h - t > kJobs - kWakeBatch) {
+          producerAsleep_.store(true);
+          t = tail_.load();  // seen after the flag: no wake-up can be missed
+          if (h - t > kJobs - kWakeBatch) tail_.wait(t);
+          producerAsleep_.store(false);
+          t = tail_.load(std::memory_order_acquire);
+        }
       }
     }
     return slots_[h % kJobs].job;
@@ -103,7 +113,9 @@ class JobRing {
         bool end = s.end;
         if (!end) handler_(s.job);
         tail_.store(t + 1);
-        if (producerAsleep_.load()) tail_.notify_one();
+        // A producer waiting for room sleeps on until a batch of jobs is
+        // free (`h` may lag the head: then it wakes early, and waits again).
+        if (producerAsleep_.load() && h - (t + 1) <= kJobs - kWakeBatch) tail_.notify_one();
         if (end) return;
       }
     }

@@ -21,6 +21,14 @@ std::uint64_t Hash64(const void* data, std::size_t n, std::uint64_t h) {
   return h;
 }
 
+std::uint32_t EntryCheck(std::string_view word, std::uint32_t count, std::string_view list) {
+  char n[4];
+  plat::PutLE32(n, count);
+  std::uint32_t check = Hash32(word.data(), word.size());
+  check = Hash32(n, 4, check);
+  return Hash32(list.data(), list.size(), check);
+}
+
 namespace {
 
 constexpr std::size_t kEdge = 4096;
@@ -106,12 +114,7 @@ bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t word
     plat::PutLE32(e, static_cast<std::uint32_t>(text.size()));
     plat::PutLE32(e + 4, static_cast<std::uint32_t>(listBytes));
     plat::PutLE32(e + 8, w.count);
-    char n[4];
-    plat::PutLE32(n, w.count);
-    std::uint32_t check = Hash32(w.word.data(), w.word.size());
-    check = Hash32(n, 4, check);
-    check = Hash32(w.bytes.data(), w.bytes.size(), check);
-    plat::PutLE32(e + 12, check);
+    plat::PutLE32(e + 12, w.check ? *w.check : EntryCheck(w.word, w.count, w.bytes));
     table.append(e, kEntrySize);
     text.append(w.word);
     text.push_back('\0');
@@ -209,12 +212,8 @@ bool Reader::EntryOf(std::uint32_t i, Entry& out) const {
   if (from > to || to > listsSize_ || count == 0 || count > to - from) return false;
   const std::string_view w = WordOf(i);
   if (w.empty()) return false;
-  char n[4];
-  plat::PutLE32(n, count);
-  std::uint32_t check = Hash32(w.data(), w.size());
-  check = Hash32(n, 4, check);
-  check = Hash32(lists_ + from, to - from, check);
-  if (check != plat::GetLE32(e + 12)) return false;
+  const std::string_view list(reinterpret_cast<const char*>(lists_) + from, to - from);
+  if (EntryCheck(w, count, list) != plat::GetLE32(e + 12)) return false;
   out.count = count;
   out.list = lists_ + from;
   out.listSize = to - from;

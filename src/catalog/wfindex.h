@@ -50,14 +50,25 @@ inline constexpr std::uint32_t kEntrySize = 16;
 std::uint32_t Hash32(const void* data, std::size_t n, std::uint32_t h = 2166136261u);
 std::uint64_t Hash64(const void* data, std::size_t n, std::uint64_t h = 14695981039346656037ull);
 
-// Appends `v` as an unsigned LEB128 number.
-inline void PutVarint(std::string& out, std::uint32_t v) {
+// Writes `v` as an unsigned LEB128 number (1 to 5 bytes) at p; returns
+// the end.
+inline char* PutVarint(char* p, std::uint32_t v) {
   while (v >= 0x80) {
-    out.push_back(static_cast<char>(v | 0x80));
+    *p++ = static_cast<char>(v | 0x80);
     v >>= 7;
   }
-  out.push_back(static_cast<char>(v));
+  *p++ = static_cast<char>(v);
+  return p;
 }
+// Appends `v` as an unsigned LEB128 number.
+inline void PutVarint(std::string& out, std::uint32_t v) {
+  char b[5];
+  out.append(b, static_cast<std::size_t>(PutVarint(b, v) - b));
+}
+
+// The check of a word's entry: its characters, its number of files and
+// its list's bytes.
+std::uint32_t EntryCheck(std::string_view word, std::uint32_t count, std::string_view list);
 
 // The fingerprint of the catalog in `dir` (ending with "/") with
 // `lastCatalog` numbered catalogs: size and first and last 4096 bytes of the
@@ -71,6 +82,8 @@ struct WordList {
   std::string_view word;   // its characters
   std::uint32_t count;     // files holding it
   std::string_view bytes;  // their delta-coded ids
+  // Its EntryCheck when worked out already (null: WriteIndex works it out).
+  const std::uint32_t* check = nullptr;
 };
 
 // Writes an index of `words` entries (at(i) gives entry i, words in

@@ -8,12 +8,11 @@
 WordReader::WordReader() : buf_(new char[kBufSize]()) {}
 
 std::uint32_t WordReader::Read(int fd, std::uint64_t size, wordscan::RawWord* out) {
-  unsigned char* rb = reinterpret_cast<unsigned char*>(buf_.get());
-  unsigned char* chunk = rb + kChunkOff;
-  // Word-character bits of the buffer from its start: word 0 holds the
-  // carried fragment (its last bits), words 1.. the chunk, then a zero.
-  constexpr std::size_t kChunkWords = kReadChunk / 64;
-  std::uint64_t bits[kChunkWords + 2];
+  unsigned char* block = reinterpret_cast<unsigned char*>(buf_.get()) + kChunkOff;
+  // A file of known size is read up to the end of the piece holding its
+  // last byte, no further: one that grew since its size was taken is cut
+  // where reading it piece by piece would stop.
+  const std::uint64_t limit = (size + kReadChunk - 1) / kReadChunk * kReadChunk;
   std::size_t carry = 0;
   std::uint32_t words = 0;
   std::uint64_t readSoFar = 0;
@@ -22,56 +21,74 @@ std::uint32_t WordReader::Read(int fd, std::uint64_t size, wordscan::RawWord* ou
     // return nothing. (A size of 0 may be a file system that does not
     // know it: that file is read until a read returns nothing.)
     if (size > 0 && readSoFar >= size) break;
-    long long got = plat::Directory::ReadFd(fd, chunk, kReadChunk);
+    std::size_t want = kReadBlock;
+    if (size > 0) want = static_cast<std::size_t>(std::min<std::uint64_t>(want, limit - readSoFar));
+    long long got = plat::Directory::ReadFd(fd, block, want);
     if (got <= 0) break;
-    std::size_t n = static_cast<std::size_t>(got);
+    const std::size_t n = static_cast<std::size_t>(got);
     readSoFar += n;
-    std::size_t nw = (n + 63) / 64;
-    bits[0] = carry ? ~std::uint64_t{0} << (64 - carry) : 0;
-    for (std::size_t k = 0; k < nw; ++k)
-      bits[1 + k] = wordscan::WordMask64(chunk + 64 * k, std::min<std::size_t>(64, n - 64 * k));
-    bits[1 + nw] = 0;
-    const std::size_t end = kChunkOff + n;
-    const bool full = n == kReadChunk;
-    // The runs of word characters, found without walking them: a run
-    // starts at a word byte after a non-word byte and ends (its last
-    // byte) at one before a non-word byte. Bits before the carried
-    // fragment and after the text are zero, so starts and ends pair up.
-    std::size_t runs = 0, ends = 0;
-    for (std::size_t k = 0; k <= nw; ++k) {
-      std::uint64_t b = bits[k];
-      std::uint64_t before = (b << 1) | (k ? bits[k - 1] >> 63 : 0);
-      std::uint64_t after = (b >> 1) | (bits[k + 1] << 63);
-      std::uint64_t st = b & ~before, en = b & ~after;
-      for (; st; st &= st - 1)
-        runStart_[runs++] =
-            static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(st)));
-      for (; en; en &= en - 1)
-        runEnd_[ends++] =
-            static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
+    // The pieces of the block in turn; the last one's fragment goes before
+    // the block, where the next read puts its first piece.
+    for (std::size_t at = 0; at < n; at += kReadChunk) {
+      const std::size_t len = std::min<std::size_t>(kReadChunk, n - at);
+      unsigned char* next = at + kReadChunk < n ? block + at + kReadChunk : block;
+      if (!Cut(block + at, len, next, carry, out, words)) return words;
     }
-    std::size_t newCarry = 0;
-    int chunkWords = 0;
-    for (std::size_t r = 0; r < runs && words < kMaxFileWords; ++r) {
-      std::size_t s = runStart_[r], e = runEnd_[r];
-      std::size_t len = e - s;
-      if (full && e == end) {
-        // Cut by the end of a full chunk: completed by the next one. A
-        // fragment longer than any word only has to stay too long.
-        newCarry = std::min(len, kMaxCarry);
-        std::memmove(chunk - newCarry, rb + s, newCarry);
-        break;
-      }
-      if (len >= kMinWordLen && len <= kMaxWordLen) {
-        // Every word taken counts; repeats go when the list is sorted.
-        // Copied as read; the writer makes the key.
-        std::memcpy(out[words].b, rb + s, sizeof out[words].b);
-        out[words++].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
-        ++chunkWords;
-      }
-    }
-    carry = newCarry;
-    if (chunkWords < 3 || words >= kMaxFileWords) break;
   }
   return words;
+}
+
+bool WordReader::Cut(unsigned char* chunk, std::size_t n, unsigned char* next, std::size_t& carry,
+                     wordscan::RawWord* out, std::uint32_t& words) {
+  unsigned char* rb = chunk - kChunkOff;
+  // Word-character bits from kChunkOff before the piece: word 0 holds the
+  // carried fragment (its last bits), words 1.. the piece, then a zero.
+  constexpr std::size_t kChunkWords = kReadChunk / 64;
+  std::uint64_t bits[kChunkWords + 2];
+  std::size_t nw = (n + 63) / 64;
+  bits[0] = carry ? ~std::uint64_t{0} << (64 - carry) : 0;
+  for (std::size_t k = 0; k < nw; ++k)
+    bits[1 + k] = wordscan::WordMask64(chunk + 64 * k, std::min<std::size_t>(64, n - 64 * k));
+  bits[1 + nw] = 0;
+  const std::size_t end = kChunkOff + n;
+  const bool full = n == kReadChunk;
+  // The runs of word characters, found without walking them: a run
+  // starts at a word byte after a non-word byte and ends (its last
+  // byte) at one before a non-word byte. Bits before the carried
+  // fragment and after the text are zero, so starts and ends pair up.
+  std::size_t runs = 0, ends = 0;
+  for (std::size_t k = 0; k <= nw; ++k) {
+    std::uint64_t b = bits[k];
+    std::uint64_t before = (b << 1) | (k ? bits[k - 1] >> 63 : 0);
+    std::uint64_t after = (b >> 1) | (bits[k + 1] << 63);
+    std::uint64_t st = b & ~before, en = b & ~after;
+    for (; st; st &= st - 1)
+      runStart_[runs++] =
+          static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(st)));
+    for (; en; en &= en - 1)
+      runEnd_[ends++] =
+          static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
+  }
+  std::size_t newCarry = 0;
+  int chunkWords = 0;
+  for (std::size_t r = 0; r < runs && words < kMaxFileWords; ++r) {
+    std::size_t s = runStart_[r], e = runEnd_[r];
+    std::size_t len = e - s;
+    if (full && e == end) {
+      // Cut by the end of a full piece: completed by the next one. A
+      // fragment longer than any word only has to stay too long.
+      newCarry = std::min(len, kMaxCarry);
+      std::memmove(next - newCarry, rb + s, newCarry);
+      break;
+    }
+    if (len >= kMinWordLen && len <= kMaxWordLen) {
+      // Every word taken counts; repeats go when the list is sorted.
+      // Copied as read; the writer makes the key.
+      std::memcpy(out[words].b, rb + s, sizeof out[words].b);
+      out[words++].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
+      ++chunkWords;
+    }
+  }
+  carry = newCarry;
+  return chunkWords >= 3 && words < kMaxFileWords;
 }

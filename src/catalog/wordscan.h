@@ -65,6 +65,14 @@ struct WordKey {
   bool operator<(const WordKey& o) const { return hi != o.hi ? hi < o.hi : lo < o.lo; }
 };
 
+// The hash of a key, for the tables keyed by words.
+inline std::uint32_t Hash(const WordKey& k) {
+  std::uint64_t h = (k.hi * 0x9E3779B97F4A7C15ull) ^ (k.lo * 0xC2B2AE3D27D4EB4Full);
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
 namespace detail {
 // Eight 5-bit codes (one per byte, first byte first) packed into 40 bits.
 inline std::uint64_t Pack8(std::uint64_t codes) {

@@ -77,9 +77,14 @@ std::vector<std::string> WalkRoots(const std::vector<std::string>& roots) {
 class FilePass : public CatalogWalk::Visitor {
  public:
   using BeforeOpen = std::function<void(const std::string&, const std::string&)>;
-  FilePass(const BuildLists& lists, WordReader& reader, JobRing<CatalogJob>& ring,
-           const CatalogWriter& writer, const BeforeOpen& beforeOpen)
-      : lists_(lists), reader_(reader), ring_(ring), writer_(writer), beforeOpen_(beforeOpen) {}
+  FilePass(const BuildLists& lists, WordReader& reader, FileWordSorter& sorter,
+           JobRing<CatalogJob>& ring, const CatalogWriter& writer, const BeforeOpen& beforeOpen)
+      : lists_(lists),
+        reader_(reader),
+        sorter_(sorter),
+        ring_(ring),
+        writer_(writer),
+        beforeOpen_(beforeOpen) {}
 
   // A writer that ran out of memory ends the walk.
   bool KeepGoing() override { return !writer_.Failed(); }
@@ -130,6 +135,9 @@ class FilePass : public CatalogWalk::Visitor {
         if ((j.n = reader_.Read(fd, size, j.words)) > 1) {
           j.kind = CatalogJob::Words;
           j.text = e.name;
+          // A writer that lags behind leaves sorting the words to this side.
+          j.sorted = ring_.Waiting() >= JobRing<CatalogJob>::kJobs / 2;
+          if (j.sorted) j.distinct = sorter_.Sort(j.words, j.n, j.keys);
           ring_.Publish();
         }
       }
@@ -150,12 +158,12 @@ class FilePass : public CatalogWalk::Visitor {
     CatalogJob& j = ring_.NextJob();
     j.kind = kind;
     j.text = text;
-    // The end of a directory wakes the writer even when few jobs wait.
-    ring_.Publish(kind == CatalogJob::Dir);
+    ring_.Publish();
   }
 
   const BuildLists& lists_;
   WordReader& reader_;
+  FileWordSorter& sorter_;
   JobRing<CatalogJob>& ring_;
   const CatalogWriter& writer_;
   const BeforeOpen& beforeOpen_;
@@ -178,11 +186,13 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   ZrnIO& files = stage.Files();
   std::unique_ptr<CatalogWriter> writer;
   std::unique_ptr<WordReader> reader;
+  std::unique_ptr<FileWordSorter> sorter;
   std::unique_ptr<JobRing<CatalogJob>> ring;
   try {
     writer =
         std::make_unique<CatalogWriter>(files, [&stage](int n) { return stage.OpenWordFiles(n); });
     reader = std::make_unique<WordReader>();
+    sorter = std::make_unique<FileWordSorter>();
     ring = std::make_unique<JobRing<CatalogJob>>([w = writer.get()](CatalogJob& j) { w->Take(j); });
   } catch (const std::bad_alloc&) {
     AllocationFailed();
@@ -191,7 +201,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   writer->SetIndexBudget(cat.wordFileIndexBudget);
   if (!cat.writeWordFileIndex) writer->WithoutWordFileIndex();
   if (cat.useHelperThread) ring->Start();
-  FilePass pass(lists, *reader, *ring, *writer, cat.beforeOpen);
+  FilePass pass(lists, *reader, *sorter, *ring, *writer, cat.beforeOpen);
   CatalogWalk walk(progress, pass);
   walk.canEnter = cat.canEnter;
   try {
@@ -203,7 +213,7 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   }
   ring->Stop();
   writer->Flush();
-  writer->WriteWordFileIndex(StagingDir());
+  writer->WriteWordFileIndex(StagingDir(), cat.useHelperThread);
   stats.directories = writer->Directories();
   stats.files = pass.Taken();
   stats.fileLimitReached = pass.LimitReached();

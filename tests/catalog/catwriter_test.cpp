@@ -2,7 +2,11 @@
 // the records each kind of job makes.
 #include "catalog/catwriter.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "catalog/catfiles.h"
 #include "catalog_fixture.h"
@@ -23,8 +27,10 @@ class CatWriterTest : public CatalogTest {
     writer.reset();
     CatalogTest::TearDown();
   }
+  // sortedByWalk: the words come sorted already, as the walk sends them
+  // when the writer lags behind.
   void Take(CatalogJob::Kind kind, const std::string& text,
-            const std::vector<std::string>& words = {}) {
+            const std::vector<std::string>& words = {}, bool sortedByWalk = false) {
     job->kind = kind;
     job->text = text;
     job->n = 0;
@@ -34,6 +40,8 @@ class CatWriterTest : public CatalogTest {
       std::memcpy(r.b, w.data(), w.size());
       r.b[wordscan::RawWord::kLen] = static_cast<unsigned char>(w.size());
     }
+    job->sorted = sortedByWalk;
+    if (sortedByWalk) job->distinct = walkSorter.Sort(job->words, job->n, job->keys);
     writer->Take(*job);
   }
   void Finish() {
@@ -43,7 +51,15 @@ class CatWriterTest : public CatalogTest {
   }
   std::unique_ptr<CatalogWriter> writer;
   std::unique_ptr<CatalogJob> job;
+  FileWordSorter walkSorter;
 };
+
+std::vector<std::string> Unpacked(const wordscan::WordKey* keys, std::uint32_t n) {
+  std::vector<std::string> out;
+  char w[32];
+  for (std::uint32_t i = 0; i < n; ++i) out.emplace_back(w, wordscan::Unpack(keys[i], w));
+  return out;
+}
 
 }  // namespace
 
@@ -117,4 +133,49 @@ TEST_F(CatWriterTest, TheWordTextPastTheSwitchSizeStartsTheNextCatalog) {
   EXPECT_EQ(ReadData("LESi.007").substr(8u * next), R8(0, 2) + R8(9, 2));
   EXPECT_EQ(writer->Words(), next + 2);
   EXPECT_EQ(writer->Catalogs(), 2);
+}
+
+TEST_F(CatWriterTest, WordsSortedByTheWalkMakeTheSameRecords) {
+  // The jobs of EachKindOfJobMakesItsRecords, the first sorted by the walk,
+  // the second by the writer, and the bytes the same.
+  Take(CatalogJob::Words, "a.txt", {"Zebra", "apple", "ZEBRA", "zebra", "mango"}, true);
+  Take(CatalogJob::Exe, "b.exe");
+  Take(CatalogJob::Typed, "c.mp3");
+  Take(CatalogJob::Dir, "/r/one");
+  Take(CatalogJob::Words, "d.md", {"mango", "kiwis"}, false);
+  Take(CatalogJob::Words, "e.md", {"kiwis", "Apple", "mango"}, true);
+  Take(CatalogJob::Dir, "/r/");
+  Finish();
+  EXPECT_EQ(ReadData("IMS.007"), Z("a.txt") + Z("b.exe") + Z("c.mp3") + Z("d.md") + Z("e.md"));
+  EXPECT_EQ(ReadData("LES1.007"), Z("apple") + Z("mango") + Z("zebra") + Z("kiwis"));
+  EXPECT_EQ(ReadData("NCS.007"), R12(0, 0, 1) + R12(6, 0, 1) + R12(12, 0, 1) + R12(18, 18, 1) +
+                                     R12(6, 18, 1) + R12(0, 23, 1) + R12(18, 23, 1) +
+                                     R12(6, 23, 1));
+  EXPECT_EQ(ReadData("LESi.007"), R8(0, 1) + R8(18, 1) + R8(6, 1) + R8(12, 1));
+}
+
+TEST(FileWordSorter, GivesEachFilesDistinctWordsFoldedAndSorted) {
+  FileWordSorter sorter;
+  auto job = std::make_unique<CatalogJob>();
+  const auto sort = [&](const std::vector<std::string>& words) {
+    job->n = 0;
+    for (auto& w : words) {
+      wordscan::RawWord& r = job->words[job->n++];
+      std::memset(r.b, 0, sizeof r.b);
+      std::memcpy(r.b, w.data(), w.size());
+      r.b[wordscan::RawWord::kLen] = static_cast<unsigned char>(w.size());
+    }
+    return Unpacked(job->keys, sorter.Sort(job->words, job->n, job->keys));
+  };
+  EXPECT_EQ(sort({"pear", "Apple", "PEAR", "apples", "apple", "`quote"}),
+            (std::vector<std::string>{"`quote", "apple", "apples", "pear"}));
+  // The next file's words alone, though its set is the same size.
+  EXPECT_EQ(sort({"zest", "pear"}), (std::vector<std::string>{"pear", "zest"}));
+  // Many words, many repeats.
+  std::vector<std::string> many;
+  for (std::uint32_t i = 0; i < kMaxFileWords; ++i) many.push_back(WordFor(i % 1000));
+  const auto sorted = sort(many);
+  ASSERT_EQ(sorted.size(), 1000u);
+  EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+  EXPECT_EQ(sort({}), std::vector<std::string>{});
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -133,4 +134,40 @@ TEST(JobRing, JobsAfterStopAndAtDestructionAreHandled) {
     Produce(ring, 110, 300);
   }
   EXPECT_EQ(sink.values, Range(300));
+}
+
+TEST(JobRing, WaitingCountsTheJobsTheHelperHasNotFinished) {
+  std::atomic<bool> release{false};
+  std::vector<int> seen;
+  JobRing<Job> ring([&](Job& j) {
+    while (!release.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    seen.push_back(j.value);
+  });
+  EXPECT_EQ(ring.Waiting(), 0u);
+  ASSERT_TRUE(ring.Start());
+  Produce(ring, 0, 5);
+  // The helper holds the first job (or has not woken yet): none is done.
+  EXPECT_EQ(ring.Waiting(), 5u);
+  release.store(true);
+  ring.Stop();
+  EXPECT_EQ(ring.Waiting(), 0u);
+  EXPECT_EQ(seen, Range(5));
+}
+
+TEST(JobRing, AProducerFasterThanItsHelperKeepsEveryJobInOrder) {
+  // The helper is slow now and then: the producer fills the ring, sleeps
+  // until a batch of jobs is free, fills it again.
+  for (int slow : {1, 7, 64}) {
+    Sink sink;
+    sink.slowEvery = slow;
+    JobRing<Job> ring([&](Job& j) { sink(j); });
+    ASSERT_TRUE(ring.Start());
+    for (int i = 0; i < 400; ++i) {
+      ring.NextJob().value = i;
+      ring.Publish();
+      EXPECT_LE(ring.Waiting(), JobRing<Job>::kJobs);
+    }
+    ring.Stop();
+    EXPECT_EQ(sink.values, Range(400)) << slow;
+  }
 }

@@ -147,6 +147,17 @@ TEST(WordFilesIndexFormat, HashesAndNumbers) {
   wfidx::PutVarint(v, 128);
   wfidx::PutVarint(v, 0xFFFFFFFFu);
   EXPECT_EQ(v, std::string("\x00\x7f\x80\x01\xff\xff\xff\xff\x0f", 9));
+  // Written in place: the same bytes, and the end of the last.
+  char b[16];
+  char* p = b;
+  for (std::uint32_t x : {0u, 127u, 128u, 0xFFFFFFFFu}) p = wfidx::PutVarint(p, x);
+  EXPECT_EQ(std::string(b, static_cast<std::size_t>(p - b)), v);
+  // An entry's check: the word, its count (32 bits, little-endian), its list.
+  const std::string list("\x05\x81\x01", 3);
+  std::uint32_t check = wfidx::Hash32("dogs", 4);
+  check = wfidx::Hash32("\x02\x00\x00\x00", 4, check);
+  check = wfidx::Hash32(list.data(), list.size(), check);
+  EXPECT_EQ(wfidx::EntryCheck("dogs", 2, list), check);
 }
 
 TEST_F(WordFilesIndexTest, TheFileByteByByte) {
