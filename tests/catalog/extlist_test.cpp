@@ -53,4 +53,19 @@ TEST(ExtensionList, CaseAndRepeatsAndEmptyEntries) {
   EXPECT_TRUE(l.Exe(1));
   // Only ASCII letters change case.
   EXPECT_EQ(ExtensionList::Lower("A\xC4Z@[`"), "a\xC4z@[`");
+  // Repeats without a dot too; a dotted and an undotted spelling differ.
+  EXPECT_TRUE(l.Add("Backup~"));
+  EXPECT_FALSE(l.Add("BACKUP~"));
+  EXPECT_TRUE(l.Add("txt"));
+  EXPECT_EQ(l.size(), 4u);
+  // A database's worth of extensions, each repeated: every first one kept,
+  // in order.
+  ExtensionList big;
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 3000; ++i)
+      EXPECT_EQ(big.Add((i % 2 ? "." : "x") + std::to_string(i)), round == 0) << i;
+  EXPECT_EQ(big.size(), 3000u);
+  EXPECT_EQ(big.FirstMatch("song.2997"), 2997);
+  EXPECT_EQ(big.FirstMatch("ax2999"), -1);
+  EXPECT_EQ(big.FirstMatch("ax2998"), 2998);
 }
