@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <optional>
 
 #include "platform/pdatadir.h"
@@ -233,10 +236,90 @@ bool RemoveWordFilesAfter(int lastCatalog, const std::string& dir) {
 
 // --- CatalogStage ---------------------------------------------------------------
 
+// One thread that fsyncs and closes the handles given to it, in order. The
+// first failure's cause is kept; every handle is closed either way. Without
+// a thread (none could be started) a handle is synced and closed at once.
+class CatalogStage::SyncBehind {
+ public:
+  SyncBehind() = default;
+  ~SyncBehind() { Finish(); }
+  SyncBehind(const SyncBehind&) = delete;
+  SyncBehind& operator=(const SyncBehind&) = delete;
+
+  void Hand(HANDLE h) {
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        Sync(h);
+        return;
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      queue_.push_back(h);
+    }
+    cv_.notify_one();
+  }
+  // Waits until every handle given is synced and closed; the first
+  // failure's cause, or None.
+  plat::FileError Finish() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        stop_ = true;
+      }
+      cv_.notify_one();
+      thread_.join();
+    }
+    return error_;
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopped, and all done
+      HANDLE h = queue_.front();
+      queue_.pop_front();
+      lock.unlock();
+      Sync(h);
+      lock.lock();
+    }
+  }
+  void Sync(HANDLE h) {
+    plat::FileSystem& fs = plat::Fs();
+    if (!fs.Sync(h) && error_ == plat::FileError::None) {
+      const plat::FileError e = plat::LastFileError();
+      error_ = e == plat::FileError::None ? plat::FileError::Other : e;
+    }
+    fs.Close(h);
+  }
+
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::deque<HANDLE> queue_;
+  bool stop_ = false;
+  // Written by the thread only, read after it was joined.
+  plat::FileError error_ = plat::FileError::None;
+  std::thread thread_;
+};
+
 CatalogStage::CatalogStage() = default;
 
 CatalogStage::~CatalogStage() {
   if (begun_ && !committed_) Discard();
+  FinishSyncs();
+}
+
+bool CatalogStage::FinishSyncs() {
+  if (!syncer_) return true;
+  const plat::FileError e = syncer_->Finish();
+  syncer_.reset();
+  if (e == plat::FileError::None) return true;
+  if (error_ == plat::FileError::None) error_ = e;
+  return false;
 }
 
 bool CatalogStage::Fail(plat::FileError fallback) {
@@ -260,14 +343,12 @@ bool CatalogStage::Begin() {
 }
 
 bool CatalogStage::OpenWordFiles(int n) {
-  plat::FileSystem& fs = plat::Fs();
-  bool ok = true;
+  // Made durable beside the build; a failure there fails Commit.
+  if (!syncer_) syncer_ = std::make_unique<SyncBehind>();
   for (HANDLE* h : {&files_.WordsBufOut, &files_.WordsTblOut}) {
-    if (plat::IsOpen(*h) && !fs.Sync(*h)) ok = Fail();
-    files_.CloseFile(*h);
+    if (plat::IsOpen(*h)) syncer_->Hand(*h);
     *h = nullptr;
   }
-  if (!ok) return false;
   files_.currentWordCat = n;
   const std::string dir = StagingDir();
   files_.WordsBufOut = files_.NewFile((dir + DataFileName(DataFile::kWordsBuf, n)).c_str(), "w+");
@@ -287,6 +368,8 @@ bool CatalogStage::Commit(int lastCatalog) {
   }
   if (ok && (!plat::IsOpen(files_.ExtMatchOut) || !fs.Sync(files_.ExtMatchOut))) ok = Fail();
   files_.CloseFiles();
+  // The earlier word files, synced meanwhile.
+  if (!FinishSyncs()) ok = false;
   if (ok && !fs.SyncDir(NoSlash(StagingDir()))) ok = Fail();
   if (ok && !PlacesReplaceable()) ok = Fail();
   if (!ok) {
@@ -313,6 +396,7 @@ bool CatalogStage::Commit(int lastCatalog) {
 }
 
 void CatalogStage::Discard() {
+  FinishSyncs();
   files_.CloseFiles();
   RemoveStaging();
   begun_ = false;

@@ -15,6 +15,7 @@
 //  - a staging folder without the marker: the build never finished, nothing
 //    in place was touched. The folder is removed: roll back.
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -97,8 +98,9 @@ class CatalogStage {
   bool Begin();
   // The file set the build writes through (its own, not the program's).
   ZrnIO& Files() { return files_; }
-  // Makes the current numbered word files durable, closes them and creates
-  // those of catalog `n`. False with Error() set when that failed.
+  // Hands the current numbered word files to be made durable and closed
+  // beside the build (Commit waits for them) and creates those of catalog
+  // `n`. False with Error() set when that failed.
   bool OpenWordFiles(int n);
   // Makes every staged file durable and swaps the catalog in (catalogs 1 to
   // `lastCatalog`), removing numbered word files of older builds beyond it.
@@ -113,6 +115,14 @@ class CatalogStage {
 
  private:
   bool Fail(plat::FileError fallback = plat::FileError::Other);
+  // Waits for the finished word files; false with Error() set when one of
+  // them could not be made durable.
+  bool FinishSyncs();
+  // Finished numbered word files are synced and closed on a thread of
+  // their own: a build of many catalogs would otherwise wait for the disk
+  // at every switch.
+  class SyncBehind;
+  std::unique_ptr<SyncBehind> syncer_;
   ZrnIO files_;
   plat::FileError error_ = plat::FileError::None;
   bool begun_ = false, committed_ = false;

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdio>
 #include <map>
+#include <mutex>
+#include <set>
 
 #include "catalog/buildprogress.h"
 #include "catalog/catfiles.h"
@@ -65,6 +67,61 @@ class KillingFs : public plat::FileSystem {
   }
   std::atomic<long> count_{0};
   long killAt_;
+};
+
+// The real file system, recording which files were synced before the swap
+// marker went into place, and failing the sync of files whose path holds
+// `failSyncOf`. Syncs come from more than one thread.
+class SyncRecordingFs : public plat::FileSystem {
+ public:
+  plat::HANDLE Open(const std::string& p, plat::Access a, plat::Creation c) override {
+    plat::HANDLE h = Fs().Open(p, a, c);
+    std::lock_guard<std::mutex> lock(mu_);
+    if (plat::IsOpen(h)) paths_[h] = p;
+    return h;
+  }
+  bool Close(plat::HANDLE h) override { return Fs().Close(h); }
+  long long Read(plat::HANDLE h, void* b, std::size_t n) override { return Fs().Read(h, b, n); }
+  long long Write(plat::HANDLE h, const void* b, std::size_t n) override {
+    return Fs().Write(h, b, n);
+  }
+  long long Seek(plat::HANDLE h, long long o, plat::Whence w) override {
+    return Fs().Seek(h, o, w);
+  }
+  long long Size(plat::HANDLE h) override { return Fs().Size(h); }
+  bool Sync(plat::HANDLE h) override {
+    std::string path;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      path = paths_[h];
+      if (!failSyncOf.empty() && path.find(failSyncOf) != std::string::npos) {
+        plat::SetLastFileError(plat::FileError::NoSpace);
+        return false;
+      }
+      if (!markerIn_) syncedBefore.insert(path.substr(path.rfind('/') + 1));
+    }
+    return Fs().Sync(h);
+  }
+  bool SetMode(plat::HANDLE h, unsigned m) override { return Fs().SetMode(h, m); }
+  bool Remove(const std::string& p) override { return Fs().Remove(p); }
+  bool Rename(const std::string& f, const std::string& t) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (t.size() >= 4 && t.compare(t.size() - 4, 4, "SWAP") == 0) markerIn_ = true;
+    return Fs().Rename(f, t);
+  }
+  bool MakeDir(const std::string& p) override { return Fs().MakeDir(p); }
+  bool RemoveDir(const std::string& p) override { return Fs().RemoveDir(p); }
+  bool SyncDir(const std::string& p) override { return Fs().SyncDir(p); }
+  bool Exists(const std::string& p) override { return Fs().Exists(p); }
+
+  std::string failSyncOf;
+  std::set<std::string> syncedBefore;  // file names synced before the marker
+
+ private:
+  static plat::FileSystem& Fs() { return plat::PosixFs(); }
+  std::mutex mu_;
+  std::map<plat::HANDLE, std::string> paths_;
+  bool markerIn_ = false;
 };
 
 class CatSwapTest : public CatalogTest {
@@ -434,6 +491,46 @@ TEST_F(CatSwapTest, ASearchCompletesAPendingSwapFirst) {
   std::filesystem::rename(StagingDir() + "NCS.007", plat::DataPath("NCS.007"));
   EXPECT_EQ(Find("common"), std::vector<std::string>{"b.txt|" + Canon(root)});
   EXPECT_FALSE(SwapPending());
+}
+
+// The numbered word files are made durable beside the build, not at each
+// switch; every one of them is synced before the marker goes in, and one
+// that cannot be fails the build with the old catalog kept.
+TEST_F(CatSwapTest, EveryWordFileIsDurableBeforeTheSwap) {
+  OldTree();
+  SyncRecordingFs fs;
+  {
+    plat::SetFs(&fs);
+    const BuildStats s = Build();
+    plat::SetFs(nullptr);
+    ASSERT_FALSE(s.failed);
+    ASSERT_GE(s.catalogs, 3);
+    for (int n = 1; n <= s.catalogs; ++n)
+      for (const std::string& f :
+           {"LES" + std::to_string(n) + ".007", "LESt" + std::to_string(n) + ".007"})
+        EXPECT_TRUE(fs.syncedBefore.count(f)) << f;
+    for (const char* f : {"NCS.007", "IMS.007", "LESi.007", "NCSx.007"})
+      EXPECT_TRUE(fs.syncedBefore.count(f)) << f;
+  }
+  EXPECT_EQ(Answering(), "old");
+  const auto old = Snapshot();
+  // A word file of the first catalog cannot be made durable: the build
+  // fails, and says why, and the old catalog stays whole.
+  NewTree();
+  for (int f = 0; f < 9; ++f) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += WordFor(90000 + f * 3000 + i, 9) + " ";
+    WriteFile(root + "big/n" + std::to_string(f) + ".txt", text);
+  }
+  SyncRecordingFs failing;
+  failing.failSyncOf = "catalog.new/LESt1.007";
+  plat::SetFs(&failing);
+  const BuildStats s = Build();
+  plat::SetFs(nullptr);
+  EXPECT_TRUE(s.failed);
+  EXPECT_EQ(s.error, plat::FileError::NoSpace);
+  EXPECT_EQ(Snapshot(), old);
+  EXPECT_FALSE(StagingLeft());
 }
 
 // The file type viewer's lists come from one catalog too: a pending swap
