@@ -172,6 +172,15 @@ class CatSwapTest : public CatalogTest {
     for (auto& [name, bytes] : snap) WriteData(name, bytes);
   }
   bool StagingLeft() { return std::filesystem::exists(StagingDir()); }
+  // The catalog `fresh` staged with its marker over the one in place, and
+  // the swap stopped after moving `moved` in.
+  void StageSwapStoppedAfter(const std::map<std::string, std::string>& fresh,
+                             const std::string& moved) {
+    std::filesystem::create_directory(StagingDir());
+    for (auto& [name, bytes] : fresh) WriteFile(StagingDir() + name, bytes);
+    WriteFile(StagingDir() + kSwapMarkerName, "1\n");
+    std::filesystem::rename(StagingDir() + moved, plat::DataPath(moved));
+  }
 };
 
 // A child process that holds a lock until killed; returns its pid once held.
@@ -450,10 +459,7 @@ TEST_F(CatSwapTest, RecoveryRollsForwardWithTheMarkerAndBackWithout) {
   const auto fresh = Snapshot();
   // The new catalog staged with its marker, the swap stopped after IMS.007.
   Restore(old);
-  std::filesystem::create_directory(StagingDir());
-  for (auto& [name, bytes] : fresh) WriteFile(StagingDir() + name, bytes);
-  WriteFile(StagingDir() + kSwapMarkerName, "1\n");
-  std::filesystem::rename(StagingDir() + "IMS.007", plat::DataPath("IMS.007"));
+  StageSwapStoppedAfter(fresh, "IMS.007");
   EXPECT_TRUE(SwapPending());
   EXPECT_EQ(RecoverCatalog(), Recovery::RolledForward);
   EXPECT_EQ(Answering(), "new");
@@ -485,10 +491,7 @@ TEST_F(CatSwapTest, ASearchCompletesAPendingSwapFirst) {
   Build();
   const auto fresh = Snapshot();
   Restore(old);
-  std::filesystem::create_directory(StagingDir());
-  for (auto& [name, bytes] : fresh) WriteFile(StagingDir() + name, bytes);
-  WriteFile(StagingDir() + kSwapMarkerName, "1\n");
-  std::filesystem::rename(StagingDir() + "NCS.007", plat::DataPath("NCS.007"));
+  StageSwapStoppedAfter(fresh, "NCS.007");
   EXPECT_EQ(Find("common"), std::vector<std::string>{"b.txt|" + Canon(root)});
   EXPECT_FALSE(SwapPending());
 }
@@ -546,12 +549,9 @@ TEST_F(CatSwapTest, TheFileTypeViewerCompletesAPendingSwapFirst) {
   Build();
   const auto fresh = Snapshot();
   Restore(old);
-  std::filesystem::create_directory(StagingDir());
-  for (auto& [name, bytes] : fresh) WriteFile(StagingDir() + name, bytes);
-  WriteFile(StagingDir() + kSwapMarkerName, "1\n");
   // The swap stopped after the names file: names of the new catalog, file
   // type records of the old one.
-  std::filesystem::rename(StagingDir() + "IMS.007", plat::DataPath("IMS.007"));
+  StageSwapStoppedAfter(fresh, "IMS.007");
   ZrnReg reg(files, host);
   ListData list;
   std::string ext = ".MP3";

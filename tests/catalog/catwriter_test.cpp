@@ -15,6 +15,17 @@ using namespace cattest;
 
 namespace {
 
+// The job's words as the walk cuts them from a file: `words` in order.
+void FillWords(CatalogJob& job, const std::vector<std::string>& words) {
+  job.n = 0;
+  for (auto& w : words) {
+    wordscan::RawWord& r = job.words[job.n++];
+    std::memset(r.b, 0, sizeof r.b);
+    std::memcpy(r.b, w.data(), w.size());
+    r.b[wordscan::RawWord::kLen] = static_cast<unsigned char>(w.size());
+  }
+}
+
 class CatWriterTest : public CatalogTest {
  protected:
   void SetUp() override {
@@ -33,13 +44,7 @@ class CatWriterTest : public CatalogTest {
             const std::vector<std::string>& words = {}, bool sortedByWalk = false) {
     job->kind = kind;
     job->text = text;
-    job->n = 0;
-    for (auto& w : words) {
-      wordscan::RawWord& r = job->words[job->n++];
-      std::memset(r.b, 0, sizeof r.b);
-      std::memcpy(r.b, w.data(), w.size());
-      r.b[wordscan::RawWord::kLen] = static_cast<unsigned char>(w.size());
-    }
+    FillWords(*job, words);
     job->sorted = sortedByWalk;
     if (sortedByWalk) job->distinct = walkSorter.Sort(job->words, job->n, job->keys);
     writer->Take(*job);
@@ -158,13 +163,7 @@ TEST(FileWordSorter, GivesEachFilesDistinctWordsFoldedAndSorted) {
   FileWordSorter sorter;
   auto job = std::make_unique<CatalogJob>();
   const auto sort = [&](const std::vector<std::string>& words) {
-    job->n = 0;
-    for (auto& w : words) {
-      wordscan::RawWord& r = job->words[job->n++];
-      std::memset(r.b, 0, sizeof r.b);
-      std::memcpy(r.b, w.data(), w.size());
-      r.b[wordscan::RawWord::kLen] = static_cast<unsigned char>(w.size());
-    }
+    FillWords(*job, words);
     return Unpacked(job->keys, sorter.Sort(job->words, job->n, job->keys));
   };
   EXPECT_EQ(sort({"pear", "Apple", "PEAR", "apples", "apple", "`quote"}),
