@@ -155,6 +155,8 @@ void CatalogWriter::AddDirectory(const std::string& path) {
 
 FileWordSorter::FileWordSorter()
     : distinct_(new wordscan::WordKey[kMaxFileWords]),
+      keys_(new wordscan::WordKey[kMaxFileWords]),
+      hashes_(new std::uint32_t[kMaxFileWords]),
       bucketCount_(new std::uint32_t[257]),
       fileSet_(kFileSetSize, 0) {}
 
@@ -169,11 +171,19 @@ std::uint32_t FileWordSorter::Sort(const wordscan::RawWord* in, std::uint32_t n,
   // make slots left by earlier files count as empty.
   std::uint32_t mask = 255;
   while (mask + 1 < 2 * n && mask + 1 < kFileSetSize) mask = mask * 2 + 1;
+  // Every key and hash first: independent of each other, they overlap in
+  // the processor, where the look-ups below wait on each other.
+  wordscan::WordKey* keys = keys_.get();
+  std::uint32_t* hashes = hashes_.get();
+  for (std::uint32_t k = 0; k < n; ++k) {
+    keys[k] = wordscan::Pack(in[k].b, in[k].b[wordscan::RawWord::kLen]);
+    hashes[k] = wordscan::Hash(keys[k]);
+  }
   wordscan::WordKey* distinct = distinct_.get();
   std::uint32_t u = 0;
   for (std::uint32_t k = 0; k < n; ++k) {
-    const wordscan::WordKey w = wordscan::Pack(in[k].b, in[k].b[wordscan::RawWord::kLen]);
-    for (std::uint32_t slot = wordscan::Hash(w) & mask;; slot = (slot + 1) & mask) {
+    const wordscan::WordKey w = keys[k];
+    for (std::uint32_t slot = hashes[k] & mask;; slot = (slot + 1) & mask) {
       std::uint32_t v = fileSet_[slot];
       if ((v >> 12) != fileGen_) {
         fileSet_[slot] = fileGen_ << 12 | u;

@@ -69,26 +69,30 @@ bool WordReader::Cut(unsigned char* chunk, std::size_t n, unsigned char* next, s
       runEnd_[ends++] =
           static_cast<std::uint16_t>(k * 64 + static_cast<std::size_t>(__builtin_ctzll(en)) + 1);
   }
-  std::size_t newCarry = 0;
-  int chunkWords = 0;
+  // A run cut by the end of a full piece can only be the last one; the
+  // next piece completes it.
+  const bool cut = full && runs > 0 && runEnd_[runs - 1] == end;
+  if (cut) --runs;
+  // Each run goes to the next free place and is kept when its length fits:
+  // no branch to mispredict on the many short runs. Every word taken
+  // counts; repeats go when the list is sorted. Copied as read; the writer
+  // makes the key.
+  const std::uint32_t first = words;
   for (std::size_t r = 0; r < runs && words < kMaxFileWords; ++r) {
-    std::size_t s = runStart_[r], e = runEnd_[r];
-    std::size_t len = e - s;
-    if (full && e == end) {
-      // Cut by the end of a full piece: completed by the next one. A
-      // fragment longer than any word only has to stay too long.
-      newCarry = std::min(len, kMaxCarry);
-      std::memmove(next - newCarry, rb + s, newCarry);
-      break;
-    }
-    if (len >= kMinWordLen && len <= kMaxWordLen) {
-      // Every word taken counts; repeats go when the list is sorted.
-      // Copied as read; the writer makes the key.
-      std::memcpy(out[words].b, rb + s, sizeof out[words].b);
-      out[words++].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
-      ++chunkWords;
-    }
+    const std::size_t s = runStart_[r], len = runEnd_[r] - s;
+    std::memcpy(out[words].b, rb + s, sizeof out[words].b);
+    out[words].b[wordscan::RawWord::kLen] = static_cast<unsigned char>(len);
+    words += static_cast<std::uint32_t>(len - kMinWordLen <= kMaxWordLen - kMinWordLen);
   }
+  std::size_t newCarry = 0;
+  if (cut && words < kMaxFileWords) {
+    // Moved only now: before the block, it may lie where this piece's own
+    // fragment was. A fragment longer than any word only has to stay too long.
+    const std::size_t s = runStart_[runs];
+    newCarry = std::min<std::size_t>(runEnd_[runs] - s, kMaxCarry);
+    std::memmove(next - newCarry, rb + s, newCarry);
+  }
+  const std::uint32_t chunkWords = words - first;
   carry = newCarry;
   return chunkWords >= 3 && words < kMaxFileWords;
 }
