@@ -140,7 +140,13 @@ class PosixFileSystem : public FileSystem {
         break;
       ::close(fd);
     }
-    if (creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) {
+    // Emptied only when not empty already (sized again now that the lock is
+    // held): truncating a file, even an empty one, makes ext4 start writing
+    // it back at the first close of any descriptor of it, which puts the
+    // cost of writing a large file on whichever thread happens to close one.
+    struct stat cur;
+    if (creation == Creation::CreateAlways &&
+        (::fstat(fd, &cur) != 0 || cur.st_size != 0) && ::ftruncate(fd, 0) != 0) {
       Failed(errno);
       ::close(fd);
       return INVALID_HANDLE_VALUE;
