@@ -358,15 +358,31 @@ bool CatalogStage::OpenWordFiles(int n) {
   return true;
 }
 
+void CatalogStage::SyncWrittenFiles() {
+  if (!syncer_) syncer_ = std::make_unique<SyncBehind>();
+  for (DataFile n : kCatalogFiles) {
+    HANDLE* h = files_.HandleField(n);
+    if (n == DataFile::kWordFileIdx || !plat::IsOpen(*h)) continue;
+    syncer_->Hand(*h);
+    *h = nullptr;
+  }
+  if (plat::IsOpen(files_.ExtMatchOut)) syncer_->Hand(files_.ExtMatchOut);
+  files_.ExtMatchOut = nullptr;
+  handed_ = true;
+}
+
 bool CatalogStage::Commit(int lastCatalog) {
   plat::FileSystem& fs = plat::Fs();
-  // Durable first: after the marker nothing may be missing or short.
+  // Durable first: after the marker nothing may be missing or short. A file
+  // handed to be synced beside the build is waited for below; any other
+  // that is not open could not be created.
+  const auto durable = [&](HANDLE h, bool handed) {
+    return plat::IsOpen(h) ? fs.Sync(h) : handed;
+  };
   bool ok = error_ == plat::FileError::None;
-  for (DataFile n : kCatalogFiles) {
-    HANDLE h = *files_.HandleField(n);
-    if (ok && (!plat::IsOpen(h) || !fs.Sync(h))) ok = Fail();
-  }
-  if (ok && (!plat::IsOpen(files_.ExtMatchOut) || !fs.Sync(files_.ExtMatchOut))) ok = Fail();
+  for (DataFile n : kCatalogFiles)
+    if (ok && !durable(*files_.HandleField(n), handed_ && n != DataFile::kWordFileIdx)) ok = Fail();
+  if (ok && !durable(files_.ExtMatchOut, handed_)) ok = Fail();
   files_.CloseFiles();
   // The earlier word files, synced meanwhile.
   if (!FinishSyncs()) ok = false;

@@ -102,6 +102,10 @@ class CatalogStage {
   // beside the build (Commit waits for them) and creates those of catalog
   // `n`. False with Error() set when that failed.
   bool OpenWordFiles(int n);
+  // Hands every staged file but the word -> files index, written in full,
+  // to be made durable and closed beside the rest of the build (Commit
+  // waits for them). Nothing may be written to them after this.
+  void SyncWrittenFiles();
   // Makes every staged file durable and swaps the catalog in (catalogs 1 to
   // `lastCatalog`), removing numbered word files of older builds beyond it.
   // False with Error() set when the old catalog stayed (nothing changed) or
@@ -126,6 +130,7 @@ class CatalogStage {
   ZrnIO files_;
   plat::FileError error_ = plat::FileError::None;
   bool begun_ = false, committed_ = false;
+  bool handed_ = false;  // SyncWrittenFiles was called
 };
 
 // What RecoverCatalog found.

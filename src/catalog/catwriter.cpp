@@ -446,6 +446,10 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     std::unique_ptr<char[]> coded[2];
     std::size_t codedSize[2] = {0, 0};
     std::vector<std::size_t> codedAt;
+    // The words' text as worked out for their checks, kept for the table:
+    // each word at its offset, NUL-terminated.
+    std::string texts[2];
+    std::vector<std::uint32_t> textAt;
     std::vector<std::uint32_t> checks;
     std::uint32_t mid = 0;
     std::uint32_t from = 0, to = 0;  // the range of words gathered
@@ -456,18 +460,24 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
       mid = std::min(mid, words);
       codedAt.resize(std::size_t{words} + 1);
       checks.resize(words);
+      textAt.resize(words);
       const auto codeRange = [&](std::uint32_t a, std::uint32_t b, int part) {
         coded[part].reset(new char[5 * std::size_t{start[b] - start[a]} + 1]);
         char* const base = coded[part].get();
         char* p = base;
+        std::string& t = texts[part];
+        t.reserve(std::size_t{b - a} * 10);
         char text[wordscan::RawWord::kLen + 8];
         for (std::uint32_t i = a; i < b; ++i) {
           codedAt[i] = static_cast<std::size_t>(p - base);
           const std::uint32_t l = listOf(i);
           char* const list = p;
           p = code(gathered.data() + (cursor[l] - count[l]), count[l], p);
-          checks[i] = wfidx::EntryCheck(wordOf(i, text), count[l],
+          const std::string_view word = wordOf(i, text);
+          checks[i] = wfidx::EntryCheck(word, count[l],
                                         std::string_view(list, static_cast<std::size_t>(p - list)));
+          textAt[i] = static_cast<std::uint32_t>(t.size());
+          t.append(word.data(), word.size() + 1);
         }
         codedSize[part] = static_cast<std::size_t>(p - base);
       };
@@ -505,14 +515,14 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     char word[wordscan::RawWord::kLen + 8];
     std::string ids;
     const auto at = [&](std::uint32_t i) {
-      const std::string_view text = wordOf(i, word);
-      std::string_view list;
       if (!codedAt.empty()) {
         const int part = i < mid ? 0 : 1;
         const std::size_t endAt = i + 1 == mid ? codedSize[0] : codedAt[i + 1];
-        list = std::string_view(coded[part].get() + codedAt[i], endAt - codedAt[i]);
-        return wfidx::WordList{text, start[i + 1] - start[i], list, &checks[i]};
+        const std::string_view list(coded[part].get() + codedAt[i], endAt - codedAt[i]);
+        return wfidx::WordList{std::string_view(texts[part].c_str() + textAt[i]),
+                               start[i + 1] - start[i], list, &checks[i]};
       }
+      const std::string_view text = wordOf(i, word);
       // Each range is gathered and coded as the index asks for it, twice
       // (once for the word table's checks, once for the lists).
       if (i < from || i >= to) gather(i);
@@ -524,7 +534,12 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     const auto sink = [h](const char* p, std::size_t n) {
       return plat::Fs().Write(h, p, n) == static_cast<long long>(n);
     };
-    if (!wfidx::WriteIndex(static_cast<std::uint32_t>(catalog_), tie, words, at, sink))
+    // Gathered whole, the coded lists are already in word order.
+    std::vector<std::string_view> lists;
+    if (!codedAt.empty())
+      for (int part : {0, 1}) lists.emplace_back(coded[part].get(), codedSize[part]);
+    if (!wfidx::WriteIndex(static_cast<std::uint32_t>(catalog_), tie, words, at, sink,
+                           codedAt.empty() ? nullptr : &lists))
       return fail();
   } catch (const std::bad_alloc&) {
     // No room to order the words: what was written is short of its header's

@@ -104,7 +104,8 @@ bool CatalogTie(const std::string& dir, std::uint32_t lastCatalog, std::uint64_t
 
 bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t words,
                 const std::function<WordList(std::uint32_t)>& at,
-                const std::function<bool(const char*, std::size_t)>& sink) {
+                const std::function<bool(const char*, std::size_t)>& sink,
+                const std::vector<std::string_view>* lists) {
   std::string table, text;
   table.reserve(std::size_t{words} * kEntrySize);
   std::uint64_t listBytes = 0, pairs = 0;
@@ -143,6 +144,14 @@ bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t word
   if (!sink(hd, kHeaderSize) || !sink(table.data(), table.size()) ||
       !sink(text.data(), text.size()))
     return false;
+  if (lists) {
+    std::uint64_t given = 0;
+    for (std::string_view part : *lists) given += part.size();
+    if (given != listBytes) return false;  // would not match the table
+    for (std::string_view part : *lists)
+      if (!part.empty() && !sink(part.data(), part.size())) return false;
+    return true;
+  }
   // The lists go out in large pieces, never all held at once.
   std::string piece;
   constexpr std::size_t kPiece = 1 << 20;

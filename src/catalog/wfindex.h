@@ -89,10 +89,13 @@ struct WordList {
 // Writes an index of `words` entries (at(i) gives entry i, words in
 // increasing byte order) through `sink`, which takes the bytes in order
 // and answers false when it could not store them. False when the sink
-// failed or the index would pass 4 GB.
+// failed or the index would pass 4 GB. `lists`, when given, holds every
+// entry's list bytes one after the other in a few pieces (the lists are
+// then not asked of `at` a second time).
 bool WriteIndex(std::uint32_t lastCatalog, std::uint64_t tie, std::uint32_t words,
                 const std::function<WordList(std::uint32_t)>& at,
-                const std::function<bool(const char*, std::size_t)>& sink);
+                const std::function<bool(const char*, std::size_t)>& sink,
+                const std::vector<std::string_view>* lists = nullptr);
 
 // The index as a search reads it.
 class Reader {

@@ -213,6 +213,8 @@ bool RunBuild(CatalogStage& stage, const WordCat& cat, BuildProgress& progress,
   }
   ring->Stop();
   writer->Flush();
+  // The files written in full are made durable while the index is made.
+  if (!writer->Failed() && !walk.Cancelled()) stage.SyncWrittenFiles();
   writer->WriteWordFileIndex(StagingDir(), cat.useHelperThread);
   stats.directories = writer->Directories();
   stats.files = pass.Taken();

@@ -348,6 +348,36 @@ TEST_F(WordFilesIndexTest, ReaderRefusesWhatIsNotAnIndex) {
       [](const char*, std::size_t) { return false; }));
 }
 
+TEST_F(WordFilesIndexTest, ListsGivenWholeWriteTheSameBytesAsListsAskedWordByWord) {
+  const std::vector<std::string> words = {"alpha", "beta", "gamma", "zeta"};
+  const std::vector<std::string> ids = {Ids({0, 6, 300}), Ids({6}), Ids({0, 70000}), Ids({9})};
+  const auto at = [&](std::uint32_t i) {
+    return wfidx::WordList{words[i], static_cast<std::uint32_t>(i == 1 || i == 3 ? 1 : i + 2),
+                           ids[i]};
+  };
+  const auto write = [&](const std::vector<std::string_view>* lists, std::string& out) {
+    out.clear();
+    return wfidx::WriteIndex(
+        3, 42, 4, at,
+        [&](const char* p, std::size_t n) {
+          out.append(p, n);
+          return true;
+        },
+        lists);
+  };
+  std::string asked, given;
+  ASSERT_TRUE(write(nullptr, asked));
+  // In pieces that do not follow the words' bounds, one of them empty.
+  const std::string all = ids[0] + ids[1] + ids[2] + ids[3];
+  const std::vector<std::string_view> pieces = {std::string_view(all).substr(0, 3),
+                                                std::string_view(), std::string_view(all).substr(3)};
+  ASSERT_TRUE(write(&pieces, given));
+  EXPECT_EQ(given, asked);
+  // Pieces that do not add up to the lists the table describes are refused.
+  const std::vector<std::string_view> short_ = {std::string_view(all).substr(1)};
+  EXPECT_FALSE(write(&short_, given));
+}
+
 // One failed file operation at every point of a build over a catalog that
 // has an index: whatever is in place afterwards answers as its scan does,
 // and an index in place belongs to it or is refused.
