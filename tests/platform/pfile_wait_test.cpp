@@ -169,6 +169,29 @@ TEST(LockWait, LockHeldPastTheBoundFailsAsBusyAndEmptiesNothing) {
   EXPECT_EQ(Slurp(f), "");
 }
 
+TEST(LockWait, AFileEmptyWhenOpenedButWrittenWhileWaitingIsStillEmptied) {
+  LockWaitFor bound(seconds(20));
+  std::string f = TestEnv::FreshDir("fill") + "KEP.007";
+  Put(f, "");
+  // The other copy holds the file while it is empty and writes to it just
+  // before letting go: what it wrote is gone once the replacing open is ours.
+  OtherProcess writer(300, [f] {
+    HANDLE h = Fs().Open(f, Access::Write, Creation::OpenExisting);
+    if (!IsOpen(h)) return false;
+    std::thread([h] {
+      std::this_thread::sleep_for(milliseconds(150));
+      Fs().Write(h, "written late", 12);
+    }).detach();
+    return true;
+  });
+  ASSERT_TRUE(writer.Holding());
+  HANDLE w = Fs().Open(f, Access::Write, Creation::CreateAlways);
+  ASSERT_TRUE(IsOpen(w));
+  EXPECT_EQ(Slurp(f), "");
+  Fs().Close(w);
+  EXPECT_TRUE(writer.Wait());
+}
+
 TEST(LockWait, ConflictWithinThisProcessFailsAtOnce) {
   LockWaitFor bound(seconds(20));
   std::string f = TestEnv::FreshDir("own") + "DES2";
