@@ -424,9 +424,12 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     // The delta-coded ids of the `n` file numbers at `files`, written at p
     // (room for 5 bytes each); returns the end.
     const auto code = [&](const std::uint16_t* files, std::uint32_t n, char* p) {
+      // Held here: stores through p could alias the vector, so it would be
+      // read again for every id.
+      const std::uint32_t* const fileIds = pairFiles_.data();
       std::uint32_t last = 0;
       for (std::uint32_t k = 0; k < n; ++k) {
-        const std::uint32_t id = pairFiles_[files[k]];
+        const std::uint32_t id = fileIds[files[k]];
         p = wfidx::PutVarint(p, id - last);  // the first as it is
         last = id;
       }
