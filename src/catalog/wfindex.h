@@ -50,9 +50,17 @@ inline constexpr std::uint32_t kEntrySize = 16;
 std::uint32_t Hash32(const void* data, std::size_t n, std::uint32_t h = 2166136261u);
 std::uint64_t Hash64(const void* data, std::size_t n, std::uint64_t h = 14695981039346656037ull);
 
-// Writes `v` as an unsigned LEB128 number (1 to 5 bytes) at p; returns
-// the end.
+// Writes `v` as an unsigned LEB128 number (1 to 5 bytes) at p, which has
+// room for 5 bytes whatever the number's length; returns the end.
 inline char* PutVarint(char* p, std::uint32_t v) {
+  // One or two bytes (most gaps between a word's files) without a branch
+  // that depends on which: the second byte is written either way.
+  if (v < (1u << 14)) {
+    const bool two = v >= 0x80;
+    p[0] = static_cast<char>((v & 0x7F) | (static_cast<unsigned>(two) << 7));
+    p[1] = static_cast<char>(v >> 7);
+    return p + 1 + two;
+  }
   while (v >= 0x80) {
     *p++ = static_cast<char>(v | 0x80);
     v >>= 7;

@@ -152,6 +152,20 @@ TEST(WordFilesIndexFormat, HashesAndNumbers) {
   char* p = b;
   for (std::uint32_t x : {0u, 127u, 128u, 0xFFFFFFFFu}) p = wfidx::PutVarint(p, x);
   EXPECT_EQ(std::string(b, static_cast<std::size_t>(p - b)), v);
+  // Every length, around each length's bounds, as the plain loop codes it.
+  for (std::uint32_t x : {1u, 0x3Fu, 0x7Fu, 0x80u, 0x81u, 0x3FFFu, 0x4000u, 0x4001u, 0x1FFFFFu,
+                          0x200000u, 0xFFFFFFFu, 0x10000000u, 0xFFFFFFFEu}) {
+    std::string plain;
+    for (std::uint32_t y = x; ; y >>= 7) {
+      if (y < 0x80) {
+        plain.push_back(static_cast<char>(y));
+        break;
+      }
+      plain.push_back(static_cast<char>((y & 0x7F) | 0x80));
+    }
+    char c[8];
+    EXPECT_EQ(std::string(c, static_cast<std::size_t>(wfidx::PutVarint(c, x) - c)), plain) << x;
+  }
   // An entry's check: the word, its count (32 bits, little-endian), its list.
   const std::string list("\x05\x81\x01", 3);
   std::uint32_t check = wfidx::Hash32("dogs", 4);
