@@ -383,15 +383,25 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
     constexpr std::size_t kAhead = 16;
     std::vector<std::uint32_t> cursor;
     const bool whole = gathered.size() == pairs_;
+    const auto listOf = [&](std::uint32_t i) {
+      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
+    };
+    // Where each word's files start in word order.
+    std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
+    for (std::uint32_t i = 0; i < words; ++i) {
+      const std::uint32_t l = listOf(i);
+      start[i + 1] = start[i] + count[l] + countLate[l];
+    }
     if (whole) {
-      // By list number: each half's cursors start where its files go.
+      // Each list goes where its word's files start, so the lists lie in
+      // word order and are coded in one sweep; each half's cursors start
+      // where its files go.
       cursor.resize(words);
       std::vector<std::uint32_t> cursorLate(words);
-      std::uint32_t run = 0;
-      for (std::uint32_t l = 0; l < words; ++l) {
-        cursor[l] = run;
-        cursorLate[l] = run + count[l];
-        run += count[l] + countLate[l];
+      for (std::uint32_t i = 0; i < words; ++i) {
+        const std::uint32_t l = listOf(i);
+        cursor[l] = start[i];
+        cursorLate[l] = start[i] + count[l];
       }
       const auto scatter = [&](std::size_t a, std::size_t b, std::vector<std::uint32_t>& at) {
         // The file of pair i is the first whose run ends past it.
@@ -408,19 +418,12 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
         scatter(0, half, cursor);
         late.Wait();
       }
-      // cursor[l] now ends list l's files.
-      cursor.swap(cursorLate);
+      std::vector<std::uint32_t>().swap(cursor);
       // The pairs are let go first (the coded lists take less room).
       std::vector<std::unique_ptr<std::uint32_t[]>>().swap(pairPages_);
     }
-    for (std::uint32_t l = 0; l < words; ++l) count[l] += countLate[l];
     std::vector<std::uint32_t>().swap(countLate);
-    const auto listOf = [&](std::uint32_t i) {
-      return static_cast<std::uint32_t>(order[i]) & 0xFFFFFF;
-    };
-    // Where each word's files start in word order.
-    std::vector<std::uint32_t> start(std::size_t{words} + 1, 0);
-    for (std::uint32_t i = 0; i < words; ++i) start[i + 1] = start[i] + count[listOf(i)];
+    std::vector<std::uint32_t>().swap(count);
     // The delta-coded ids of the `n` file numbers at `files`, written at p
     // (room for 5 bytes each); returns the end.
     const auto code = [&](const std::uint16_t* files, std::uint32_t n, char* p) {
@@ -473,11 +476,11 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
         char text[wordscan::RawWord::kLen + 8];
         for (std::uint32_t i = a; i < b; ++i) {
           codedAt[i] = static_cast<std::size_t>(p - base);
-          const std::uint32_t l = listOf(i);
+          const std::uint32_t n = start[i + 1] - start[i];
           char* const list = p;
-          p = code(gathered.data() + (cursor[l] - count[l]), count[l], p);
+          p = code(gathered.data() + start[i], n, p);
           const std::string_view word = wordOf(i, text);
-          checks[i] = wfidx::EntryCheck(word, count[l],
+          checks[i] = wfidx::EntryCheck(word, n,
                                         std::string_view(list, static_cast<std::size_t>(p - list)));
           textAt[i] = static_cast<std::uint32_t>(t.size());
           t.append(word.data(), word.size() + 1);
@@ -495,7 +498,6 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
       rank.resize(words);
       for (std::uint32_t i = 0; i < words; ++i) rank[listOf(i)] = i;
     }
-    std::vector<std::uint32_t>().swap(count);
     // A range of words from `first`, gathered in word order.
     const auto gather = [&](std::uint32_t first) {
       from = first;
