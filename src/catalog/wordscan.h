@@ -8,6 +8,7 @@
 // would end up word characters, 64 at a time, and a word is then kept as
 // its packed key (WordKey), from which its text can be rebuilt.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -129,9 +130,11 @@ inline std::size_t Unpack(const WordKey& k, char* out) {
 
 // Sorts n values into out by their key (any type with operator<): first
 // spread by the key's top bits (`bucketOf` gives 0..buckets-1, in key
-// order), then an insertion sort, which only has to order each bucket's
-// few values. Much faster than a comparison sort for the few hundred words
-// of a file. `count` has room for buckets + 1 entries.
+// order), then each bucket sorted on its own: by insertion when it holds
+// few values (most do), else by a comparison sort (words crowd into a few
+// buckets: "co", "re", "st"). Much faster than a comparison sort of all
+// for the few hundred words of a file. `count` has room for buckets + 1
+// entries.
 template <typename T, typename BucketOf>
 void BucketSort(const T* in, std::size_t n, T* out, std::uint32_t* count, std::size_t buckets,
                 BucketOf bucketOf) {
@@ -139,15 +142,26 @@ void BucketSort(const T* in, std::size_t n, T* out, std::uint32_t* count, std::s
   for (std::size_t k = 0; k < n; ++k) ++count[bucketOf(in[k]) + 1];
   for (std::size_t b = 1; b <= buckets; ++b) count[b] += count[b - 1];
   for (std::size_t k = 0; k < n; ++k) out[count[bucketOf(in[k])]++] = in[k];
-  for (std::size_t i = 1; i < n; ++i) {
-    if (!(out[i] < out[i - 1])) continue;
-    T x = out[i];
-    std::size_t j = i;
-    do {
-      out[j] = out[j - 1];
-      --j;
-    } while (j > 0 && x < out[j - 1]);
-    out[j] = x;
+  // count[b] now ends bucket b, which starts where bucket b - 1 ends.
+  constexpr std::size_t kFew = 24;
+  std::size_t from = 0;
+  for (std::size_t b = 0; b < buckets && from < n; ++b) {
+    const std::size_t to = count[b];
+    if (to - from > kFew) {
+      std::sort(out + from, out + to);
+    } else {
+      for (std::size_t i = from + 1; i < to; ++i) {
+        if (!(out[i] < out[i - 1])) continue;
+        T x = out[i];
+        std::size_t j = i;
+        do {
+          out[j] = out[j - 1];
+          --j;
+        } while (j > from && x < out[j - 1]);
+        out[j] = x;
+      }
+    }
+    from = to;
   }
 }
 

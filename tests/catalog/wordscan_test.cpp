@@ -104,7 +104,9 @@ TEST(WordScan, KeysRoundTripAndOrderAsTheWords) {
 TEST(WordScan, BucketSortSortsWithRepeatsAndEmptyBuckets) {
   std::mt19937 rng(3);
   std::uint32_t count[257];
-  for (std::size_t n : {0u, 1u, 2u, 17u, 300u, 3600u}) {
+  // Buckets of a few keys are sorted one way, crowded ones another: sizes
+  // on both sides of the bound.
+  for (std::size_t n : {0u, 1u, 2u, 17u, 66u, 72u, 80u, 300u, 3600u}) {
     std::vector<wordscan::WordKey> in, out(n);
     for (std::size_t i = 0; i < n; ++i) {
       // Few distinct first characters, so buckets hold many keys.
