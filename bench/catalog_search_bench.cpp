@@ -1,10 +1,11 @@
 // Word search and build at scale, against Recoll on the same files:
 //   catalog_search_bench --cli PATH [--cache DIR] [--sizes 20000,100000]
 //                        [--real DIR] [--runs N] [--recoll-max-files N]
-//                        [--build-only 1] [--reuse-recoll 1]
+//                        [--build-only 1] [--build-rounds N] [--reuse-recoll 1]
 // For each corpus (generated ones of the given sizes, made once into the
 // cache folder and kept there, and a real text tree when --real names one):
-//   - the build: WordCat over the tree (warm cache, median of 3) with and
+//   - the build: WordCat over the tree (warm cache, median of N, 7 unless
+//     --build-rounds says otherwise; the three kinds alternate) with and
 //     without the word -> files index, against the walk-and-read bound
 //     (the same folders walked, the same files read whole); `recollindex`
 //     over the same tree (one run, from an empty Recoll index); the peak
@@ -189,6 +190,7 @@ struct Options {
   std::string cli, cache;
   int runs = 15;
   std::size_t recollMax = 30000;
+  int buildRounds = 7;       // builds of each kind measured (after one that warms)
   bool buildOnly = false;    // the build rows alone
   bool reuseRecoll = false;  // query a Recoll index left by an earlier run
 };
@@ -226,7 +228,7 @@ void Measure(const Options& o, const std::string& name, const std::string& root,
   std::size_t walked = 0;
   std::uint64_t bytes = 0;
   BuildStats stats;
-  for (int round = 0; round <= 3; ++round) {
+  for (int round = 0; round <= o.buildRounds; ++round) {
     auto t = Clock::now();
     double c = Cpu();
     walked = 0;
@@ -263,9 +265,9 @@ void Measure(const Options& o, const std::string& name, const std::string& root,
       stats.catalogs);
   const double mb = Median(bound), mw = Median(with), mwo = Median(without);
   std::printf(
-      "build wall (median of 3): %.3f s with the index, %.3f s without (%+.1f%%); "
+      "build wall (median of %d): %.3f s with the index, %.3f s without (%+.1f%%); "
       "walk-and-read %.3f s; ratio %.2fx\n",
-      mw, mwo, 100.0 * (mw - mwo) / mwo, mb, mw / mb);
+      o.buildRounds, mw, mwo, 100.0 * (mw - mwo) / mwo, mb, mw / mb);
   const double cb = Median(boundCpu), cw = Median(withCpu), cwo = Median(withoutCpu);
   std::printf(
       "build CPU (both threads): %.3f s with the index, %.3f s without (%+.1f%%); "
@@ -413,6 +415,8 @@ int main(int argc, char** argv) {
       o.runs = std::max(1, std::atoi(v.c_str()));
     else if (a == "--recoll-max-files")
       o.recollMax = std::strtoul(v.c_str(), nullptr, 10);
+    else if (a == "--build-rounds")
+      o.buildRounds = std::max(1, std::atoi(v.c_str()));
     else if (a == "--build-only")
       o.buildOnly = v == "1";
     else if (a == "--reuse-recoll")
