@@ -376,9 +376,7 @@ bool CatalogStage::Commit(int lastCatalog) {
   // Durable first: after the marker nothing may be missing or short. A file
   // handed to be synced beside the build is waited for below; any other
   // that is not open could not be created.
-  const auto durable = [&](HANDLE h, bool handed) {
-    return plat::IsOpen(h) ? fs.Sync(h) : handed;
-  };
+  const auto durable = [&](HANDLE h, bool handed) { return plat::IsOpen(h) ? fs.Sync(h) : handed; };
   bool ok = error_ == plat::FileError::None;
   for (DataFile n : kCatalogFiles)
     if (ok && !durable(*files_.HandleField(n), handed_ && n != DataFile::kWordFileIdx)) ok = Fail();

@@ -524,7 +524,8 @@ void CatalogWriter::WriteWordFileIndex(const std::string& dir, bool helper) {
         const int part = i < mid ? 0 : 1;
         const std::size_t endAt = i + 1 == mid ? codedSize[0] : codedAt[i + 1];
         const std::string_view list(coded[part].get() + codedAt[i], endAt - codedAt[i]);
-        const std::size_t textEnd = i + 1 == mid || i + 1 == words ? texts[part].size() : textAt[i + 1];
+        const std::size_t textEnd =
+            i + 1 == mid || i + 1 == words ? texts[part].size() : textAt[i + 1];
         const std::string_view text(texts[part].data() + textAt[i], textEnd - textAt[i] - 1);
         return wfidx::WordList{text, start[i + 1] - start[i], list, &checks[i]};
       }

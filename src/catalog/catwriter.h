@@ -96,8 +96,8 @@ class FileWordSorter {
 
  private:
   std::unique_ptr<wordscan::WordKey[]> distinct_;
-  std::unique_ptr<wordscan::WordKey[]> keys_;  // every word's key, repeats included
-  std::unique_ptr<std::uint32_t[]> hashes_;    // and its hash
+  std::unique_ptr<wordscan::WordKey[]> keys_;     // every word's key, repeats included
+  std::unique_ptr<std::uint32_t[]> hashes_;       // and its hash
   std::unique_ptr<std::uint32_t[]> bucketCount_;  // 257: the sort's buckets
   // The distinct words of the file being sorted, found by hash: slot values
   // are (file generation << 12) | index in distinct_.

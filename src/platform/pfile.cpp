@@ -145,8 +145,8 @@ class PosixFileSystem : public FileSystem {
     // it back at the first close of any descriptor of it, which puts the
     // cost of writing a large file on whichever thread happens to close one.
     struct stat cur;
-    if (creation == Creation::CreateAlways &&
-        (::fstat(fd, &cur) != 0 || cur.st_size != 0) && ::ftruncate(fd, 0) != 0) {
+    if (creation == Creation::CreateAlways && (::fstat(fd, &cur) != 0 || cur.st_size != 0) &&
+        ::ftruncate(fd, 0) != 0) {
       Failed(errno);
       ::close(fd);
       return INVALID_HANDLE_VALUE;

@@ -156,7 +156,7 @@ TEST(WordFilesIndexFormat, HashesAndNumbers) {
   for (std::uint32_t x : {1u, 0x3Fu, 0x7Fu, 0x80u, 0x81u, 0x3FFFu, 0x4000u, 0x4001u, 0x1FFFFFu,
                           0x200000u, 0xFFFFFFFu, 0x10000000u, 0xFFFFFFFEu}) {
     std::string plain;
-    for (std::uint32_t y = x; ; y >>= 7) {
+    for (std::uint32_t y = x;; y >>= 7) {
       if (y < 0x80) {
         plain.push_back(static_cast<char>(y));
         break;
@@ -383,8 +383,8 @@ TEST_F(WordFilesIndexTest, ListsGivenWholeWriteTheSameBytesAsListsAskedWordByWor
   ASSERT_TRUE(write(nullptr, asked));
   // In pieces that do not follow the words' bounds, one of them empty.
   const std::string all = ids[0] + ids[1] + ids[2] + ids[3];
-  const std::vector<std::string_view> pieces = {std::string_view(all).substr(0, 3),
-                                                std::string_view(), std::string_view(all).substr(3)};
+  const std::vector<std::string_view> pieces = {
+      std::string_view(all).substr(0, 3), std::string_view(), std::string_view(all).substr(3)};
   ASSERT_TRUE(write(&pieces, given));
   EXPECT_EQ(given, asked);
   // Pieces that do not add up to the lists the table describes are refused.
