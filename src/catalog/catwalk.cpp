@@ -7,13 +7,10 @@
 namespace {
 
 // The entries of a directory, sorted by name.
-void ListDir(plat::Directory& d, std::vector<CatalogWalk::Entry>& out, bool dirsOnly) {
+void ListDir(plat::Directory& d, std::vector<CatalogWalk::Entry>& out) {
   out.clear();
   plat::DirEntry e;
-  while (d.NextQuick(e)) {
-    if (dirsOnly && e.type != plat::EntryType::Directory) continue;
-    out.push_back({std::move(e.name), e.type});
-  }
+  while (d.NextQuick(e)) out.push_back({std::move(e.name), e.type});
   std::sort(out.begin(), out.end(), [](const CatalogWalk::Entry& a, const CatalogWalk::Entry& b) {
     return a.name < b.name;
   });
@@ -44,6 +41,8 @@ void CatalogWalk::WalkRoot(const std::string& root) {
   if (!canEnter || canEnter(root)) rootDir = plat::Directory::Open(root);
   if (rootDir) rootDev_ = rootDir->Device();
 
+  listings_.clear();
+  listingBytes_ = 0;
   if (rootDir) CountTree(*rootDir, root);
   if (!going_) return;
 
@@ -53,18 +52,37 @@ void CatalogWalk::WalkRoot(const std::string& root) {
   std::vector<Entry> rootEntries;
   if (rootDir) {
     rootDir->Rewind();
-    ListDir(*rootDir, rootEntries, false);
+    Listing(root, *rootDir, rootEntries);
     CatalogTree(*rootDir, root, rootEntries);
   }
+  listings_.clear();
   if (!going_) return;
   Visit(root, rootDir.get(), rootEntries, true);
 }
 
+void CatalogWalk::Listing(const std::string& path, plat::Directory& dir, std::vector<Entry>& out) {
+  auto kept = listings_.find(path);
+  if (kept == listings_.end()) return ListDir(dir, out);
+  out = std::move(kept->second);
+  listings_.erase(kept);
+}
+
 // Counting pass.
 void CatalogWalk::CountTree(plat::Directory& dir, const std::string& path) {
-  std::vector<Entry> entries;
-  ListDir(dir, entries, true);
-  for (auto& e : entries) {
+  std::vector<Entry> listed;
+  ListDir(dir, listed);
+  // Kept for the cataloging pass while the budget lasts (the map's
+  // elements stay where they are as it grows).
+  const std::vector<Entry>* entries = &listed;
+  std::size_t bytes = path.size() + sizeof(Entry) * listed.size();
+  for (auto& e : listed) bytes += e.name.capacity();
+  if (listingBytes_ + bytes <= listingBudget) {
+    listingBytes_ += bytes;
+    std::vector<Entry>& kept = listings_[path];
+    kept = std::move(listed);
+    entries = &kept;
+  }
+  for (auto& e : *entries) {
     if (!going_) return;
     if (!Enterable(e)) continue;
     std::string cur = JoinPath(path, e.name);
@@ -94,7 +112,7 @@ void CatalogWalk::CatalogTree(plat::Directory& dir, const std::string& path,
     auto child = Enter(dir, e.name, cur, otherFs);
     if (otherFs) continue;
     std::vector<Entry> sub;
-    if (child) ListDir(*child, sub, false);
+    if (child) Listing(cur, *child, sub);
     Visit(cur, child.get(), sub, true);
     if (!going_) return;
     if (child) CatalogTree(*child, cur, sub);

@@ -2,7 +2,10 @@
 // in what order, and what the progress sink sees. Each root gets two
 // passes: the first counts its directories (for the gauge), the second
 // catalogs them, each directory before its subdirectories and the root
-// itself last. Entries are taken sorted by name, so a tree is visited in
+// itself last. The entries the counting pass listed are kept (up to
+// listingBudget bytes) and handed to the cataloging pass, which then lists
+// only the directories beyond that: listing a directory costs about as much
+// as opening its files. Entries are taken sorted by name, so a tree is visited in
 // the same order whatever order the file system keeps. A subdirectory is
 // entered only when its name has no "." (so never a hidden one); links are
 // never followed, a mount point is never crossed, and subdirectories are
@@ -13,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/pdir.h"
@@ -49,6 +53,9 @@ class CatalogWalk {
   // Optional: a directory for which it answers false is treated as one that
   // cannot be opened.
   std::function<bool(const std::string& dirPath)> canEnter;
+  // Bytes the counting pass's listings may take while they wait for the
+  // cataloging pass (about 100,000 entries by default).
+  std::size_t listingBudget = std::size_t{8} << 20;
 
   // Walks the roots (each ending with "/") in order, until the user cancels
   // or the visitor stops the walk. A directory that cannot be entered is
@@ -65,6 +72,9 @@ class CatalogWalk {
              bool catalog);
   std::unique_ptr<plat::Directory> Enter(plat::Directory& parent, const std::string& name,
                                          const std::string& path, bool& otherFs);
+  // The entries of `dir` at `path`, sorted: as the counting pass listed
+  // them when it kept them, else listed now.
+  void Listing(const std::string& path, plat::Directory& dir, std::vector<Entry>& out);
 
   BuildProgress& progress_;
   Visitor& visitor_;
@@ -73,4 +83,7 @@ class CatalogWalk {
   bool going_ = true;
   bool cancelled_ = false;
   std::uint64_t rootDev_ = 0;
+  // The counting pass's listings by directory path, and their bytes.
+  std::unordered_map<std::string, std::vector<Entry>> listings_;
+  std::size_t listingBytes_ = 0;
 };

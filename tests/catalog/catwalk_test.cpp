@@ -140,3 +140,50 @@ TEST(CatalogWalk, ADirectoryThatMayNotBeEnteredIsSteppedOverButNotCataloged) {
   EXPECT_EQ(v.cataloged, (std::vector<std::string>{r + "a:", r + ": a b"}));
   EXPECT_EQ(p.steps, (std::vector<std::string>{r + "a", r + "b", r + "a", r + "b", r}));
 }
+
+// The counting pass's listings, kept for the cataloging pass within the
+// budget: the visitor sees the same whether all, some or none were kept.
+// What changes between the passes is seen as the listing was taken: a
+// directory gone by then is stepped over, as one that cannot be opened.
+TEST(CatalogWalk, ListingsKeptFromTheCountGiveWhatListingAgainGives) {
+  std::string r = Root("walk-keep");
+  for (int d = 0; d < 12; ++d) {
+    const std::string dir = r + "d" + std::to_string(10 + d) + "/";
+    fs::create_directories(dir + "inner");
+    for (int f = 0; f < 5; ++f) Touch(dir + "file-with-a-long-name-" + std::to_string(f) + ".txt");
+  }
+  Touch(r + "top.txt");
+  std::vector<std::vector<std::string>> seen;
+  for (std::size_t budget : {std::size_t{8} << 20, std::size_t{2000}, std::size_t{0}}) {
+    Recorder v;
+    Progress p;
+    CatalogWalk walk(p, v);
+    walk.listingBudget = budget;
+    walk.Walk({r});
+    seen.push_back(v.cataloged);
+  }
+  ASSERT_EQ(seen[0].size(), 25u);
+  EXPECT_EQ(seen[1], seen[0]);
+  EXPECT_EQ(seen[2], seen[0]);
+  // A directory removed after the count: not cataloged, and the rest is.
+  class RemoveAfterCount : public Recorder {
+   public:
+    explicit RemoveAfterCount(std::string dir) : dir_(std::move(dir)) {}
+    void Catalog(const std::string& path, plat::Directory& d,
+                 const std::vector<CatalogWalk::Entry>& entries) override {
+      if (!removed_) fs::remove_all(dir_);
+      removed_ = true;
+      Recorder::Catalog(path, d, entries);
+    }
+
+   private:
+    std::string dir_;
+    bool removed_ = false;
+  };
+  RemoveAfterCount v(r + "d21");
+  Progress p;
+  CatalogWalk walk(p, v);
+  walk.Walk({r});
+  EXPECT_EQ(v.cataloged.size(), 23u);
+  for (auto& line : v.cataloged) EXPECT_EQ(line.find(r + "d21"), std::string::npos) << line;
+}
