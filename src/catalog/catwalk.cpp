@@ -6,11 +6,14 @@
 
 namespace {
 
-// The entries of a directory, sorted by name.
-void ListDir(plat::Directory& d, std::vector<CatalogWalk::Entry>& out) {
+// The entries of a directory (or its subdirectories only), sorted by name.
+void ListDir(plat::Directory& d, std::vector<CatalogWalk::Entry>& out, bool dirsOnly = false) {
   out.clear();
   plat::DirEntry e;
-  while (d.NextQuick(e)) out.push_back({std::move(e.name), e.type});
+  while (d.NextQuick(e)) {
+    if (dirsOnly && e.type != plat::EntryType::Directory) continue;
+    out.push_back({std::move(e.name), e.type});
+  }
   std::sort(out.begin(), out.end(), [](const CatalogWalk::Entry& a, const CatalogWalk::Entry& b) {
     return a.name < b.name;
   });
@@ -69,18 +72,24 @@ void CatalogWalk::Listing(const std::string& path, plat::Directory& dir, std::ve
 
 // Counting pass.
 void CatalogWalk::CountTree(plat::Directory& dir, const std::string& path) {
+  // Listed whole and kept for the cataloging pass while the budget lasts
+  // (the map's elements stay where they are as it grows); once a listing
+  // did not fit, only the subdirectories are listed, as the count needs.
+  const bool keep = listingBytes_ < listingBudget;
   std::vector<Entry> listed;
-  ListDir(dir, listed);
-  // Kept for the cataloging pass while the budget lasts (the map's
-  // elements stay where they are as it grows).
+  ListDir(dir, listed, !keep);
   const std::vector<Entry>* entries = &listed;
-  std::size_t bytes = path.size() + sizeof(Entry) * listed.size();
-  for (auto& e : listed) bytes += e.name.capacity();
-  if (listingBytes_ + bytes <= listingBudget) {
-    listingBytes_ += bytes;
-    std::vector<Entry>& kept = listings_[path];
-    kept = std::move(listed);
-    entries = &kept;
+  if (keep) {
+    std::size_t bytes = path.size() + sizeof(Entry) * listed.size();
+    for (auto& e : listed) bytes += e.name.capacity();
+    if (listingBytes_ + bytes <= listingBudget) {
+      listingBytes_ += bytes;
+      std::vector<Entry>& kept = listings_[path];
+      kept = std::move(listed);
+      entries = &kept;
+    } else {
+      listingBytes_ = listingBudget;
+    }
   }
   for (auto& e : *entries) {
     if (!going_) return;

@@ -4,12 +4,12 @@
 // catalogs them, each directory before its subdirectories and the root
 // itself last. The entries the counting pass listed are kept (up to
 // listingBudget bytes) and handed to the cataloging pass, which then lists
-// only the directories beyond that: listing a directory costs about as much
-// as opening its files. Entries are taken sorted by name, so a tree is visited in
-// the same order whatever order the file system keeps. A subdirectory is
-// entered only when its name has no "." (so never a hidden one); links are
-// never followed, a mount point is never crossed, and subdirectories are
-// opened relative to their parent's descriptor.
+// only the directories beyond that: listing a directory costs about as
+// much as opening its files. Entries are taken sorted by name, so a tree is
+// visited in the same order whatever order the file system keeps. A
+// subdirectory is entered only when its name has no "." (so never a hidden
+// one); links are never followed, a mount point is never crossed, and
+// subdirectories are opened relative to their parent's descriptor.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -54,7 +54,8 @@ class CatalogWalk {
   // cannot be opened.
   std::function<bool(const std::string& dirPath)> canEnter;
   // Bytes the counting pass's listings may take while they wait for the
-  // cataloging pass (about 100,000 entries by default).
+  // cataloging pass (about 100,000 entries by default); past it the rest
+  // are listed again by the cataloging pass.
   std::size_t listingBudget = std::size_t{8} << 20;
 
   // Walks the roots (each ending with "/") in order, until the user cancels
