@@ -77,22 +77,36 @@ int ForkAway(int pipefd[2]) {
   ::_exit(127);
 }
 
+// What both launchers do first: the program's arguments and folder made
+// ready (nothing is allocated after a fork), the pipe its start is reported
+// through, and the fork away. `began` is false when there was nothing to
+// start or no pipe; otherwise `forked` is ForkAway's answer and the caller
+// closes pipefd[0].
+struct Spawn {
+  Spawn(const std::vector<std::string>& args, const std::string& workDir)
+      : argv(ExecArgv(args)), dir(workDir.empty() ? nullptr : workDir.c_str()) {
+    began = !args.empty() && ::pipe2(pipefd, O_CLOEXEC) == 0;
+    if (began) forked = ForkAway(pipefd);
+  }
+  std::vector<char*> argv;
+  const char* dir;
+  int pipefd[2] = {-1, -1};
+  bool began = false;
+  int forked = -1;
+};
+
 // Starts argv[0] (searched on PATH) detached; true when the exec succeeded.
 bool SpawnDetached(const std::vector<std::string>& args, const std::string& workDir = {}) {
-  if (args.empty()) return false;
-  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
-  std::vector<char*> argv = ExecArgv(args);
-  int pipefd[2];
-  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
-  const int forked = ForkAway(pipefd);
-  if (forked == 0) ExecInChild(argv.data(), dir, pipefd[1]);
+  Spawn l(args, workDir);
+  if (!l.began) return false;
+  if (l.forked == 0) ExecInChild(l.argv.data(), l.dir, l.pipefd[1]);
   // The pipe closes on a successful exec (O_CLOEXEC) and carries errno otherwise.
   int err = 0;
   ssize_t r;
-  do r = ::read(pipefd[0], &err, sizeof err);
+  do r = ::read(l.pipefd[0], &err, sizeof err);
   while (r < 0 && errno == EINTR);
-  ::close(pipefd[0]);
-  return forked > 0 && r == 0;
+  ::close(l.pipefd[0]);
+  return l.forked > 0 && r == 0;
 }
 
 // Starts argv[0] detached like SpawnDetached, and watches it for up to
@@ -103,17 +117,14 @@ bool SpawnDetached(const std::vector<std::string>& args, const std::string& work
 // program starts in `workDir` when one is given.
 bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
                   const std::string& workDir = {}) {
-  if (args.empty()) return false;
-  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
-  std::vector<char*> argv = ExecArgv(args);
-  int pipefd[2];
-  if (::pipe2(pipefd, O_CLOEXEC) != 0) return false;
-  const int forked = ForkAway(pipefd);
-  if (forked == 0) {
+  Spawn l(args, workDir);
+  if (!l.began) return false;
+  int* const pipefd = l.pipefd;
+  if (l.forked == 0) {
     // The watcher.
     ::signal(SIGPIPE, SIG_IGN);  // the editor may stop listening first
     pid_t prog = ::fork();
-    if (prog == 0) ExecInChild(argv.data(), dir, pipefd[1]);
+    if (prog == 0) ExecInChild(l.argv.data(), l.dir, pipefd[1]);
     int code = 1;
     if (prog > 0) {
       int status = 0;
@@ -125,7 +136,7 @@ bool SpawnWatched(const std::vector<std::string>& args, int waitMs,
     (void)w;
     ::_exit(0);
   }
-  bool ok = forked > 0;
+  bool ok = l.forked > 0;
   if (ok) {
     struct pollfd p {
       pipefd[0], POLLIN, 0
