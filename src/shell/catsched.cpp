@@ -447,7 +447,10 @@ std::vector<std::string> BuildCommand(const ScheduleEnv& env) {
 
 std::string ServiceUnitText(const ScheduleEnv& env) {
   std::string exec;
-  for (const std::string& w : BuildCommand(env)) exec += (exec.empty() ? "" : " ") + UnitWord(w);
+  for (const std::string& w : BuildCommand(env)) {
+    if (!exec.empty()) exec += ' ';
+    exec += UnitWord(w);
+  }
   return std::string(kScheduleMarker) +
          ": made by \"zarns-cli catalog schedule\" and the Preferences dialog\n"
          "[Unit]\n"
@@ -487,7 +490,10 @@ std::string CrontabLine(const CatalogSchedule& s, const ScheduleEnv& env) {
     default: when += "* * *"; break;
   }
   std::string cmd = "ZARNS_DATA_DIR=" + CronWord(env.dataDir);
-  for (const std::string& w : BuildCommand(env)) cmd += " " + CronWord(w);
+  for (const std::string& w : BuildCommand(env)) {
+    cmd += ' ';
+    cmd += CronWord(w);
+  }
   // The result goes to the build log; cron would mail the output.
   return when + " " + cmd + " >/dev/null 2>&1 " + kScheduleMarker + "\n";
 }
