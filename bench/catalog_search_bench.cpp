@@ -36,6 +36,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -198,10 +199,9 @@ struct Options {
   bool reuseRecoll = false;  // query a Recoll index left by an earlier run
 };
 
-// Where the builds of corpus `name` write their catalogs.
-std::string BuildsFolder(const Options& o, const std::string& name) {
-  return o.cache + "/" + name + "-builds";
-}
+// The end of the name of the cache folder where a corpus's measured builds
+// write their catalogs (one subfolder each).
+constexpr std::string_view kBuildsSuffix = "-builds";
 
 // Two-word queries: a pair of words the corpus holds in a few files, one
 // common and one rare word, two middling ones.
@@ -246,7 +246,7 @@ void Measure(const Options& o, const std::string& name, const std::string& root,
   std::vector<fs::path> settings;
   for (auto& e : fs::directory_iterator(data))
     if (e.is_regular_file()) settings.push_back(e.path());
-  const std::string builds = BuildsFolder(o, name);
+  const std::string builds = o.cache + "/" + name + std::string(kBuildsSuffix);
   fs::remove_all(builds);
   int made = 0;
   BuildStats stats;
@@ -490,7 +490,7 @@ int main(int argc, char** argv) {
   // Builds' folders an interrupted run left, and at the end this run's.
   const auto removeBuilds = [&] {
     for (auto& e : fs::directory_iterator(o.cache))
-      if (e.is_directory() && e.path().filename().string().ends_with("-builds"))
+      if (e.is_directory() && e.path().filename().string().ends_with(kBuildsSuffix))
         fs::remove_all(e.path());
   };
   removeBuilds();
